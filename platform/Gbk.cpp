@@ -1,0 +1,217 @@
+#include "platform/Gbk.h"
+
+#include <iconv.h>
+
+#include <array>
+#include <bitset>
+#include <cerrno>
+#include <mutex>
+
+namespace smsc {
+namespace {
+
+// Which two-byte sequences the converter accepts, computed once: a lookup keeps the
+// character count a plain byte scan, which the message splitter calls very often.
+class PairTable {
+public:
+    PairTable() {
+        iconv_t cd = iconv_open("UTF-8", "CP936");
+        if (cd == reinterpret_cast<iconv_t>(-1)) return;
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                char out[8];
+                char* inp = in;
+                char* outp = out;
+                size_t inLeft = 2, outLeft = sizeof out;
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
+                    inLeft == 0)
+                    m_valid.set(static_cast<size_t>(lead << 8 | trail));
+            }
+        }
+        iconv_close(cd);
+    }
+    bool valid(unsigned char lead, unsigned char trail) const {
+        return m_valid.test(static_cast<size_t>(lead << 8 | trail));
+    }
+
+private:
+    std::bitset<65536> m_valid;
+};
+
+const PairTable& pairs() {
+    static const PairTable table;
+    return table;
+}
+
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// iconv descriptors are not thread-safe; each thread keeps its own pair.
+struct Converters {
+    iconv_t toUtf8 = iconv_open("UTF-8", "CP936");
+    iconv_t toGbk = iconv_open("CP936", "UTF-8");
+    ~Converters() {
+        if (toUtf8 != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8);
+        if (toGbk != reinterpret_cast<iconv_t>(-1)) iconv_close(toGbk);
+    }
+};
+Converters& converters() {
+    thread_local Converters c;
+    return c;
+}
+
+// Converts one run of bytes known to be valid in the source encoding.
+bool convertRun(iconv_t cd, std::string_view in, std::string& out) {
+    if (in.empty()) return true;
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* inp = const_cast<char*>(in.data());
+    size_t inLeft = in.size();
+    const size_t start = out.size();
+    out.resize(start + in.size() * 2 + 16);
+    char* outp = out.data() + start;
+    size_t outLeft = out.size() - start;
+    while (inLeft > 0) {
+        if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) {
+                const size_t used = static_cast<size_t>(outp - out.data());
+                out.resize(out.size() * 2);
+                outp = out.data() + used;
+                outLeft = out.size() - used;
+                continue;
+            }
+            out.resize(start);  // nothing of a failed run is kept
+            return false;
+        }
+    }
+    out.resize(static_cast<size_t>(outp - out.data()));
+    return true;
+}
+
+// Length of a valid UTF-8 sequence at s[pos], or 0 when malformed.
+int utf8SeqLen(std::string_view s, size_t pos) {
+    const auto b = static_cast<unsigned char>(s[pos]);
+    int n = 0;
+    if (b < 0x80) return 1;
+    if (b >= 0xC2 && b <= 0xDF) n = 2;
+    else if (b >= 0xE0 && b <= 0xEF) n = 3;
+    else if (b >= 0xF0 && b <= 0xF4) n = 4;
+    else return 0;
+    if (pos + n > s.size()) return 0;
+    for (int i = 1; i < n; ++i)
+        if ((static_cast<unsigned char>(s[pos + i]) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+}  // namespace
+
+int GbkCharBytes(std::string_view gbk, size_t pos) {
+    const auto b = static_cast<unsigned char>(gbk[pos]);
+    if (b <= 0x80 || b == 0xFF) return 1;
+    if (pos + 1 < gbk.size() && pairs().valid(b, static_cast<unsigned char>(gbk[pos + 1])))
+        return 2;
+    return 1;
+}
+
+int GbkCharCount(std::string_view gbk) {
+    const PairTable& table = pairs();
+    int count = 0;
+    const size_t n = gbk.size();
+    for (size_t i = 0; i < n; ++count) {
+        const auto b = static_cast<unsigned char>(gbk[i]);
+        if (b > 0x80 && b != 0xFF && i + 1 < n &&
+            table.valid(b, static_cast<unsigned char>(gbk[i + 1])))
+            i += 2;
+        else
+            ++i;
+    }
+    return count;
+}
+
+std::string GbkToUtf8(std::string_view gbk) {
+    std::string out;
+    out.reserve(gbk.size() + gbk.size() / 2);
+    iconv_t cd = converters().toUtf8;
+    size_t runStart = 0;
+    size_t i = 0;
+    const size_t n = gbk.size();
+    auto flush = [&](size_t end) {
+        std::string_view run = gbk.substr(runStart, end - runStart);
+        if (!convertRun(cd, run, out)) {
+            for (char c : run) appendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? c : 0xFFFD);
+        }
+    };
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(gbk[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        const int len = GbkCharBytes(gbk, i);
+        if (b == 0x80 || len == 2) {
+            i += static_cast<size_t>(len);
+            continue;
+        }
+        flush(i);
+        appendUtf8(out, 0xFFFD);
+        ++i;
+        runStart = i;
+    }
+    flush(n);
+    return out;
+}
+
+std::string Utf8ToGbk(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    iconv_t cd = converters().toGbk;
+    size_t i = 0;
+    const size_t n = utf8.size();
+    size_t runStart = 0;
+    auto flushRun = [&](size_t end) {
+        if (end > runStart) {
+            std::string_view run = utf8.substr(runStart, end - runStart);
+            if (!convertRun(cd, run, out)) {
+                // Some character in the run has no GBK form: convert one by one.
+                size_t j = 0;
+                while (j < run.size()) {
+                    const int len = utf8SeqLen(run, j);
+                    if (!convertRun(cd, run.substr(j, static_cast<size_t>(len)), out)) out += '?';
+                    j += static_cast<size_t>(len);
+                }
+            }
+        }
+    };
+    while (i < n) {
+        const int len = utf8SeqLen(utf8, i);
+        if (len == 0) {
+            flushRun(i);
+            out += '?';
+            ++i;
+            runStart = i;
+            continue;
+        }
+        i += static_cast<size_t>(len);
+    }
+    flushRun(n);
+    return out;
+}
+
+}  // namespace smsc

@@ -1,0 +1,29 @@
+#pragma once
+// Code page 936 (GBK) text, the encoding of every text the service, the files and the
+// core code handle. Bytes 0x00..0x80 are single-byte characters (0x80 is the euro sign);
+// a byte 0x81..0xFE starts a two-byte character. Nothing here throws.
+
+#include <string>
+#include <string_view>
+
+namespace smsc {
+
+// GBK bytes to UTF-8. A byte that does not start a valid character becomes U+FFFD and
+// only that byte is consumed.
+std::string GbkToUtf8(std::string_view gbk);
+
+// UTF-8 to GBK bytes. A character GBK cannot hold becomes '?'; malformed UTF-8 bytes too.
+std::string Utf8ToGbk(std::string_view utf8);
+
+// Number of UTF-16 units of the text converted from GBK: one per ASCII character, one per
+// two-byte character, one per malformed byte (its replacement character).
+int GbkCharCount(std::string_view gbk);
+
+// Length in bytes of the character starting at gbk[pos] (1 or 2), by the same rules as the
+// conversion above (a lead byte without a valid trail byte is one byte).
+int GbkCharBytes(std::string_view gbk, size_t pos);
+
+// Shorthand for string constants written in UTF-8 source: GBK bytes of a UTF-8 literal.
+inline std::string G(std::string_view utf8) { return Utf8ToGbk(utf8); }
+
+}  // namespace smsc

@@ -1,0 +1,72 @@
+#include "platform/Processes.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <string>
+#include <vector>
+
+namespace smsc {
+namespace {
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return s;
+}
+
+std::string exePathOf(const std::string& pid) {
+    char buf[4096];
+    const std::string link = "/proc/" + pid + "/exe";
+    const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    std::string path(buf, static_cast<size_t>(n));
+    // A replaced executable reads "path (deleted)"; it is still the same program.
+    static const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        path.resize(path.size() - deleted.size());
+    return path;
+}
+
+}  // namespace
+
+bool KillProcessesByName(const std::string& name) {
+    if (name.empty()) return false;
+    const std::string wanted = lower(name);
+    const pid_t self = ::getpid();
+    std::vector<pid_t> matches;
+    bool selfMatches = false;
+
+    DIR* dir = ::opendir("/proc");
+    if (!dir) return false;
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string pidText = entry->d_name;
+        if (pidText.empty() ||
+            !std::all_of(pidText.begin(), pidText.end(), [](unsigned char c) { return std::isdigit(c); }))
+            continue;
+        const pid_t pid = static_cast<pid_t>(std::stol(pidText));
+        if (pid <= 1) continue;
+        const std::string path = exePathOf(pidText);
+        if (path.empty()) continue;  // kernel thread, or not ours to look at
+        const auto slash = path.rfind('/');
+        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (lower(file) != wanted && lower(path) != wanted) continue;
+        if (pid == self)
+            selfMatches = true;
+        else
+            matches.push_back(pid);
+    }
+    ::closedir(dir);
+
+    bool last = false;
+    for (pid_t pid : matches) last = ::kill(pid, SIGKILL) == 0;
+    if (selfMatches) last = ::kill(self, SIGKILL) == 0;
+    return last;
+}
+
+}  // namespace smsc

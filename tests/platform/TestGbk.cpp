@@ -1,0 +1,51 @@
+#include <gtest/gtest.h>
+
+#include "platform/Gbk.h"
+#include "platform/QtText.h"
+
+using namespace smsc;
+
+namespace {
+// "中文" in GBK: D6 D0 CE C4.
+const std::string kZhongWen = "\xD6\xD0\xCE\xC4";
+}  // namespace
+
+TEST(Gbk, RoundTripsChineseAndAscii) {
+    EXPECT_EQ(Utf8ToGbk("中文"), kZhongWen);
+    EXPECT_EQ(GbkToUtf8(kZhongWen), "中文");
+    EXPECT_EQ(GbkToUtf8("ab" + kZhongWen + "c"), "ab中文c");
+    EXPECT_EQ(Utf8ToGbk("（1/2）"), "\xA3\xA8" "1/2" "\xA3\xA9");
+    EXPECT_EQ(GbkToUtf8("\x80"), "€");
+    EXPECT_EQ(QStringFromGbk(kZhongWen), QStringLiteral("中文"));
+    EXPECT_EQ(GbkFromQString(QStringLiteral("短信")), Utf8ToGbk("短信"));
+}
+
+TEST(Gbk, CountsCharactersNotBytes) {
+    EXPECT_EQ(GbkCharCount(""), 0);
+    EXPECT_EQ(GbkCharCount("abc"), 3);
+    EXPECT_EQ(GbkCharCount(kZhongWen), 2);
+    EXPECT_EQ(GbkCharCount("a" + kZhongWen + "\r\n"), 5);
+    EXPECT_EQ(GbkCharCount("\x80"), 1);
+}
+
+TEST(Gbk, MalformedBytesBecomeOneReplacementEach) {
+    // A lead byte at the very end, a lead byte before an ASCII byte, and 0xFF.
+    EXPECT_EQ(GbkCharCount("a\xD6"), 2);
+    EXPECT_EQ(GbkToUtf8("a\xD6"), "a\xEF\xBF\xBD");
+    // 0x30 ('0') can never be a trail byte; 'A' (0x41) can.
+    EXPECT_EQ(GbkCharCount("\xD6" "0"), 2);
+    EXPECT_EQ(GbkToUtf8("\xD6" "0"), "\xEF\xBF\xBD" "0");
+    EXPECT_EQ(GbkCharCount("\xD6" "A"), 1);
+    EXPECT_EQ(GbkCharCount("\xFF\xFF"), 2);
+    EXPECT_EQ(GbkCharBytes("\xD6\xD0", 0), 2);
+    EXPECT_EQ(GbkCharBytes("\xD6" "0", 0), 1);
+    // The count always equals the UTF-16 length of the conversion.
+    for (const std::string& s : {std::string("x\xD6\xD0\xFFy\x81"), kZhongWen + "\xA3"}) {
+        EXPECT_EQ(GbkCharCount(s), QStringFromGbk(s).size()) << s;
+    }
+}
+
+TEST(Gbk, UnmappableCharactersBecomeQuestionMarks) {
+    EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
+    EXPECT_EQ(Utf8ToGbk("a\xC3"), "a?");  // truncated UTF-8
+}

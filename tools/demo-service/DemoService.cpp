@@ -1,0 +1,180 @@
+#include "tools/demo-service/DemoService.h"
+
+#include <httplib.h>
+#include <sys/socket.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+namespace smsc::demo {
+namespace {
+
+const char* const kPageType = "text/html; charset=gb2312";
+const char* const kNoticeType = "text/plain; charset=gb2312";
+
+void Reply(httplib::Response& res, const PageAnswer& answer) {
+    res.status = answer.httpStatus;
+    if (answer.httpStatus == 200)
+        res.set_content(answer.body, kPageType);
+}
+
+// A page handler that turns any escaping exception into a 500 answer.
+httplib::Server::Handler Guarded(
+    std::function<void(const httplib::Request&, httplib::Response&)> fn) {
+    return [fn = std::move(fn)](const httplib::Request& req, httplib::Response& res) {
+        try {
+            fn(req, res);
+        } catch (...) {
+            res.status = 500;
+        }
+    };
+}
+
+}  // namespace
+
+struct DemoService::Runner {
+    std::thread thread;
+};
+
+DemoService::DemoService(ServiceOptions options) : m_options(std::move(options)) {}
+
+DemoService::~DemoService() {
+    stop();
+}
+
+bool DemoService::start(int port, std::string* error) {
+    if (m_server) {
+        if (error)
+            *error = "already started";
+        return false;
+    }
+    std::string storeError;
+    m_store = DemoStore::Open(m_options.dataDir, &storeError);
+    if (!m_store) {
+        if (error)
+            *error = storeError;
+        return false;
+    }
+    m_pages = std::make_unique<DemoPages>(
+        *m_store, PageSettings{m_options.forbiddenWords, MmsCostFromNotice(m_options.notice)});
+
+    m_server = std::make_unique<httplib::Server>();
+    m_server->set_payload_max_length(m_options.maxBodyBytes);
+    // Address reuse for quick restarts, but not port sharing: a second service on a taken
+    // port must fail instead of silently splitting the traffic.
+    m_server->set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
+    installRoutes();
+
+    int bound = -1;
+    if (port == 0) {
+        bound = m_server->bind_to_any_port("127.0.0.1");
+    } else if (port > 0 && port < 65536 && m_server->bind_to_port("127.0.0.1", port)) {
+        bound = port;
+    }
+    if (bound <= 0) {
+        if (error)
+            *error = "cannot listen on 127.0.0.1:" + std::to_string(port);
+        m_server.reset();
+        m_pages.reset();
+        m_store.reset();
+        return false;
+    }
+    m_port = bound;
+    m_runner = std::make_unique<Runner>();
+    m_runner->thread = std::thread([server = m_server.get()] { server->listen_after_bind(); });
+    // stop() is only safe once the accept loop runs; the socket already queues clients.
+    for (int i = 0; i < 5000 && !m_server->is_running(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return true;
+}
+
+void DemoService::stop() {
+    if (!m_server)
+        return;
+    m_server->stop();
+    if (m_runner && m_runner->thread.joinable())
+        m_runner->thread.join();
+    m_runner.reset();
+    m_server.reset();
+    m_pages.reset();
+    m_store.reset();
+}
+
+bool DemoService::running() const {
+    return m_server && m_server->is_running();
+}
+
+std::string DemoService::baseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + "/";
+}
+
+void DemoService::installRoutes() {
+    httplib::Server& s = *m_server;
+    DemoPages& pages = *m_pages;
+
+    s.Post("/softweb/login.asp",
+           Guarded([&pages](const auto& req, auto& res) { Reply(res, pages.login(req.body)); }));
+    s.Post("/softweb/changepassword.asp", Guarded([&pages](const auto& req, auto& res) {
+               Reply(res, pages.changePassword(req.body));
+           }));
+    s.Post("/softweb/receive.asp",
+           Guarded([&pages](const auto& req, auto& res) { Reply(res, pages.receive(req.body)); }));
+    s.Post("/softweb/Consumerlog.asp", Guarded([&pages](const auto& req, auto& res) {
+               Reply(res, pages.consumerLog(req.body));
+           }));
+    s.Post("/softweb/numberlist.asp", Guarded([&pages](const auto& req, auto& res) {
+               Reply(res, pages.numberList(req.body));
+           }));
+
+    // The send pages are multipart posts; the parser hands over each part's bytes as sent.
+    auto parts = [](const httplib::Request& req, std::map<std::string, std::string>& fields,
+                    std::optional<UploadedFile>& file) {
+        for (const auto& [name, part] : req.files) {
+            if (name == "mmsfile") {
+                if (!file)
+                    file = UploadedFile{part.filename, part.content};
+            } else {
+                fields.emplace(name, part.content);
+            }
+        }
+    };
+    s.Post("/softweb/send1.asp", Guarded([&pages, parts](const auto& req, auto& res) {
+               if (!req.is_multipart_form_data())
+                   return Reply(res, {400, {}});
+               std::map<std::string, std::string> fields;
+               std::optional<UploadedFile> file;
+               parts(req, fields, file);
+               Reply(res, pages.sendSms(fields));
+           }));
+    s.Post("/softweb/mms_send.asp", Guarded([&pages, parts](const auto& req, auto& res) {
+               if (!req.is_multipart_form_data())
+                   return Reply(res, {400, {}});
+               std::map<std::string, std::string> fields;
+               std::optional<UploadedFile> file;
+               parts(req, fields, file);
+               Reply(res, pages.sendMms(fields, file));
+           }));
+
+    s.Get("/softweb/message.txt", Guarded([notice = m_options.notice](const auto&, auto& res) {
+              res.set_content(notice, kNoticeType);
+          }));
+    s.Get(R"(/mms/([^/]+))", Guarded([store = m_store.get()](const auto& req, auto& res) {
+              auto bytes = store->mmsFileData(req.matches[1].str());
+              if (!bytes) {
+                  res.status = 404;
+                  return;
+              }
+              res.set_content(*bytes, "application/octet-stream");
+          }));
+
+    s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+        if (res.body.empty())
+            res.set_content("HTTP " + std::to_string(res.status), "text/plain");
+    });
+}
+
+}  // namespace smsc::demo

@@ -1,10 +1,21 @@
+// The client: the main window (whose creation opens the login window), then the other
+// windows, each created once, then the event loop.
 #include <QApplication>
-#include <QLabel>
+
+#include "app/TForm1.h"
+#include "app/TForm2.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLabel window(QStringLiteral("短信彩信群发客户端"));
-    window.resize(717, 500);
-    window.show();
+    QCoreApplication::setOrganizationName(QStringLiteral("smsclient"));
+    QCoreApplication::setApplicationName(QStringLiteral("smsclient"));
+    // Windows are only hidden; the program ends through Exit alone.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    smsc::TForm2 mainWindow;
+    mainWindow.createRemainingWindows();
+    mainWindow.show();
+    mainWindow.loginWindow()->raise();
+    mainWindow.loginWindow()->activateWindow();
     return app.exec();
 }

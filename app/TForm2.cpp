@@ -1,0 +1,426 @@
+#include "app/TForm2.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "app/AppCommon.h"
+#include "app/AppSettings.h"
+#include "app/Labels.h"
+#include "app/Skins.h"
+#include "app/StatusImages.h"
+#include "app/TForm1.h"
+#include "app/TForm16.h"
+#include "app/TForm17.h"
+#include "app/TForm3.h"
+#include "platform/DataDir.h"
+#include "platform/UiSeam.h"
+#include "sending/TForm15.h"
+
+namespace smsc {
+namespace {
+
+constexpr int kClientWidth = 717;
+constexpr int kClientHeight = 500;
+constexpr int kHeaderHeight = 64;
+constexpr int kNavWidth = 110;
+constexpr int kStatusHeight = 24;
+
+template <typename T>
+T* named(T* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QString q(const std::string& localPath) {
+    return QString::fromStdString(localPath);
+}
+
+}  // namespace
+
+TForm2::TForm2(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint) {
+    setObjectName(QStringLiteral("TForm2"));
+    setWindowTitle(DefaultMainCaption());
+    setFixedSize(kClientWidth, kClientHeight);
+    buildFrame();
+
+    // Start-up, in this order. Missing pictures are ignored.
+    const QString iconPath = q(DataPath("ico/Sms.ico"));
+    if (QFileInfo(iconPath).isFile()) {
+        const QIcon icon(iconPath);
+        if (!icon.availableSizes().isEmpty()) {
+            QApplication::setWindowIcon(icon);
+            setWindowIcon(icon);
+        }
+    }
+
+    m_form1 = std::make_unique<TForm1>(this);
+    m_form1->showOnTop();
+
+    QPixmap home;
+    if (home.load(q(DataPath("picture/m4.jpg"))))
+        Image1->setPixmap(home);
+
+    m_receivedStart = QDateTime::currentDateTime();
+    m_receivedEnd = QDate::currentDate();
+
+    // A database that cannot be opened only means every lookup finds nothing.
+    m_segmentDb.open(DataPath("sjhmd.dat"));
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + qRound((area.width() - width()) / 2.0),
+             area.y() + qRound((area.height() - height()) / 2.0));
+    }
+
+    showPage(Page::Home);
+    Treev1_Initialization();
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::createRemainingWindows() {
+    if (m_form3)
+        return;
+    m_form3 = std::make_unique<TForm3>(this);
+    m_form15 = std::make_unique<TForm15>();
+    m_form16 = std::make_unique<TForm16>(this);
+    m_form17 = std::make_unique<TForm17>();
+}
+
+void TForm2::buildFrame() {
+    HeaderPanel = named(new QWidget(this), QStringLiteral("HeaderPanel"));
+    HeaderPanel->setAttribute(Qt::WA_StyledBackground);
+    HeaderPanel->setGeometry(0, 0, kClientWidth, kHeaderHeight);
+    Label1 = named(new QLabel(QStringLiteral("短信彩信群发客户端"), HeaderPanel),
+                   QStringLiteral("Label1"));
+    QFont titleFont = Label1->font();
+    titleFont.setPixelSize(26);
+    titleFont.setBold(true);
+    Label1->setFont(titleFont);
+    Label1->setGeometry(24, 8, 420, 48);
+    Label2 = named(new QLabel(QStringLiteral("V 6.8"), HeaderPanel), QStringLiteral("Label2"));
+    QFont versionFont = Label2->font();
+    versionFont.setPixelSize(14);
+    versionFont.setBold(true);
+    Label2->setFont(versionFont);
+    Label2->setGeometry(600, 36, 100, 20);
+    Label2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    NavPanel = named(new QWidget(this), QStringLiteral("NavPanel"));
+    NavPanel->setAttribute(Qt::WA_StyledBackground);
+    NavPanel->setGeometry(0, kHeaderHeight, kNavWidth, kClientHeight - kHeaderHeight);
+    const QString captions[] = {
+        QStringLiteral("首页"),     QStringLiteral("短信发送"), QStringLiteral("彩信发送"),
+        QStringLiteral("消费记录"), QStringLiteral("收到短信"), QStringLiteral("常用短语"),
+        QStringLiteral("号码查询"), QStringLiteral("修改密码"), QStringLiteral("通讯录"),
+        QStringLiteral("更换风格"), QStringLiteral("退出")};
+    QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4,  &Button5, &Button6,
+                               &Button7, &Button8, &Button9, &Button10, &Button11};
+    void (TForm2::*handlers[])() = {
+        &TForm2::Button1Click, &TForm2::Button2Click,  &TForm2::Button3Click, &TForm2::Button4Click,
+        &TForm2::Button5Click, &TForm2::Button6Click,  &TForm2::Button7Click, &TForm2::Button8Click,
+        &TForm2::Button9Click, &TForm2::Button10Click, &TForm2::Button11Click};
+    for (int i = 0; i < 11; ++i) {
+        auto* button =
+            named(new QPushButton(captions[i], NavPanel), QStringLiteral("Button%1").arg(i + 1));
+        button->setGeometry(8, 8 + i * 34, kNavWidth - 16, 30);
+        button->setFocusPolicy(Qt::TabFocus);
+        connect(button, &QPushButton::clicked, this, handlers[i]);
+        *buttons[i] = button;
+    }
+    Image2 = named(new ClickLabel(NavPanel), QStringLiteral("Image2"));
+    Image2->setGeometry((kNavWidth - 32) / 2, 8 + 11 * 34 + 12, 32, 32);
+    Image2->setCursor(Qt::PointingHandCursor);
+    connect(Image2, &ClickLabel::clicked, this, &TForm2::Image2Click);
+
+    const int right = kClientWidth - kNavWidth;
+    PageControl1 = named(new QTabWidget(this), QStringLiteral("PageControl1"));
+    PageControl1->setGeometry(kNavWidth, kHeaderHeight + kStatusHeight, right,
+                              kClientHeight - kHeaderHeight - kStatusHeight);
+    // The status line lies over the tab strip: the navigation column is the only way
+    // to change pages.
+    PageControl1->tabBar()->hide();
+    createPages();
+
+    StatusBar1 = named(new QWidget(this), QStringLiteral("StatusBar1"));
+    StatusBar1->setAttribute(Qt::WA_StyledBackground);
+    StatusBar1->setGeometry(kNavWidth, kHeaderHeight, right, kStatusHeight);
+    Label3 = named(new QLabel(StatusBar1), QStringLiteral("Label3"));
+    Label3->setGeometry(10, 0, 130, kStatusHeight);
+    Label4 = named(new QLabel(StatusBar1), QStringLiteral("Label4"));
+    Label4->setGeometry(150, 0, 220, kStatusHeight);
+    Label5 = named(new QLabel(StatusBar1), QStringLiteral("Label5"));
+    Label5->setGeometry(380, 0, right - 390, kStatusHeight);
+
+    buildSkinMenu();
+}
+
+QString TForm2::pageCaption(Page page) {
+    switch (page) {
+        case Page::Home:
+            return QStringLiteral("首页");
+        case Page::Sms:
+            return QStringLiteral("短信发送");
+        case Page::Mms:
+            return QStringLiteral("彩信发送");
+        case Page::Phrases:
+            return QStringLiteral("常用短语");
+        case Page::Contacts:
+            return QStringLiteral("通讯录");
+        case Page::Search:
+            return QStringLiteral("号码搜索");
+        case Page::Received:
+            return QStringLiteral("收到短信");
+        case Page::Records:
+            return QStringLiteral("发送记录");
+    }
+    return {};
+}
+
+void TForm2::createPages() {
+    for (int i = 0; i < kPageCount; ++i) {
+        const Page page = static_cast<Page>(i);
+        m_pages[i] = createPage(page);
+        m_pages[i]->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
+        PageControl1->addTab(m_pages[i], pageCaption(page));
+    }
+}
+
+// The one place where the pages are made; each subsystem's page class replaces its
+// placeholder here.
+QWidget* TForm2::createPage(Page page) {
+    auto* widget = new QWidget;
+    switch (page) {
+        case Page::Home:
+            Image1 = named(new QLabel(widget), QStringLiteral("Image1"));
+            Image1->setGeometry(0, 0, kClientWidth - kNavWidth,
+                                kClientHeight - kHeaderHeight - kStatusHeight);
+            Image1->setScaledContents(true);
+            break;
+        case Page::Sms:
+        case Page::Mms: {
+            auto* back = named(new QPushButton(QStringLiteral("返回首页"), widget),
+                               QStringLiteral("BackHomeButton"));
+            back->setGeometry(500, 370, 90, 28);
+            connect(back, &QPushButton::clicked, this, &TForm2::Button1Click);
+            break;
+        }
+        case Page::Search:
+            m_provinceTree = named(new QTreeWidget(widget), QStringLiteral("TreeView3"));
+            m_provinceTree->setHeaderHidden(true);
+            m_provinceTree->setGeometry(8, 8, 180, 380);
+            break;
+        default:
+            break;
+    }
+    return widget;
+}
+
+void TForm2::buildSkinMenu() {
+    PopupMenu1 = named(new QMenu(this), QStringLiteral("PopupMenu1"));
+    for (int index : SkinMenuIndexes()) {
+        QAction* action = PopupMenu1->addAction(SkinName(index));
+        action->setData(index);
+        connect(action, &QAction::triggered, this, [this, index] { chooseSkin(index); });
+    }
+}
+
+void TForm2::chooseSkin(int index) {
+    const std::string path = DataPath(kCompanyInfoFile);
+    if (!StoreSkinChoice(path, index))
+        ReportSaveFailure(this, path);
+    ApplySkin(index);
+}
+
+void TForm2::showPage(Page page) {
+    PageControl1->setCurrentIndex(static_cast<int>(page));
+}
+
+TForm2::Page TForm2::currentPage() const {
+    return static_cast<Page>(PageControl1->currentIndex());
+}
+
+QWidget* TForm2::pageWidget(Page page) const {
+    return m_pages[static_cast<int>(page)];
+}
+
+bool TForm2::requireConnection(const QString& caption) {
+    if (isConnected())
+        return true;
+    ShowMessage(this, QStringLiteral("请连接服务器！"), caption);
+    return false;
+}
+
+void TForm2::Button1Click() {
+    showPage(Page::Home);
+}
+
+void TForm2::Button2Click() {
+    if (requireConnection(QStringLiteral("提醒")))
+        showPage(Page::Sms);
+}
+
+void TForm2::Button3Click() {
+    if (requireConnection(QStringLiteral("提醒")))
+        showPage(Page::Mms);
+}
+
+void TForm2::Button4Click() {
+    if (requireConnection(QStringLiteral("提示")))
+        showPage(Page::Records);
+}
+
+void TForm2::Button5Click() {
+    if (requireConnection(QStringLiteral("提醒")))
+        showPage(Page::Received);
+}
+
+void TForm2::Button6Click() {
+    showPage(Page::Phrases);
+}
+
+void TForm2::Button7Click() {
+    showPage(Page::Search);
+}
+
+void TForm2::Button8Click() {
+    if (requireConnection(QStringLiteral("提醒")) && m_form16)
+        m_form16->openDialog();
+}
+
+void TForm2::Button9Click() {
+    if (!requireConnection(QStringLiteral("提示")))
+        return;
+    showPage(Page::Contacts);
+    pageWidget(Page::Contacts)->setFocus();
+}
+
+void TForm2::Button10Click() {
+    PopupMenu1->popup(QCursor::pos());
+}
+
+void TForm2::Button11Click() {
+    requestExit();
+}
+
+void TForm2::Image2Click() {
+    if (m_connectionState == QStringLiteral("3")) {
+        if (!Confirm(this, QStringLiteral("确定要断开服务器连接吗？"), QStringLiteral("提醒")))
+            return;
+        showPage(Page::Home);
+        showOffline();
+        ShowMessage(this, QStringLiteral("已与服务器断开连接"), QStringLiteral("提示"));
+    } else if (m_connectionState == QStringLiteral("0")) {
+        m_form1->showOnTop();
+    }
+}
+
+void TForm2::setConnectionImage(int index) {
+    m_imageIndex = index;
+    Image2->setPixmap(StatusImage(index));
+}
+
+void TForm2::setConnectionState(const QString& state) {
+    m_connectionState = state;
+    emit connectionStateChanged(state);
+}
+
+void TForm2::showConnected(const QString& quotaText, const QString& userText) {
+    setConnectionImage(kImageConnected);
+    Label3->setText(QStringLiteral("已连接服务器"));
+    Label5->setText(quotaText);
+    Label4->setText(userText);
+    setConnectionState(QStringLiteral("3"));
+}
+
+void TForm2::showOffline() {
+    setConnectionImage(kImageDisconnected);
+    Label3->setText(QStringLiteral("未连接服务器"));
+    Label4->clear();
+    Label5->clear();
+    setConnectionState(QStringLiteral("0"));
+}
+
+QString TForm2::statusText() const {
+    return Label3->text();
+}
+QString TForm2::userText() const {
+    return Label4->text();
+}
+QString TForm2::quotaText() const {
+    return Label5->text();
+}
+void TForm2::setQuotaText(const QString& text) {
+    Label5->setText(text);
+}
+void TForm2::setVersionText(const QString& text) {
+    Label2->setText(text);
+}
+
+void TForm2::setCostNote(const QString& note) {
+    m_costNote = note;
+    emit costNoteChanged(note);
+}
+
+bool TForm2::requestExit() {
+    if (!Confirm(this, QStringLiteral("确定退出系统吗？"), QStringLiteral("提醒")))
+        return false;
+    terminateProgram();
+    return true;
+}
+
+void TForm2::terminateProgram() {
+    m_exiting = true;
+    m_segmentDb.close();
+    Ui().quitEventLoop();
+    // Also ends any other running copy of the program.
+    Ui().killProcessesByName(ExecutableFileName());
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    if (m_exiting || requestExit())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm2::Treev1_Initialization() {
+    // The address book fills its group tree here once its page exists.
+}
+
+bool TForm2::Treev3_Initialization() {
+    if (!m_provinceTree)
+        return false;
+    m_provinceTree->clear();
+    return m_provinceTreeBuilder ? m_provinceTreeBuilder(m_provinceTree) : true;
+}
+
+bool TForm2::provinceTreeIsEmpty() const {
+    return !m_provinceTree || m_provinceTree->topLevelItemCount() == 0;
+}
+
+void TForm2::setProvinceTreeBuilder(std::function<bool(QTreeWidget*)> builder) {
+    m_provinceTreeBuilder = std::move(builder);
+}
+
+CredentialsSource& TForm2::credentials() const {
+    return *m_form1;
+}
+
+}  // namespace smsc

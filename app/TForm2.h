@@ -1,0 +1,184 @@
+#pragma once
+// The main window: header, navigation column, status line with the connection picture, and
+// one page per feature. Created first and destroyed last; its creation runs the start-up
+// (icon, login window, home picture, received-messages range, segment database, centring,
+// home page, address-book tree). It owns every other window of the program.
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+#include "lookup/SegmentDatabase.h"
+
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTreeWidget;
+
+namespace smsc {
+
+class ClickLabel;
+class CredentialsSource;
+class TForm1;
+class TForm3;
+class TForm15;
+class TForm16;
+class TForm17;
+
+class TForm2 final : public QWidget {
+    Q_OBJECT
+public:
+    // The pages, in the order of the page control.
+    enum class Page { Home, Sms, Mms, Phrases, Contacts, Search, Received, Records };
+    static constexpr int kPageCount = 8;
+
+    explicit TForm2(QWidget* parent = nullptr);
+    ~TForm2() override;
+
+    // Start-up step after the main window: the remaining windows, once each, in this order:
+    // TForm3, TForm15, TForm16, TForm17.
+    void createRemainingWindows();
+
+    // ---- the frame -------------------------------------------------------------------
+    QWidget* HeaderPanel;
+    QLabel* Label1;  // title "短信彩信群发客户端"
+    QLabel* Label2;  // version label, "V 6.8" until the notice check sets it
+    QWidget* NavPanel;
+    QPushButton* Button1;   // 首页
+    QPushButton* Button2;   // 短信发送
+    QPushButton* Button3;   // 彩信发送
+    QPushButton* Button4;   // 消费记录
+    QPushButton* Button5;   // 收到短信
+    QPushButton* Button6;   // 常用短语
+    QPushButton* Button7;   // 号码查询
+    QPushButton* Button8;   // 修改密码
+    QPushButton* Button9;   // 通讯录
+    QPushButton* Button10;  // 更换风格
+    QPushButton* Button11;  // 退出
+    ClickLabel* Image2;     // connection picture
+    QWidget* StatusBar1;    // status line, lying over the page control's tab strip
+    QLabel* Label3;         // status text
+    QLabel* Label4;         // user text
+    QLabel* Label5;         // quota text
+    QTabWidget* PageControl1;
+    QLabel* Image1;     // the home page's picture
+    QMenu* PopupMenu1;  // "更换风格"
+
+    // ---- navigation --------------------------------------------------------------------
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button4Click();
+    void Button5Click();
+    void Button6Click();
+    void Button7Click();
+    void Button8Click();
+    void Button9Click();
+    void Button10Click();
+    void Button11Click();
+    // Connection picture: disconnect when connected, reopen the login window when offline.
+    void Image2Click();
+
+    void showPage(Page page);
+    Page currentPage() const;
+    QWidget* pageWidget(Page page) const;
+    // The page caption ("首页", "短信发送", ...).
+    static QString pageCaption(Page page);
+
+    // ---- status and connection ---------------------------------------------------------
+    // "", "3" connected, "0" disconnected.
+    const QString& connectionState() const { return m_connectionState; }
+    bool isConnected() const { return m_connectionState == QStringLiteral("3"); }
+    // A successful login: picture 0, "已连接服务器", quota and user texts, state "3".
+    void showConnected(const QString& quotaText, const QString& userText);
+    // Offline: picture 1, "未连接服务器", user and quota texts empty, state "0".
+    void showOffline();
+    // -1 none yet, 0 connected, 1 disconnected.
+    int connectionImageIndex() const { return m_imageIndex; }
+
+    QString statusText() const;
+    QString userText() const;
+    QString quotaText() const;
+    // The send drivers keep "剩余短信N条" current.
+    void setQuotaText(const QString& text);
+
+    QLabel* versionLabel() const { return Label2; }
+    void setVersionText(const QString& text);
+
+    // The MMS page's cost note, set by the notice check.
+    const QString& costNote() const { return m_costNote; }
+    void setCostNote(const QString& note);
+
+    // ---- start and end -----------------------------------------------------------------
+    // "退出" and the close box: asks "确定退出系统吗？"; true when the program ends.
+    bool requestExit();
+    // Ends the program: closes the segment database, ends the event loop and every process
+    // with this program's executable file name.
+    void terminateProgram();
+
+    // Address-book tree (rebuilt from the address book at start-up).
+    void Treev1_Initialization();
+    // Province/city tree of the number search; false when it could not be built.
+    bool Treev3_Initialization();
+    bool provinceTreeIsEmpty() const;
+    QTreeWidget* provinceTree() const { return m_provinceTree; }
+    // The search page installs the real builder; until then building succeeds without data.
+    void setProvinceTreeBuilder(std::function<bool(QTreeWidget*)> builder);
+
+    // Received-messages query range (start = creation time, end = today).
+    const QDateTime& receivedStart() const { return m_receivedStart; }
+    const QDate& receivedEnd() const { return m_receivedEnd; }
+
+    SegmentDatabase& segmentDatabase() { return m_segmentDb; }
+
+    // ---- the other windows -------------------------------------------------------------
+    TForm1* loginWindow() const { return m_form1.get(); }
+    CredentialsSource& credentials() const;
+    TForm3* waitWindow() const { return m_form3.get(); }
+    TForm15* progressWindow() const { return m_form15.get(); }
+    TForm16* passwordDialog() const { return m_form16.get(); }
+    TForm17* noticeWindow() const { return m_form17.get(); }
+
+signals:
+    void costNoteChanged(const QString& note);
+    void connectionStateChanged(const QString& state);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildFrame();
+    void createPages();
+    QWidget* createPage(Page page);
+    void buildSkinMenu();
+    void chooseSkin(int index);
+    void setConnectionImage(int index);
+    void setConnectionState(const QString& state);
+    // "请连接服务器！" when not connected; true when connected.
+    bool requireConnection(const QString& caption);
+
+    QWidget* m_pages[kPageCount] = {};
+    QTreeWidget* m_provinceTree = nullptr;
+    std::function<bool(QTreeWidget*)> m_provinceTreeBuilder;
+
+    QString m_connectionState;
+    int m_imageIndex = -1;
+    QString m_costNote;
+    QDateTime m_receivedStart;
+    QDate m_receivedEnd;
+    SegmentDatabase m_segmentDb;
+    bool m_exiting = false;
+
+    std::unique_ptr<TForm1> m_form1;
+    std::unique_ptr<TForm3> m_form3;
+    std::unique_ptr<TForm15> m_form15;
+    std::unique_ptr<TForm16> m_form16;
+    std::unique_ptr<TForm17> m_form17;
+};
+
+}  // namespace smsc

@@ -234,6 +234,10 @@ RecordingServer::RecordingServer() : m_impl(std::make_unique<Impl>()) {
     impl->backendPort = impl->backend.bind_to_any_port("127.0.0.1");
     if (impl->backendPort <= 0) throw std::runtime_error("cannot bind the test server");
     impl->backendThread = std::thread([impl] { impl->backend.listen_after_bind(); });
+    // stop() only ends a server that is already running: a server destroyed before its
+    // thread got going would otherwise listen forever and hang the destructor's join.
+    for (int waited = 0; !impl->backend.is_running() && waited < 10000; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 
     impl->relayFd = listenLoopback(impl->relayPort);
     impl->relayThread = std::thread([impl] {

@@ -1,0 +1,160 @@
+// Bulk imports end to end, offscreen: from the chosen file to the list filled and the main
+// window enabled again, through the worker pool and the batched hand-over. Also the
+// spreadsheet readers alone. Sources of 30000 distinct mobile numbers.
+#include <benchmark/benchmark.h>
+
+#include <QEventLoop>
+#include <QVBoxLayout>
+#include <QWidget>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "recipients/ImportRun.h"
+#include "recipients/RecipientCoordinator.h"
+#include "recipients/RecipientListModel.h"
+#include "recipients/RecipientPanel.h"
+#include "recipients/SpreadsheetReader.h"
+#include "tests/recipients/SpreadsheetFixtures.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempDataDir.h"
+
+namespace {
+
+using namespace smsc;
+using Item = RecipientCoordinator::AddItem;
+
+constexpr int kNumbers = 30000;
+
+long long numberAt(int i) {
+    return 13800000000LL + 7LL * i;
+}
+
+test::TempFolder& folder() {
+    static test::TempFolder instance;
+    return instance;
+}
+
+// The source files, written once.
+const std::string& textFile() {
+    static const std::string path = [] {
+        std::string text;
+        for (int i = 0; i < kNumbers; ++i)
+            text += std::to_string(numberAt(i)) + (i + 1 < kNumbers ? "\r\n" : "");
+        folder().writeFile("numbers.txt", text);
+        return folder().file("numbers.txt");
+    }();
+    return path;
+}
+
+test::FixtureSheet numberSheet() {
+    test::FixtureSheet sheet;
+    sheet.reserve(kNumbers);
+    for (int i = 0; i < kNumbers; ++i)
+        sheet.push_back(test::FixtureCell::num(static_cast<uint32_t>(i + 1), 1,
+                                               static_cast<double>(numberAt(i))));
+    return sheet;
+}
+
+const std::string& xlsxFile() {
+    static const std::string path = [] {
+        const std::string p = folder().file("numbers.xlsx");
+        test::WriteXlsx(p, {numberSheet()});
+        return p;
+    }();
+    return path;
+}
+
+const std::string& xlsFile() {
+    static const std::string path = [] {
+        const std::string p = folder().file("numbers.xls");
+        test::WriteXls(p, {numberSheet()});
+        return p;
+    }();
+    return path;
+}
+
+// A main window stand-in with the SMS panel shown and the import items installed.
+struct Window {
+    Window() {
+        host = std::make_unique<QWidget>();
+        page = new QWidget(host.get());
+        sms = new RecipientPanel(PanelKind::Sms, page);
+        page->setLayout(sms->createListLayout());
+        coordinator = new RecipientCoordinator(host.get());
+        coordinator->setPanels(sms, nullptr);
+        coordinator->setActivePanelSource([this] { return sms; });
+        runner = InstallImportHooks(coordinator);
+        host->resize(800, 600);
+        host->show();
+    }
+
+    // One run to its end; returns the entries in the list.
+    size_t import(Item item, const std::string& file) {
+        sms->model()->clear();
+        ui.chooseFileNext(QString::fromStdString(file));
+        QEventLoop loop;
+        QObject::connect(runner, &ImportRunner::runEnded, &loop, &QEventLoop::quit);
+        coordinator->runAddItem(item);
+        if (runner->running())
+            loop.exec();
+        return sms->entries().size();
+    }
+
+    test::ScriptedUi ui;
+    std::unique_ptr<QWidget> host;
+    QWidget* page = nullptr;
+    RecipientPanel* sms = nullptr;
+    RecipientCoordinator* coordinator = nullptr;
+    ImportRunner* runner = nullptr;
+};
+
+void endToEnd(benchmark::State& state, Item item, const std::string& file) {
+    Window window;
+    for (auto _ : state) {
+        const size_t added = window.import(item, file);
+        if (added != kNumbers || !window.host->isEnabled()) {
+            state.SkipWithError("the import did not fill the list");
+            break;
+        }
+    }
+}
+
+void BM_TextFileImport(benchmark::State& state) {
+    endToEnd(state, Item::TextFileImport, textFile());
+}
+void BM_TextFileExtract(benchmark::State& state) {
+    endToEnd(state, Item::TextFileExtract, textFile());
+}
+void BM_ExcelExtractXlsx(benchmark::State& state) {
+    endToEnd(state, Item::ExcelExtract, xlsxFile());
+}
+void BM_ExcelExtractXls(benchmark::State& state) {
+    endToEnd(state, Item::ExcelExtract, xlsFile());
+}
+BENCHMARK(BM_TextFileImport)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextFileExtract)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExcelExtractXlsx)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ExcelExtractXls)->Unit(benchmark::kMillisecond);
+
+void readerOnly(benchmark::State& state, const std::string& file) {
+    for (auto _ : state) {
+        const auto numbers = ReadSpreadsheetNumbers(file);
+        if (!numbers || numbers->size() != kNumbers) {
+            state.SkipWithError("the reader did not find every number");
+            break;
+        }
+    }
+}
+void BM_ReadXlsx(benchmark::State& state) {
+    readerOnly(state, xlsxFile());
+}
+void BM_ReadXls(benchmark::State& state) {
+    readerOnly(state, xlsFile());
+}
+BENCHMARK(BM_ReadXlsx)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadXls)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,237 @@
+#include "recipients/ImportSources.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sys/stat.h>
+
+#include "platform/Gbk.h"
+#include "recipients/PhoneRules.h"
+#include "recipients/SpreadsheetReader.h"
+#include "sending/TextHelpers.h"
+
+namespace smsc {
+namespace {
+
+std::string trimBlanks(const std::string& text) {
+    size_t begin = 0;
+    size_t end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
+        --end;
+    return text.substr(begin, end - begin);
+}
+
+bool isTextFileKind(ImportKind kind) {
+    return kind == ImportKind::TextFileImport || kind == ImportKind::TextFileExtract;
+}
+
+}  // namespace
+
+std::vector<std::string> TextImportCandidates(const std::string& fileText) {
+    return SplitLinesUnique(fileText, "\r");
+}
+
+std::vector<std::string> ExtractCandidates(const std::string& text) {
+    return ExtractMobileNumbers(text);
+}
+
+bool PassesEntryTest(ImportKind kind, const std::string& candidate) {
+    switch (kind) {
+        case ImportKind::TextFileImport:
+        case ImportKind::TextFileExtract:
+            return !StripLineBreaks(candidate).empty();
+        case ImportKind::ClipboardExtract:
+            return IsMobileNumber(trimBlanks(candidate));
+        case ImportKind::ExcelExtract:
+            return IsDigits1To12(trimBlanks(candidate));
+    }
+    return false;
+}
+
+std::string AddedText(const std::string& candidate) {
+    return StripLineBreaks(candidate);
+}
+
+long long CountedCopies(long long candidates, const std::optional<VerificationCopy>& verification) {
+    if (!verification || verification->interval < 1)
+        return 0;
+    return candidates / verification->interval;
+}
+
+bool ExceedsRecipientCap(long long candidates, long long countedCopies) {
+    return candidates + countedCopies > kRecipientCap;
+}
+
+AddPlan BuildAddPlan(ImportKind kind, std::vector<std::string> candidates,
+                     const std::optional<VerificationCopy>& verification) {
+    AddPlan plan;
+    const long long count = static_cast<long long>(candidates.size());
+    const long long copiesCounted = CountedCopies(count, verification);
+    plan.progressMaximum = count + copiesCounted;
+    plan.entries.reserve(candidates.size() + static_cast<size_t>(copiesCounted) + 1);
+    plan.progressAfter.reserve(plan.entries.capacity());
+
+    long long steps = 0;
+    auto add = [&](std::string entry) {
+        plan.entries.push_back(std::move(entry));
+        plan.progressAfter.push_back(steps);
+    };
+
+    const bool copyFirst = verification && count < verification->interval;
+    const bool interleave = verification && !copyFirst;
+    if (copyFirst) {
+        add(verification->number);
+        ++steps;
+        plan.progressAfter.back() = steps;
+    }
+    const long long interval = interleave ? verification->interval : 0;
+    long long copies = 0;  // j
+    auto atCopy = [&](long long i) {
+        return interleave && i == interval * copies && copies <= copiesCounted;
+    };
+    for (long long i = 0; i < count; ++i) {
+        std::string& candidate = candidates[static_cast<size_t>(i)];
+        ++steps;
+        if (isTextFileKind(kind) && atCopy(i)) {
+            ++steps;
+            add(verification->number);
+            ++copies;
+        }
+        if (!PassesEntryTest(kind, candidate))
+            continue;
+        if (!isTextFileKind(kind) && atCopy(i)) {
+            ++steps;
+            add(verification->number);
+            ++copies;
+        }
+        add(AddedText(candidate));
+    }
+    plan.totalSteps = steps;
+    return plan;
+}
+
+std::vector<ImportBatch> SplitIntoBatches(AddPlan plan, size_t batchSize) {
+    std::vector<ImportBatch> batches;
+    if (batchSize == 0)
+        batchSize = 1;
+    long long stepsSent = 0;
+    const size_t count = plan.entries.size();
+    for (size_t start = 0; start < count; start += batchSize) {
+        const size_t end = std::min(count, start + batchSize);
+        ImportBatch batch;
+        batch.entries.reserve(end - start);
+        for (size_t i = start; i < end; ++i)
+            batch.entries.push_back(std::move(plan.entries[i]));
+        const long long stepsNow = end == count ? plan.totalSteps : plan.progressAfter[end - 1];
+        batch.progressSteps = stepsNow - stepsSent;
+        stepsSent = stepsNow;
+        batches.push_back(std::move(batch));
+    }
+    if (stepsSent < plan.totalSteps)
+        batches.push_back({{}, plan.totalSteps - stepsSent});
+    return batches;
+}
+
+const std::string& ReadingStatus(ImportKind kind) {
+    static const std::string text = G("开始读取文本文件，请稍候........");
+    static const std::string excel = G("开始读取Excel文件，请稍候........");
+    static const std::string clipboard = G("开始读取剪切板内容，请稍候........");
+    switch (kind) {
+        case ImportKind::ExcelExtract:
+            return excel;
+        case ImportKind::ClipboardExtract:
+            return clipboard;
+        default:
+            return text;
+    }
+}
+
+const std::string& AddingStatus(ImportKind kind) {
+    static const std::string text = G("文件读取完毕，开始导入号码，请稍候........");
+    static const std::string excel = G("Excel文件读取完毕，开始导入号码，请稍候........");
+    static const std::string clipboard = G("剪切板内容读取完毕，开始导入号码，请稍候........");
+    switch (kind) {
+        case ImportKind::ExcelExtract:
+            return excel;
+        case ImportKind::ClipboardExtract:
+            return clipboard;
+        default:
+            return text;
+    }
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path, long long maxBytes) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > maxBytes)
+        return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::string bytes(static_cast<size_t>(info.st_size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.gcount() != static_cast<std::streamsize>(bytes.size()))
+        return std::nullopt;
+    return bytes;
+}
+
+ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size_t batchSize) {
+    const ImportKind kind = request.kind;
+    bool adding = false;
+    try {
+        events.status(ReadingStatus(kind));
+
+        std::vector<std::string> candidates;
+        switch (kind) {
+            case ImportKind::TextFileImport:
+            case ImportKind::TextFileExtract: {
+                const std::optional<std::string> text =
+                    ReadWholeFile(request.payload, kMaxTextFileBytes);
+                if (!text) {
+                    events.failed(ImportFailure::TextFileUnreadable);
+                    return ImportOutcome::Failed;
+                }
+                candidates = kind == ImportKind::TextFileImport ? TextImportCandidates(*text)
+                                                                : ExtractCandidates(*text);
+                break;
+            }
+            case ImportKind::ExcelExtract: {
+                std::optional<std::vector<std::string>> numbers =
+                    ReadSpreadsheetNumbers(request.payload);
+                if (!numbers) {
+                    events.failed(ImportFailure::SpreadsheetUnreadable);
+                    return ImportOutcome::Failed;
+                }
+                candidates = std::move(*numbers);
+                break;
+            }
+            case ImportKind::ClipboardExtract:
+                candidates = ExtractCandidates(request.payload);
+                break;
+        }
+
+        const long long count = static_cast<long long>(candidates.size());
+        if (ExceedsRecipientCap(count, CountedCopies(count, request.verification))) {
+            events.refuseOverCap();
+            return ImportOutcome::Refused;
+        }
+
+        AddPlan plan = BuildAddPlan(kind, std::move(candidates), request.verification);
+        events.status(AddingStatus(kind));
+        adding = true;
+        events.beginAdding(plan.progressMaximum);
+        for (ImportBatch& batch : SplitIntoBatches(std::move(plan), batchSize))
+            events.addBatch(std::move(batch));
+        return ImportOutcome::Added;
+    } catch (const std::exception&) {
+        // Out of memory while reading or planning: the source counts as unreadable. Once
+        // entries flow, and for the clipboard, the run ends through the completion step.
+        if (adding || kind == ImportKind::ClipboardExtract)
+            return ImportOutcome::Added;
+        events.failed(kind == ImportKind::ExcelExtract ? ImportFailure::SpreadsheetUnreadable
+                                                       : ImportFailure::TextFileUnreadable);
+        return ImportOutcome::Failed;
+    }
+}
+
+}  // namespace smsc

@@ -1,0 +1,59 @@
+#pragma once
+// Reads the mobile numbers of a spreadsheet's first sheet without an office suite: .xls
+// (BIFF through FreeXL), .xlsx (Office Open XML through minizip and libxml2) and .csv.
+//
+// The cells are read the way the spreadsheet application's automation reads them: the
+// first sheet's used range gives a row count and a column count, and the cells from row 1
+// and column 1 up to those counts are visited column by column, row by row within a column
+// (the range is addressed from A1 whatever its own position). Each value becomes text (a
+// whole number its decimal digits, also when stored as a float; text as GBK; an empty cell
+// the empty text), trimmed. A text that is one mobile number is a valid cell; at most 30001
+// valid cells are taken, duplicates included. The result is the distinct valid texts in
+// ascending byte order.
+//
+// Plain C++, no Qt; safe to call on a worker thread.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace smsc {
+
+enum class SpreadsheetFormat { Xls, Xlsx, Csv, Unknown };
+
+// By content first (zip "PK\3\4" → xlsx, OLE2 D0 CF 11 E0 → xls), then by the name's
+// extension (.csv, any case).
+SpreadsheetFormat DetectSpreadsheetFormat(const std::string& path, std::string_view head);
+
+// Limits that keep a huge or hostile file from exhausting memory.
+inline constexpr uint64_t kMaxSpreadsheetFileBytes = 256ULL * 1024 * 1024;
+inline constexpr uint64_t kMaxZipEntryBytes = 256ULL * 1024 * 1024;  // uncompressed
+inline constexpr uint64_t kMaxSheetCells = 20ULL * 1000 * 1000;
+// The counter rule: at most this many valid cells are taken.
+inline constexpr int kMaxValidCells = 30001;
+
+// A number as the spreadsheet shows it in text: integral values as plain decimal digits
+// (13812345678.0 → "13812345678"), others with up to 15 significant digits.
+std::string NumberCellText(double value);
+
+// The distinct valid cell texts in ascending order; nullopt when the file cannot be read as
+// a spreadsheet (unknown format, broken, password protected, over the limits).
+std::optional<std::vector<std::string>> ReadSpreadsheetNumbers(const std::string& path);
+
+// The first sheet's cells one by one, for tests and tools: row and column from 1, the value
+// as text (GBK, not trimmed). Cells of no value are not reported unless they count in the
+// used range (reported with the empty text). nullopt when unreadable.
+struct SheetCell {
+    uint32_t row = 0;
+    uint32_t column = 0;
+    std::string text;
+};
+std::optional<std::vector<SheetCell>> ReadFirstSheetCells(const std::string& path);
+
+// CSV text (RFC 4180 quotes; CR LF, LF or CR record ends) as cells; UTF-8 text (with a
+// byte-order mark, or valid UTF-8 with non-ASCII bytes) is converted to GBK first.
+std::vector<SheetCell> ParseCsvCells(std::string_view bytes);
+
+}  // namespace smsc

@@ -1,0 +1,192 @@
+#include "sending/SmsPage.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "platform/ClipPlayer.h"
+#include "platform/QtText.h"
+#include "platform/UiSeam.h"
+#include "recipients/NumberEntries.h"
+#include "recipients/PhoneRules.h"
+#include "recipients/RecipientPanel.h"
+#include "service/Credentials.h"
+#include "service/ServiceClient.h"
+#include "sending/SmsSend.h"
+#include "sending/TForm15.h"
+#include "sending/TextHelpers.h"
+
+namespace smsc {
+namespace {
+
+void tell(QWidget* parent, const QString& text) {
+    ShowMessage(parent, text, QStringLiteral("提示"));
+}
+
+}  // namespace
+
+SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("SmsPage"));
+    m_panel = new RecipientPanel(PanelKind::Sms, this);
+
+    auto* contentLabel = new QLabel(QStringLiteral("短信内容："), this);
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    LengthLabel = new QLabel(QStringLiteral("当前长度为0字。"), this);
+    LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
+    NoteLabel = new QLabel(
+        QStringLiteral("单条中短信息允许发送信息文字总长度为70字，超过将分条发送。  "), this);
+    NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
+    NoteLabel->setStyleSheet(QStringLiteral("color: red;"));
+    PhraseButton = new QPushButton(QStringLiteral("插入短语"), this);
+    PhraseButton->setObjectName(QStringLiteral("PhraseButton"));
+    BackButton = new QPushButton(QStringLiteral("返回首页"), this);
+    BackButton->setObjectName(QStringLiteral("BackButton"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(m_panel->createListLayout(), 3);
+    layout->addWidget(contentLabel);
+    layout->addWidget(Memo1, 2);
+    auto* captionRow = new QHBoxLayout;
+    captionRow->addWidget(LengthLabel);
+    captionRow->addWidget(NoteLabel, 1);
+    layout->addLayout(captionRow);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(PhraseButton);
+    buttonRow->addWidget(m_panel->SendButton);
+    buttonRow->addWidget(BackButton);
+    layout->addLayout(buttonRow);
+
+    connect(Memo1, &QPlainTextEdit::textChanged, this, &SmsPage::updateLengthCaption);
+    connect(m_panel->SendButton, &QPushButton::clicked, this, &SmsPage::Button15Click);
+    connect(PhraseButton, &QPushButton::clicked, this, [this] {
+        if (m_insertPhrase)
+            m_insertPhrase();
+    });
+    connect(BackButton, &QPushButton::clicked, this, [this] {
+        if (m_backHome)
+            m_backHome();
+    });
+}
+
+SmsPage::~SmsPage() = default;
+
+void SmsPage::setProgressWindow(TForm15* window) {
+    m_progress = window;
+    if (m_progress)
+        m_progress->setTimer1Handler([this] { SmsTimerTick(); });
+}
+
+std::string SmsPage::messageText() const {
+    QString text = Memo1->toPlainText();
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return GbkFromQString(text);
+}
+
+void SmsPage::setMessageText(const std::string& gbk) {
+    QString text = QStringFromGbk(gbk);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    Memo1->setPlainText(text);
+}
+
+void SmsPage::appendMessageLine(const QString& line) {
+    Memo1->appendPlainText(line);
+}
+
+void SmsPage::updateLengthCaption() {
+    LengthLabel->setText(QStringFromGbk(LengthCaption(StripLineBreaks(messageText()))));
+}
+
+void SmsPage::Button15Click() {
+    m_panel->SetRecipientStatus(QString());
+    if (m_panel->verificationOn()) {
+        const std::string number = m_panel->verificationNumber();
+        if (number.empty()) {
+            tell(this, QStringLiteral("验证号码为空，请输入验证号码！"));
+            return;
+        }
+        if (!IsDigits1To12(number)) {
+            tell(this, QStringLiteral("请输入正确的验证号码！"));
+            m_panel->VerifyEdit->clear();
+            return;
+        }
+    }
+    const int count = m_panel->RecipientCount();
+    if (count > kRecipientCap) {
+        tell(this, QStringLiteral("发送条数不能超过3万个"));
+        return;
+    }
+    if (count == 0) {
+        tell(this, QStringLiteral("发送对象数目为0请添加发送对象"));
+        return;
+    }
+    const std::string message = messageText();
+    if (TextLength(message) == 0) {
+        tell(this, QStringLiteral("要发送的短信内容不能为空"));
+        return;
+    }
+    if (!FitsOneMessage(message)) {
+        const int pieces = PieceCount(PlanSmsPieces(message));
+        const QString question =
+            QStringLiteral("要发送的短信内容长度超过70个字！将分%1条发送,是否分条发送？")
+                .arg(pieces);
+        if (!Confirm(this, question, QStringLiteral("提醒"))) {
+            Memo1->setFocus();
+            return;
+        }
+    }
+    m_panel->SetRecipientStatus(QString());
+    armProgressWindow();
+}
+
+void SmsPage::armProgressWindow() {
+    if (!m_progress) {
+        tell(this, QStringLiteral("程序文件丢失，请重新安装。"));
+        return;
+    }
+    m_progress->show();
+    // A press while the window already waits leaves the armed timer as it is.
+    if (!m_progress->Timer1->isActive())
+        m_progress->Timer1->start();
+}
+
+void SmsPage::closeProgressWindow() {
+    m_progress->Animate1->stop();
+    m_progress->Timer1->stop();
+    m_progress->hide();
+}
+
+void SmsPage::SmsTimerTick() {
+    if (!m_progress)
+        return;
+    m_progress->Timer1->stop();
+    if (m_panel->RecipientCount() == 0) {
+        m_progress->Animate1->stop();
+        tell(this, QStringLiteral("要发送的号码为空，请添加发送号码"));
+        m_progress->hide();
+        return;
+    }
+    const std::string numbers = BuildNumberString(m_panel->entries(), m_panel->verificationOn(),
+                                                  m_panel->verificationNumber());
+    const Credentials credentials =
+        m_credentials ? m_credentials->currentCredentials() : Credentials{};
+    const SmsPlan plan = PlanSmsPieces(messageText());
+    const SmsSendResult result = RunSmsSend(plan, [&](const std::string& text) {
+        return SendMessage(credentials.context, credentials.userName, credentials.password, numbers,
+                           text);
+    });
+    const std::string& answer = result.lastAnswer();
+    if (const std::optional<std::string> quota = QuotaTextOf(answer); quota && m_quotaHandler)
+        m_quotaHandler(QStringFromGbk(*quota));
+    closeProgressWindow();
+    if (const std::optional<std::string> message = SmsAnswerMessage(answer))
+        tell(this, QStringFromGbk(*message));
+}
+
+}  // namespace smsc

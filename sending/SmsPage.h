@@ -1,0 +1,76 @@
+#pragma once
+// The "短信发送" page: the SMS recipient panel, the message editor with its live length
+// caption, and the send: the checks of "发送短信", the split question, and the tick of the
+// progress window (TForm15::Timer1) that submits the message with SendMessage.
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace smsc {
+
+class CredentialsSource;
+class RecipientPanel;
+class TForm15;
+
+class SmsPage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit SmsPage(QWidget* parent = nullptr);
+    ~SmsPage() override;
+
+    RecipientPanel* panel() const { return m_panel; }
+
+    QPlainTextEdit* Memo1;      // the message
+    QLabel* LengthLabel;        // "当前长度为N字"
+    QLabel* NoteLabel;          // the red note on the one-SMS length
+    QPushButton* PhraseButton;  // "插入短语"
+    QPushButton* BackButton;    // "返回首页"
+
+    // ---- what the main window provides ---------------------------------------------------
+    // The login window's user name, password and line, read at every tick.
+    void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
+    // The progress window; its Timer1 tick runs this page's send driver.
+    void setProgressWindow(TForm15* window);
+    // Receives "剩余短信N条" after a successful send.
+    void setQuotaHandler(std::function<void(const QString&)> handler) {
+        m_quotaHandler = std::move(handler);
+    }
+    void setBackHomeHandler(std::function<void()> handler) { m_backHome = std::move(handler); }
+    void setInsertPhraseHandler(std::function<void()> handler) {
+        m_insertPhrase = std::move(handler);
+    }
+
+    // ---- the message ---------------------------------------------------------------------
+    // The editor's text as GBK with CR LF line ends.
+    std::string messageText() const;
+    void setMessageText(const std::string& gbk);
+    // Adds the text as a new last line of the editor (phrase insertion).
+    void appendMessageLine(const QString& line);
+
+    // ---- actions -------------------------------------------------------------------------
+    // "发送短信": the send checks, then the progress window with its SMS timer armed.
+    void Button15Click();
+    // The SMS timer's tick: one submission, then the window closes and the answer is shown.
+    void SmsTimerTick();
+
+private:
+    void updateLengthCaption();
+    void armProgressWindow();
+    void closeProgressWindow();
+
+    RecipientPanel* m_panel;
+    const CredentialsSource* m_credentials = nullptr;
+    TForm15* m_progress = nullptr;
+    std::function<void(const QString&)> m_quotaHandler;
+    std::function<void()> m_backHome;
+    std::function<void()> m_insertPhrase;
+};
+
+}  // namespace smsc

@@ -1,0 +1,343 @@
+// The import items of the add menu driven on real panels: runs on the worker pool, the
+// file chooser, the completion, refusal and failure steps, the verification copies and the
+// hand-over of entries in batches.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QVBoxLayout>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Gbk.h"
+#include "platform/QtText.h"
+#include "recipients/ImportRun.h"
+#include "recipients/RecipientCoordinator.h"
+#include "recipients/RecipientListModel.h"
+#include "recipients/RecipientPanel.h"
+#include "tests/recipients/SpreadsheetFixtures.h"
+#include "tests/support/ScriptedUi.h"
+#include "tests/support/TempDataDir.h"
+
+using namespace smsc;
+using smsc::test::FixtureCell;
+using smsc::test::ScriptedUi;
+using smsc::test::TempFolder;
+using Item = RecipientCoordinator::AddItem;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string A = "13800000001", B = "13900000002", C = "15000000003";
+
+Strings numbers(int count, long long first = 13800000000LL) {
+    Strings out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(std::to_string(first + i));
+    return out;
+}
+
+std::string crlfLines(const Strings& lines, bool finalBreak) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 < lines.size() || finalBreak)
+            text += "\r\n";
+    }
+    return text;
+}
+
+// A stand-in for the main window: two pages with their panels, the coordinator with the
+// import hooks, and the page that is "shown" chosen by the test.
+class ImportRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        host = std::make_unique<QWidget>();
+        smsPage = new QWidget(host.get());
+        mmsPage = new QWidget(host.get());
+        sms = new RecipientPanel(PanelKind::Sms, smsPage);
+        mms = new RecipientPanel(PanelKind::Mms, mmsPage);
+        smsPage->setLayout(sms->createListLayout());
+        mmsPage->setLayout(mms->createListLayout());
+        coordinator = new RecipientCoordinator(host.get());
+        coordinator->setPanels(sms, mms);
+        coordinator->setActivePanelSource([this] { return active; });
+        active = sms;
+        runner = InstallImportHooks(coordinator);
+        runner->setClipboardReader([this] { return clipboard; });
+    }
+
+    // Chooses the item with the file (if any) offered to the chooser and waits, by
+    // processing events, until the run is over.
+    void runItem(Item item, const std::string& file = {}) {
+        if (!file.empty())
+            ui.chooseFileNext(QString::fromStdString(file));
+        coordinator->runAddItem(item);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !runner->running(); }, 20000));
+    }
+
+    void setVerification(const QString& number, const QString& interval) {
+        ui.answerNext(MsgAnswer::Ok);
+        sms->VerifyBox->setChecked(true);
+        sms->VerifyEdit->setText(number);
+        sms->IntervalBox->setEditText(interval);
+        ui.clear();
+    }
+
+    const Strings& entries(RecipientPanel* panel = nullptr) {
+        return (panel ? panel : sms)->entries();
+    }
+    QString status(RecipientPanel* panel = nullptr) {
+        return (panel ? panel : sms)->Status->text();
+    }
+    QString counter(RecipientPanel* panel = nullptr) {
+        return (panel ? panel : sms)->Counter->text();
+    }
+
+    // What every end of a run leaves: window enabled, progress hidden, activity timer off.
+    void expectIdle(RecipientPanel* panel) {
+        EXPECT_TRUE(host->isEnabled());
+        EXPECT_FALSE(panel->Progress->isVisibleTo(panel->page()));
+        EXPECT_FALSE(coordinator->Timer1->isActive());
+        EXPECT_FALSE(runner->running());
+    }
+
+    ScriptedUi ui;
+    TempFolder folder;
+    std::unique_ptr<QWidget> host;
+    QWidget* smsPage = nullptr;
+    QWidget* mmsPage = nullptr;
+    RecipientPanel* sms = nullptr;
+    RecipientPanel* mms = nullptr;
+    RecipientPanel* active = nullptr;
+    RecipientCoordinator* coordinator = nullptr;
+    ImportRunner* runner = nullptr;
+    std::string clipboard;
+};
+
+}  // namespace
+
+TEST_F(ImportRunTest, TextImportRepeatedAndBlankLines) {
+    folder.writeFile("abc.txt", A + "\r\n" + B + "\r\n" + A + "\r\n\r\n" + C + "\r\n");
+    coordinator->runAddItem(Item::TextFileImport);  // cancelled chooser: nothing starts
+    EXPECT_FALSE(runner->running());
+    EXPECT_TRUE(host->isEnabled());
+    ASSERT_EQ(ui.fileDialogFilters.size(), 1u);
+    EXPECT_EQ(ui.fileDialogFilters[0], QStringLiteral("文本文件(*.txt)"));
+
+    ui.chooseFileNext(QString::fromStdString(folder.file("abc.txt")));
+    coordinator->runAddItem(Item::TextFileImport);
+    // The busy state is in place before the worker's first step reaches the panel.
+    EXPECT_TRUE(runner->running());
+    EXPECT_FALSE(host->isEnabled());
+    EXPECT_TRUE(sms->Progress->isVisibleTo(smsPage));
+    EXPECT_TRUE(coordinator->Timer1->isActive());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !runner->running(); }, 20000));
+
+    EXPECT_EQ(entries(), (Strings{A, B, C}));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_EQ(counter(), QStringLiteral("当前发送3个对象,已经过滤重复号码"));
+    EXPECT_TRUE(sms->SendButton->isEnabled());
+    expectIdle(sms);
+    EXPECT_TRUE(ui.messages.empty());
+
+    // Entries already in the list are not compared: the same file again doubles them.
+    runItem(Item::TextFileImport, folder.file("abc.txt"));
+    EXPECT_EQ(entries(), (Strings{A, B, C, A, B, C}));
+    EXPECT_EQ(counter(), QStringLiteral("当前发送6个对象,已经过滤重复号码"));
+}
+
+TEST_F(ImportRunTest, LineFeedsLettersImportVersusExtract) {
+    folder.writeFile("lf.txt", A + "\n" + B + "\n");
+    runItem(Item::TextFileImport, folder.file("lf.txt"));
+    EXPECT_EQ(entries(), (Strings{A + B}));
+
+    folder.writeFile("words.txt", "hello\r\n138 0000 0001\r\ncall " + C);
+    runItem(Item::TextFileImport, folder.file("words.txt"));
+    runItem(Item::TextFileExtract, folder.file("words.txt"));
+    EXPECT_EQ(entries(), (Strings{A + B, "hello", "138 0000 0001", "call " + C, C}));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+}
+
+TEST_F(ImportRunTest, CapRefusalLeavesTheListUnchanged) {
+    folder.writeFile("with.txt", crlfLines(numbers(30000), true));
+    folder.writeFile("without.txt", crlfLines(numbers(30000), false));
+    sms->AddRecipients({A, B});
+    sms->ShowRecipientCount(false);
+
+    runItem(Item::TextFileImport, folder.file("with.txt"));
+    const QString refusal = QStringLiteral("本系统每次最多只能发送三万个号码，您导入的号码过多");
+    EXPECT_EQ(entries(), (Strings{A, B}));
+    EXPECT_EQ(status(), refusal);
+    EXPECT_EQ(counter(), QStringLiteral("当前发送2个对象"));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, refusal);
+    EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
+    expectIdle(sms);
+
+    runItem(Item::TextFileImport, folder.file("without.txt"));
+    EXPECT_EQ(entries().size(), 30002u);
+    EXPECT_EQ(entries().back(), "13800029999");
+    EXPECT_EQ(sms->Progress->maximum(), 30000);
+    EXPECT_EQ(sms->Progress->value(), 30000);
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+// A text file that cannot be read says so and changes nothing (it used to end with
+// "导入号码完毕", a failure reported as success).
+TEST_F(ImportRunTest, UnreadableTextFile) {
+    sms->AddRecipient(A);
+    runItem(Item::TextFileExtract, folder.file("gone.txt"));
+    const QString text = QStringLiteral("读取文件失败，请检查文件是否存在或被其他程序使用");
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, text);
+    EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Question);
+    EXPECT_EQ(status(), text);
+    EXPECT_EQ(entries(), (Strings{A}));
+    EXPECT_EQ(counter(), QStringLiteral("当前发送0个对象；"));  // no completion step
+    expectIdle(sms);
+}
+
+TEST_F(ImportRunTest, SpreadsheetImportAndFailure) {
+    const std::vector<test::FixtureSheet> sheet = {{
+        FixtureCell::str(1, 1, "号码"),
+        FixtureCell::num(2, 1, 15000000003.0),
+        FixtureCell::str(3, 1, "  " + A + "  "),
+        FixtureCell::num(4, 1, 15000000003.0),
+        FixtureCell::str(5, 1, "not a number"),
+        FixtureCell::num(2, 2, 15000000003.0),
+        FixtureCell::str(3, 2, B),
+    }};
+    test::WriteXlsx(folder.file("n.xlsx"), sheet);
+    test::WriteXls(folder.file("n.xls"), sheet);
+
+    runItem(Item::ExcelExtract, folder.file("n.xlsx"));
+    EXPECT_EQ(entries(), (Strings{A, B, C}));
+    ASSERT_FALSE(ui.fileDialogFilters.empty());
+    EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("文本文件(*.xls)")));
+    EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("所有文件(*.*)")));
+    runItem(Item::ExcelExtract, folder.file("n.xls"));
+    EXPECT_EQ(entries(), (Strings{A, B, C, A, B, C}));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_TRUE(ui.messages.empty());
+
+    folder.writeFile("junk.xls", "PK\x03\x04 but not a zip");
+    runItem(Item::ExcelExtract, folder.file("junk.xls"));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("无法读取该电子表格文件，请确认文件格式"));
+    EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
+    EXPECT_EQ(entries().size(), 6u);
+    EXPECT_EQ(counter(), QStringLiteral("当前发送6个对象,已经过滤重复号码"));  // unchanged
+    expectIdle(sms);
+}
+
+TEST_F(ImportRunTest, ClipboardEmptyAndWithNumbers) {
+    sms->AddRecipient(A);
+    runItem(Item::ClipboardExtract);
+    EXPECT_EQ(entries(), (Strings{A}));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_EQ(counter(), QStringLiteral("当前发送1个对象,已经过滤重复号码"));
+    expectIdle(sms);
+
+    // Read at the click: a change afterwards does not count.
+    clipboard = G("张三 ") + B + G("，李四 14312345678，") + C + " " + B;
+    coordinator->runAddItem(Item::ClipboardExtract);
+    clipboard.clear();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !runner->running(); }, 20000));
+    EXPECT_EQ(entries(), (Strings{A, B, C}));
+}
+
+TEST_F(ImportRunTest, SystemClipboardByDefault) {
+    runner->setClipboardReader(nullptr);
+    QGuiApplication::clipboard()->setText(QStringLiteral("电话 13800000001、13900000002"));
+    if (QGuiApplication::clipboard()->text().isEmpty())
+        GTEST_SKIP() << "no clipboard on this platform";
+    runItem(Item::ClipboardExtract);
+    EXPECT_EQ(entries(), (Strings{A, B}));
+}
+
+// Interval 100 and 250 numbers: E = 2, progress maximum 252, copies before 0, 100, 200.
+TEST_F(ImportRunTest, VerificationCopiesBothVariants) {
+    setVerification(QStringLiteral(" 10086 "), QStringLiteral("100"));
+    folder.writeFile("250.txt", crlfLines(numbers(250), false));
+    runItem(Item::TextFileExtract, folder.file("250.txt"));
+    const Strings fromFile = entries();
+    ASSERT_EQ(fromFile.size(), 253u);
+    EXPECT_EQ(sms->Progress->maximum(), 252);
+    EXPECT_EQ(fromFile[0], "10086");
+    EXPECT_EQ(fromFile[101], "10086");
+    EXPECT_EQ(fromFile[202], "10086");
+    EXPECT_EQ(std::count(fromFile.begin(), fromFile.end(), "10086"), 3);
+
+    ui.answerNext(MsgAnswer::Ok);
+    sms->ClearRecipients();
+    clipboard = crlfLines(numbers(250), false);
+    runItem(Item::ClipboardExtract);
+    EXPECT_EQ(entries(), fromFile);
+    EXPECT_EQ(sms->Progress->maximum(), 252);
+}
+
+TEST_F(ImportRunTest, VerificationStopsBeforeAnythingStarts) {
+    setVerification(QString(), QStringLiteral("100"));
+    coordinator->runAddItem(Item::TextFileImport);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("请输入验证号码！"));
+    EXPECT_TRUE(ui.fileDialogFilters.empty());  // no chooser was shown
+
+    // An interval that is no whole number stops the run before the chooser too.
+    ui.clear();
+    setVerification(QStringLiteral("10086"), QStringLiteral("abc"));
+    coordinator->runAddItem(Item::ExcelExtract);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
+    EXPECT_TRUE(ui.fileDialogFilters.empty());
+    EXPECT_FALSE(runner->running());
+    EXPECT_TRUE(host->isEnabled());
+}
+
+TEST_F(ImportRunTest, RunsOnTheActivePanelOnly) {
+    active = mms;
+    folder.writeFile("a.txt", A + "\r\n" + B);
+    runItem(Item::TextFileImport, folder.file("a.txt"));
+    EXPECT_EQ(entries(mms), (Strings{A, B}));
+    EXPECT_TRUE(entries(sms).empty());
+    EXPECT_EQ(status(mms), QStringLiteral("导入号码完毕"));
+    EXPECT_TRUE(status(sms).isEmpty());
+    EXPECT_TRUE(mms->SendButton->isEnabled());
+    expectIdle(mms);
+}
+
+// Entries reach the list in order and in a few batches, not one event each.
+TEST_F(ImportRunTest, BatchesArriveInOrder) {
+    folder.writeFile("n.txt", crlfLines(numbers(30000), false));
+    QSignalSpy inserted(sms->model(), &QAbstractItemModel::rowsInserted);
+    runItem(Item::TextFileImport, folder.file("n.txt"));
+    EXPECT_EQ(entries(), numbers(30000));
+    EXPECT_GE(inserted.count(), 2);
+    EXPECT_LE(inserted.count(), 10);
+
+    ui.answerNext(MsgAnswer::Ok);
+    sms->ClearRecipients();
+    inserted.clear();
+    runner->setBatchSize(100);
+    folder.writeFile("m.txt", crlfLines(numbers(1000, 15000000000LL), false));
+    runItem(Item::TextFileExtract, folder.file("m.txt"));
+    EXPECT_EQ(entries(), numbers(1000, 15000000000LL));
+    ASSERT_EQ(inserted.count(), 10);
+    for (int i = 0; i < inserted.count(); ++i)
+        EXPECT_EQ(inserted[i].at(1).toInt(), i * 100);  // each batch appended after the last
+}

@@ -1,0 +1,270 @@
+// Bulk imports apart from any window: candidates, entry tests, the cap, the add plans with
+// and without the verification number, batching, and the worker routine's events.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/Gbk.h"
+#include "recipients/ImportSources.h"
+#include "tests/recipients/SpreadsheetFixtures.h"
+#include "tests/support/TempDataDir.h"
+
+using namespace smsc;
+using smsc::test::TempFolder;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string A = "13800000001", B = "13900000002", C = "15000000003";
+const std::string V = "10086";
+
+Strings numbers(int count, long long first = 13800000000LL) {
+    Strings out;
+    for (int i = 0; i < count; ++i)
+        out.push_back(std::to_string(first + i));
+    return out;
+}
+
+std::string crlfLines(const Strings& lines, bool finalBreak) {
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if (i + 1 < lines.size() || finalBreak)
+            text += "\r\n";
+    }
+    return text;
+}
+
+std::optional<VerificationCopy> verify(long long interval) {
+    return VerificationCopy{V, interval};
+}
+
+// Positions of the verification copies among the entries, counted in candidates: the
+// index of the entry that follows each copy, less the copies before it.
+std::vector<long long> copyPositions(const AddPlan& plan) {
+    std::vector<long long> out;
+    long long copies = 0;
+    for (size_t i = 0; i < plan.entries.size(); ++i) {
+        if (plan.entries[i] == V) {
+            out.push_back(static_cast<long long>(i) - copies);
+            ++copies;
+        }
+    }
+    return out;
+}
+
+// Records the worker routine's events as text, in order.
+class RecordingEvents final : public ImportEvents {
+public:
+    void status(const std::string& text) override { log.push_back("status " + GbkToUtf8(text)); }
+    void refuseOverCap() override { log.push_back("refuse"); }
+    void failed(ImportFailure failure) override {
+        log.push_back(failure == ImportFailure::TextFileUnreadable ? "failed text"
+                                                                   : "failed spreadsheet");
+    }
+    void beginAdding(long long maximum) override {
+        log.push_back("adding " + std::to_string(maximum));
+    }
+    void addBatch(ImportBatch batch) override {
+        log.push_back("batch " + std::to_string(batch.entries.size()) + " " +
+                      std::to_string(batch.progressSteps));
+        for (std::string& entry : batch.entries)
+            entries.push_back(std::move(entry));
+        steps += batch.progressSteps;
+    }
+    Strings log;
+    Strings entries;
+    long long steps = 0;
+};
+
+}  // namespace
+
+TEST(ImportCandidates, TextImportDropsRepeatedAndBlankLines) {
+    const std::string file = A + "\r\n" + B + "\r\n" + A + "\r\n\r\n" + C + "\r\n";
+    const AddPlan plan =
+        BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(file), std::nullopt);
+    EXPECT_EQ(plan.entries, (Strings{A, B, C}));
+    // Every candidate is one step, the empty last element included.
+    EXPECT_EQ(plan.progressMaximum, 4);
+    EXPECT_EQ(plan.totalSteps, 4);
+}
+
+TEST(ImportCandidates, LineFeedsOnlyMakeOneEntry) {
+    const std::string file = A + "\n" + B + "\n" + C;
+    const AddPlan plan =
+        BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(file), std::nullopt);
+    EXPECT_EQ(plan.entries, (Strings{A + B + C}));
+}
+
+TEST(ImportCandidates, ImportKeepsAnyLineExtractKeepsNumbers) {
+    const std::string file = "hello world\r\n138 0000 0001\r\n" + A + "\r\ncall " + B + " now";
+    EXPECT_EQ(
+        BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(file), std::nullopt).entries,
+        (Strings{"hello world", "138 0000 0001", A, "call " + B + " now"}));
+    EXPECT_EQ(
+        BuildAddPlan(ImportKind::TextFileExtract, ExtractCandidates(file), std::nullopt).entries,
+        (Strings{A, B}));
+}
+
+TEST(ImportCandidates, EntryTestsByKind) {
+    EXPECT_TRUE(PassesEntryTest(ImportKind::TextFileImport, "\nabc"));
+    EXPECT_FALSE(PassesEntryTest(ImportKind::TextFileImport, "\n"));
+    EXPECT_TRUE(PassesEntryTest(ImportKind::TextFileImport, "  "));  // blanks are kept
+    // The extractor finds 143 numbers, which the mobile check refuses.
+    EXPECT_FALSE(PassesEntryTest(ImportKind::ClipboardExtract, "14312345678"));
+    EXPECT_TRUE(PassesEntryTest(ImportKind::ClipboardExtract, "14712345678"));
+    EXPECT_TRUE(PassesEntryTest(ImportKind::ExcelExtract, " 13800000000 "));
+    EXPECT_FALSE(PassesEntryTest(ImportKind::ExcelExtract, "1380000000012"));
+    EXPECT_EQ(AddedText("\n 138\r"), " 138");
+}
+
+TEST(ImportCap, CountsCandidatesAndCountedCopies) {
+    EXPECT_EQ(CountedCopies(250, verify(100)), 2);
+    EXPECT_EQ(CountedCopies(250, std::nullopt), 0);
+    EXPECT_FALSE(ExceedsRecipientCap(30000, 0));
+    EXPECT_TRUE(ExceedsRecipientCap(30001, 0));
+    EXPECT_TRUE(ExceedsRecipientCap(29800, CountedCopies(29800, verify(100))));  // 29800 + 298
+}
+
+TEST(ImportPlan, VerificationWithFewerCandidatesThanInterval) {
+    const AddPlan plan = BuildAddPlan(ImportKind::ClipboardExtract, numbers(10), verify(1000));
+    Strings expected = {V};
+    for (const std::string& n : numbers(10))
+        expected.push_back(n);
+    EXPECT_EQ(plan.entries, expected);
+    EXPECT_EQ(plan.progressMaximum, 10);
+    EXPECT_EQ(plan.totalSteps, 11);
+}
+
+// Interval 100 and 250 candidates: E = 2, maximum 252, copies before 0, 100 and 200.
+TEST(ImportPlan, VerificationEveryIntervalBothVariants) {
+    for (ImportKind kind : {ImportKind::TextFileExtract, ImportKind::TextFileImport,
+                            ImportKind::ClipboardExtract, ImportKind::ExcelExtract}) {
+        const AddPlan plan = BuildAddPlan(kind, numbers(250), verify(100));
+        EXPECT_EQ(plan.progressMaximum, 252);
+        EXPECT_EQ(plan.entries.size(), 253u);
+        EXPECT_EQ(copyPositions(plan), (std::vector<long long>{0, 100, 200}));
+        EXPECT_EQ(plan.totalSteps, 253);
+        const AddPlan two = BuildAddPlan(kind, numbers(200), verify(100));
+        EXPECT_EQ(copyPositions(two), (std::vector<long long>{0, 100}));
+        EXPECT_EQ(two.progressMaximum, 202);
+    }
+}
+
+// Where the variants differ: a candidate that fails its test at a copy position.
+TEST(ImportPlan, FailingCandidateAtCopyPosition) {
+    Strings candidates = numbers(250);
+    candidates[100] = "\r\n";  // fails the text kinds' test
+    AddPlan text = BuildAddPlan(ImportKind::TextFileImport, candidates, verify(100));
+    // The text kinds still put the copy there (it is followed by candidate 101).
+    EXPECT_EQ(std::count(text.entries.begin(), text.entries.end(), V), 3);
+    EXPECT_EQ(text.entries[101], V);
+    EXPECT_EQ(text.entries[102], candidates[101]);
+
+    candidates[100] = "14312345678";  // found by the extractor, refused by the mobile check
+    AddPlan clip = BuildAddPlan(ImportKind::ClipboardExtract, candidates, verify(100));
+    // The copy is skipped and none follows at 200, since j no longer matches.
+    EXPECT_EQ(copyPositions(clip), (std::vector<long long>{0}));
+    EXPECT_EQ(clip.entries.size(), 250u);
+    EXPECT_EQ(clip.totalSteps, 251);
+}
+
+TEST(ImportBatches, OrderAndStepsArePreserved) {
+    Strings candidates = numbers(25);
+    candidates.push_back("\r\n");  // a last step that adds nothing
+    AddPlan plan = BuildAddPlan(ImportKind::TextFileImport, candidates, verify(10));
+    const Strings all = plan.entries;
+    const long long steps = plan.totalSteps;
+    const std::vector<ImportBatch> batches = SplitIntoBatches(std::move(plan), 7);
+    ASSERT_EQ(batches.size(), 4u);  // 28 entries: 7, 7, 7, 7
+    Strings joined;
+    long long counted = 0;
+    for (const ImportBatch& batch : batches) {
+        EXPECT_LE(batch.entries.size(), 7u);
+        joined.insert(joined.end(), batch.entries.begin(), batch.entries.end());
+        counted += batch.progressSteps;
+    }
+    EXPECT_EQ(joined, all);
+    EXPECT_EQ(counted, steps);
+    EXPECT_TRUE(SplitIntoBatches(AddPlan{}, 10).empty());
+    // Steps without entries still reach the panel.
+    const auto stepsOnly =
+        SplitIntoBatches(BuildAddPlan(ImportKind::TextFileImport, {"\r\n"}, std::nullopt), 10);
+    ASSERT_EQ(stepsOnly.size(), 1u);
+    EXPECT_TRUE(stepsOnly[0].entries.empty());
+    EXPECT_EQ(stepsOnly[0].progressSteps, 1);
+}
+
+class ImportRoutine : public ::testing::Test {
+protected:
+    ImportOutcome run(ImportKind kind, const std::string& payload,
+                      std::optional<VerificationCopy> verification = std::nullopt) {
+        return RunImport({kind, payload, verification}, events, 4096);
+    }
+    TempFolder folder;
+    RecordingEvents events;
+};
+
+TEST_F(ImportRoutine, EventsInOrder) {
+    folder.writeFile("a.txt", crlfLines(numbers(5000), false));
+    EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("a.txt")), ImportOutcome::Added);
+    EXPECT_EQ(events.log, (Strings{"status 开始读取文本文件，请稍候........",
+                                   "status 文件读取完毕，开始导入号码，请稍候........",
+                                   "adding 5000", "batch 4096 4096", "batch 904 904"}));
+    EXPECT_EQ(events.entries, numbers(5000));
+}
+
+TEST_F(ImportRoutine, ThirtyThousandLinesWithAndWithoutFinalBreak) {
+    folder.writeFile("with.txt", crlfLines(numbers(30000), true));
+    folder.writeFile("without.txt", crlfLines(numbers(30000), false));
+    EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("with.txt")), ImportOutcome::Refused);
+    EXPECT_EQ(events.log, (Strings{"status 开始读取文本文件，请稍候........", "refuse"}));
+    EXPECT_TRUE(events.entries.empty());
+
+    events = RecordingEvents();
+    EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("without.txt")), ImportOutcome::Added);
+    EXPECT_EQ(events.entries.size(), 30000u);
+    EXPECT_EQ(events.steps, 30000);
+
+    // The verification copies counted by the cap: 29800 + 298 is over it.
+    events = RecordingEvents();
+    folder.writeFile("near.txt", crlfLines(numbers(29800), false));
+    EXPECT_EQ(run(ImportKind::TextFileExtract, folder.file("near.txt"), verify(100)),
+              ImportOutcome::Refused);
+}
+
+TEST_F(ImportRoutine, UnreadableSources) {
+    EXPECT_EQ(run(ImportKind::TextFileExtract, folder.file("missing.txt")), ImportOutcome::Failed);
+    EXPECT_EQ(events.log, (Strings{"status 开始读取文本文件，请稍候........", "failed text"}));
+
+    events = RecordingEvents();
+    EXPECT_EQ(run(ImportKind::TextFileImport, folder.path()), ImportOutcome::Failed);  // a folder
+    EXPECT_EQ(events.log.back(), "failed text");
+
+    events = RecordingEvents();
+    folder.writeFile("garbage.xls", "\xD0\xCF\x11\xE0 not really");
+    EXPECT_EQ(run(ImportKind::ExcelExtract, folder.file("garbage.xls")), ImportOutcome::Failed);
+    EXPECT_EQ(events.log,
+              (Strings{"status 开始读取Excel文件，请稍候........", "failed spreadsheet"}));
+}
+
+TEST_F(ImportRoutine, SpreadsheetAndClipboard) {
+    test::WriteXlsx(folder.file("n.xlsx"), {{test::FixtureCell::num(1, 1, 15000000003.0),
+                                             test::FixtureCell::str(2, 1, " " + A + " "),
+                                             test::FixtureCell::num(3, 1, 15000000003.0)}});
+    EXPECT_EQ(run(ImportKind::ExcelExtract, folder.file("n.xlsx")), ImportOutcome::Added);
+    EXPECT_EQ(events.entries, (Strings{A, "15000000003"}));
+    EXPECT_EQ(events.log[1], "status Excel文件读取完毕，开始导入号码，请稍候........");
+
+    events = RecordingEvents();
+    EXPECT_EQ(run(ImportKind::ClipboardExtract, ""), ImportOutcome::Added);
+    EXPECT_EQ(events.log,
+              (Strings{"status 开始读取剪切板内容，请稍候........",
+                       "status 剪切板内容读取完毕，开始导入号码，请稍候........", "adding 0"}));
+
+    events = RecordingEvents();
+    run(ImportKind::ClipboardExtract, G("电话：") + B + "，" + A + "；" + B);
+    EXPECT_EQ(events.entries, (Strings{B, A}));
+}

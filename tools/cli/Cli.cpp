@@ -1,0 +1,287 @@
+#include "tools/cli/Cli.h"
+
+#include <charconv>
+#include <ostream>
+
+#include "platform/Gbk.h"
+#include "platform/IniFile.h"
+#include "recipients/PhoneRules.h"
+#include "sending/SmsSend.h"
+#include "sending/TextHelpers.h"
+#include "service/ServiceClient.h"
+#include "tools/cli/CliOptions.h"
+#include "tools/cli/CliText.h"
+
+namespace smsc::cli {
+namespace {
+
+// A service answer the client does not know, shortened for the terminal.
+std::string unknownAnswer(const std::string& answer) {
+    constexpr size_t kShown = 200;
+    std::string shown = TerminalFromGbk(answer.substr(0, kShown));
+    for (char& c : shown)
+        if (c == '\n' || c == '\t')
+            c = ' ';
+    return "服务器返回了无法识别的应答：\"" + shown + (answer.size() > kShown ? "…\"" : "\"");
+}
+
+class Runner final {
+public:
+    Runner(std::ostream& out, std::ostream& err, const CliEnvironment& env)
+        : m_out(out), m_err(err), m_env(env) {}
+
+    int run(const std::vector<std::string>& args) {
+        std::string error;
+        std::optional<CliOptions> options = ParseCliOptions(args, &error);
+        if (!options)
+            return usage(error);
+        m_options = std::move(*options);
+        switch (m_options.command) {
+            case Command::Help:
+                m_out << CliHelpText();
+                return kExitOk;
+            case Command::Extract:
+                return extract();
+            case Command::Balance:
+                return prepareSession() ? balance() : kExitUsage;
+            case Command::Send:
+                return prepareSession() ? send() : kExitUsage;
+        }
+        return kExitUsage;
+    }
+
+private:
+    int usage(const std::string& message) {
+        m_err << "smsclient-cli: " << message << "\n" << UsageHint() << "\n";
+        return kExitUsage;
+    }
+    // A refusal of the window's send checks or of the service (GBK text).
+    int refuse(const std::string& gbkMessage) {
+        m_err << TerminalFromGbk(gbkMessage) << "\n";
+        return kExitRefused;
+    }
+
+    // The line from Company_Info.ini: the first value of Create_Line, -1 (or anything but 1)
+    // meaning the telecom line 0.
+    int defaultLine(const std::string& companyInfo) const {
+        IniFile ini(companyInfo);
+        ini.reload();
+        const std::string text = TrimBlanks(ini.valueAt("Create_Line", 0).value_or(""));
+        int line = 0;
+        auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), line);
+        if (ec != std::errc() || end != text.data() + text.size())
+            return 0;
+        return line == 1 ? 1 : 0;
+    }
+
+    // Credentials and the service address; false after a usage error was reported.
+    bool prepareSession() {
+        const std::optional<std::string> password =
+            m_options.password ? m_options.password : m_env.password;
+        if (!password) {
+            usage("缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出");
+            return false;
+        }
+        std::optional<std::string> user = GbkFromTerminal(*m_options.user);
+        if (!user) {
+            usage("用户名不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
+            return false;
+        }
+        std::optional<std::string> gbkPassword = GbkFromTerminal(*password);
+        if (!gbkPassword) {
+            usage("密码不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
+            return false;
+        }
+        m_user = std::move(*user);
+        m_password = std::move(*gbkPassword);
+
+        std::string dataDir = m_options.dataDir.value_or(m_env.dataDir);
+        if (!dataDir.empty() && dataDir.back() != '/')
+            dataDir += '/';
+        const std::string companyInfo = dataDir + "Company_Info.ini";
+        m_context.endpoints = LoadServiceEndpoints(companyInfo);
+        m_context.lineIndex = m_options.line ? *m_options.line : defaultLine(companyInfo);
+        if (m_options.baseUrl)
+            (m_context.lineIndex == 1 ? m_context.endpoints.netcomUrl
+                                      : m_context.endpoints.telecomUrl) = *m_options.baseUrl;
+        m_context.boundaryOverride = m_env.boundary;
+        if (m_context.baseAddress().empty()) {
+            usage("没有服务地址：" + companyInfo + " 中 [Service_Url] 的" +
+                  (m_context.lineIndex == 1 ? "Netcom_Url" : "Telecom_Url") +
+                  "为空或文件不存在；请用 --base-url 或 --data-dir 指定");
+            return false;
+        }
+        return true;
+    }
+
+    // A file searched for mobile numbers, as "从文本文件提取" reads it: its bytes as one GBK
+    // text. A UTF-16 file would silently yield nothing, so it is refused.
+    std::optional<std::string> readNumbersFile(const std::string& path) {
+        std::string error;
+        std::optional<std::string> bytes = ReadInputFile(path, kMaxNumbersFileBytes, &error);
+        if (bytes && (bytes->rfind("\xFF\xFE", 0) == 0 || bytes->rfind("\xFE\xFF", 0) == 0)) {
+            error = "不支持UTF-16编码的文件，请另存为GBK或UTF-8编码：" + path;
+            bytes.reset();
+        }
+        if (!bytes)
+            usage(error);
+        return bytes;
+    }
+
+    int extract() {
+        std::optional<std::string> bytes = readNumbersFile(m_options.extractFile);
+        if (!bytes)
+            return kExitUsage;
+        std::string lines;
+        for (const std::string& number : ExtractMobileNumbers(*bytes)) {
+            lines += number;
+            lines += '\n';
+        }
+        m_out << lines << std::flush;
+        if (!m_out) {
+            m_err << "smsclient-cli: 无法写出号码（标准输出写入失败）\n";
+            return kExitUsage;
+        }
+        return kExitOk;
+    }
+
+    int balance() {
+        const std::string answer = Get_balance(m_context, m_user, m_password);
+        if (answer == FailureAnswer()) {
+            m_err << TerminalFromGbk(NetworkFailureMessage()) << "\n";
+            return kExitUsage;
+        }
+        const std::vector<std::string> fields = SplitAnswer(answer);
+        const std::string code = fields.empty() ? std::string() : fields[0];
+        if (code == "3" && fields.size() >= 2) {
+            m_out << TerminalFromGbk(fields[1]) << "\n";
+            return kExitOk;
+        }
+        if (code == "1")
+            return refuse(G("您输入的用户名或者密码错误，请重新输入"));
+        if (code == "2")
+            return refuse(G("该帐户被停用"));
+        if (code == "error" && fields.size() >= 2)
+            return refuse(fields[1]);
+        m_err << unknownAnswer(answer) << "\n";
+        return kExitRefused;
+    }
+
+    // Every recipient in option order; false after a usage error was reported.
+    bool gatherNumbers(std::vector<std::string>& numbers) {
+        for (const NumberSource& source : m_options.numbers) {
+            if (!source.fromFile) {
+                numbers.push_back(source.value);
+                continue;
+            }
+            std::optional<std::string> bytes = readNumbersFile(source.value);
+            if (!bytes)
+                return false;
+            // As "从文本文件提取": the file's bytes as one text, every distinct mobile number.
+            std::vector<std::string> found = ExtractMobileNumbers(*bytes);
+            numbers.insert(numbers.end(), std::make_move_iterator(found.begin()),
+                           std::make_move_iterator(found.end()));
+        }
+        return true;
+    }
+
+    std::optional<std::string> messageText() {
+        if (m_options.text) {
+            std::optional<std::string> gbk = GbkFromTerminal(*m_options.text);
+            if (!gbk)
+                usage("短信内容不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
+            return gbk;
+        }
+        std::string error;
+        std::optional<std::string> bytes =
+            ReadInputFile(*m_options.textFile, kMaxTextFileBytes, &error);
+        if (!bytes) {
+            usage(error);
+            return std::nullopt;
+        }
+        std::optional<std::string> gbk = MessageFromFileBytes(*bytes, &error);
+        if (!gbk)
+            usage(error + "：" + *m_options.textFile);
+        return gbk;
+    }
+
+    int send() {
+        std::vector<std::string> numbers;
+        if (!gatherNumbers(numbers))
+            return kExitUsage;
+        const std::optional<std::string> text = messageText();
+        if (!text)
+            return kExitUsage;
+
+        // The send checks of the SMS page, in its order; nothing goes out when one fails.
+        const bool verifying = m_options.verify.has_value();
+        std::string verification;
+        if (verifying) {
+            verification = TrimBlanks(*m_options.verify);
+            if (verification.empty())
+                return refuse(G("验证号码为空，请输入验证号码！"));
+            if (!IsDigits1To12(verification))
+                return refuse(G("请输入正确的验证号码！"));
+        }
+        const std::vector<std::string> entries =
+            verifying ? InterleaveVerification(numbers, verification, m_options.interval)
+                      : std::move(numbers);
+        if (entries.size() > kMaxRecipients)
+            return refuse(G("发送条数不能超过3万个"));
+        if (entries.empty())
+            return refuse(G("发送对象数目为0请添加发送对象"));
+        if (TextLength(*text) == 0)
+            return refuse(G("要发送的短信内容不能为空"));
+        const SmsPlan plan = PlanSmsPieces(*text);
+        if (plan.split && m_options.noSplit)
+            return refuse(G("要发送的短信内容长度超过70个字！将分") +
+                          std::to_string(PieceCount(plan)) + G("条发送,是否分条发送？"));
+
+        const std::string numberString = BuildNumberString(entries, verifying, verification);
+        const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
+            return SendMessage(m_context, m_user, m_password, numberString, piece);
+        });
+        return report(plan, result);
+    }
+
+    int report(const SmsPlan& plan, const SmsSendResult& result) {
+        const std::string& last = result.lastAnswer();
+        const std::string code = AnswerCode(last);
+        const std::optional<std::string> message = SmsAnswerMessage(last);
+        if (code == "7") {
+            m_out << TerminalFromGbk(*message) << "\n";
+            if (std::optional<std::string> quota = QuotaTextOf(last))
+                m_out << TerminalFromGbk(*quota) << "\n";
+            return kExitOk;
+        }
+        if (message)
+            m_err << TerminalFromGbk(*message) << "\n";
+        else
+            m_err << TerminalFromGbk(G("发送失败\r")) << unknownAnswer(last) << "\n";
+        // Pieces the service took before the refusal stay sent; say so.
+        int accepted = 0;
+        for (size_t i = 0; i + 1 < result.answers.size(); ++i)
+            accepted += AnswerCode(result.answers[i]) == "7" ? 1 : 0;
+        if (plan.split && accepted > 0)
+            m_err << "注意：共" << PieceCount(plan) << "条分条短信，其中" << accepted
+                  << "条已被服务器接受。\n";
+        return last == FailureAnswer() ? kExitUsage : kExitRefused;
+    }
+
+    std::ostream& m_out;
+    std::ostream& m_err;
+    const CliEnvironment& m_env;
+    CliOptions m_options;
+    std::string m_user;
+    std::string m_password;
+    ServiceContext m_context;
+};
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& env) {
+    return Runner(out, err, env).run(args);
+}
+
+}  // namespace smsc::cli

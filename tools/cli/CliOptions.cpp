@@ -1,0 +1,357 @@
+#include "tools/cli/CliOptions.h"
+
+#include <algorithm>
+#include <cctype>
+#include <initializer_list>
+#include <set>
+
+#include "recipients/PhoneRules.h"
+#include "tools/cli/CliText.h"
+
+namespace smsc::cli {
+namespace {
+
+enum class Opt {
+    Line,
+    User,
+    Password,
+    BaseUrl,
+    DataDir,
+    Number,
+    NumbersFile,
+    Text,
+    TextFile,
+    Verify,
+    Interval,
+    NoSplit
+};
+
+struct OptionSpec {
+    const char* name;
+    Opt id;
+    bool takesValue;
+    bool repeatable;
+    bool sendOnly;  // else: balance and send
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--line", Opt::Line, true, false, false},
+    {"--user", Opt::User, true, false, false},
+    {"--password", Opt::Password, true, false, false},
+    {"--base-url", Opt::BaseUrl, true, false, false},
+    {"--data-dir", Opt::DataDir, true, false, false},
+    {"--number", Opt::Number, true, true, true},
+    {"--numbers-file", Opt::NumbersFile, true, true, true},
+    {"--text", Opt::Text, true, false, true},
+    {"--text-file", Opt::TextFile, true, false, true},
+    {"--verify", Opt::Verify, true, false, true},
+    {"--interval", Opt::Interval, true, false, true},
+    {"--no-split", Opt::NoSplit, false, false, true},
+};
+
+const OptionSpec* findOption(const std::string& name) {
+    for (const OptionSpec& spec : kOptions)
+        if (name == spec.name)
+            return &spec;
+    return nullptr;
+}
+
+std::optional<Command> commandNamed(const std::string& word) {
+    if (word == "balance")
+        return Command::Balance;
+    if (word == "send")
+        return Command::Send;
+    if (word == "extract")
+        return Command::Extract;
+    if (word == "help")
+        return Command::Help;
+    return std::nullopt;
+}
+
+const char* commandName(Command command) {
+    switch (command) {
+        case Command::Balance:
+            return "balance";
+        case Command::Send:
+            return "send";
+        case Command::Extract:
+            return "extract";
+        case Command::Help:
+            break;
+    }
+    return "help";
+}
+
+bool startsWithNoCase(const std::string& text, const char* prefix) {
+    for (size_t i = 0; prefix[i]; ++i)
+        if (i >= text.size() || std::tolower(static_cast<unsigned char>(text[i])) !=
+                                    static_cast<unsigned char>(prefix[i]))
+            return false;
+    return true;
+}
+
+// An http(s) address under which the service pages lie, ending in "/".
+std::optional<std::string> checkBaseUrl(const std::string& url) {
+    size_t hostAt = 0;
+    if (startsWithNoCase(url, "http://"))
+        hostAt = 7;
+    else if (startsWithNoCase(url, "https://"))
+        hostAt = 8;
+    else
+        return std::nullopt;
+    if (hostAt >= url.size() || url[hostAt] == '/' || url[hostAt] == ':')
+        return std::nullopt;
+    for (char c : url) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F || c == '?' || c == '#' || c == '\\')
+            return std::nullopt;
+    }
+    return url.back() == '/' ? url : url + "/";
+}
+
+std::optional<int> positiveInt(const std::string& text) {
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int value = std::stoi(text);
+    if (value < 1)
+        return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
+                                          std::string* error) {
+    CliOptions o;
+    std::optional<Command> command;
+    std::vector<std::string> positional;
+    std::set<Opt> seen;
+    std::vector<const OptionSpec*> given;
+    bool optionsEnded = false;
+
+    auto fail = [error](std::string message) {
+        *error = std::move(message);
+        return std::nullopt;
+    };
+
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            if (!command && !optionsEnded) {
+                command = commandNamed(arg);
+                if (!command)
+                    return fail("未知的子命令：" + arg);
+                if (*command == Command::Help)
+                    break;
+            } else {
+                positional.push_back(arg);
+            }
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            command = Command::Help;
+            break;
+        }
+        // "--name value" or "--name=value".
+        const size_t eq = arg.find('=');
+        const std::string name = arg.substr(0, eq);
+        const OptionSpec* spec = findOption(name);
+        if (!spec)
+            return fail("未知的选项：" + name);
+        std::string value;
+        if (spec->takesValue) {
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return fail("选项 " + name + " 缺少参数值");
+            }
+        } else if (eq != std::string::npos) {
+            return fail("选项 " + name + " 不带参数值");
+        }
+        if (!spec->repeatable && !seen.insert(spec->id).second)
+            return fail("选项 " + name + " 只能给出一次");
+        seen.insert(spec->id);
+        given.push_back(spec);
+
+        switch (spec->id) {
+            case Opt::Line:
+                if (value != "0" && value != "1")
+                    return fail("--line 只能是 0（电信线路）或 1（网通线路）");
+                o.line = value == "1" ? 1 : 0;
+                break;
+            case Opt::User:
+                o.user = value;
+                break;
+            case Opt::Password:
+                o.password = value;
+                break;
+            case Opt::BaseUrl:
+                o.baseUrl = checkBaseUrl(value);
+                if (!o.baseUrl)
+                    return fail("--base-url 必须是 http:// 或 https:// 开头的地址：" + value);
+                break;
+            case Opt::DataDir:
+                if (value.empty())
+                    return fail("--data-dir 不能为空");
+                o.dataDir = value.back() == '/' ? value : value + "/";
+                break;
+            case Opt::Number: {
+                std::string number = TrimBlanks(value);
+                if (!IsDigits1To12(number))
+                    return fail("号码格式错误（应为1到12位数字）：" + value);
+                o.numbers.push_back({false, std::move(number)});
+                break;
+            }
+            case Opt::NumbersFile:
+                o.numbers.push_back({true, value});
+                break;
+            case Opt::Text:
+                o.text = value;
+                break;
+            case Opt::TextFile:
+                o.textFile = value;
+                break;
+            case Opt::Verify:
+                o.verify = value;
+                break;
+            case Opt::Interval: {
+                std::optional<int> k = positiveInt(value);
+                if (!k)
+                    return fail("--interval 必须是正整数（如 100、200 … 10000）：" + value);
+                o.interval = *k;
+                break;
+            }
+            case Opt::NoSplit:
+                o.noSplit = true;
+                break;
+        }
+    }
+
+    if (!command)
+        return fail("缺少子命令（balance、send、extract 或 help）");
+    o.command = *command;
+    if (o.command == Command::Help)
+        return o;
+
+    for (const OptionSpec* spec : given) {
+        if (o.command == Command::Extract || (spec->sendOnly && o.command != Command::Send))
+            return fail(std::string("选项 ") + spec->name + " 不能用于 " + commandName(o.command));
+    }
+
+    if (o.command == Command::Extract) {
+        if (positional.size() != 1)
+            return fail("extract 需要且只需要一个文件名");
+        o.extractFile = positional.front();
+        return o;
+    }
+    if (!positional.empty())
+        return fail("多余的参数：" + positional.front());
+    if (!o.user)
+        return fail("缺少 --user（用户名）");
+    if (o.command == Command::Send) {
+        if (o.text && o.textFile)
+            return fail("--text 与 --text-file 只能选一个");
+        if (!o.text && !o.textFile)
+            return fail("缺少短信内容：请用 --text 或 --text-file 给出");
+        if (seen.count(Opt::Interval) && !o.verify)
+            return fail("--interval 需要与 --verify 一起使用");
+    }
+    return o;
+}
+
+std::string UsageHint() {
+    return "运行 smsclient-cli --help 查看用法。(Run smsclient-cli --help for usage.)";
+}
+
+std::string CliHelpText() {
+    return R"(smsclient-cli —— 短信群发命令行客户端 V 6.8 (command-line SMS sender)
+
+用法 (usage):
+  smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
+  smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
+                     (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
+                     [--no-split] [公共选项]
+  smsclient-cli extract 文件
+  smsclient-cli help | --help | -h
+  选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
+  Options take "--name value" or "--name=value"; arguments after "--" are not options.
+
+子命令 (subcommands):
+  balance   登录服务器并在标准输出打印剩余短信条数（仅数字）。
+            Log in and print the remaining message quota (a bare number) on stdout.
+  send      向所有号码发送一条短信。成功时在标准输出打印
+            "恭喜" / "短信内容已成功发送到服务器" 和 "剩余短信N条"。
+            Send one text message to every number.
+  extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个。
+            Print the mobile numbers found in a text file, one per line.
+  help      显示本说明。Show this text.
+
+公共选项 (common options, balance and send):
+  --user 用户名          帐户名。Account name.
+  --password 密码        帐户密码；省略时取环境变量 SMSCLIENT_PASSWORD。密码从不显示。
+                         Password; defaults to $SMSCLIENT_PASSWORD. It is never printed.
+                         命令行参数可能被本机其他用户看到，建议使用环境变量。
+                         Prefer the variable: arguments are visible to other local users.
+  --line 0|1             线路：0 电信线路，1 网通线路。默认取数据目录中 Company_Info.ini
+                         的 [Create_Line] line_index（-1 视为 0），没有则为 0。
+                         Network line; default from Company_Info.ini, else 0.
+  --base-url 地址        使用此服务地址代替所选线路的地址（须以 http:// 或 https:// 开头，
+                         末尾自动补 "/"）。Service base address overriding the line's.
+  --data-dir 目录        存放 Company_Info.ini 的目录，默认为程序所在目录。
+                         Folder of Company_Info.ini (default: the program's folder).
+
+send 的选项 (send options):
+  --number 号码          一个接收号码（1到12位数字，首尾空白会去掉），可重复。
+                         One recipient (1 to 12 digits); repeatable.
+  --numbers-file 文件    从文本文件提取手机号码（同客户端"从文本文件提取"：在整个文件中查找
+                         11位手机号码，同一文件内重复的号码只取一次），可重复。
+                         号码按选项出现的顺序排列。
+                         Numbers found anywhere in a text file; repeatable.
+  --text 内容            短信内容（终端文本为UTF-8，发送时转为GBK）。Message text.
+  --text-file 文件       从文件读取短信内容；文件可为GBK或UTF-8编码（有UTF-8标记，或是含
+                         非ASCII字符的有效UTF-8，按UTF-8读取，否则按GBK读取）。
+                         Message text from a file, GBK or UTF-8 (detected).
+  --verify 验证号码      插入验证号码：在第1、K+1、2K+1……个号码前各插入一个验证号码，
+                         发送时以 "*" 标记。Insert a verification number.
+  --interval K           验证号码间隔，正整数（客户端可选 100、200 … 1000、2000 … 10000），
+                         默认 100。Verification interval, default 100.
+  --no-split             不分条发送：内容超过一条短信（70个字）时报错退出，不发送。
+                         Refuse a message longer than one SMS instead of splitting it.
+
+长短信 (long messages):
+  内容超过70个字时不再询问，自动分条发送：每条前加 "（i/N）"，每条都发给全部号码，
+  每条按号码数扣费。换行不计字数，也不发送。
+  A message over 70 characters is split into numbered pieces WITHOUT asking; each piece
+  goes to every number and is charged per number. Use --no-split to refuse instead.
+  某一条被拒绝时，其后各条不再发送，已被接受的各条不会撤回（标准错误中会注明）。
+  When a piece is refused the rest are not sent; pieces already accepted stay sent.
+  一次最多发送 30000 个号码（含验证号码）。At most 30000 recipients per send.
+
+退出码 (exit codes):
+  0  成功：balance 得到余额；send 服务器应答 7（发送成功）；extract 完成。
+  1  被拒绝：登录失败、帐户停用、发送前的检查未通过、服务器拒绝发送等；
+     提示信息写到标准错误。Refused: the message goes to stderr.
+  2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、没有服务地址等）或网络故障
+     （"连接服务器超时，请检查网络！"）。Usage error or network failure.
+
+环境变量 (environment):
+  SMSCLIENT_PASSWORD     未给出 --password 时使用的密码。Password when --password is absent.
+
+示例 (examples):
+  export SMSCLIENT_PASSWORD=demo
+  smsclient-cli balance --user demo
+  smsclient-cli send --user demo --number 13912345678 --number 13800000000 --text "您好，会议改到下午三点。"
+  smsclient-cli send --user demo --numbers-file 客户.txt --text-file 通知.txt --verify 13900000000 --interval 1000
+  smsclient-cli send --user demo --base-url http://127.0.0.1:18068/ --number 13912345678 --text 测试
+  smsclient-cli extract 客户.txt > 号码.txt
+)";
+}
+
+}  // namespace smsc::cli

@@ -1,0 +1,46 @@
+#pragma once
+// The command line of smsclient-cli: subcommand, options and their checks. Values stay as
+// typed (UTF-8); typed numbers are trimmed.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace smsc::cli {
+
+enum class Command { Help, Balance, Send, Extract };
+
+// One source of recipients, in the order the options were given.
+struct NumberSource {
+    bool fromFile = false;  // --numbers-file (else --number)
+    std::string value;      // the trimmed number, or the file path
+};
+
+struct CliOptions {
+    Command command = Command::Help;
+    std::optional<int> line;  // --line 0|1
+    std::optional<std::string> user;
+    std::optional<std::string> password;
+    std::optional<std::string> baseUrl;  // http(s), ending in "/"
+    std::optional<std::string> dataDir;
+    // send
+    std::vector<NumberSource> numbers;
+    std::optional<std::string> text;
+    std::optional<std::string> textFile;
+    std::optional<std::string> verify;  // as typed; checked like the window's field
+    int interval = 100;                 // the interval box starts at "100"
+    bool noSplit = false;
+    // extract
+    std::string extractFile;
+};
+
+// Arguments without the program name. nullopt with *error (UTF-8) on a usage error.
+std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args, std::string* error);
+
+// The --help text (UTF-8).
+std::string CliHelpText();
+
+// The one-line hint after a usage error.
+std::string UsageHint();
+
+}  // namespace smsc::cli

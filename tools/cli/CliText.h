@@ -1,0 +1,43 @@
+#pragma once
+// Texts at the edges of the command-line sender: the terminal speaks UTF-8, the service and
+// the core code GBK. Message files may be either; number files are taken as raw bytes.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace smsc::cli {
+
+// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsValidUtf8(std::string_view bytes);
+
+// A UTF-8 text as GBK; nullopt when it is not UTF-8 or holds a character GBK cannot carry
+// (sending it would silently turn the character into "?").
+std::optional<std::string> GbkFromTerminal(std::string_view utf8);
+
+// The message of a text file as GBK. A UTF-8 byte-order mark, or valid UTF-8 holding
+// non-ASCII characters, means UTF-8; anything else is taken as GBK. nullopt with *error
+// (UTF-8) when the bytes are neither.
+std::optional<std::string> MessageFromFileBytes(std::string_view bytes, std::string* error);
+
+// A GBK text for the terminal: UTF-8, "\r" (and "\r\n") printed as a line break, and other
+// control characters dropped, so an answer of the service cannot drive the terminal.
+std::string TerminalFromGbk(std::string_view gbk);
+
+// Blanks and control characters (bytes 0..32) removed at both ends.
+std::string TrimBlanks(std::string_view text);
+
+// The list as the window's add actions build it with the verification option on: one copy
+// of the verification number before the 1st, (K+1)-th, (2K+1)-th ... number, that is
+// ceiling(n / K) copies for n numbers (none for an empty list).
+std::vector<std::string> InterleaveVerification(const std::vector<std::string>& numbers,
+                                                const std::string& verificationNumber,
+                                                int interval);
+
+// Reads a whole file of at most maxBytes. nullopt with *error (UTF-8) when it is missing,
+// not a regular file, unreadable or too big.
+std::optional<std::string> ReadInputFile(const std::string& path, size_t maxBytes,
+                                         std::string* error);
+
+}  // namespace smsc::cli

@@ -1,0 +1,20 @@
+// smsclient-cli: sends an SMS to many numbers from the command line, checks the quota and
+// extracts numbers from text files. See --help.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "platform/DataDir.h"
+#include "tools/cli/Cli.h"
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    smsc::cli::CliEnvironment env;
+    if (const char* password = std::getenv("SMSCLIENT_PASSWORD"))
+        env.password = password;
+    env.dataDir = smsc::DataDir();
+    const int code = smsc::cli::RunCli(args, std::cout, std::cerr, env);
+    std::cout.flush();
+    return code;
+}

@@ -183,10 +183,10 @@ const PageSpec* FindPageSpec(const std::string& path) {
 }
 
 std::string FormFieldText(ServicePage page, const std::vector<std::string>& values) {
-    const PageSpec& spec = PageSpecFor(page);
+    const PageSpec& entry = PageSpecFor(page);
     std::string text;
-    for (size_t i = 0; i < spec.fields.size(); ++i) {
-        text += spec.fields[i];
+    for (size_t i = 0; i < entry.fields.size(); ++i) {
+        text += entry.fields[i];
         if (i < values.size())
             text += values[i];
     }
@@ -491,10 +491,10 @@ struct HttpSession::Impl {
         Request req;
         const std::string base = ctx.baseAddress();
         req.url = base + page;
-        const PageSpec* spec = FindPageSpec(page);
-        if (spec && spec->referer)
+        const PageSpec* entry = FindPageSpec(page);
+        if (entry && entry->referer)
             req.referer = base;
-        req.readTimeout = timeoutFor(spec ? spec->readTimeout : kDefaultReadTimeout);
+        req.readTimeout = timeoutFor(entry ? entry->readTimeout : kDefaultReadTimeout);
         return req;
     }
 };
@@ -657,28 +657,28 @@ std::string SendMms(const ServiceContext& ctx, const std::string& user, const st
 }
 
 HttpResult PostForm(const ServiceContext& ctx, ServicePage page, const std::string& fieldText) {
-    const PageSpec& spec = PageSpecFor(page);
-    if (spec.kind != RequestKind::FormPost)
+    const PageSpec& entry = PageSpecFor(page);
+    if (entry.kind != RequestKind::FormPost)
         return Failure("not a form page");
-    return ResultOrFailure(ctx, [&](HttpSession& s) { return s.formPost(spec.path, fieldText); });
+    return ResultOrFailure(ctx, [&](HttpSession& s) { return s.formPost(entry.path, fieldText); });
 }
 
 HttpResult FetchNotice(const ServiceContext& ctx) {
-    const PageSpec& spec = PageSpecFor(ServicePage::Notice);
+    const PageSpec& entry = PageSpecFor(ServicePage::Notice);
     const std::string base = ctx.baseAddress();
     if (base.empty())
         return Failure("no service address");
     return ResultOrFailure(
-        ctx, [&](HttpSession& s) { return s.textGet(base + spec.path, spec.readTimeout); });
+        ctx, [&](HttpSession& s) { return s.textGet(base + entry.path, entry.readTimeout); });
 }
 
 HttpResult DownloadFile(const ServiceContext& ctx, const std::string& fileName) {
-    const PageSpec& spec = PageSpecFor(ServicePage::Download);
+    const PageSpec& entry = PageSpecFor(ServicePage::Download);
     if (ctx.endpoints.downloadUrl.empty())
         return Failure("no download address");
     return ResultOrFailure(ctx, [&](HttpSession& s) {
         return s.download(ctx.endpoints.downloadUrl + PercentEncodeName(fileName),
-                          spec.readTimeout);
+                          entry.readTimeout);
     });
 }
 

@@ -3,25 +3,9 @@
 #include "platform/UiSeam.h"
 
 namespace smsc {
-namespace {
-
-QString& title() {
-    static QString t = DefaultMainCaption();
-    return t;
-}
-
-}  // namespace
 
 QString DefaultMainCaption() {
-    return QStringLiteral("Zorvane企业短信群发专家");
-}
-
-QString ApplicationTitle() {
-    return title();
-}
-
-void SetApplicationTitle(const QString& t) {
-    title() = t;
+    return DefaultApplicationTitle();
 }
 
 void ReportSaveFailure(QWidget* parent, const std::string& path) {

@@ -1,10 +1,13 @@
 #pragma once
-// Small things the windows of the shell share: the application title (the caption of the
-// login window's own messages) and the report of a settings file that could not be saved.
+// Small things the windows of the shell share: the main window's default caption (also the
+// default application title, platform/AppTitle.h) and the report of a settings file that
+// could not be saved.
 
 #include <QString>
 
 #include <string>
+
+#include "platform/AppTitle.h"
 
 class QWidget;
 
@@ -12,9 +15,6 @@ namespace smsc {
 
 // The main window's caption until Create_Form_Caption names another.
 QString DefaultMainCaption();  // "Zorvane企业短信群发专家"
-
-QString ApplicationTitle();
-void SetApplicationTitle(const QString& title);
 
 // "设置文件保存失败：" + path, caption "提醒".
 void ReportSaveFailure(QWidget* parent, const std::string& path);

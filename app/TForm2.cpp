@@ -27,6 +27,11 @@
 #include "app/TForm3.h"
 #include "platform/DataDir.h"
 #include "platform/UiSeam.h"
+#include "recipients/ImportRun.h"
+#include "recipients/RecipientCoordinator.h"
+#include "recipients/RecipientPanel.h"
+#include "sending/MmsPage.h"
+#include "sending/SmsPage.h"
 #include "sending/TForm15.h"
 
 namespace smsc {
@@ -70,6 +75,7 @@ TForm2::TForm2(QWidget* parent)
     }
 
     m_form1 = std::make_unique<TForm1>(this);
+    m_smsPage->setCredentialsSource(&credentials());
     m_form1->showOnTop();
 
     QPixmap home;
@@ -98,9 +104,31 @@ void TForm2::createRemainingWindows() {
     if (m_form3)
         return;
     m_form3 = std::make_unique<TForm3>(this);
+    // The coordinator creates TForm4 and TForm6, which it shows and hides from then on.
+    createRecipientCoordinator();
     m_form15 = std::make_unique<TForm15>();
+    m_smsPage->setProgressWindow(m_form15.get());
     m_form16 = std::make_unique<TForm16>(this);
     m_form17 = std::make_unique<TForm17>();
+}
+
+void TForm2::createRecipientCoordinator() {
+    // Its activity timer is this window's Timer1 (100 ms).
+    m_recipients = new RecipientCoordinator(this);
+    m_recipients->setPanels(m_smsPage->panel(), m_mmsPage->panel());
+    m_recipients->setActivePanelSource([this] { return activeRecipientPanel(); });
+    m_importRunner = InstallImportHooks(m_recipients);
+}
+
+RecipientPanel* TForm2::activeRecipientPanel() const {
+    switch (currentPage()) {
+        case Page::Sms:
+            return m_smsPage->panel();
+        case Page::Mms:
+            return m_mmsPage->panel();
+        default:
+            return nullptr;
+    }
 }
 
 void TForm2::buildFrame() {
@@ -197,14 +225,25 @@ void TForm2::createPages() {
     for (int i = 0; i < kPageCount; ++i) {
         const Page page = static_cast<Page>(i);
         m_pages[i] = createPage(page);
-        m_pages[i]->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
+        // Pages of their own class keep their names.
+        if (m_pages[i]->objectName().isEmpty())
+            m_pages[i]->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
         PageControl1->addTab(m_pages[i], pageCaption(page));
     }
+
+    m_smsPage->setBackHomeHandler([this] { showPage(Page::Home); });
+    m_smsPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
+    m_mmsPage->setBackHomeHandler([this] { showPage(Page::Home); });
+    connect(this, &TForm2::costNoteChanged, this, &TForm2::showCostNote);
 }
 
 // The one place where the pages are made; each subsystem's page class replaces its
 // placeholder here.
 QWidget* TForm2::createPage(Page page) {
+    if (page == Page::Sms)
+        return m_smsPage = new SmsPage;
+    if (page == Page::Mms)
+        return m_mmsPage = new MmsPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:
@@ -213,14 +252,6 @@ QWidget* TForm2::createPage(Page page) {
                                 kClientHeight - kHeaderHeight - kStatusHeight);
             Image1->setScaledContents(true);
             break;
-        case Page::Sms:
-        case Page::Mms: {
-            auto* back = named(new QPushButton(QStringLiteral("返回首页"), widget),
-                               QStringLiteral("BackHomeButton"));
-            back->setGeometry(500, 370, 90, 28);
-            connect(back, &QPushButton::clicked, this, &TForm2::Button1Click);
-            break;
-        }
         case Page::Search:
             m_provinceTree = named(new QTreeWidget(widget), QStringLiteral("TreeView3"));
             m_provinceTree->setHeaderHidden(true);
@@ -376,6 +407,11 @@ void TForm2::setVersionText(const QString& text) {
 void TForm2::setCostNote(const QString& note) {
     m_costNote = note;
     emit costNoteChanged(note);
+}
+
+// The MMS page's red cost note; the page has no place for it until its composition is built.
+void TForm2::showCostNote(const QString& note) {
+    Q_UNUSED(note);
 }
 
 bool TForm2::requestExit() {

@@ -24,6 +24,11 @@ namespace smsc {
 
 class ClickLabel;
 class CredentialsSource;
+class ImportRunner;
+class MmsPage;
+class RecipientCoordinator;
+class RecipientPanel;
+class SmsPage;
 class TForm1;
 class TForm3;
 class TForm15;
@@ -41,7 +46,8 @@ public:
     ~TForm2() override;
 
     // Start-up step after the main window: the remaining windows, once each, in this order:
-    // TForm3, TForm15, TForm16, TForm17.
+    // TForm3, TForm4 and TForm6 (with the recipient coordinator that owns them), TForm15,
+    // TForm16, TForm17. The send pages are wired to them here.
     void createRemainingWindows();
 
     // ---- the frame -------------------------------------------------------------------
@@ -136,6 +142,16 @@ public:
 
     SegmentDatabase& segmentDatabase() { return m_segmentDb; }
 
+    // ---- the send pages and their recipient lists ---------------------------------------
+    SmsPage* smsPage() const { return m_smsPage; }
+    MmsPage* mmsPage() const { return m_mmsPage; }
+    // The add menu, the activity timer (this window's Timer1), TForm4 and TForm6; exists once
+    // createRemainingWindows() has run.
+    RecipientCoordinator* recipients() const { return m_recipients; }
+    ImportRunner* importRunner() const { return m_importRunner; }
+    // The panel of the send page that is shown; nullptr on any other page.
+    RecipientPanel* activeRecipientPanel() const;
+
     // ---- the other windows -------------------------------------------------------------
     TForm1* loginWindow() const { return m_form1.get(); }
     CredentialsSource& credentials() const;
@@ -161,8 +177,14 @@ private:
     void setConnectionState(const QString& state);
     // "请连接服务器！" when not connected; true when connected.
     bool requireConnection(const QString& caption);
+    void createRecipientCoordinator();
+    void showCostNote(const QString& note);
 
     QWidget* m_pages[kPageCount] = {};
+    SmsPage* m_smsPage = nullptr;
+    MmsPage* m_mmsPage = nullptr;
+    RecipientCoordinator* m_recipients = nullptr;
+    ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;
     std::function<bool(QTreeWidget*)> m_provinceTreeBuilder;
 

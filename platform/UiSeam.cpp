@@ -15,19 +15,38 @@
 namespace smsc {
 namespace {
 
+// The program's texts break lines with "\r" (as in "恭喜\r短信内容已成功发送到服务器");
+// Qt breaks a label's line only at "\n".
+QString displayedText(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return shown;
+}
+
 class DesktopUi final : public UiSeam {
 public:
-    MsgAnswer messageBox(QWidget* parent, const QString& text, const QString& caption,
-                         MsgIcon icon, MsgButtons buttons) override {
+    MsgAnswer messageBox(QWidget* parent, const QString& text, const QString& caption, MsgIcon icon,
+                         MsgButtons buttons) override {
         QMessageBox box(parent);
-        box.setText(text);
+        box.setText(displayedText(text));
         box.setWindowTitle(caption);
         switch (icon) {
-            case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-            case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
-            case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-            case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-            case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+            case MsgIcon::None:
+                box.setIcon(QMessageBox::NoIcon);
+                break;
+            case MsgIcon::Question:
+                box.setIcon(QMessageBox::Question);
+                break;
+            case MsgIcon::Information:
+                box.setIcon(QMessageBox::Information);
+                break;
+            case MsgIcon::Warning:
+                box.setIcon(QMessageBox::Warning);
+                break;
+            case MsgIcon::Critical:
+                box.setIcon(QMessageBox::Critical);
+                break;
         }
         if (buttons == MsgButtons::OkCancel) {
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -53,9 +72,7 @@ public:
     bool startProgram(const QString& program, const QStringList& arguments) override {
         return QProcess::startDetached(program, arguments);
     }
-    bool killProcessesByName(const std::string& name) override {
-        return KillProcessesByName(name);
-    }
+    bool killProcessesByName(const std::string& name) override { return KillProcessesByName(name); }
     int execDialog(QDialog* dialog) override { return dialog->exec(); }
     void quitEventLoop() override { QApplication::quit(); }
 };
@@ -69,7 +86,9 @@ UiSeam& Ui() {
     return g_installed ? *g_installed : desktop;
 }
 
-void SetUi(UiSeam* seam) { g_installed = seam; }
+void SetUi(UiSeam* seam) {
+    g_installed = seam;
+}
 
 MsgAnswer ShowMessage(QWidget* parent, const QString& text, const QString& caption, MsgIcon icon,
                       MsgButtons buttons) {

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -15,6 +14,7 @@
 
 #include <algorithm>
 
+#include "platform/AppTitle.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/FieldFilters.h"
@@ -65,7 +65,7 @@ T* named(T* widget, const QString& name) {
 }  // namespace
 
 QString PlainMessageCaption() {
-    return QGuiApplication::applicationDisplayName();
+    return ApplicationTitle();
 }
 
 RecipientPanel::RecipientPanel(PanelKind kind, QWidget* page)

@@ -120,7 +120,7 @@ private:
     QPointer<QObject> m_leaveWatcher;
 };
 
-// Caption of the plain message boxes (no icon): the application's display name.
+// Caption of the plain message boxes (no icon): the application title (platform/AppTitle.h).
 QString PlainMessageCaption();
 
 }  // namespace smsc

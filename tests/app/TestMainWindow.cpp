@@ -144,10 +144,14 @@ TEST_F(MainWindow, PagesNeedingTheServiceRefuseUntilConnected) {
             EXPECT_EQ(ui.shownDialogs[0], main->passwordDialog());
         }
     }
-    main->pageWidget(TForm2::Page::Sms)
-        ->findChild<QPushButton*>(QStringLiteral("BackHomeButton"))
-        ->click();
-    EXPECT_EQ(main->currentPage(), TForm2::Page::Home);
+    for (const TForm2::Page page : {TForm2::Page::Sms, TForm2::Page::Mms}) {
+        main->showPage(page);
+        auto* back = main->pageWidget(page)->findChild<QPushButton*>(QStringLiteral("BackButton"));
+        ASSERT_NE(back, nullptr);
+        EXPECT_EQ(back->text(), QStringLiteral("返回首页"));
+        back->click();
+        EXPECT_EQ(main->currentPage(), TForm2::Page::Home);
+    }
 
     // Disconnect: refused again until a new login.
     ui.clear();

@@ -1,10 +1,18 @@
-// The windows render at their sizes in the shipped skin. With SMSC_SCREENSHOT_DIR set, the
-// pictures are also saved there (docs/login-window.png, docs/main-window.png).
+// The windows render at their sizes in the shipped skin, and the SMS page fits the main
+// window. With SMSC_SCREENSHOT_DIR set, the pictures are also saved there
+// (docs/login-window.png, docs/main-window.png, docs/sms-page.png).
+#include <QApplication>
 #include <QImage>
+#include <QListView>
+#include <QLabel>
 #include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <cstdlib>
 
+#include "recipients/RecipientPanel.h"
+#include "sending/SmsPage.h"
 #include "tests/app/AppFixture.h"
 
 using namespace smsc;
@@ -45,6 +53,57 @@ TEST_F(Screens, LoginAndMainWindowRender) {
     EXPECT_EQ(mainPicture.size(), QSize(717, 500));
     EXPECT_TRUE(painted(mainPicture));
     save(mainPicture, "main-window.png");
+}
+
+TEST_F(Screens, SmsPageFitsTheMainWindow) {
+    start();
+    login().hide();
+    main->showConnected(QStringLiteral("剩余短信10000条"), QStringLiteral("用户：demo"));
+    main->Button2Click();
+    SmsPage* page = main->smsPage();
+    RecipientPanel* panel = page->panel();
+    for (int i = 0; i < 23; ++i)
+        panel->AddRecipient(std::to_string(13800138000LL + i * 7919));
+    panel->ShowRecipientCount(false);
+    panel->UpdateSendButton();
+    page->Memo1->setPlainText(
+        QStringLiteral("尊敬的客户：本店周六全场商品八折，会员另有礼品相送，欢迎光临！"));
+    QApplication::processEvents();
+
+    // Every control is whole inside the page, none covers another, none is squeezed below
+    // what it needs to show its text.
+    const QRect area = page->rect();
+    QList<QWidget*> shown;
+    for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisibleTo(page))
+            shown << child;
+    }
+    ASSERT_GE(shown.size(), 14);
+    for (QWidget* w : shown) {
+        const std::string name =
+            (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
+                                       : w->objectName())
+                .toStdString();
+        EXPECT_TRUE(area.contains(w->geometry())) << name;
+        const QSize needed = w->minimumSizeHint();
+        if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+            EXPECT_GE(w->width(), needed.width()) << name;
+        }
+        EXPECT_GE(w->height(), needed.height()) << name;
+        for (QWidget* other : shown) {
+            if (other != w) {
+                EXPECT_FALSE(w->geometry().intersects(other->geometry()))
+                    << name << " / " << other->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_GE(panel->List->height(), 100);
+    EXPECT_GE(page->Memo1->height(), 60);
+
+    const QPixmap picture = main->grab();
+    EXPECT_EQ(picture.size(), QSize(717, 500));
+    EXPECT_TRUE(painted(picture));
+    save(picture, "sms-page.png");
 }
 
 }  // namespace

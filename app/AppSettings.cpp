@@ -3,29 +3,9 @@
 #include <charconv>
 
 #include "platform/IniFile.h"
+#include "sending/TextHelpers.h"
 
 namespace smsc {
-namespace {
-
-std::string trimBlank(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
-        --end;
-    return text.substr(begin, end - begin);
-}
-
-std::string withoutLineBreaks(const std::string& text) {
-    std::string out;
-    for (char c : text)
-        if (c != '\r' && c != '\n')
-            out += c;
-    return out;
-}
-
-}  // namespace
 
 ContactBlock LayoutContactBlock(const std::vector<std::string>& values) {
     ContactBlock block;
@@ -43,7 +23,7 @@ ContactBlock LayoutContactBlock(const std::vector<std::string>& values) {
 }
 
 std::optional<int> ParseSettingInt(const std::string& text) {
-    std::string s = trimBlank(text);
+    std::string s = TrimBlanks(text);
     const bool plus = !s.empty() && s[0] == '+';
     if (plus)
         s.erase(0, 1);
@@ -61,7 +41,7 @@ ShowSettings ReadShowSettings(const IniFile& ini) {
 
     // 1. The link: shown only when Url has a non-blank value.
     const auto url = ini.value("Contact_Url", "Url");
-    if (url && !trimBlank(withoutLineBreaks(*url)).empty()) {
+    if (url && !TrimBlanks(StripLineBreaks(*url)).empty()) {
         out.showLinkLabel = true;
         out.linkText = ini.valueAt("Contact_Url", 0).value_or(std::string());
     }

@@ -12,16 +12,6 @@
 namespace smsc {
 namespace {
 
-std::string trimBlanks(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
-        --end;
-    return text.substr(begin, end - begin);
-}
-
 bool isTextFileKind(ImportKind kind) {
     return kind == ImportKind::TextFileImport || kind == ImportKind::TextFileExtract;
 }
@@ -42,9 +32,9 @@ bool PassesEntryTest(ImportKind kind, const std::string& candidate) {
         case ImportKind::TextFileExtract:
             return !StripLineBreaks(candidate).empty();
         case ImportKind::ClipboardExtract:
-            return IsMobileNumber(trimBlanks(candidate));
+            return IsMobileNumber(TrimBlanks(candidate));
         case ImportKind::ExcelExtract:
-            return IsDigits1To12(trimBlanks(candidate));
+            return IsDigits1To12(TrimBlanks(candidate));
     }
     return false;
 }

@@ -7,26 +7,12 @@
 namespace smsc {
 namespace {
 
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 // Position i is a copy position when i = K * j for the copies j made so far.
 bool atCopyPosition(long long i, long long interval, long long copies) {
     return i == interval * copies;
 }
 
 }  // namespace
-
-std::string TrimBlanks(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
 
 std::optional<long long> ParseWholeNumber(std::string_view text) {
     size_t pos = 0;

@@ -8,14 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "sending/TextHelpers.h"  // TrimBlanks
+
 namespace smsc {
 
 // The recipient cap: one import run adds at most this many entries, and a send refuses
 // more recipients than this.
 inline constexpr int kRecipientCap = 30000;
-
-// The text with every leading and trailing byte of code 0..32 removed.
-std::string TrimBlanks(std::string_view text);
 
 // A whole number as the interval and count fields are read: blanks in front, an optional
 // sign and decimal digits, nothing after. nullopt for anything else (empty, "1 0", "abc",

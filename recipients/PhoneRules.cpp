@@ -173,20 +173,10 @@ struct NumberHash {
     }
 };
 
-bool isBlankByte(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
 // A line with every CR and LF removed and bytes 0..32 trimmed at both ends, as a view into
 // the line when possible (CR and LF are blanks, so trimming first removes the outer ones).
 std::string_view cleanLine(std::string_view line, std::deque<std::string>& owned) {
-    size_t begin = 0;
-    size_t end = line.size();
-    while (begin < end && isBlankByte(line[begin]))
-        ++begin;
-    while (end > begin && isBlankByte(line[end - 1]))
-        --end;
-    const std::string_view inner = line.substr(begin, end - begin);
+    const std::string_view inner = TrimmedView(line);
     if (inner.find_first_of("\r\n") == std::string_view::npos)
         return inner;
     owned.push_back(StripLineBreaks(std::string(inner)));

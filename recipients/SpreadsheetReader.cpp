@@ -16,23 +16,12 @@
 
 #include "platform/Gbk.h"
 #include "recipients/PhoneRules.h"
+#include "sending/TextHelpers.h"
 
 namespace smsc {
 namespace {
 
 constexpr size_t kMobileLength = 11;
-
-bool isBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
 
 bool isAscii(std::string_view text) {
     return std::all_of(text.begin(), text.end(),
@@ -61,7 +50,7 @@ public:
         m_lastRow = std::max(m_lastRow, row);
         m_firstColumn = std::min(m_firstColumn, column);
         m_lastColumn = std::max(m_lastColumn, column);
-        const std::string_view value = trimmed(text);
+        const std::string_view value = TrimmedView(text);
         if (value.size() != kMobileLength)
             return true;
         const std::string number(value);
@@ -459,7 +448,7 @@ bool parseCellReference(std::string_view ref, uint32_t& row, uint32_t& column) {
 }
 
 std::optional<uint32_t> parseIndex(std::string_view text) {
-    text = trimmed(text);
+    text = TrimmedView(text);
     uint32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.empty())
@@ -477,11 +466,11 @@ std::string cellText(std::string_view type, const std::string& value, const std:
     if (type == "inlineStr")
         return gbkFromUtf8(inlineText);
     if (type == "b")
-        return trimmed(value) == "1" ? "TRUE" : "FALSE";
+        return TrimmedView(value) == "1" ? "TRUE" : "FALSE";
     if (type == "str" || type == "e" || type == "d")
         return gbkFromUtf8(value);
     // A number.
-    const std::string_view number = trimmed(value);
+    const std::string_view number = TrimmedView(value);
     double parsed = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
     if (number.empty() || error != std::errc() || end != number.data() + number.size())

@@ -138,14 +138,20 @@ int TextLength(const std::string& text) {
     return GbkCharCount(StripLineBreaks(text));
 }
 
+std::string_view TrimmedView(std::string_view text) {
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string TrimBlanks(std::string_view text) {
+    return std::string(TrimmedView(text));
+}
+
 bool FitsOneMessage(const std::string& text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return TextLength(text.substr(begin, end - begin)) <= 70;
+    return TextLength(TrimBlanks(text)) <= 70;
 }
 
 std::vector<std::string> SplitByLength(const std::string& text, int n) {

@@ -4,6 +4,7 @@
 // and a few file and process helpers. Stateless and thread-safe.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Processes.h"  // KillProcessesByName belongs to this set of helpers
@@ -12,6 +13,10 @@ namespace smsc {
 
 // Every CR and every LF removed.
 std::string StripLineBreaks(const std::string& text);
+// The text with every leading and trailing byte of code 0..32 (blanks and control
+// characters) removed: the program's "trim".
+std::string_view TrimmedView(std::string_view text);
+std::string TrimBlanks(std::string_view text);
 // Character count of StripLineBreaks(text): UTF-16 units of the text converted from GBK.
 int TextLength(const std::string& text);
 // Whether the text, with bytes 0..32 trimmed at both ends and line breaks removed, has at

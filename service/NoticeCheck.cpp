@@ -4,6 +4,7 @@
 
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
+#include "sending/TextHelpers.h"
 
 namespace smsc {
 namespace {
@@ -17,14 +18,14 @@ std::optional<std::pair<std::string, std::string>> splitEntry(const std::string&
     const auto eq = line.find('=');
     if (eq == std::string::npos)
         return std::nullopt;
-    return std::make_pair(TrimBlank(std::string_view(line).substr(0, eq)),
-                          TrimBlank(std::string_view(line).substr(eq + 1)));
+    return std::make_pair(TrimBlanks(std::string_view(line).substr(0, eq)),
+                          TrimBlanks(std::string_view(line).substr(eq + 1)));
 }
 
 std::optional<std::string> localValue(const IniFile& local, const char* key) {
     auto v = local.value(kNoticeSection, key);
     if (v)
-        *v = TrimBlank(*v);
+        *v = TrimBlanks(*v);
     return v;
 }
 
@@ -76,18 +77,8 @@ void costStep(const NoticeFile& file, IniFile& local, NoticeCheckHost& host,
 
 }  // namespace
 
-std::string TrimBlank(std::string_view text) {
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
-
 NoticeFile::NoticeFile(const std::string& body) {
-    const std::string text = TrimBlank(body);
+    const std::string text = TrimBlanks(body);
     if (text.empty())
         return;
     std::string line;

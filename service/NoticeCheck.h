@@ -43,9 +43,6 @@ private:
     std::vector<std::string> m_lines;
 };
 
-// Bytes 0..0x20 removed at both ends.
-std::string TrimBlank(std::string_view text);
-
 // The notice window's lines for a notice value: one per "|" piece, four spaces + the piece
 // + "\n\r\n\r" (each paragraph indented and followed by an empty line).
 std::vector<std::string> NoticeParagraphs(const std::string& notice);

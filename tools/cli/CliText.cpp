@@ -117,15 +117,6 @@ std::string TerminalFromGbk(std::string_view gbk) {
     return out;
 }
 
-std::string TrimBlanks(std::string_view text) {
-    size_t begin = 0, end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 32)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32)
-        --end;
-    return std::string(text.substr(begin, end - begin));
-}
-
 std::vector<std::string> InterleaveVerification(const std::vector<std::string>& numbers,
                                                 const std::string& verificationNumber,
                                                 int interval) {

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sending/TextHelpers.h"
+
 namespace smsc::cli {
 
 // Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
@@ -25,8 +27,7 @@ std::optional<std::string> MessageFromFileBytes(std::string_view bytes, std::str
 // control characters dropped, so an answer of the service cannot drive the terminal.
 std::string TerminalFromGbk(std::string_view gbk);
 
-// Blanks and control characters (bytes 0..32) removed at both ends.
-std::string TrimBlanks(std::string_view text);
+using smsc::TrimBlanks;  // blanks and control characters (bytes 0..32) removed at both ends
 
 // The list as the window's add actions build it with the verification option on: one copy
 // of the verification number before the 1st, (K+1)-th, (2K+1)-th ... number, that is

@@ -27,13 +27,14 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
+#include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
-#include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;
+using smsc::test::CrlfLines;
 using smsc::test::FixtureCell;
-using smsc::test::ScriptedUi;
+using smsc::test::Numbers;
 using smsc::test::TempFolder;
 using Item = RecipientCoordinator::AddItem;
 using Strings = std::vector<std::string>;
@@ -42,39 +43,11 @@ namespace {
 
 const std::string A = "13800000001", B = "13900000002", C = "15000000003";
 
-Strings numbers(int count, long long first = 13800000000LL) {
-    Strings out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(std::to_string(first + i));
-    return out;
-}
-
-std::string crlfLines(const Strings& lines, bool finalBreak) {
-    std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        text += lines[i];
-        if (i + 1 < lines.size() || finalBreak)
-            text += "\r\n";
-    }
-    return text;
-}
-
-// A stand-in for the main window: two pages with their panels, the coordinator with the
-// import hooks, and the page that is "shown" chosen by the test.
-class ImportRunTest : public ::testing::Test {
+// The main window's stand-in with the import hooks installed.
+class ImportRunTest : public test::PanelHostTest {
 protected:
     void SetUp() override {
-        host = std::make_unique<QWidget>();
-        smsPage = new QWidget(host.get());
-        mmsPage = new QWidget(host.get());
-        sms = new RecipientPanel(PanelKind::Sms, smsPage);
-        mms = new RecipientPanel(PanelKind::Mms, mmsPage);
-        smsPage->setLayout(sms->createListLayout());
-        mmsPage->setLayout(mms->createListLayout());
-        coordinator = new RecipientCoordinator(host.get());
-        coordinator->setPanels(sms, mms);
-        coordinator->setActivePanelSource([this] { return active; });
-        active = sms;
+        PanelHostTest::SetUp();
         runner = InstallImportHooks(coordinator);
         runner->setClipboardReader([this] { return clipboard; });
     }
@@ -114,15 +87,7 @@ protected:
         EXPECT_FALSE(runner->running());
     }
 
-    ScriptedUi ui;
     TempFolder folder;
-    std::unique_ptr<QWidget> host;
-    QWidget* smsPage = nullptr;
-    QWidget* mmsPage = nullptr;
-    RecipientPanel* sms = nullptr;
-    RecipientPanel* mms = nullptr;
-    RecipientPanel* active = nullptr;
-    RecipientCoordinator* coordinator = nullptr;
     ImportRunner* runner = nullptr;
     std::string clipboard;
 };
@@ -172,8 +137,8 @@ TEST_F(ImportRunTest, LineFeedsLettersImportVersusExtract) {
 }
 
 TEST_F(ImportRunTest, CapRefusalLeavesTheListUnchanged) {
-    folder.writeFile("with.txt", crlfLines(numbers(30000), true));
-    folder.writeFile("without.txt", crlfLines(numbers(30000), false));
+    folder.writeFile("with.txt", CrlfLines(Numbers(30000), true));
+    folder.writeFile("without.txt", CrlfLines(Numbers(30000), false));
     sms->AddRecipients({A, B});
     sms->ShowRecipientCount(false);
 
@@ -273,7 +238,7 @@ TEST_F(ImportRunTest, SystemClipboardByDefault) {
 // Interval 100 and 250 numbers: E = 2, progress maximum 252, copies before 0, 100, 200.
 TEST_F(ImportRunTest, VerificationCopiesBothVariants) {
     setVerification(QStringLiteral(" 10086 "), QStringLiteral("100"));
-    folder.writeFile("250.txt", crlfLines(numbers(250), false));
+    folder.writeFile("250.txt", CrlfLines(Numbers(250), false));
     runItem(Item::TextFileExtract, folder.file("250.txt"));
     const Strings fromFile = entries();
     ASSERT_EQ(fromFile.size(), 253u);
@@ -285,7 +250,7 @@ TEST_F(ImportRunTest, VerificationCopiesBothVariants) {
 
     ui.answerNext(MsgAnswer::Ok);
     sms->ClearRecipients();
-    clipboard = crlfLines(numbers(250), false);
+    clipboard = CrlfLines(Numbers(250), false);
     runItem(Item::ClipboardExtract);
     EXPECT_EQ(entries(), fromFile);
     EXPECT_EQ(sms->Progress->maximum(), 252);
@@ -323,10 +288,10 @@ TEST_F(ImportRunTest, RunsOnTheActivePanelOnly) {
 
 // Entries reach the list in order and in a few batches, not one event each.
 TEST_F(ImportRunTest, BatchesArriveInOrder) {
-    folder.writeFile("n.txt", crlfLines(numbers(30000), false));
+    folder.writeFile("n.txt", CrlfLines(Numbers(30000), false));
     QSignalSpy inserted(sms->model(), &QAbstractItemModel::rowsInserted);
     runItem(Item::TextFileImport, folder.file("n.txt"));
-    EXPECT_EQ(entries(), numbers(30000));
+    EXPECT_EQ(entries(), Numbers(30000));
     EXPECT_GE(inserted.count(), 2);
     EXPECT_LE(inserted.count(), 10);
 
@@ -334,9 +299,9 @@ TEST_F(ImportRunTest, BatchesArriveInOrder) {
     sms->ClearRecipients();
     inserted.clear();
     runner->setBatchSize(100);
-    folder.writeFile("m.txt", crlfLines(numbers(1000, 15000000000LL), false));
+    folder.writeFile("m.txt", CrlfLines(Numbers(1000, 15000000000LL), false));
     runItem(Item::TextFileExtract, folder.file("m.txt"));
-    EXPECT_EQ(entries(), numbers(1000, 15000000000LL));
+    EXPECT_EQ(entries(), Numbers(1000, 15000000000LL));
     ASSERT_EQ(inserted.count(), 10);
     for (int i = 0; i < inserted.count(); ++i)
         EXPECT_EQ(inserted[i].at(1).toInt(), i * 100);  // each batch appended after the last

@@ -8,10 +8,13 @@
 
 #include "platform/Gbk.h"
 #include "recipients/ImportSources.h"
+#include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;
+using smsc::test::CrlfLines;
+using smsc::test::Numbers;
 using smsc::test::TempFolder;
 using Strings = std::vector<std::string>;
 
@@ -19,23 +22,6 @@ namespace {
 
 const std::string A = "13800000001", B = "13900000002", C = "15000000003";
 const std::string V = "10086";
-
-Strings numbers(int count, long long first = 13800000000LL) {
-    Strings out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(std::to_string(first + i));
-    return out;
-}
-
-std::string crlfLines(const Strings& lines, bool finalBreak) {
-    std::string text;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        text += lines[i];
-        if (i + 1 < lines.size() || finalBreak)
-            text += "\r\n";
-    }
-    return text;
-}
 
 std::optional<VerificationCopy> verify(long long interval) {
     return VerificationCopy{V, interval};
@@ -129,9 +115,9 @@ TEST(ImportCap, CountsCandidatesAndCountedCopies) {
 }
 
 TEST(ImportPlan, VerificationWithFewerCandidatesThanInterval) {
-    const AddPlan plan = BuildAddPlan(ImportKind::ClipboardExtract, numbers(10), verify(1000));
+    const AddPlan plan = BuildAddPlan(ImportKind::ClipboardExtract, Numbers(10), verify(1000));
     Strings expected = {V};
-    for (const std::string& n : numbers(10))
+    for (const std::string& n : Numbers(10))
         expected.push_back(n);
     EXPECT_EQ(plan.entries, expected);
     EXPECT_EQ(plan.progressMaximum, 10);
@@ -142,12 +128,12 @@ TEST(ImportPlan, VerificationWithFewerCandidatesThanInterval) {
 TEST(ImportPlan, VerificationEveryIntervalBothVariants) {
     for (ImportKind kind : {ImportKind::TextFileExtract, ImportKind::TextFileImport,
                             ImportKind::ClipboardExtract, ImportKind::ExcelExtract}) {
-        const AddPlan plan = BuildAddPlan(kind, numbers(250), verify(100));
+        const AddPlan plan = BuildAddPlan(kind, Numbers(250), verify(100));
         EXPECT_EQ(plan.progressMaximum, 252);
         EXPECT_EQ(plan.entries.size(), 253u);
         EXPECT_EQ(copyPositions(plan), (std::vector<long long>{0, 100, 200}));
         EXPECT_EQ(plan.totalSteps, 253);
-        const AddPlan two = BuildAddPlan(kind, numbers(200), verify(100));
+        const AddPlan two = BuildAddPlan(kind, Numbers(200), verify(100));
         EXPECT_EQ(copyPositions(two), (std::vector<long long>{0, 100}));
         EXPECT_EQ(two.progressMaximum, 202);
     }
@@ -155,7 +141,7 @@ TEST(ImportPlan, VerificationEveryIntervalBothVariants) {
 
 // Where the variants differ: a candidate that fails its test at a copy position.
 TEST(ImportPlan, FailingCandidateAtCopyPosition) {
-    Strings candidates = numbers(250);
+    Strings candidates = Numbers(250);
     candidates[100] = "\r\n";  // fails the text kinds' test
     AddPlan text = BuildAddPlan(ImportKind::TextFileImport, candidates, verify(100));
     // The text kinds still put the copy there (it is followed by candidate 101).
@@ -172,7 +158,7 @@ TEST(ImportPlan, FailingCandidateAtCopyPosition) {
 }
 
 TEST(ImportBatches, OrderAndStepsArePreserved) {
-    Strings candidates = numbers(25);
+    Strings candidates = Numbers(25);
     candidates.push_back("\r\n");  // a last step that adds nothing
     AddPlan plan = BuildAddPlan(ImportKind::TextFileImport, candidates, verify(10));
     const Strings all = plan.entries;
@@ -208,17 +194,17 @@ protected:
 };
 
 TEST_F(ImportRoutine, EventsInOrder) {
-    folder.writeFile("a.txt", crlfLines(numbers(5000), false));
+    folder.writeFile("a.txt", CrlfLines(Numbers(5000), false));
     EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("a.txt")), ImportOutcome::Added);
     EXPECT_EQ(events.log, (Strings{"status 开始读取文本文件，请稍候........",
                                    "status 文件读取完毕，开始导入号码，请稍候........",
                                    "adding 5000", "batch 4096 4096", "batch 904 904"}));
-    EXPECT_EQ(events.entries, numbers(5000));
+    EXPECT_EQ(events.entries, Numbers(5000));
 }
 
 TEST_F(ImportRoutine, ThirtyThousandLinesWithAndWithoutFinalBreak) {
-    folder.writeFile("with.txt", crlfLines(numbers(30000), true));
-    folder.writeFile("without.txt", crlfLines(numbers(30000), false));
+    folder.writeFile("with.txt", CrlfLines(Numbers(30000), true));
+    folder.writeFile("without.txt", CrlfLines(Numbers(30000), false));
     EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("with.txt")), ImportOutcome::Refused);
     EXPECT_EQ(events.log, (Strings{"status 开始读取文本文件，请稍候........", "refuse"}));
     EXPECT_TRUE(events.entries.empty());
@@ -230,7 +216,7 @@ TEST_F(ImportRoutine, ThirtyThousandLinesWithAndWithoutFinalBreak) {
 
     // The verification copies counted by the cap: 29800 + 298 is over it.
     events = RecordingEvents();
-    folder.writeFile("near.txt", crlfLines(numbers(29800), false));
+    folder.writeFile("near.txt", CrlfLines(Numbers(29800), false));
     EXPECT_EQ(run(ImportKind::TextFileExtract, folder.file("near.txt"), verify(100)),
               ImportOutcome::Refused);
 }

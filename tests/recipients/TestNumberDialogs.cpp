@@ -23,10 +23,9 @@
 #include "recipients/RecipientPanel.h"
 #include "recipients/TForm4.h"
 #include "recipients/TForm6.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/recipients/RecipientFixtures.h"
 
 using namespace smsc;
-using smsc::test::ScriptedUi;
 using Item = RecipientCoordinator::AddItem;
 using Items = std::vector<std::string>;
 
@@ -35,20 +34,8 @@ namespace {
 const std::string A = "13912345678";
 const std::string P = "13812345";
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public test::PanelHostTest {
 protected:
-    void SetUp() override {
-        host = std::make_unique<QWidget>();
-        auto* smsPage = new QWidget(host.get());
-        auto* mmsPage = new QWidget(host.get());
-        sms = new RecipientPanel(PanelKind::Sms, smsPage);
-        mms = new RecipientPanel(PanelKind::Mms, mmsPage);
-        coordinator = new RecipientCoordinator(host.get());
-        coordinator->setPanels(sms, mms);
-        coordinator->setActivePanelSource([this] { return active; });
-        active = sms;
-    }
-
     void verification(RecipientPanel* panel, const QString& number, const QString& interval) {
         panel->VerifyBox->setChecked(true);
         panel->VerifyEdit->setText(number);
@@ -84,13 +71,6 @@ protected:
         coordinator->addAction(Item::NumberRange)->trigger();
         return result;
     }
-
-    ScriptedUi ui;
-    std::unique_ptr<QWidget> host;
-    RecipientPanel* sms = nullptr;
-    RecipientPanel* mms = nullptr;
-    RecipientCoordinator* coordinator = nullptr;
-    RecipientPanel* active = nullptr;
 };
 
 Items rangeOf(const std::string& prefix, int first, int last, int width,

@@ -25,38 +25,20 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
-#include "tests/support/ScriptedUi.h"
+#include "tests/recipients/RecipientFixtures.h"
 
 using namespace smsc;
-using smsc::test::ScriptedUi;
+using smsc::test::Numbers;
 using Item = RecipientCoordinator::AddItem;
 
 namespace {
 
-std::vector<std::string> numbers(int count, long long first = 13800000000LL) {
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i)
-        out.push_back(std::to_string(first + i));
-    return out;
-}
-
-// A stand-in for the main window: two pages, one panel each, the coordinator, and the
-// page that is "shown" chosen by the test.
-class PanelTest : public ::testing::Test {
+// The main window's stand-in at its usual size.
+class PanelTest : public test::PanelHostTest {
 protected:
     void SetUp() override {
-        host = std::make_unique<QWidget>();
+        PanelHostTest::SetUp();
         host->resize(700, 500);
-        smsPage = new QWidget(host.get());
-        mmsPage = new QWidget(host.get());
-        sms = new RecipientPanel(PanelKind::Sms, smsPage);
-        mms = new RecipientPanel(PanelKind::Mms, mmsPage);
-        smsPage->setLayout(sms->createListLayout());
-        mmsPage->setLayout(mms->createListLayout());
-        coordinator = new RecipientCoordinator(host.get());
-        coordinator->setPanels(sms, mms);
-        coordinator->setActivePanelSource([this] { return active; });
-        active = sms;
     }
 
     void select(RecipientPanel* panel, const std::vector<int>& rows) {
@@ -71,15 +53,6 @@ protected:
             out << panel->model()->index(i).data().toString();
         return out;
     }
-
-    ScriptedUi ui;
-    std::unique_ptr<QWidget> host;
-    QWidget* smsPage = nullptr;
-    QWidget* mmsPage = nullptr;
-    RecipientPanel* sms = nullptr;
-    RecipientPanel* mms = nullptr;
-    RecipientCoordinator* coordinator = nullptr;
-    RecipientPanel* active = nullptr;
 };
 
 }  // namespace
@@ -136,7 +109,7 @@ TEST_F(PanelTest, AddingAppendsAndOnlyTheCounterOperationsShowIt) {
 TEST_F(PanelTest, BatchIsOneInsertionInOrder) {
     QSignalSpy inserted(sms->model(), &QAbstractItemModel::rowsInserted);
     sms->AddRecipient("first");
-    sms->AddRecipients(numbers(1000));
+    sms->AddRecipients(Numbers(1000));
     EXPECT_EQ(inserted.count(), 2);
     ASSERT_EQ(sms->RecipientCount(), 1001);
     EXPECT_EQ(sms->entries()[0], "first");
@@ -145,7 +118,7 @@ TEST_F(PanelTest, BatchIsOneInsertionInOrder) {
 }
 
 TEST_F(PanelTest, EntriesFlowTopToBottomInFiveColumns) {
-    sms->AddRecipients(numbers(40));
+    sms->AddRecipients(Numbers(40));
     host->show();
     smsPage->resize(650, 300);
     QApplication::processEvents();
@@ -158,7 +131,7 @@ TEST_F(PanelTest, EntriesFlowTopToBottomInFiveColumns) {
 }
 
 TEST_F(PanelTest, ClearingAsksThenEmptiesWithTheWindowDisabled) {
-    sms->AddRecipients(numbers(5));
+    sms->AddRecipients(Numbers(5));
     sms->ShowRecipientCount(true);
     sms->UpdateSendButton();
 
@@ -208,7 +181,7 @@ TEST_F(PanelTest, DeleteOnAnEmptyListButtonSaysNothingMenuStillAsks) {
 }
 
 TEST_F(PanelTest, DeleteWithoutSelection) {
-    sms->AddRecipients(numbers(3));
+    sms->AddRecipients(Numbers(3));
     sms->DeleteButton->click();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, QStringLiteral("请选择要删除的号码"));
@@ -222,7 +195,7 @@ TEST_F(PanelTest, DeleteWithoutSelection) {
 }
 
 TEST_F(PanelTest, DeletingThreeOfTenKeepsTheOrder) {
-    sms->AddRecipients(numbers(10));
+    sms->AddRecipients(Numbers(10));
     select(sms, {1, 4, 8});
     ui.answerNext(MsgAnswer::Cancel);
     sms->DeleteButton->click();
@@ -239,7 +212,7 @@ TEST_F(PanelTest, DeletingThreeOfTenKeepsTheOrder) {
 }
 
 TEST_F(PanelTest, DeletingEverySelectedEntryEmptiesAndDisablesSending) {
-    sms->AddRecipients(numbers(4));
+    sms->AddRecipients(Numbers(4));
     sms->UpdateSendButton();
     sms->List->selectAll();
     sms->DeleteSelectedFromContextMenu();
@@ -249,8 +222,8 @@ TEST_F(PanelTest, DeletingEverySelectedEntryEmptiesAndDisablesSending) {
 }
 
 TEST_F(PanelTest, ListMenuActsOnTheFocusedList) {
-    sms->AddRecipients(numbers(3));
-    mms->AddRecipients(numbers(3));
+    sms->AddRecipients(Numbers(3));
+    mms->AddRecipients(Numbers(3));
     select(sms, {0});
     select(mms, {0});
     // Neither list has the focus: nothing, not even the question.
@@ -427,7 +400,7 @@ TEST_F(PanelTest, ImportStepsAndTheActivityTimer) {
     EXPECT_EQ(sms->Progress->value(), 0);
     active = sms;
 
-    sms->AddRecipients(numbers(4));
+    sms->AddRecipients(Numbers(4));
     coordinator->FinishImport(sms);
     EXPECT_TRUE(host->isEnabled());
     EXPECT_TRUE(sms->Progress->isHidden());
@@ -438,7 +411,7 @@ TEST_F(PanelTest, ImportStepsAndTheActivityTimer) {
 }
 
 TEST_F(PanelTest, RefusalAtTheCap) {
-    mms->AddRecipients(numbers(2));
+    mms->AddRecipients(Numbers(2));
     active = mms;
     coordinator->BeginImport(mms);
     coordinator->RefuseOverCap(mms);

@@ -6,27 +6,19 @@
 
 #include "platform/Gbk.h"
 #include "service/ServiceClient.h"
+#include "tests/service/ServiceFixture.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;
 using smsc::test::CannedResponse;
+using smsc::test::ContextFor;
 using smsc::test::RecordedRequest;
 using smsc::test::RecordingServer;
 
 namespace {
 
 const std::string kBoundary = "--------123109235958007";
-
-ServiceContext ContextFor(const RecordingServer& server) {
-    ServiceContext ctx;
-    ctx.endpoints.telecomUrl = server.baseUrl();
-    ctx.endpoints.netcomUrl = server.baseUrl();
-    ctx.endpoints.downloadUrl = server.baseUrl() + "mms/";
-    ctx.lineIndex = 0;
-    ctx.boundaryOverride = kBoundary;
-    return ctx;
-}
 
 // The boundary of the request's Content-Type when it is "--------" and 15 digits, else "".
 std::string TimeStampBoundaryOf(const RecordedRequest& req) {
@@ -51,7 +43,7 @@ std::string TextPart(const std::string& name, const std::string& value) {
 TEST(Get_balance, FieldsGoUnescapedSoAnAmpersandInTheNameSplitsIt) {
     RecordingServer server;
     server.setBody("/softweb/login.asp", "3|0");
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     EXPECT_EQ(Get_balance(ctx, "a&b=c", "p%20+w"), "3|0");
     EXPECT_EQ(server.lastRequest().body, "username=a&b=c&password=p%20+w");
 
@@ -65,7 +57,7 @@ TEST(Get_balance, FieldsGoUnescapedSoAnAmpersandInTheNameSplitsIt) {
 
 TEST(Get_balance, AnswersAreReturnedAsTheyCome) {
     RecordingServer server;
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     for (const std::string& answer : {std::string("3"), std::string(""), G("1|用户名错误|")}) {
         server.setBody("/softweb/login.asp", answer);
         EXPECT_EQ(Get_balance(ctx, "u", "p"), answer);
@@ -75,7 +67,7 @@ TEST(Get_balance, AnswersAreReturnedAsTheyCome) {
 TEST(ChangePassword, PostsOldAndNewPassword) {
     RecordingServer server;
     server.setBody("/softweb/changepassword.asp", "5");
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     EXPECT_EQ(ChangePassword(ctx, " u", "old", "new pw "), "5");
     const RecordedRequest req = server.lastRequest();
     EXPECT_EQ(req.target, "/softweb/changepassword.asp");
@@ -85,7 +77,7 @@ TEST(ChangePassword, PostsOldAndNewPassword) {
 TEST(SendMessage, MultipartBodyInFieldOrder) {
     RecordingServer server;
     server.setBody("/softweb/send1.asp", "7|1234");
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     const std::string text = G("（1/2）你好 ") + "a&b";
     EXPECT_EQ(SendMessage(ctx, "u&1", "p w", "13912345678|13800000000*", text), "7|1234");
     const RecordedRequest req = server.lastRequest();
@@ -99,7 +91,7 @@ TEST(SendMessage, MultipartBodyInFieldOrder) {
 TEST(SendMessage, BoundaryIsATimeStampWhenNotFixed) {
     RecordingServer server;
     server.setBody("/softweb/send1.asp", "7|1");
-    ServiceContext ctx = ContextFor(server);
+    ServiceContext ctx = ContextFor(server, kBoundary);
     ctx.boundaryOverride.reset();
     EXPECT_EQ(SendMessage(ctx, "u", "p", "13800000000|", "hi"), "7|1");
     const RecordedRequest req = server.lastRequest();
@@ -128,7 +120,7 @@ TEST(SendMessage, FailuresGiveTheFailureAnswer) {
     down.status = 503;
     down.body = "7|1";
     server.setResponse("/softweb/send1.asp", down);
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     EXPECT_EQ(SendMessage(ctx, "u", "p", "1|", "x"), FailureAnswer());
     ServiceContext refused = ctx;
     refused.endpoints.telecomUrl = "http://127.0.0.1:9/";
@@ -138,7 +130,7 @@ TEST(SendMessage, FailuresGiveTheFailureAnswer) {
 TEST(SendMms, FilePartCarriesTheBytesAndThePathAsGiven) {
     RecordingServer server;
     server.setBody("/softweb/mms_send.asp", "7|880");
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     test::TempFolder folder;
     const std::string bytes = std::string("EMM\0\r\n--\xFF\xFE", 10) + std::string(3000, 'z');
     folder.writeFile("彩信 1.emm", bytes);
@@ -164,7 +156,7 @@ TEST(SendMms, FilePartCarriesTheBytesAndThePathAsGiven) {
 TEST(SendMms, UnreadableFileSendsNothing) {
     RecordingServer server;
     server.setBody("/softweb/mms_send.asp", "7|1");
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     test::TempFolder folder;
     EXPECT_EQ(SendMms(ctx, "u", "p", "1|", "t", folder.file("missing.emm")), FailureAnswer());
     EXPECT_EQ(SendMms(ctx, "u", "p", "1|", "t", folder.path()), FailureAnswer());  // a folder
@@ -174,7 +166,7 @@ TEST(SendMms, UnreadableFileSendsNothing) {
 TEST(RecordHelpers, FormPostReportsTheAnswerOrAFailure) {
     RecordingServer server;
     server.setBody("/softweb/numberlist.asp", "4|13800000000|");
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
     const HttpResult r = PostForm(ctx, ServicePage::NumberList,
                                   FormFieldText(ServicePage::NumberList, {"u", "p", "42"}));
     ASSERT_TRUE(r.ok);
@@ -194,7 +186,7 @@ TEST(RecordHelpers, DownloadAppendsTheFileNameToTheDownloadAddress) {
     file.contentType = "application/octet-stream";
     server.setResponse("/mms/2024/a.emm", file);
     server.setResponse("/mms/a%20b%D6%D0%23.emm", file);
-    const ServiceContext ctx = ContextFor(server);
+    const ServiceContext ctx = ContextFor(server, kBoundary);
 
     HttpResult r = DownloadFile(ctx, "2024/a.emm");
     ASSERT_TRUE(r.ok);

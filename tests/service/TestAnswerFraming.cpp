@@ -1,6 +1,7 @@
 // Request framing and answer splitting, without a network.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <ctime>
 
 #include "platform/Gbk.h"
@@ -8,6 +9,24 @@
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;
+
+namespace {
+
+// The moment of a local date and time (month and day from 1).
+std::chrono::system_clock::time_point LocalTime(int year, int month, int day, int hour, int minute,
+                                                int second) {
+    std::tm local{};
+    local.tm_year = year - 1900;
+    local.tm_mon = month - 1;
+    local.tm_mday = day;
+    local.tm_hour = hour;
+    local.tm_min = minute;
+    local.tm_sec = second;
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&local));
+}
+
+}  // namespace
 
 TEST(FrameFormBody, OneLineIsSentAsItStandsWithoutEscaping) {
     EXPECT_EQ(FrameFormBody("username=a&b=c%20+d&password=p w"),
@@ -65,27 +84,12 @@ TEST(FailureAnswer, IsTheFixedGbkText) {
 }
 
 TEST(MakeBoundary, LocalTimeAsMonthDayYearHourMinuteSecondMillis) {
-    std::tm local{};
-    local.tm_year = 2024 - 1900;
-    local.tm_mon = 2;
-    local.tm_mday = 5;
-    local.tm_hour = 14;
-    local.tm_min = 7;
-    local.tm_sec = 9;
-    local.tm_isdst = -1;
-    const auto t = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    const auto t = LocalTime(2024, 3, 5, 14, 7, 9);
     EXPECT_EQ(MakeBoundary(t + std::chrono::milliseconds(42)), "--------030524140709042");
     EXPECT_EQ(MakeBoundary(t), "--------030524140709000");
     EXPECT_EQ(MakeBoundary(t + std::chrono::milliseconds(999)), "--------030524140709999");
 
-    local.tm_year = 2009 - 1900;
-    local.tm_mon = 11;
-    local.tm_mday = 31;
-    local.tm_hour = 23;
-    local.tm_min = 59;
-    local.tm_sec = 58;
-    local.tm_isdst = -1;
-    const auto late = std::chrono::system_clock::from_time_t(std::mktime(&local));
+    const auto late = LocalTime(2009, 12, 31, 23, 59, 58);
     EXPECT_EQ(MakeBoundary(late + std::chrono::milliseconds(7)), "--------123109235958007");
 }
 

@@ -9,11 +9,13 @@
 
 #include "platform/Gbk.h"
 #include "service/ServiceClient.h"
+#include "tests/service/ServiceFixture.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;
 using smsc::test::CannedResponse;
+using smsc::test::ContextFor;
 using smsc::test::RecordedRequest;
 using smsc::test::RecordingServer;
 
@@ -29,15 +31,6 @@ const char* const kUserAgent =
     "2.0.50727)";
 
 using Headers = std::vector<std::pair<std::string, std::string>>;
-
-ServiceContext ContextFor(const RecordingServer& server) {
-    ServiceContext ctx;
-    ctx.endpoints.telecomUrl = server.baseUrl();
-    ctx.endpoints.netcomUrl = server.baseUrl();
-    ctx.endpoints.downloadUrl = server.baseUrl() + "mms/";
-    ctx.lineIndex = 0;
-    return ctx;
-}
 
 Headers Sorted(Headers h) {
     std::sort(h.begin(), h.end());

@@ -9,6 +9,7 @@
 
 #include "platform/AppTitle.h"
 
+class QLineEdit;
 class QWidget;
 
 namespace smsc {
@@ -18,5 +19,10 @@ QString DefaultMainCaption();  // "Zorvane企业短信群发专家"
 
 // "设置文件保存失败：" + path, caption "提醒".
 void ReportSaveFailure(QWidget* parent, const std::string& path);
+
+// Makes the field a password field whose characters show as "*". The mask is set on the
+// field itself, so that no skin's application-wide style sheet (nor the base style's
+// round dot) replaces it.
+void ShowAsPassword(QLineEdit* edit);
 
 }  // namespace smsc

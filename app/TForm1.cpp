@@ -53,7 +53,7 @@ public:
     NoticeHost(TForm1& login, TForm2& main) : m_login(login), m_main(main) {}
 
     void networkFailure() override {
-        ShowMessage(parent(), QStringLiteral("网络异常，请检查网络！"), QStringLiteral("提醒"));
+        ShowMessage(parent(), QStringLiteral("网络异常，请检查网络！"), QStringLiteral("提示"));
     }
     bool askUpdate() override {
         return Confirm(parent(), QStringLiteral("发现有新版软件,是否现在需要升级?"),
@@ -78,7 +78,9 @@ public:
         QStringList shown;
         for (const auto& line : lines)
             shown << QStringFromGbk(line);
-        notice->showNotice(shown);
+        // The login window stays above all other windows while it is shown; the notice has
+        // to open above it, not hidden behind it.
+        notice->showNotice(shown, m_login.isVisible());
     }
     void setCostNote(const std::string& text) override { m_main.setCostNote(QStringFromGbk(text)); }
     void saveFailed(const std::string& path) override { ReportSaveFailure(parent(), path); }
@@ -175,7 +177,7 @@ void TForm1::buildControls() {
     Label2->setGeometry(36, 76, 70, 22);
     Edit2 = named(new QLineEdit(Panel1), "Edit2");
     Edit2->setGeometry(110, 76, 172, 22);
-    Edit2->setEchoMode(QLineEdit::Password);
+    ShowAsPassword(Edit2);
 
     CheckBox1 = named(new QCheckBox(QStringLiteral("是否记住用户名和密码"), Panel1), "CheckBox1");
     CheckBox1->setGeometry(110, 104, 190, 20);
@@ -200,7 +202,7 @@ void TForm1::buildControls() {
     Memo1 = named(new QTextEdit(this), "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setFrameShape(QFrame::NoFrame);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->document()->setDocumentMargin(0);
     Memo1->setStyleSheet(

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "app/AccountAnswers.h"
+#include "app/AppCommon.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "platform/QtText.h"
@@ -42,7 +43,7 @@ TForm16::TForm16(TForm2* mainWindow) : QDialog(nullptr), m_main(mainWindow) {
         edit->setObjectName(QStringLiteral("Edit%1").arg(i + 1));
         edit->setGeometry(112, 20 + i * 34, 160, 24);
         if (i > 0)
-            edit->setEchoMode(QLineEdit::Password);
+            ShowAsPassword(edit);
         *labels[i] = label;
         *edits[i] = edit;
     }

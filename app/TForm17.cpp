@@ -47,7 +47,7 @@ void TForm17::CheckBox1Click() {
         ReportSaveFailure(this, ini.path());
 }
 
-void TForm17::showNotice(const QStringList& lines) {
+void TForm17::showNotice(const QStringList& lines, bool overOnTopWindows) {
     Memo1->clear();
     for (QString line : lines) {
         // Each line ends in LF CR LF CR: the paragraph and one empty line.
@@ -58,7 +58,25 @@ void TForm17::showNotice(const QStringList& lines) {
     }
     Memo1->moveCursor(QTextCursor::Start);
     CheckBox1->setChecked(false);
+    setWindowFlag(Qt::WindowStaysOnTopHint, overOnTopWindows);
     Ui().execDialog(this);
+    // Changing the flags of a shown window would hide it; once closed it is back to normal.
+    if (!isVisible())
+        setWindowFlag(Qt::WindowStaysOnTopHint, false);
+}
+
+void TForm17::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The window system maps the window after this event; raise it once it is there.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (isVisible()) {
+                raise();
+                activateWindow();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace smsc

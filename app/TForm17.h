@@ -23,8 +23,12 @@ public:
     // tick, also one made by the program.
     void CheckBox1Click();
     // Adds the paragraphs (each "    " + piece + "\n\r\n\r", shown as the paragraph and
-    // an empty line), unticks the box and shows the window modally.
-    void showNotice(const QStringList& lines);
+    // an empty line), unticks the box and shows the window modally, raised and active. With
+    // overOnTopWindows it stays above windows kept on top (the login window) while shown.
+    void showNotice(const QStringList& lines, bool overOnTopWindows = false);
+
+protected:
+    void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace smsc

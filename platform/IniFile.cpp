@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include <SimpleIni.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 
@@ -9,7 +10,9 @@
 namespace smsc {
 
 struct IniFile::Impl {
-    CSimpleIniA ini{false, true, true};  // bytes untouched, multi-key, multi-line
+    // Bytes untouched, multi-key. Multi-line values stay off: a copied value starting with
+    // "<<<" would otherwise swallow the lines after it when the file is read again.
+    CSimpleIniA ini{false, true, false};
 };
 
 IniFile::IniFile(std::string path) : m_path(std::move(path)), m_impl(std::make_unique<Impl>()) {
@@ -22,6 +25,7 @@ bool IniFile::reload() {
     m_impl->ini.Reset();
     m_impl->ini.SetUnicode(false);
     m_impl->ini.SetMultiKey(true);
+    m_impl->ini.SetMultiLine(false);
     m_impl->ini.SetSpaces(false);
     const auto data = ReadWholeFile(m_path);
     if (!data) return false;
@@ -75,7 +79,10 @@ bool IniFile::write(const std::string& section, const std::string& key, const st
 
 bool IniFile::write(const std::string& section,
                     const std::vector<std::pair<std::string, std::string>>& keyValues) {
-    reload();
+    // A file that is there but cannot be read is never replaced by the few keys written
+    // here: everything else in it would be lost.
+    struct stat st {};
+    if (!reload() && ::lstat(m_path.c_str(), &st) == 0) return false;
     for (const auto& [key, val] : keyValues)
         m_impl->ini.SetValue(section.c_str(), key.c_str(), val.c_str(), nullptr, true);
     std::string out;

@@ -36,7 +36,8 @@ public:
     std::optional<std::string> valueAt(const std::string& section, size_t index) const;
 
     // Reloads the file from disk, sets the given keys (other keys stay as they stand on
-    // disk) and saves the file at once, atomically. Returns whether the save succeeded.
+    // disk) and saves the file at once, atomically. Returns whether the save succeeded; a
+    // file that exists but cannot be read is not saved over (false).
     bool write(const std::string& section, const std::string& key, const std::string& value);
     bool write(const std::string& section,
                const std::vector<std::pair<std::string, std::string>>& keyValues);

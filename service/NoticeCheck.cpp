@@ -22,6 +22,20 @@ std::optional<std::pair<std::string, std::string>> splitEntry(const std::string&
                           TrimBlanks(std::string_view(line).substr(eq + 1)));
 }
 
+// Whether the entry can stand in Notice_info.ini as a name=value line and read back the
+// same: a name opening a section ("[") or a comment (";", "#"), or a line break anywhere,
+// would change the file's other entries when it is read again.
+bool storableEntry(std::string_view name, std::string_view value) {
+    if (name.empty() || name.front() == '[' || name.front() == ';' || name.front() == '#')
+        return false;
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (c == '=' || b < 0x20 || b == 0x7F)
+            return false;
+    }
+    return value.find_first_of("\r\n") == std::string_view::npos;
+}
+
 std::optional<std::string> localValue(const IniFile& local, const char* key) {
     auto v = local.value(kNoticeSection, key);
     if (v)
@@ -148,6 +162,7 @@ bool CopyNoticeEntries(const NoticeFile& file, IniFile& local, NoticeCopyMode mo
     auto entries = file.entries();
     if (mode == NoticeCopyMode::AllButVersion)
         std::erase_if(entries, [](const auto& e) { return sameName(e.first, "Version"); });
+    std::erase_if(entries, [](const auto& e) { return !storableEntry(e.first, e.second); });
     return local.write(kNoticeSection, entries);
 }
 

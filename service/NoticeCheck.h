@@ -53,7 +53,9 @@ std::string CostNoteText(const std::string& count);
 enum class NoticeCopyMode { All, AllButVersion };
 
 // Copies the file's entries into the local copy (Version left out in AllButVersion, so a
-// declined update is offered again) and saves it. Returns whether the save succeeded.
+// declined update is offered again) and saves it. Entries the INI file cannot hold as they
+// are (a name starting with "[", ";" or "#", or holding "=" or control bytes) are left out.
+// Returns whether the save succeeded.
 bool CopyNoticeEntries(const NoticeFile& file, IniFile& local, NoticeCopyMode mode);
 
 // What the check needs from the windows. Texts are GBK.

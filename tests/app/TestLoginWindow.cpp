@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <sys/stat.h>
@@ -16,6 +17,7 @@
 #include "app/AppCommon.h"
 #include "app/Labels.h"
 #include "app/Skins.h"
+#include "app/TForm16.h"
 #include "tests/app/AppFixture.h"
 
 using namespace smsc;
@@ -50,10 +52,27 @@ TEST_F(LoginWindow, CreationSetsCaptionsTimerAndHiddenLineChooser) {
     EXPECT_TRUE(login().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(login().ComboBox1->isVisible());
     EXPECT_EQ(login().Edit2->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(login().Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(login().Timer1->interval(), 1000);
     EXPECT_TRUE(login().Timer1->isSingleShot());
     EXPECT_EQ(login().ComboBox1->itemText(0), QStringLiteral("电信用户===>请选择"));
     EXPECT_EQ(login().ComboBox1->itemText(1), QStringLiteral("网通用户===>请选择"));
+}
+
+TEST_F(LoginWindow, PasswordsShowAsStarsUnderEverySkin) {
+    start();
+    TForm16& dialog = *main->passwordDialog();
+    const std::vector<QLineEdit*> fields{login().Edit2, dialog.Edit2, dialog.Edit3, dialog.Edit4};
+    for (int skin = 0; skin < kSkinCount; ++skin) {
+        ASSERT_TRUE(ApplySkin(skin));
+        for (QLineEdit* field : fields) {
+            field->clear();
+            QTest::keyClicks(field, QStringLiteral("ab"));
+            EXPECT_EQ(field->text(), QStringLiteral("ab")) << skin;
+            EXPECT_EQ(field->displayText(), QStringLiteral("**"))
+                << skin << " " << field->objectName().toStdString();
+        }
+    }
 }
 
 TEST_F(LoginWindow, MissingCaptionKeepsTheDefaults) {

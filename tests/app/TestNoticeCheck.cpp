@@ -141,6 +141,34 @@ TEST_F(NoticeLogic, UnchangedSuppressedNoticeIsNotShownButAChangedOneIs) {
     EXPECT_FALSE(host.suppressed);
 }
 
+TEST_F(NoticeLogic, CopiedEntriesCannotBreakTheLocalCopy) {
+    // A value opening a multi-line block, names opening a section or a comment, a name with
+    // a control byte: the copy keeps the local section readable and every key exact.
+    const std::string body =
+        "Version=6.8\r\n[x]=1\r\nmmstosms=3\r\nNotice=<<<X\r\nz=9\r\n;c=2\r\n#d=3\r\na\tb=4\r\n";
+    using Entries = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(run(body), NoticeCheckEnd::Completed);
+    ASSERT_EQ(host.notices.size(), 1u);
+    EXPECT_EQ(host.notices[0], (std::vector<std::string>{"    <<<X\n\r\n\r"}));
+    {
+        IniFile ini(dir.file("Notice_info.ini"));
+        EXPECT_EQ(ini.entries(kNoticeSection),
+                  (Entries{{"Version", "6.8"}, {"mmstosms", "5"}, {"Notice", "<<<X"}, {"z", "9"}}));
+        EXPECT_FALSE(ini.hasSection("x"));
+    }
+
+    // "以后不再显示" ticked: the unchanged notice stays hidden, the cost is taken over.
+    host.notices.clear();
+    host.suppressed = true;
+    EXPECT_EQ(run(body), NoticeCheckEnd::Completed);
+    EXPECT_TRUE(host.notices.empty());
+    EXPECT_EQ(host.costNote, "本系统发送短信彩信共享剩余条数，每发一条彩信将扣除3条短信");
+    IniFile ini(dir.file("Notice_info.ini"));
+    EXPECT_EQ(ini.entries(kNoticeSection),
+              (Entries{{"Version", "6.8"}, {"mmstosms", "3"}, {"Notice", "<<<X"}, {"z", "9"}}));
+    EXPECT_TRUE(host.saveFailures.empty());
+}
+
 TEST_F(NoticeLogic, FewerThanFourLinesEndsTheCheckSilently) {
     EXPECT_EQ(run("Version=6.8\r\nmmstosms=3\r\nNotice=n"), NoticeCheckEnd::Stopped);
     EXPECT_EQ(host.versionLabel, "V 6.8");
@@ -164,6 +192,87 @@ class NoticeCheckWindows : public AppFixture {
 protected:
     void tick() { login().Timer1Timer(); }
 };
+
+// Passes everything on to the scripted seam and notes the parent of every message box.
+class ParentRecorder final : public UiSeam {
+public:
+    explicit ParentRecorder(ScriptedUi& inner) : m_inner(inner) { SetUi(this); }
+    ~ParentRecorder() override { SetUi(&m_inner); }
+    std::vector<QWidget*> parents;
+
+    MsgAnswer messageBox(QWidget* parent, const QString& text, const QString& caption, MsgIcon icon,
+                         MsgButtons buttons) override {
+        parents.push_back(parent);
+        return m_inner.messageBox(parent, text, caption, icon, buttons);
+    }
+    QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override {
+        return m_inner.openFileName(parent, caption, filter);
+    }
+    QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& suggestedName) override {
+        return m_inner.saveFileName(parent, caption, filter, suggestedName);
+    }
+    bool openWithDesktop(const QString& fileOrUrl) override {
+        return m_inner.openWithDesktop(fileOrUrl);
+    }
+    bool startProgram(const QString& program, const QStringList& arguments) override {
+        return m_inner.startProgram(program, arguments);
+    }
+    bool killProcessesByName(const std::string& name) override {
+        return m_inner.killProcessesByName(name);
+    }
+    int execDialog(QDialog* dialog) override { return m_inner.execDialog(dialog); }
+    void quitEventLoop() override { m_inner.quitEventLoop(); }
+
+private:
+    ScriptedUi& m_inner;
+};
+
+TEST_F(NoticeCheckWindows, NoticeAndQuestionOpenAboveTheVisibleLoginWindow) {
+    server.setBody("/softweb/message.txt", "Version=7.1\r\nmmstosms=3\r\na=b\r\nNotice=n\r\n");
+    start();
+    ParentRecorder recorder(ui);
+    TForm17* notice = main->noticeWindow();
+    ASSERT_TRUE(login().isVisible());
+    ASSERT_TRUE(login().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    bool onTopWhileShown = false;
+    ui.answerNext(MsgAnswer::Cancel);
+    ui.onNextDialog([&](QDialog* d) {
+        onTopWhileShown = d->isVisible() && d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        d->reject();
+    });
+    tick();
+    ASSERT_EQ(ui.shownDialogs.size(), 1u);
+    EXPECT_TRUE(onTopWhileShown);
+    EXPECT_FALSE(notice->isVisible());
+    EXPECT_FALSE(notice->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    ASSERT_EQ(recorder.parents.size(), 1u);  // the update question
+    EXPECT_EQ(recorder.parents[0], &login());
+}
+
+TEST_F(NoticeCheckWindows, AfterTheLoginWindowClosedBoxesBelongToTheMainWindow) {
+    server.setBody("/softweb/message.txt", "Version=6.8\r\nmmstosms=3\r\na=b\r\nNotice=n\r\n");
+    start();
+    ParentRecorder recorder(ui);
+    login().closeToOffline();
+    bool onTopWhileShown = true;
+    ui.onNextDialog([&](QDialog* d) {
+        onTopWhileShown = d->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+        d->reject();
+    });
+    tick();
+    ASSERT_EQ(ui.shownDialogs.size(), 1u);
+    EXPECT_FALSE(onTopWhileShown);
+
+    pointServiceAt(unreachableBase());
+    main.reset();
+    start();
+    login().closeToOffline();
+    recorder.parents.clear();
+    tick();
+    ASSERT_EQ(recorder.parents.size(), 1u);
+    EXPECT_EQ(recorder.parents[0], main.get());
+}
 
 TEST_F(NoticeCheckWindows, DeclinedUpdateShowsTheNoticeAndSetsTheCostNote) {
     server.setBody("/softweb/message.txt",
@@ -211,9 +320,13 @@ TEST_F(NoticeCheckWindows, AcceptedUpdateStartsTheUpdaterAndEnds) {
 TEST_F(NoticeCheckWindows, UnreachableServiceLeavesLabelAndNote) {
     pointServiceAt(unreachableBase());
     start();
+    ParentRecorder recorder(ui);
     tick();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("网络异常，请检查网络！"));
+    EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提示"));
+    ASSERT_EQ(recorder.parents.size(), 1u);
+    EXPECT_EQ(recorder.parents[0], &login());
     EXPECT_EQ(main->versionLabel()->text(), QStringLiteral("V 6.8"));
     EXPECT_EQ(main->costNote(), QString());
     EXPECT_FALSE(login().Timer1->isActive());

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
@@ -49,6 +50,67 @@ TEST(IniFile, WriteReloadsFromDiskAndKeepsOtherKeys) {
     EXPECT_EQ(fresh.valueAt("Create_Skin", 1), "b");
     EXPECT_EQ(fresh.value("Other", "k"), "changed");
     EXPECT_EQ(fresh.value("Other", "n"), "new");
+}
+
+TEST(IniFile, ValuesReadBackExactlyWhateverTheyStartWith) {
+    // "<<<" opens no multi-line block: the key after it is still there after a reload.
+    TempFolder dir;
+    IniFile ini(dir.file("n.ini"));
+    ASSERT_TRUE(ini.write("Notice_info", {{"Notice", "<<<X"}, {"z", "9"}, {"Tail", "a;b#c"}}));
+    IniFile fresh(dir.file("n.ini"));
+    EXPECT_EQ(fresh.entries("Notice_info"),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"Notice", "<<<X"}, {"z", "9"}, {"Tail", "a;b#c"}}));
+
+    // Text on disk that looks like a multi-line block is read line by line.
+    dir.writeFile("m.ini", "[s]\na=<<<END\nb=1\nEND\nc=2\n");
+    IniFile m(dir.file("m.ini"));
+    EXPECT_EQ(m.value("s", "a"), "<<<END");
+    EXPECT_EQ(m.value("s", "b"), "1");
+    EXPECT_EQ(m.value("s", "c"), "2");
+}
+
+// A file that is there but cannot be read is left alone: saving only the written keys would
+// lose every other key in it.
+static void ExpectUnreadableFileKept(const std::string& path) {
+    IniFile ini(path);
+    EXPECT_FALSE(ini.write("Create_Line", {{"line_index", "1"}, {"line_name", "x"}}));
+}
+
+TEST(IniFile, WriteRefusesAFileItCannotRead) {
+    TempFolder dir;
+    const std::string content = "[Create_Form_Caption]\nCaption=c\n[Service_Url]\nTelecom_Url=u\n";
+    dir.writeFile("c.ini", content);
+    if (::geteuid() == 0) {
+        // Root reads whatever the permissions say; the case below covers it.
+        GTEST_SKIP() << "permissions do not stop root from reading";
+    }
+    ::chmod(dir.file("c.ini").c_str(), 0);
+    ExpectUnreadableFileKept(dir.file("c.ini"));
+    ::chmod(dir.file("c.ini").c_str(), 0600);
+    EXPECT_EQ(ReadWholeFile(dir.file("c.ini")), content);
+}
+
+TEST(IniFile, WriteRefusesAFileThatFailsWithAnIoError) {
+    // Reading the process's own memory from address 0 fails with EIO, also for root.
+    TempFolder dir;
+    const std::string link = dir.file("c.ini");
+    ASSERT_EQ(::symlink("/proc/self/mem", link.c_str()), 0);
+    if (ReadWholeFile(link).has_value())
+        GTEST_SKIP() << "/proc/self/mem reads here";
+    ExpectUnreadableFileKept(link);
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));  // not replaced by a file holding only line_*
+
+    // Once the file reads again, the write goes through and keeps the rest.
+    ::unlink(link.c_str());
+    dir.writeFile("c.ini", "[Service_Url]\nTelecom_Url=u\n");
+    IniFile ini(link);
+    EXPECT_TRUE(ini.write("Create_Line", "line_index", "1"));
+    IniFile fresh(link);
+    EXPECT_EQ(fresh.value("Service_Url", "Telecom_Url"), "u");
+    EXPECT_EQ(fresh.value("Create_Line", "line_index"), "1");
 }
 
 TEST(AtomicFile, WritesWholeFileAndReportsFailure) {

@@ -23,7 +23,8 @@ std::string exePathOf(const std::string& pid) {
     char buf[4096];
     const std::string link = "/proc/" + pid + "/exe";
     const ssize_t n = ::readlink(link.c_str(), buf, sizeof buf - 1);
-    if (n <= 0) return {};
+    if (n <= 0)
+        return {};
     std::string path(buf, static_cast<size_t>(n));
     // A replaced executable reads "path (deleted)"; it is still the same program.
     static const std::string deleted = " (deleted)";
@@ -36,26 +37,31 @@ std::string exePathOf(const std::string& pid) {
 }  // namespace
 
 bool KillProcessesByName(const std::string& name) {
-    if (name.empty()) return false;
+    if (name.empty())
+        return false;
     const std::string wanted = lower(name);
     const pid_t self = ::getpid();
     std::vector<pid_t> matches;
     bool selfMatches = false;
 
     DIR* dir = ::opendir("/proc");
-    if (!dir) return false;
+    if (!dir)
+        return false;
     while (dirent* entry = ::readdir(dir)) {
         const std::string pidText = entry->d_name;
-        if (pidText.empty() ||
-            !std::all_of(pidText.begin(), pidText.end(), [](unsigned char c) { return std::isdigit(c); }))
+        if (pidText.empty() || !std::all_of(pidText.begin(), pidText.end(),
+                                            [](unsigned char c) { return std::isdigit(c); }))
             continue;
         const pid_t pid = static_cast<pid_t>(std::stol(pidText));
-        if (pid <= 1) continue;
+        if (pid <= 1)
+            continue;
         const std::string path = exePathOf(pidText);
-        if (path.empty()) continue;  // kernel thread, or not ours to look at
+        if (path.empty())
+            continue;  // kernel thread, or not ours to look at
         const auto slash = path.rfind('/');
         const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (lower(file) != wanted && lower(path) != wanted) continue;
+        if (lower(file) != wanted && lower(path) != wanted)
+            continue;
         if (pid == self)
             selfMatches = true;
         else
@@ -64,8 +70,13 @@ bool KillProcessesByName(const std::string& name) {
     ::closedir(dir);
 
     bool last = false;
-    for (pid_t pid : matches) last = ::kill(pid, SIGKILL) == 0;
-    if (selfMatches) last = ::kill(self, SIGKILL) == 0;
+    for (pid_t pid : matches)
+        last = ::kill(pid, SIGKILL) == 0;
+    // The program ends itself with exit code 0, as a clean end does, not by its own kill
+    // (status 137). Exit has already told the event loop to end; nothing else is flushed or
+    // torn down here, so no destructor or atexit handler runs behind this point.
+    if (selfMatches)
+        ::_exit(0);
     return last;
 }
 

@@ -32,8 +32,8 @@ public:
         : QObject(parent), m_handler(std::move(handler)) {}
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::FocusOut) {
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusOut && userCanLeave(watched)) {
             switch (static_cast<QFocusEvent*>(event)->reason()) {
                 case Qt::MouseFocusReason:
                 case Qt::TabFocusReason:
@@ -51,6 +51,13 @@ protected:
     }
 
 private:
+    // A field that is being disabled or hidden (its window disabled for an import, say)
+    // loses the focus too; the user did not leave it.
+    static bool userCanLeave(QObject* watched) {
+        const auto* field = qobject_cast<QWidget*>(watched);
+        return field && field->isEnabled() && field->isVisible() && field->window()->isEnabled();
+    }
+
     std::function<void()> m_handler;
 };
 

@@ -27,7 +27,8 @@ protected:
 
 // Runs the handler when the focus moves from the field to another control of its window
 // (mouse, Tab, a shortcut or a program's setFocus), not when another window or a pop-up
-// takes it, so a message box shown by the handler does not trigger it again. Returns the
+// takes it, so a message box shown by the handler does not trigger it again, and not when
+// the field loses the focus because it or its window is being disabled or hidden. Returns the
 // watcher (owned by the field); an owner that dies before its field deletes it first, since a
 // focused field being destroyed loses its focus too.
 QObject* OnFieldLeft(QWidget* field, std::function<void()> handler);

@@ -141,14 +141,11 @@ void ImportRunner::start(ImportKind kind, RecipientPanel* panel) {
     QWidget* window = m_coordinator->mainWindow();
 
     // The interval is read now, while the window is still the user's; the run keeps it.
+    // runAddItem has already refused an interval that is no whole number.
     VerificationCopy copy;
     const VerificationState verification = panel->readVerification(&copy);
-    if (verification == VerificationState::BadInterval ||
-        (verification == VerificationState::On && copy.interval < 1)) {
-        ShowMessage(panel->page(), QStringLiteral("验证号码间隔错误，请选择正确的间隔！"),
-                    QStringLiteral("提醒"));
+    if (verification == VerificationState::BadInterval)
         return;
-    }
 
     std::string payload;
     if (kind == ImportKind::ClipboardExtract) {
@@ -192,10 +189,21 @@ void ImportRunner::start(ImportKind kind, RecipientPanel* panel) {
             this, [this, runId] { applyFinished(runId); }, Qt::QueuedConnection);
     };
 
+    if (m_poolSetup)
+        m_poolSetup(pool);
+
     auto item = std::make_unique<TWorkItem>(std::move(payload));
     m_run = std::move(run);
     if (!pool.AddRequest(item, true)) {
         m_run.reset();
+        return;
+    }
+    // The pool queues the item even when it could not create its worker (logged only); with
+    // no thread nothing would ever end the run, so it is dropped before the window is disabled.
+    if (pool.ThreadCount() == 0) {
+        m_run.reset();
+        ShowMessage(panel->page(), QStringLiteral("无法启动导入，请稍后重试"),
+                    QStringLiteral("提醒"));
         return;
     }
     m_coordinator->BeginImport(panel);

@@ -21,6 +21,7 @@ namespace smsc {
 
 class RecipientCoordinator;
 class RecipientPanel;
+class TThreadsPool;
 
 // The file chooser's filter of a file kind (Qt's "Name (*.ext);;..." form); empty for the
 // clipboard.
@@ -36,8 +37,10 @@ public:
     // Installs the four import items as the coordinator's add hooks.
     void installHooks();
 
-    // Starts a run on the panel; CheckVerificationNumber has passed. File kinds ask for
-    // the file first (cancelled: nothing starts); the clipboard kind reads the clipboard.
+    // Starts a run on the panel; runAddItem has checked the verification number and interval.
+    // File kinds ask for the file first (cancelled: nothing starts); the clipboard kind reads
+    // the clipboard. When the pool gets no worker thread the run is dropped with a message
+    // and the window stays enabled.
     void start(ImportKind kind, RecipientPanel* panel);
     bool running() const { return m_run != nullptr; }
 
@@ -45,6 +48,9 @@ public:
     void setClipboardReader(std::function<std::string()> reader);
     // Entries per hand-over to the GUI thread.
     void setBatchSize(size_t entries) { m_batchSize = entries == 0 ? 1 : entries; }
+    // Called with each run's pool once it is configured, before the work item is queued
+    // (tests use it to make the worker's creation fail).
+    void setPoolSetup(std::function<void(TThreadsPool&)> setup) { m_poolSetup = std::move(setup); }
 
 signals:
     // The run is over and its pool and lock are gone.
@@ -69,6 +75,7 @@ private:
     uint64_t m_nextRunId = 1;
     size_t m_batchSize = 4096;
     std::function<std::string()> m_clipboardReader;
+    std::function<void(TThreadsPool&)> m_poolSetup;
 };
 
 // Creates the runner (owned by the coordinator) and installs its hooks.

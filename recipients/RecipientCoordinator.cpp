@@ -103,6 +103,16 @@ void RecipientCoordinator::runAddItem(AddItem item) {
     RecipientPanel* panel = ActivePanel();
     if (!panel || !panel->CheckVerificationNumber())
         return;
+    // Every item interleaves the copies at the page's interval, so one that is no whole
+    // number above 0 stops the item before any chooser or dialog opens.
+    VerificationCopy copy;
+    const VerificationState verification = panel->readVerification(&copy);
+    if (verification == VerificationState::BadInterval ||
+        (verification == VerificationState::On && copy.interval < 1)) {
+        ShowMessage(panel->page(), QStringLiteral("验证号码间隔错误，请选择正确的间隔！"),
+                    QStringLiteral("提醒"));
+        return;
+    }
     if (const auto& hook = m_hooks[static_cast<size_t>(item)])
         hook(panel);
 }

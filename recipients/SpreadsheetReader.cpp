@@ -39,17 +39,13 @@ public:
     virtual bool cell(uint32_t row, uint32_t column, std::string_view text) = 0;
 };
 
-// Keeps what the number import needs: the used range's bounds and the valid cells. A valid
-// cell is always 11 ASCII digits once trimmed, so it is kept as its value.
+// Keeps what the number import needs: the valid cells that come first column by column.
+// A valid cell is always 11 ASCII digits once trimmed, so it is kept as its value. Only the
+// first kMaxValidCells of them in that order are ever taken, so only those are kept, whatever
+// the order the format delivers cells in: memory stays bounded however large the sheet is.
 class NumberCollector final : public CellSink {
 public:
     bool cell(uint32_t row, uint32_t column, std::string_view text) override {
-        if (++m_cells > kMaxSheetCells)
-            return false;
-        m_firstRow = std::min(m_firstRow, row);
-        m_lastRow = std::max(m_lastRow, row);
-        m_firstColumn = std::min(m_firstColumn, column);
-        m_lastColumn = std::max(m_lastColumn, column);
         const std::string_view value = TrimmedView(text);
         if (value.size() != kMobileLength)
             return true;
@@ -58,27 +54,27 @@ public:
             return true;
         uint64_t digits = 0;
         std::from_chars(number.data(), number.data() + number.size(), digits);
-        m_valid.push_back({column, row, digits});
+        const Valid valid{column, row, digits};
+        // A heap with the last kept cell on top.
+        if (m_valid.size() < static_cast<size_t>(kMaxValidCells)) {
+            m_valid.push_back(valid);
+            std::push_heap(m_valid.begin(), m_valid.end(), before);
+        } else if (before(valid, m_valid.front())) {
+            std::pop_heap(m_valid.begin(), m_valid.end(), before);
+            m_valid.back() = valid;
+            std::push_heap(m_valid.begin(), m_valid.end(), before);
+        }
         return true;
     }
 
-    std::vector<std::string> numbers() {
-        if (m_cells == 0)
-            return {};
+    std::vector<std::string> numbers() const {
         // Cells are read from row 1 and column 1 up to the end of the used range. (Taking only
         // the used range's counts from A1 would lose every number of a sheet whose data
-        // starts further in, e.g. numbers in column B under an empty column A.)
-        std::sort(m_valid.begin(), m_valid.end(), [](const Valid& a, const Valid& b) {
-            return a.column != b.column ? a.column < b.column : a.row < b.row;
-        });
+        // starts further in, e.g. numbers in column B under an empty column A.) The counter
+        // rule takes at most kMaxValidCells valid cells, and no more are kept.
         std::set<std::string> distinct;
-        int counter = 1;
-        for (const Valid& v : m_valid) {
-            if (counter > kMaxValidCells)
-                break;
+        for (const Valid& v : m_valid)
             distinct.insert(std::to_string(v.digits));
-            ++counter;
-        }
         return {distinct.begin(), distinct.end()};
     }
 
@@ -88,9 +84,11 @@ private:
         uint32_t row;
         uint64_t digits;
     };
-    uint64_t m_cells = 0;
-    uint32_t m_firstRow = UINT32_MAX, m_lastRow = 0;
-    uint32_t m_firstColumn = UINT32_MAX, m_lastColumn = 0;
+    // Column by column, row by row within a column.
+    static bool before(const Valid& a, const Valid& b) {
+        return a.column != b.column ? a.column < b.column : a.row < b.row;
+    }
+
     std::vector<Valid> m_valid;
 };
 

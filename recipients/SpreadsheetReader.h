@@ -30,6 +30,8 @@ SpreadsheetFormat DetectSpreadsheetFormat(const std::string& path, std::string_v
 // Limits that keep a huge or hostile file from exhausting memory.
 inline constexpr uint64_t kMaxSpreadsheetFileBytes = 256ULL * 1024 * 1024;
 inline constexpr uint64_t kMaxZipEntryBytes = 256ULL * 1024 * 1024;  // uncompressed
+// Cells ReadFirstSheetCells reports at most (ReadSpreadsheetNumbers keeps only the valid
+// cells it takes, so it has no such limit).
 inline constexpr uint64_t kMaxSheetCells = 20ULL * 1000 * 1000;
 // The counter rule: at most this many valid cells are taken.
 inline constexpr int kMaxValidCells = 30001;

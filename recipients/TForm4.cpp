@@ -96,7 +96,7 @@ void TForm4::Button1Click() {
     VerificationCopy copy;
     const VerificationState state = panel->readVerification(&copy);
     if (state == VerificationState::BadInterval) {
-        // An interval that is not a whole number: nothing is added and nothing is said.
+        // runAddItem refuses such an interval before the dialog opens; this is only a guard.
         panel->Progress->setVisible(false);
         return;
     }

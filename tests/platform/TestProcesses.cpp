@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -99,4 +100,43 @@ TEST(Processes, OtherNamesAreLeftAlone) {
     EXPECT_FALSE(KillProcessesByName(""));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_TRUE(child.running());
+}
+
+// Runs only inside a copy of this test program started by EndsItselfWithExitCodeZero:
+// SMSC_PROCESS_ROLE=wait sleeps; SMSC_PROCESS_ROLE=end ends every process of the copy's name,
+// itself included, as the program does at exit.
+TEST(Processes, DISABLED_CopyRole) {
+    const char* role = std::getenv("SMSC_PROCESS_ROLE");
+    if (!role)
+        GTEST_SKIP() << "only run by EndsItselfWithExitCodeZero";
+    if (std::string(role) == "wait") {
+        std::this_thread::sleep_for(std::chrono::seconds(60));
+        std::_Exit(3);
+    }
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe").filename();
+    KillProcessesByName(self);
+    std::_Exit(2);  // not reached when the program ended itself
+}
+
+// The calling process ends itself last and with exit code 0; another copy of the same
+// program is killed.
+TEST(Processes, EndsItselfWithExitCodeZero) {
+    test::TempFolder folder;
+    std::random_device rd;
+    const std::string copy = folder.file("SmscSelfEnder" + std::to_string(::getpid()) + "x" +
+                                         std::to_string(rd() % 1000000));
+    std::filesystem::copy_file(std::filesystem::read_symlink("/proc/self/exe"), copy);
+    const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
+                                           "--gtest_filter=Processes.DISABLED_CopyRole"};
+    test::ChildOptions waitRole, endRole;
+    waitRole.env = {"SMSC_PROCESS_ROLE=wait"};
+    endRole.env = {"SMSC_PROCESS_ROLE=end"};
+
+    ChildProcess other(copy, args, waitRole);
+    ASSERT_GT(other.pid(), 0);
+    ChildProcess self(copy, args, endRole);
+    ASSERT_GT(self.pid(), 0);
+    EXPECT_EQ(self.wait(std::chrono::seconds(20)), 0);
+    EXPECT_EQ(self.endSignal(), 0);
+    EXPECT_TRUE(SleeperCopy::killed(other));
 }

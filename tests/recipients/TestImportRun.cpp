@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,7 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
+#include "recipients/uThreadPool/uThreadPool.h"
 #include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
@@ -268,10 +270,51 @@ TEST_F(ImportRunTest, VerificationStopsBeforeAnythingStarts) {
     setVerification(QStringLiteral("10086"), QStringLiteral("abc"));
     coordinator->runAddItem(Item::ExcelExtract);
     ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("验证号码间隔错误，请选择正确的间隔！"));
     EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
     EXPECT_TRUE(ui.fileDialogFilters.empty());
     EXPECT_FALSE(runner->running());
     EXPECT_TRUE(host->isEnabled());
+
+    // So does an interval of 0 or below, for the clipboard kind too (nothing is read).
+    for (const QString& interval : {QStringLiteral("0"), QStringLiteral("-5")}) {
+        setVerification(QStringLiteral("10086"), interval);
+        clipboard = A;
+        coordinator->runAddItem(Item::ClipboardExtract);
+        ASSERT_EQ(ui.messages.size(), 1u) << interval.toStdString();
+        EXPECT_EQ(ui.messages[0].text, QStringLiteral("验证号码间隔错误，请选择正确的间隔！"));
+        EXPECT_FALSE(runner->running());
+        EXPECT_TRUE(host->isEnabled());
+        EXPECT_TRUE(entries().empty());
+    }
+}
+
+// A pool that cannot create its worker queues the item anyway; the run is dropped with a
+// message instead of leaving the window disabled for good.
+TEST_F(ImportRunTest, NoWorkerThreadLeavesTheWindowUsable) {
+    runner->setPoolSetup([](TThreadsPool& pool) {
+        pool.OnThreadInitializing = [](TThreadsPool&, TProcessorThread&) {
+            throw std::runtime_error("no thread");
+        };
+    });
+    sms->AddRecipient(A);
+    folder.writeFile("a.txt", B + "\r\n" + C);
+    ui.chooseFileNext(QString::fromStdString(folder.file("a.txt")));
+    coordinator->runAddItem(Item::TextFileImport);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("无法启动导入，请稍后重试"));
+    EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
+    EXPECT_EQ(ui.messages[0].icon, MsgIcon::Question);
+    expectIdle(sms);
+    QApplication::processEvents();
+    EXPECT_EQ(entries(), (Strings{A}));
+
+    // The next run gets its worker and goes through.
+    runner->setPoolSetup(nullptr);
+    runItem(Item::TextFileImport, folder.file("a.txt"));
+    EXPECT_EQ(entries(), (Strings{A, B, C}));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    expectIdle(sms);
 }
 
 TEST_F(ImportRunTest, RunsOnTheActivePanelOnly) {

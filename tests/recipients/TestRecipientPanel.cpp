@@ -286,6 +286,7 @@ TEST_F(PanelTest, TickingTheBoxOverAFilledListWarns) {
 }
 
 TEST_F(PanelTest, LeavingTheNumberField) {
+    host->show();  // a hidden field is never left by the user
     sms->VerifyBox->setChecked(true);
     auto leave = [&](Qt::FocusReason reason) {
         QFocusEvent out(QEvent::FocusOut, reason);
@@ -306,6 +307,38 @@ TEST_F(PanelTest, LeavingTheNumberField) {
     sms->VerifyEdit->setText(QStringLiteral("12"));
     leave(Qt::TabFocusReason);
     EXPECT_EQ(ui.messages.size(), before);
+}
+
+// The empty field loses the focus when its window is disabled (an import starts) or its page
+// is hidden: the user did not leave it, so nothing is said. Moving on to another control still
+// asks for the number.
+TEST_F(PanelTest, DisablingOrHidingTheFieldIsNotLeavingIt) {
+    host->show();
+    host->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(host.get()));
+    sms->VerifyBox->setChecked(true);
+    QApplication::processEvents();
+    ASSERT_TRUE(sms->VerifyEdit->hasFocus());
+
+    coordinator->BeginImport(sms);
+    EXPECT_FALSE(host->isEnabled());
+    EXPECT_FALSE(sms->VerifyEdit->hasFocus());
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+    coordinator->FinishImport(sms);
+    coordinator->stopActivityTimer();
+
+    sms->VerifyEdit->setFocus();
+    ASSERT_TRUE(sms->VerifyEdit->hasFocus());
+    smsPage->hide();
+    EXPECT_FALSE(sms->VerifyEdit->hasFocus());
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+    smsPage->show();
+
+    sms->VerifyEdit->setFocus();
+    ASSERT_TRUE(sms->VerifyEdit->hasFocus());
+    sms->IntervalBox->setFocus(Qt::TabFocusReason);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("请输入验证号码！"));
 }
 
 // A page destroyed with the focus in its empty number field says nothing.

@@ -178,6 +178,59 @@ TEST_F(SpreadsheetTest, CounterStopsAfter30001ValidCellsColumnByColumn) {
     EXPECT_EQ(ReadSpreadsheetNumbers(path), (Strings{"13800000000"}));
 }
 
+// Three columns of 40000 valid cells: the 30001 taken are A1..A30001, also when the format
+// hands the cells over row by row. Column A counts down, so keeping the wrong cells (the
+// smallest numbers, or the first ones delivered) would show.
+TEST_F(SpreadsheetTest, ManyValidCellsKeepTheFirst30001ColumnByColumn) {
+    const int rows = 40000;
+    auto value = [](uint32_t column, int row) -> long long {
+        return column == 1 ? 15900040000LL - row
+                           : (column == 2 ? 13800000000LL : 13900000000LL) + row;
+    };
+    FixtureSheet sheet;
+    std::string csv;
+    for (int row = 1; row <= rows; ++row) {
+        for (uint32_t column = 1; column <= 3; ++column) {
+            sheet.push_back(FixtureCell::num(static_cast<uint32_t>(row), column,
+                                             static_cast<double>(value(column, row))));
+            csv += std::to_string(value(column, row)) + (column < 3 ? "," : "\r\n");
+        }
+    }
+    Strings expected;
+    for (int row = 30001; row >= 1; --row)
+        expected.push_back(std::to_string(value(1, row)));
+
+    test::WriteXlsx(folder.file("three.xlsx"), {sheet});
+    test::WriteXls(folder.file("three.xls"), {sheet});
+    folder.writeFile("three.csv", csv);
+    for (const char* name : {"three.xlsx", "three.xls", "three.csv"})
+        EXPECT_EQ(ReadSpreadsheetNumbers(folder.file(name)), expected) << name;
+}
+
+// More than 20 million cells are read (the file itself stays within its size limit), so such
+// a sheet reaches the recipient cap instead of failing as unreadable.
+TEST_F(SpreadsheetTest, SheetOfMoreThanTwentyMillionCellsIsRead) {
+    const int rows = 30001, fillers = 699;  // 30001 * 700 cells
+    std::string filler;
+    for (int i = 0; i < fillers; ++i)
+        filler += ",0";
+    filler += "\r\n";
+    std::string csv;
+    csv.reserve(static_cast<size_t>(rows) * (11 + filler.size()));
+    for (int row = 0; row < rows; ++row)
+        csv += std::to_string(13800000000LL + row) + filler;
+    ASSERT_GT(static_cast<uint64_t>(rows) * (fillers + 1), kMaxSheetCells);
+    ASSERT_LT(csv.size(), kMaxSpreadsheetFileBytes);
+    folder.writeFile("huge.csv", csv);
+    csv = std::string();
+
+    const auto numbers = ReadSpreadsheetNumbers(folder.file("huge.csv"));
+    ASSERT_TRUE(numbers);
+    ASSERT_EQ(numbers->size(), 30001u);
+    EXPECT_EQ(numbers->front(), "13800000000");
+    EXPECT_EQ(numbers->back(), "13800030000");
+}
+
 TEST(CsvCells, QuotesSeparatorsAndRecordEnds) {
     const auto cells = ParseCsvCells("a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"multi\r\nline\",,x\ny\rz,");
     std::vector<std::string> texts;

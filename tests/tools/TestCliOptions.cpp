@@ -133,6 +133,23 @@ TEST(CliText, MessageFileEncodings) {
     EXPECT_FALSE(MessageFromFileBytes("emoji \xF0\x9F\x98\x80", &error));
 }
 
+TEST(CliText, ShortGbkThatIsAlsoValidUtf8) {
+    std::string error;
+    // "小写位" in GBK is D0A1 D0B4 CEBB: three valid two-byte UTF-8 sequences ("Сдλ").
+    const std::string gbk = "\xD0\xA1\xD0\xB4\xCE\xBB";
+    ASSERT_EQ(gbk, G("小写位"));
+    ASSERT_TRUE(IsValidUtf8(gbk));
+    EXPECT_EQ(MessageFromFileBytes(gbk, &error), gbk);
+    EXPECT_EQ(MessageFromFileBytes("ok " + gbk + "\r\n", &error), "ok " + gbk + "\r\n");
+    // Two-byte UTF-8 is still UTF-8 with a byte-order mark, or beside a Chinese character.
+    EXPECT_EQ(MessageFromFileBytes("\xEF\xBB\xBF"
+                                   "Сдλ",
+                                   &error),
+              G("Сдλ"));
+    EXPECT_EQ(MessageFromFileBytes("Сдλ小", &error), G("Сдλ小"));
+    EXPECT_NE(G("Сдλ"), gbk);
+}
+
 TEST(CliText, Utf8AndTerminalOutput) {
     EXPECT_TRUE(IsValidUtf8("a中\xF0\x9F\x98\x80"));
     for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",

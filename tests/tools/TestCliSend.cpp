@@ -64,13 +64,41 @@ TEST_F(CliSend, OverTheCapNothingIsSent) {
     EXPECT_EQ(over.code, 1);
     EXPECT_EQ(over.err, "发送条数不能超过3万个\n");
     EXPECT_EQ(over.out, "");
-    // Verification copies count: 30000 numbers and one copy per 10000 make 30003.
-    CliRun copies = demoCli("send", {"--numbers-file", file, "--verify", "13800000000",
-                                     "--interval", "10000", "--text", "x"});
-    EXPECT_EQ(copies.code, 1);
-    EXPECT_EQ(copies.err, "发送条数不能超过3万个\n");
+    // Two files that each pass the import's test but not the send's together.
+    const std::string half = writeFile("half.txt", NumberLines(20000, 13700000000LL));
+    over = demoCli("send", {"--numbers-file", half, "--numbers-file", file, "--text", "x"});
+    EXPECT_EQ(over.code, 1);
+    EXPECT_EQ(over.err, "发送条数不能超过3万个\n");
     EXPECT_TRUE(submissions().empty());
     EXPECT_EQ(quota(), 100000);
+}
+
+TEST_F(CliSend, OneFileOverTheImportCapIsRefusedLikeTheWindowsImport) {
+    ASSERT_EQ(admin({"set-quota", "demo", "100000"}), 0);
+    const std::string refusal = "本系统每次最多只能发送三万个号码，您导入的号码过多";
+    const std::string big = writeFile("big.txt", NumberLines(30001));
+    CliRun run = demoCli("send", {"--numbers-file", big, "--text", "x"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_EQ(run.err.rfind("smsclient-cli: " + refusal + "：" + big + "\n", 0), 0u) << run.err;
+    // The import counts one copy per full interval: 30000 + 3 and 29800 + 298 are too many.
+    const std::string full = writeFile("full.txt", NumberLines(30000));
+    run = demoCli("send", {"--numbers-file", full, "--verify", "13800000000", "--interval", "10000",
+                           "--text", "x"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find(refusal), std::string::npos) << run.err;
+    const std::string most = writeFile("most.txt", NumberLines(29800));
+    run = demoCli("send", {"--numbers-file", most, "--verify", "13800000000", "--text", "x"});
+    EXPECT_EQ(run.code, 2);
+    EXPECT_NE(run.err.find(refusal), std::string::npos) << run.err;
+    EXPECT_TRUE(submissions().empty());
+
+    // 29800 + 29 passes the import; the send carries 29800 numbers and 30 copies.
+    run = demoCli("send", {"--numbers-file", most, "--verify", "13800000000", "--interval", "1000",
+                           "--text", "x"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    auto sent = submissions();
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0].numberCount, 29830);
 }
 
 TEST_F(CliSend, SendChecksInTheWindowsOrder) {
@@ -87,8 +115,9 @@ TEST_F(CliSend, SendChecksInTheWindowsOrder) {
           "发送对象数目为0请添加发送对象");
     check({"--number", "1", "--text", ""}, "要发送的短信内容不能为空");
     check({"--number", "1", "--text", "\r\n\r\n"}, "要发送的短信内容不能为空");
+    // Not the window's question: nobody can answer it here.
     check({"--number", "1", "--text", ChineseText(131), "--no-split"},
-          "要发送的短信内容长度超过70个字！将分3条发送,是否分条发送？");
+          "短信内容超过70个字，需要分3条发送；去掉 --no-split 即可分条发送");
     EXPECT_TRUE(submissions().empty());
     EXPECT_EQ(quota(), 10000);
 
@@ -128,22 +157,36 @@ TEST_F(CliSend, UsageErrorsSendNothing) {
     EXPECT_EQ(sent[0].numberCount, 1);
 }
 
-TEST(CliSendWire, VerificationCopiesAreInterleavedAndMarked) {
+TEST(CliSendWire, VerificationCopiesAreInterleavedPerAddActionAndMarked) {
     RecordingServer server;
     server.setBody("/softweb/send1.asp", "7|100");
     TempFolder folder;
     folder.writeFile("n.txt", "13900000002,13900000003;13900000002 13900000004");
-    CliRun run = RunCliInProcess({"send", "--user", "demo", "--password", "demo", "--base-url",
-                                  server.baseUrl(), "--verify", " 13800000000 ", "--interval", "2",
-                                  "--number", "13900000001", "--numbers-file", folder.file("n.txt"),
-                                  "--number", "13800000000", "--text", "x"});
-    ASSERT_EQ(run.code, 0) << run.err;
-    ASSERT_EQ(server.requestCount(), 1u);
-    // Numbers 1, 2, 3, 4 (the file's duplicate once), then the typed 13800000000, which
-    // equals the verification number and so is marked too.
-    EXPECT_EQ(MultipartField(server.lastRequest().body, "smsnumber"),
-              "13800000000*13900000001|13900000002|13800000000*13900000003|13900000004|"
-              "13800000000*13800000000*");
+    auto numberString = [&server, &folder](std::vector<std::string> sources) {
+        std::vector<std::string> args{
+            "send",       "--user",         "demo",     "--password",    "demo",
+            "--base-url", server.baseUrl(), "--verify", " 13800000000 ", "--interval",
+            "2",          "--text",         "x"};
+        for (std::string& source : sources)
+            args.push_back(source == "FILE" ? folder.file("n.txt") : source);
+        CliRun run = RunCliInProcess(args);
+        EXPECT_EQ(run.code, 0) << run.err;
+        return MultipartField(server.lastRequest().body, "smsnumber");
+    };
+    // Each add action starts its own blocks of K = 2, as the window's imports do: the typed
+    // 1; the file's 2, 3, 4 (its duplicate once); the typed 13800000000, which equals the
+    // verification number and so is marked too.
+    EXPECT_EQ(numberString(
+                  {"--number", "13900000001", "--numbers-file", "FILE", "--number", "13800000000"}),
+              "13800000000*13900000001|13800000000*13900000002|13900000003|"
+              "13800000000*13900000004|13800000000*13800000000*");
+    // Consecutive --number options are one typed batch; the same file twice is two imports.
+    EXPECT_EQ(numberString({"--number", "13900000001", "--number", "13900000005", "--number",
+                            "13900000006", "--numbers-file", "FILE", "--numbers-file", "FILE"}),
+              "13800000000*13900000001|13900000005|13800000000*13900000006|"
+              "13800000000*13900000002|13900000003|13800000000*13900000004|"
+              "13800000000*13900000002|13900000003|13800000000*13900000004|");
+    EXPECT_EQ(server.requestCount(), 2u);
 }
 
 TEST(CliSendWire, TextFileInGbkOrUtf8GivesTheSameBytes) {

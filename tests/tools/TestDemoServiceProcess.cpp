@@ -73,4 +73,41 @@ TEST(DemoServiceProcess, HelpAndBadOptions) {
     EXPECT_EQ(help.wait(), 0);
     EXPECT_EQ(ChildProcess(Program(), {"--port", "nope"}).wait(), 2);
     EXPECT_EQ(ChildProcess(Program(), {"admin", "set-quota"}).wait(), 2);
+    EXPECT_EQ(ChildProcess(Program(), {"--port", "0", "--date-order", "dd-mm"}).wait(), 2);
+
+    // "東" is 96 7C in GBK: the code-9 answer would be cut inside the word.
+    smsc::test::ChildOptions options;
+    options.captureStderr = true;
+    ChildProcess words(Program(), {"--port", "0", "--forbidden-words", "促销,東"}, options);
+    words.readAll();
+    EXPECT_EQ(words.wait(), 2);
+    EXPECT_NE(words.err().find("\"東\""), std::string::npos) << words.err();
+    EXPECT_EQ(words.out(), "");  // never listened
+}
+
+TEST(DemoServiceProcess, NoticeFileTheClientMisreadsIsServedWithAWarning) {
+    smsc::test::TempFolder folder;
+    const std::string notice = "Version=6.8\r\nmmstosms=5\r\nTitle=x\r\n\xFF\r\n";
+    folder.writeFile("message.txt", notice);
+    smsc::test::ChildOptions options;
+    options.captureStderr = true;
+    ChildProcess service(
+        Program(),
+        {"--port", "0", "--notice-file", folder.file("message.txt"), "--date-order", "ymd"},
+        options);
+    std::string out = service.readLines(3);
+    int port = std::atoi(out.c_str());
+    ASSERT_GT(port, 0) << out;
+    EXPECT_NE(out.find("dates read as ymd (--date-order)"), std::string::npos) << out;
+
+    httplib::Client client("127.0.0.1", port);
+    auto r = client.Get("/softweb/message.txt");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->body, notice);
+    EXPECT_EQ(service.stop(SIGTERM), 0);
+    service.readAll();
+    EXPECT_NE(service.err().find("warning: the notice file is not valid GBK"), std::string::npos)
+        << service.err();
+    EXPECT_NE(service.err().find("warning: line 4 of the notice file"), std::string::npos)
+        << service.err();
 }

@@ -48,30 +48,58 @@ protected:
     std::string numberList(const std::string& id) {
         return form("numberlist.asp", "username=demo&password=demo&id=" + id).body;
     }
+    // Four messages of the account "r", 4 to 9 January 2024.
+    void addMessages() {
+        ASSERT_EQ(admin({"add-user", "r", "demo", "1"}), 0);
+        ASSERT_EQ(admin({"add-received", "r", "13900000001", "一月四日", "2024-01-04 23:59"}), 0);
+        ASSERT_EQ(admin({"add-received", "r", "13900000002", "早上好", "2024-01-05 08:00"}), 0);
+        ASSERT_EQ(admin({"add-received", "r", "13900000003", "a*b^c[$$]d", "2024-01-06 00:00"}), 0);
+        ASSERT_EQ(admin({"add-received", "r", "13900000004", "later", "2024-01-09 12:00"}), 0);
+    }
+    const std::string m_five = "13900000002*2024-01-05 08:00^" + G("早上好");
+    // The answer for 4 to 6 January: whole days, both included, newest first.
+    const std::string m_fourToSix = "4|13900000003*2024-01-06 00:00^a*b^c[$ $]d[$$]" + m_five +
+                                    "[$$]" + "13900000001*2024-01-04 23:59^" + G("一月四日") +
+                                    "[$$]";
 };
 
 TEST_F(DemoRecords, ReceivedMessagesOfADateRange) {
-    ASSERT_EQ(admin({"add-user", "r", "demo", "1"}), 0);
-    ASSERT_EQ(admin({"add-received", "r", "13900000001", "一月四日", "2024-01-04 23:59"}), 0);
-    ASSERT_EQ(admin({"add-received", "r", "13900000002", "早上好", "2024-01-05 08:00"}), 0);
-    ASSERT_EQ(admin({"add-received", "r", "13900000003", "a*b^c[$$]d", "2024-01-06 00:00"}), 0);
-    ASSERT_EQ(admin({"add-received", "r", "13900000004", "later", "2024-01-09 12:00"}), 0);
+    addMessages();
+    EXPECT_EQ(receive("2024-01-05", "2024-01-05", "r"), "4|" + m_five + "[$$]");
+    // Other layouts of the same days.
+    EXPECT_EQ(receive("2024-01-04", "2024-01-06", "r"), m_fourToSix);
+    EXPECT_EQ(receive("2024/1/4", "2024/1/6", "r"), m_fourToSix);
+    EXPECT_EQ(receive(G("2024年1月4日"), "2024-1-6 0:00:00", "r"), m_fourToSix);
+    EXPECT_EQ(receive("4 Jan 2024", "Jan 6, 2024", "r"), m_fourToSix);
+    EXPECT_EQ(receive("2024. 01. 04.", "2024.1.6", "r"), m_fourToSix);
+    EXPECT_EQ(receive("1/4/24", "1/6/2024", "r"), m_fourToSix);         // month first by default
+    EXPECT_EQ(Records(receive("1/4/24", "6/1/2024", "r")).size(), 4u);  // to 1 June
 
-    std::string five = "13900000002*2024-01-05 08:00^" + G("早上好");
-    EXPECT_EQ(receive("2024-01-05", "2024-01-05", "r"), "4|" + five + "[$$]");
-    // Whole days, both included, newest first; other layouts of the same days.
-    std::string fourToSix = "4|13900000003*2024-01-06 00:00^a*b^c[$ $]d[$$]" + five + "[$$]" +
-                            "13900000001*2024-01-04 23:59^" + G("一月四日") + "[$$]";
-    EXPECT_EQ(receive("2024-01-04", "2024-01-06", "r"), fourToSix);
-    EXPECT_EQ(receive("2024/1/4", "2024/1/6", "r"), fourToSix);
-    EXPECT_EQ(receive("1/4/24", "06.01.2024", "r"), fourToSix);
-    EXPECT_EQ(receive(G("2024年1月4日"), "2024-1-6 0:00:00", "r"), fourToSix);
-
-    EXPECT_EQ(Records(receive("", "", "r")).size(), 4u);  // unreadable dates: open range
-    EXPECT_EQ(Records(receive("2024-01-06", "x", "r")).size(), 2u);
     EXPECT_EQ(receive("2024-01-07", "2024-01-08", "r"), "4|");
     EXPECT_EQ(receive("2024-01-09", "2024-01-01", "r"), "4|");
     EXPECT_EQ(receive("2024-01-05", "2024-01-05"), "4|");  // another account's messages
+}
+
+TEST_F(DemoRecords, UnreadableDateGivesNoRecordRatherThanAll) {
+    addMessages();
+    EXPECT_EQ(receive("", "", "r"), "4|");
+    EXPECT_EQ(receive("2024-01-06", "x", "r"), "4|");
+    EXPECT_EQ(receive("x", "2024-01-06", "r"), "4|");
+    EXPECT_EQ(receive("2024-01-04", "2024-02-30", "r"), "4|");
+}
+
+TEST_F(DemoRecords, AllNumberDatesInTheServicesDateOrder) {
+    demo::ServiceOptions options;
+    options.dateOrder = demo::DateOrder::Dmy;
+    startService(options);
+    addMessages();
+    EXPECT_EQ(receive("04.01.24", "06/01/2024", "r"), m_fourToSix);
+    EXPECT_EQ(receive("4. 1. 2024", "6-1-2024", "r"), m_fourToSix);
+
+    options.dateOrder = demo::DateOrder::Ymd;
+    startService(options);
+    EXPECT_EQ(receive("24. 1. 4.", "24/01/06", "r"), m_fourToSix);
+    EXPECT_EQ(receive("4 Jan 2024", "2024-01-06", "r"), m_fourToSix);
 }
 
 TEST_F(DemoRecords, SeededMessagesOfTheLastDays) {

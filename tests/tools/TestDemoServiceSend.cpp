@@ -2,12 +2,54 @@
 // MMS files, and requests the service must survive.
 #include "tests/tools/DemoServiceFixture.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <thread>
 
 using namespace smsc;
 using namespace smsc::test;
 
 using DemoSend = DemoServiceTest;
+
+namespace {
+
+// Sends the bytes as they stand to 127.0.0.1:port and returns the first line of the answer
+// ("" when none came in time).
+std::string RawStatusLine(int port, const std::string& request) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return {};
+    timeval timeout{5, 0};
+    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(port));
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string answer;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0) {
+        size_t sent = 0;
+        while (sent < request.size()) {
+            ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<size_t>(n);
+        }
+        char buffer[4096];
+        ssize_t n;
+        while (answer.find("\r\n") == std::string::npos &&
+               (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+            answer.append(buffer, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return answer.substr(0, answer.find("\r\n"));
+}
+
+}  // namespace
 
 TEST_F(DemoSend, SmsChargesOneUnitPerNumberCarried) {
     EXPECT_EQ(sendSms("13912345678|", G("你好")), "7|9999");
@@ -165,6 +207,58 @@ TEST_F(DemoSend, BadRequestsGetAnErrorAndTheServiceCarriesOn) {
     small.maxBodyBytes = 64 * 1024;
     startService(small);
     EXPECT_EQ(post("send1.asp", std::string(65 * 1024, 'x'), type), 413);
+    EXPECT_EQ(login(), "3|10000");
+}
+
+TEST_F(DemoSend, BodyLimitsAtTheDefaults) {
+    // A well-formed send whose number field is padded with empty pieces to the given size.
+    auto send = [this](size_t bodySize) {
+        std::vector<std::pair<std::string, std::string>> fields{{"username", "demo"},
+                                                                {"password", "demo"},
+                                                                {"smsnumber", Numbers(30001)},
+                                                                {"smscontent", "x"}};
+        size_t size = ClientMultipart(fields, std::nullopt, kBoundary).size();
+        EXPECT_LT(size, bodySize);
+        fields[2].second += std::string(bodySize - size, '|');
+        std::string body = ClientMultipart(fields, std::nullopt, kBoundary);
+        EXPECT_EQ(body.size(), bodySize);
+        auto r =
+            m_client->Post("/softweb/send1.asp", body,
+                           (std::string("multipart/form-data; boundary=") + kBoundary).c_str());
+        return r ? Reply{r->status, r->body} : Reply{};
+    };
+    // 30000 numbers of 12 digits and an MMS file fit many times over.
+    EXPECT_GT(demo::kDefaultMaxBodyBytes, 30000u * 13 + 46080 + 4096);
+    Reply atLimit = send(demo::kDefaultMaxBodyBytes);
+    EXPECT_EQ(atLimit.status, 200);
+    EXPECT_EQ(atLimit.body, "8");
+    EXPECT_EQ(send(demo::kDefaultMaxBodyBytes + 1).status, 413);
+    EXPECT_EQ(login(), "3|10000");
+
+    // Form posts have the HTTP library's own, smaller limit.
+    std::string body = "username=demo&password=demo&x=";
+    body += std::string(demo::kMaxFormBodyBytes - body.size(), 'x');
+    EXPECT_EQ(form("login.asp", body).body, "3|10000");
+    EXPECT_EQ(form("login.asp", body + "x").status, 413);
+}
+
+TEST_F(DemoSend, BodiesOfUnknownLengthAreRefused) {
+    // The limit is checked against Content-Length: a body without one, or an inflated one,
+    // would otherwise be read whole whatever its size.
+    const std::string form = "username=demo&password=demo";
+    const std::string head =
+        "POST /softweb/login.asp HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\n";
+    const int port = m_service->port();
+    EXPECT_EQ(RawStatusLine(
+                  port, head + "Transfer-Encoding: chunked\r\n\r\n1b\r\n" + form + "\r\n0\r\n\r\n"),
+              "HTTP/1.1 411 Length Required");
+    EXPECT_EQ(RawStatusLine(port, head + "\r\n" + form), "HTTP/1.1 411 Length Required");
+    EXPECT_EQ(
+        RawStatusLine(port, head + "Content-Encoding: gzip\r\nContent-Length: 27\r\n\r\n" + form),
+        "HTTP/1.1 415 Unsupported Media Type");
+    // The same request with its length is answered.
+    EXPECT_EQ(RawStatusLine(port, head + "Content-Length: 27\r\n\r\n" + form), "HTTP/1.1 200 OK");
     EXPECT_EQ(login(), "3|10000");
 }
 

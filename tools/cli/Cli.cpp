@@ -1,7 +1,9 @@
 #include "tools/cli/Cli.h"
 
 #include <charconv>
+#include <iterator>
 #include <ostream>
+#include <vector>
 
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
@@ -167,20 +169,34 @@ private:
         return kExitRefused;
     }
 
-    // Every recipient in option order; false after a usage error was reported.
-    bool gatherNumbers(std::vector<std::string>& numbers) {
+    // The recipients as the window's add actions, in option order: each --numbers-file is
+    // one import ("从文本文件提取"), each run of consecutive --number options one typed batch
+    // ("手工输入号码"). False after a usage error was reported.
+    bool gatherNumbers(std::vector<std::vector<std::string>>& actions) {
+        bool typing = false;
         for (const NumberSource& source : m_options.numbers) {
             if (!source.fromFile) {
-                numbers.push_back(source.value);
+                if (!typing)
+                    actions.emplace_back();
+                actions.back().push_back(source.value);
+                typing = true;
                 continue;
             }
+            typing = false;
             std::optional<std::string> bytes = readNumbersFile(source.value);
             if (!bytes)
                 return false;
             // As "从文本文件提取": the file's bytes as one text, every distinct mobile number.
             std::vector<std::string> found = ExtractMobileNumbers(*bytes);
-            numbers.insert(numbers.end(), std::make_move_iterator(found.begin()),
-                           std::make_move_iterator(found.end()));
+            // The import's capacity test: its numbers and, with the verification option,
+            // one copy per full interval.
+            const size_t copies =
+                m_options.verify ? found.size() / static_cast<size_t>(m_options.interval) : 0;
+            if (found.size() + copies > kMaxRecipients) {
+                usage("本系统每次最多只能发送三万个号码，您导入的号码过多：" + source.value);
+                return false;
+            }
+            actions.push_back(std::move(found));
         }
         return true;
     }
@@ -206,8 +222,8 @@ private:
     }
 
     int send() {
-        std::vector<std::string> numbers;
-        if (!gatherNumbers(numbers))
+        std::vector<std::vector<std::string>> actions;
+        if (!gatherNumbers(actions))
             return kExitUsage;
         const std::optional<std::string> text = messageText();
         if (!text)
@@ -223,9 +239,14 @@ private:
             if (!IsDigits1To12(verification))
                 return refuse(G("请输入正确的验证号码！"));
         }
-        const std::vector<std::string> entries =
-            verifying ? InterleaveVerification(numbers, verification, m_options.interval)
-                      : std::move(numbers);
+        // The verification copies go in per add action, each starting its own blocks.
+        std::vector<std::string> entries;
+        for (std::vector<std::string>& action : actions) {
+            if (verifying)
+                action = InterleaveVerification(action, verification, m_options.interval);
+            entries.insert(entries.end(), std::make_move_iterator(action.begin()),
+                           std::make_move_iterator(action.end()));
+        }
         if (entries.size() > kMaxRecipients)
             return refuse(G("发送条数不能超过3万个"));
         if (entries.empty())
@@ -234,8 +255,8 @@ private:
             return refuse(G("要发送的短信内容不能为空"));
         const SmsPlan plan = PlanSmsPieces(*text);
         if (plan.split && m_options.noSplit)
-            return refuse(G("要发送的短信内容长度超过70个字！将分") +
-                          std::to_string(PieceCount(plan)) + G("条发送,是否分条发送？"));
+            return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
+                          G("条发送；去掉 --no-split 即可分条发送"));
 
         const std::string numberString = BuildNumberString(entries, verifying, verification);
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {

@@ -11,7 +11,7 @@ namespace smsc::cli {
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitRefused = 1;
-inline constexpr int kExitUsage = 2;  // also a network failure
+inline constexpr int kExitUsage = 2;  // also a network failure, and a file over the import cap
 
 // A send carries at most this many recipients, verification copies included.
 inline constexpr size_t kMaxRecipients = 30000;

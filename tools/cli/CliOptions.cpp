@@ -312,17 +312,27 @@ send 的选项 (send options):
                          One recipient (1 to 12 digits); repeatable.
   --numbers-file 文件    从文本文件提取手机号码（同客户端"从文本文件提取"：在整个文件中查找
                          11位手机号码，同一文件内重复的号码只取一次），可重复。
-                         号码按选项出现的顺序排列。
-                         Numbers found anywhere in a text file; repeatable.
+                         号码按选项出现的顺序排列。同客户端导入：一个文件的号码数（加上
+                         --verify 时再加 号码数÷K 取整）超过 30000 时报
+                         "本系统每次最多只能发送三万个号码，您导入的号码过多"，退出码 2。
+                         Numbers found anywhere in a text file; repeatable. A file of
+                         over 30000 numbers (with --verify: numbers + numbers div K) is
+                         refused like the window's import, exit code 2.
   --text 内容            短信内容（终端文本为UTF-8，发送时转为GBK）。Message text.
-  --text-file 文件       从文件读取短信内容；文件可为GBK或UTF-8编码（有UTF-8标记，或是含
-                         非ASCII字符的有效UTF-8，按UTF-8读取，否则按GBK读取）。
-                         Message text from a file, GBK or UTF-8 (detected).
-  --verify 验证号码      插入验证号码：在第1、K+1、2K+1……个号码前各插入一个验证号码，
-                         发送时以 "*" 标记。Insert a verification number.
+  --text-file 文件       从文件读取短信内容；文件可为GBK或UTF-8编码：有UTF-8标记，或是含
+                         汉字等三、四字节字符的有效UTF-8，按UTF-8读取；否则（纯ASCII，或
+                         只有两字节序列，短GBK文本常常如此）按GBK读取。
+                         Message text from a file: UTF-8 with a BOM or with a 3- or 4-byte
+                         sequence (Chinese), else GBK.
+  --verify 验证号码      插入验证号码：同客户端，每次添加各自在第1、K+1、2K+1……个号码前
+                         各插入一个验证号码，发送时以 "*" 标记。每个 --numbers-file 是一次
+                         导入，每组相邻的 --number（中间没有 --numbers-file）是一次手工输入。
+                         Insert a verification number before the 1st, (K+1)-th ... number
+                         of each add action: each --numbers-file, and each run of
+                         consecutive --number options.
   --interval K           验证号码间隔，正整数（客户端可选 100、200 … 1000、2000 … 10000），
                          默认 100。Verification interval, default 100.
-  --no-split             不分条发送：内容超过一条短信（70个字）时报错退出，不发送。
+  --no-split             不分条发送：内容超过一条短信（70个字）时报错退出（退出码 1），不发送。
                          Refuse a message longer than one SMS instead of splitting it.
 
 长短信 (long messages):
@@ -338,8 +348,9 @@ send 的选项 (send options):
   0  成功：balance 得到余额；send 服务器应答 7（发送成功）；extract 完成。
   1  被拒绝：登录失败、帐户停用、发送前的检查未通过、服务器拒绝发送等；
      提示信息写到标准错误。Refused: the message goes to stderr.
-  2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、没有服务地址等）或网络故障
-     （"连接服务器超时，请检查网络！"）。Usage error or network failure.
+  2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、一个号码文件超过三万个号码、
+     没有服务地址等）或网络故障（"连接服务器超时，请检查网络！"）。
+     Usage error (also a numbers file over the import cap) or network failure.
 
 环境变量 (environment):
   SMSCLIENT_PASSWORD     未给出 --password 时使用的密码。Password when --password is absent.

@@ -9,9 +9,12 @@
 namespace smsc::cli {
 namespace {
 
-bool hasNonAscii(std::string_view bytes) {
+// In valid UTF-8 a byte from 0xE0 up starts a three- or four-byte sequence (Chinese text).
+// Two-byte sequences alone are no sign of UTF-8: many short GBK texts read as them
+// ("小写位" is D0A1 D0B4 CEBB, which is also valid UTF-8 for "Сдλ").
+bool hasLongUtf8Sequence(std::string_view bytes) {
     for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
+        if (static_cast<unsigned char>(c) >= 0xE0)
             return true;
     return false;
 }
@@ -82,7 +85,7 @@ std::optional<std::string> MessageFromFileBytes(std::string_view bytes, std::str
     const bool bom = startsWith(bytes, "\xEF\xBB\xBF");
     if (bom)
         bytes.remove_prefix(3);
-    if (bom || (hasNonAscii(bytes) && IsValidUtf8(bytes))) {
+    if (bom || (hasLongUtf8Sequence(bytes) && IsValidUtf8(bytes))) {
         if (!IsValidUtf8(bytes)) {
             *error = "文件以UTF-8标记开头，但内容不是有效的UTF-8文本";
             return std::nullopt;

@@ -18,9 +18,10 @@ bool IsValidUtf8(std::string_view bytes);
 // (sending it would silently turn the character into "?").
 std::optional<std::string> GbkFromTerminal(std::string_view utf8);
 
-// The message of a text file as GBK. A UTF-8 byte-order mark, or valid UTF-8 holding
-// non-ASCII characters, means UTF-8; anything else is taken as GBK. nullopt with *error
-// (UTF-8) when the bytes are neither.
+// The message of a text file as GBK. A UTF-8 byte-order mark, or valid UTF-8 holding at
+// least one three- or four-byte sequence, means UTF-8; anything else (ASCII, or only
+// two-byte sequences, which short GBK texts often form) is taken as GBK. nullopt with
+// *error (UTF-8) when the bytes are neither.
 std::optional<std::string> MessageFromFileBytes(std::string_view bytes, std::string* error);
 
 // A GBK text for the terminal: UTF-8, "\r" (and "\r\n") printed as a line break, and other
@@ -29,9 +30,9 @@ std::string TerminalFromGbk(std::string_view gbk);
 
 using smsc::TrimBlanks;  // blanks and control characters (bytes 0..32) removed at both ends
 
-// The list as the window's add actions build it with the verification option on: one copy
-// of the verification number before the 1st, (K+1)-th, (2K+1)-th ... number, that is
-// ceiling(n / K) copies for n numbers (none for an empty list).
+// The numbers of one add action as the window adds them with the verification option on:
+// one copy of the verification number before the 1st, (K+1)-th, (2K+1)-th ... number, that
+// is ceiling(n / K) copies for n numbers (none for an empty list).
 std::vector<std::string> InterleaveVerification(const std::vector<std::string>& numbers,
                                                 const std::string& verificationNumber,
                                                 int interval);

@@ -2,6 +2,7 @@
 
 #include "platform/Gbk.h"
 #include "tools/demo-service/DemoPages.h"
+#include "tools/demo-service/DemoService.h"
 #include "tools/demo-service/DemoStore.h"
 
 #include <charconv>
@@ -30,7 +31,21 @@ bool IsMessageTime(const std::string& t) {
         if (layout[i] == 'd' ? !digit : t[i] != layout[i])
             return false;
     }
-    return ParseServiceDate(t.substr(0, 10)).has_value();
+    return ParseServiceDate(t.substr(0, 10), kFallbackDateOrder).has_value();
+}
+
+// Why an account name or password given to add-user could not be used by the client, or
+// empty. The client puts both unescaped into form posts ("&" and "=" split fields there),
+// answers are cut at "|", and it trims blanks and control characters off a body's ends.
+std::string AccountTextProblem(const std::string& text, const char* what) {
+    for (char c : text) {
+        auto b = static_cast<unsigned char>(c);
+        if (c == '&' || c == '=' || c == '|' || b < 0x20 || b == 0x7F)
+            return std::string(what) + " must not hold \"&\", \"=\", \"|\" or control characters";
+    }
+    if (!text.empty() && (text.front() == ' ' || text.back() == ' '))
+        return std::string(what) + " must not start or end with a blank";
+    return {};
 }
 
 const char* const kAdminUsage =
@@ -58,7 +73,8 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             cl.help = true;
             continue;
         }
-        if (a != "--port" && a != "--data-dir" && a != "--notice-file" && a != "--forbidden-words")
+        if (a != "--port" && a != "--data-dir" && a != "--notice-file" &&
+            a != "--forbidden-words" && a != "--date-order")
             return fail("unknown option: " + a);
         if (i + 1 >= args.size())
             return fail("missing value after " + a);
@@ -74,7 +90,14 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
             cl.dataDir = value;
         } else if (a == "--notice-file") {
             cl.noticeFile = value;
+        } else if (a == "--date-order") {
+            cl.dateOrder = DateOrderNamed(value);
+            if (!cl.dateOrder)
+                return fail("--date-order must be dmy, mdy or ymd: " + value);
         } else {
+            std::string problem = ForbiddenWordsProblem(value);
+            if (!problem.empty())
+                return fail(problem);
             cl.forbiddenWords = value;
         }
     }
@@ -82,11 +105,13 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 }
 
 std::string HelpText() {
+    const std::string maxBody = std::to_string(kDefaultMaxBodyBytes / (1024 * 1024)) + " MB";
+    const std::string maxForm = std::to_string(kMaxFormBodyBytes);
     return std::string(
                "smsclient-demo-service: a local stand-in for the bulk-messaging web service.\n"
                "\n"
                "usage: smsclient-demo-service [--port N] [--data-dir DIR] [--notice-file FILE]\n"
-               "                              [--forbidden-words LIST]\n"
+               "                              [--forbidden-words LIST] [--date-order ORDER]\n"
                "       smsclient-demo-service admin --data-dir DIR COMMAND ...\n"
                "\n"
                "Listens on 127.0.0.1 only and prints the port on the first line of stdout.\n"
@@ -96,10 +121,18 @@ std::string HelpText() {
                "                       missing); default a temporary folder removed at exit\n"
                "  --notice-file FILE   served as softweb/message.txt (GBK, name=value lines,\n"
                "                       Notice on the 4th line); its mmstosms sets the MMS\n"
-               "                       cost (default: built-in notice, Version=6.8, mmstosms=5)\n"
+               "                       cost (default: built-in notice, Version=6.8, mmstosms=5).\n"
+               "                       A file that is not GBK, or whose 4th line does not\n"
+               "                       start with \"Notice=\", is served with a warning\n"
                "  --forbidden-words L  comma-separated words refused with code 9 (default \"") +
            kDefaultForbiddenWords +
-           "\")\n"
+           "\");\n"
+           "                       a word holding \"|\" or a character whose second GBK byte\n"
+           "                       is \"|\" (東, 億 ...), or not writable in GBK, is refused\n"
+           "                       at start-up (exit 2): the client cuts \"9|word\" at \"|\"\n"
+           "  --date-order ORDER   dmy, mdy or ymd: how receive.asp reads an all-number date\n"
+           "                       such as 05/01/24 (default: the host's date format,\n"
+           "                       LC_TIME, as the client's short date format follows it)\n"
            "  --help               this text\n"
            "\n"
            "A new store holds the account demo/demo (quota 10000, enabled) and a few received\n"
@@ -108,14 +141,15 @@ std::string HelpText() {
            "Admin commands (edit the store; a running service sees the change at once):\n"
            "  set-state USER enabled|disabled   disabled accounts get code 2 everywhere\n"
            "  set-quota USER N\n"
-           "  add-user USER PASSWORD QUOTA\n"
+           "  add-user USER PASSWORD QUOTA      neither may hold \"&\", \"=\", \"|\" or control\n"
+           "                                    characters, nor start or end with a blank\n"
            "  set-mms open|closed               closed: mms_send.asp answers 10\n"
            "  add-received USER NUMBER TEXT [\"YYYY-MM-DD HH:MM\"]   a reply for receive.asp\n"
            "\n"
            "Service rules:\n"
            "  login.asp: 3|quota, 1 unknown user or wrong password, 2 disabled.\n"
            "  changepassword.asp: 5 changed, 1, 2, 4 new password refused (empty, over 20\n"
-           "    characters, or holding a blank, a control character or \"|\").\n"
+           "    characters, or holding a blank, a control character, \"|\", \"&\" or \"=\").\n"
            "  send1.asp / mms_send.asp: numbers are the pieces between \"|\" and \"*\",\n"
            "    trimmed, empty ones dropped; 8 over 30000 numbers; 5 no number or one that is\n"
            "    not 1 to 12 digits; 6 text/title empty or over 70 characters (CR/LF not\n"
@@ -124,17 +158,23 @@ std::string HelpText() {
            "  mms_send.asp also: 10 MMS switched off, 11 file part missing or empty,\n"
            "    12 type not txt jpg gif bmp png amr mp3 mid mmf aac mfm adp 3gp jar jad sis\n"
            "    emm (by the file name's extension), 13 file over 45K (46080 bytes).\n"
-           "  receive.asp: startime/endtime in the client's short date format (2024-01-05,\n"
-           "    2024/1/5, 1/5/24, 05.01.2024 ...); whole days, both included; a date that\n"
-           "    cannot be read leaves that side open. Newest first.\n"
+           "  receive.asp: startime/endtime in the client's short date format: year first\n"
+           "    (2024-01-05, 2024/1/5, 2024. 01. 05., 2024年1月5日), a month name (5 Jan 2024,\n"
+           "    Jan 5, 2024), or numbers in the date order (05/01/2024, 1/5/24, 05.01.24,\n"
+           "    24. 1. 5.); whole days, both included; newest first. A date that cannot be\n"
+           "    read gives \"4|\" (no record), never the whole list.\n"
            "  Consumerlog.asp: the latest 500 submissions, newest first; state \"已提交\",\n"
            "    type \"短信\" or \"彩信\", time YYYY-MM-DD HH:MM:SS. \"[$$]\" or \"[**]\" inside "
            "a\n"
            "    stored text goes out as \"[$ $]\" or \"[* *]\" (also in receive.asp).\n"
            "  numberlist.asp: the numbers of one submission; an unknown id gives \"4|\".\n"
            "  MMS files download from /mms/<file name of the send record>.\n"
-           "  Requests without the page's fields, malformed multipart: HTTP 400; bodies\n"
-           "    over 64 MB: HTTP 413.\n";
+           "  Requests without the page's fields, malformed multipart: HTTP 400. Form posts\n"
+           "    over " +
+           maxForm + " bytes and multipart bodies over " + maxBody +
+           ": HTTP 413; a post without\n"
+           "    Content-Length (chunked or until close) or with a Content-Encoding: HTTP 411\n"
+           "    or 415.\n";
 }
 
 int RunAdminCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -159,6 +199,13 @@ int RunAdminCommand(const std::vector<std::string>& args, std::ostream& out, std
     } else if (command == "add-user") {
         if (rest.size() != 3 || rest[0].empty() || !ParseCount(rest[2], 1000000000000LL))
             return usage();
+        for (std::string problem : {AccountTextProblem(rest[0], "the user name"),
+                                    AccountTextProblem(rest[1], "the password")})
+            if (!problem.empty()) {
+                err << "add-user: " << problem
+                    << " (the client sends it unescaped in form posts and cuts answers at \"|\")\n";
+                return 2;
+            }
     } else if (command == "set-mms") {
         if (rest.size() != 1 || (rest[0] != "open" && rest[0] != "closed"))
             return usage();

@@ -17,6 +17,7 @@ struct CommandLine {
     std::string dataDir;     // empty: a fresh temporary folder, removed at exit
     std::string noticeFile;  // empty: the built-in notice
     std::string forbiddenWords = kDefaultForbiddenWords;  // UTF-8, comma-separated
+    std::optional<DateOrder> dateOrder;                   // --date-order; else the host's
 };
 
 // Arguments without the program name. nullopt with *error set on a bad option.

@@ -2,9 +2,12 @@
 
 #include "platform/Gbk.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 
 namespace smsc::demo {
 namespace {
@@ -105,6 +108,22 @@ int DaysInMonth(int year, int month) {
     return month == 2 && leap ? 29 : days[static_cast<size_t>(month - 1)];
 }
 
+// Where the value of the first field of that name starts in a form body (its end when
+// there is none), found the way ParseFormBody finds fields.
+size_t ValueStartOf(std::string_view body, std::string_view name) {
+    for (size_t start = 0; start <= body.size();) {
+        size_t amp = body.find('&', start);
+        if (amp == std::string_view::npos)
+            amp = body.size();
+        std::string_view piece = body.substr(start, amp - start);
+        size_t eq = piece.find('=');
+        if (eq != std::string_view::npos && piece.substr(0, eq) == name)
+            return start + eq + 1;
+        start = amp + 1;
+    }
+    return body.size();
+}
+
 }  // namespace
 
 FormFields ParseFormBody(std::string_view body) {
@@ -123,10 +142,10 @@ FormFields ParseFormBody(std::string_view body) {
     return fields;
 }
 
-std::vector<std::string> SplitNumberString(std::string_view numbers) {
+std::vector<std::string> SplitNumberString(std::string_view numbers, size_t maxPieces) {
     std::vector<std::string> result;
     size_t start = 0;
-    while (start <= numbers.size()) {
+    while (start <= numbers.size() && result.size() < maxPieces) {
         size_t sep = numbers.find_first_of("|*", start);
         if (sep == std::string_view::npos)
             sep = numbers.size();
@@ -163,56 +182,188 @@ std::optional<std::string> FindForbiddenWord(std::string_view gbk,
     return std::nullopt;
 }
 
-std::optional<std::string> ParseServiceDate(std::string_view text) {
-    std::string_view s = Trim(text);
-    size_t blank = s.find_first_of(" \t");
-    if (blank != std::string_view::npos)
-        s = s.substr(0, blank);
-
-    static const std::string year = G("年"), month = G("月"), day = G("日");
-    std::string t(s);
-    ReplaceAll(t, year, "-");
-    ReplaceAll(t, month, "-");
-    ReplaceAll(t, day, "");
-
-    std::vector<std::string_view> groups;
-    std::string separators;
-    std::string_view rest = t;
-    while (true) {
-        size_t end = rest.find_first_not_of("0123456789");
-        std::string_view group = rest.substr(0, end);
-        if (group.empty() || group.size() > 4)
-            return std::nullopt;
-        groups.push_back(group);
-        if (end == std::string_view::npos)
+std::optional<DateOrder> DateOrderFromFormat(std::string_view format) {
+    // Positions of the first day, month and year conversions.
+    size_t day = std::string_view::npos, month = day, year = day;
+    for (size_t i = 0; i + 1 < format.size(); ++i) {
+        if (format[i] != '%')
+            continue;
+        size_t c = i + 1;
+        while (c < format.size() && format[c] != '\0' && std::strchr("_-0^#EO", format[c]))
+            ++c;  // flags and the E/O modifiers
+        if (c >= format.size())
             break;
-        char sep = rest[end];
-        if (sep != '-' && sep != '/' && sep != '.')
-            return std::nullopt;
-        separators += sep;
-        rest = rest.substr(end + 1);
-        if (groups.size() == 3)
-            return std::nullopt;  // something after the third number
+        switch (format[c]) {
+            case 'D':  // %m/%d/%y
+                return DateOrder::Mdy;
+            case 'F':  // %Y-%m-%d
+                return DateOrder::Ymd;
+            case 'd':
+            case 'e':
+                day = std::min(day, i);
+                break;
+            case 'm':
+            case 'b':
+            case 'B':
+            case 'h':
+                month = std::min(month, i);
+                break;
+            case 'y':
+            case 'Y':
+                year = std::min(year, i);
+                break;
+            default:
+                break;
+        }
+        i = c;
     }
-    if (groups.size() != 3)
+    constexpr size_t none = std::string_view::npos;
+    if (day == none || month == none || year == none)
+        return std::nullopt;
+    if (year < day && year < month)
+        return DateOrder::Ymd;
+    return day < month ? DateOrder::Dmy : DateOrder::Mdy;
+}
+
+std::optional<DateOrder> DateOrderNamed(std::string_view name) {
+    if (name == "dmy")
+        return DateOrder::Dmy;
+    if (name == "mdy")
+        return DateOrder::Mdy;
+    if (name == "ymd")
+        return DateOrder::Ymd;
+    return std::nullopt;
+}
+
+const char* DateOrderName(DateOrder order) {
+    switch (order) {
+        case DateOrder::Dmy:
+            return "dmy";
+        case DateOrder::Mdy:
+            return "mdy";
+        case DateOrder::Ymd:
+            break;
+    }
+    return "ymd";
+}
+
+std::optional<std::string> ParseServiceDate(std::string_view text, DateOrder order) {
+    static const std::string yearMark = G("年"), monthMark = G("月"), dayMark = G("日");
+    static const std::array<const char*, 12> months{"jan", "feb", "mar", "apr", "may", "jun",
+                                                    "jul", "aug", "sep", "oct", "nov", "dec"};
+    static const std::array<const char*, 12> fullMonths{
+        "january", "february", "march",     "april",   "may",      "june",
+        "july",    "august",   "september", "october", "november", "december"};
+
+    struct Part {
+        int value = 0;
+        size_t digits = 0;  // 0: a month name
+    };
+    std::string_view s = Trim(text);
+    size_t pos = 0;
+    auto isBlank = [&s](size_t at) { return at < s.size() && (s[at] == ' ' || s[at] == '\t'); };
+    auto mark = [&s, &pos](const std::string& m) {
+        if (s.substr(pos, m.size()) != m)
+            return false;
+        pos += m.size();
+        return true;
+    };
+
+    // Three parts, each after the first led by blanks, at most one "-", "/", ".", "," or
+    // Chinese mark, and blanks: "24. 1. 5.", "Jan 5, 2024", "2024年1月5日".
+    std::vector<Part> parts;
+    bool yearMarked = false;
+    while (parts.size() < 3) {
+        if (!parts.empty()) {
+            size_t before = pos;
+            while (isBlank(pos))
+                ++pos;
+            if (pos < s.size() && s[pos] != '\0' && std::strchr("-/.,", s[pos]))
+                ++pos;
+            else if (mark(yearMark))
+                yearMarked = parts.size() == 1;
+            else
+                mark(monthMark);
+            while (isBlank(pos))
+                ++pos;
+            if (pos == before)
+                return std::nullopt;
+        }
+        size_t end = pos;
+        while (end < s.size() && s[end] >= '0' && s[end] <= '9')
+            ++end;
+        if (end > pos) {
+            size_t digits = end - pos;
+            if (digits == 3 || digits > 4)
+                return std::nullopt;
+            parts.push_back({static_cast<int>(*ToNumber(s.substr(pos, digits))), digits});
+            pos = end;
+            continue;
+        }
+        while (end < s.size() && std::isalpha(static_cast<unsigned char>(s[end])))
+            ++end;
+        std::string word(s.substr(pos, end - pos));
+        for (char& c : word)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        int month = 0;
+        for (size_t m = 0; m < months.size() && word.size() >= 3; ++m)
+            if (word == months[m] || word == fullMonths[m] || (m == 8 && word == "sept"))
+                month = static_cast<int>(m) + 1;
+        if (month == 0)
+            return std::nullopt;
+        parts.push_back({month, 0});
+        pos = end;
+    }
+    // A closing "." or "日", then the end or a blank before a time.
+    if (pos < s.size() && s[pos] == '.')
+        ++pos;
+    else
+        mark(dayMark);
+    if (pos < s.size() && !isBlank(pos))
         return std::nullopt;
 
-    int n[3];
-    for (int i = 0; i < 3; ++i)
-        n[i] = static_cast<int>(*ToNumber(groups[static_cast<size_t>(i)]));
-    int y, m, d;
-    if (groups[0].size() == 4) {
-        y = n[0], m = n[1], d = n[2];
-    } else if (groups[2].size() == 4 || groups[2].size() == 2) {
-        y = groups[2].size() == 2 ? 2000 + n[2] : n[2];
-        bool dayFirst = separators[0] == '.' || n[0] > 12;
-        d = dayFirst ? n[0] : n[1];
-        m = dayFirst ? n[1] : n[0];
+    auto yearOf = [](const Part& p) {
+        return p.digits == 4 ? p.value : p.digits == 2 ? 2000 + p.value : -1;
+    };
+    int y = 0, m = 0, d = 0;
+    bool swappable = false;  // day and month may be the other way round
+    size_t names = 0, nameAt = 0;
+    for (size_t i = 0; i < 3; ++i)
+        if (parts[i].digits == 0)
+            ++names, nameAt = i;
+    if (names > 1)
+        return std::nullopt;
+    if (names == 1) {
+        // The month is named; of the other two the four-digit one, or else the last, is
+        // the year: "5 Jan 2024", "Jan 5, 2024", "2024 Jan 5", "05-Jan-24".
+        std::vector<Part> numbers;
+        for (size_t i = 0; i < 3; ++i)
+            if (i != nameAt)
+                numbers.push_back(parts[i]);
+        bool yearFirst = numbers[0].digits == 4;
+        m = parts[nameAt].value;
+        y = yearOf(numbers[yearFirst ? 0 : 1]);
+        d = numbers[yearFirst ? 1 : 0].value;
+    } else if (yearMarked || parts[0].digits == 4) {
+        y = yearOf(parts[0]), m = parts[1].value, d = parts[2].value;
+    } else if (parts[2].digits == 4 || order != DateOrder::Ymd) {
+        bool monthFirst = order == DateOrder::Mdy;
+        y = yearOf(parts[2]);
+        m = parts[monthFirst ? 0 : 1].value;
+        d = parts[monthFirst ? 1 : 0].value;
+        swappable = true;
     } else {
-        return std::nullopt;
+        y = yearOf(parts[0]), m = parts[1].value, d = parts[2].value;
     }
-    if (y < 1900 || y > 2999 || m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, m))
-        return std::nullopt;
+    auto valid = [&y](int month, int day) {
+        return y >= 1900 && y <= 2999 && month >= 1 && month <= 12 && day >= 1 &&
+               day <= DaysInMonth(y, month);
+    };
+    if (!valid(m, d)) {
+        if (!swappable || !valid(d, m))
+            return std::nullopt;
+        std::swap(m, d);
+    }
     char buffer[40];
     std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d", y, m, d);
     return std::string(buffer);
@@ -292,6 +443,56 @@ std::vector<std::string> ParseForbiddenWords(std::string_view utf8List) {
     return words;
 }
 
+std::string ForbiddenWordsProblem(std::string_view utf8List) {
+    std::string list(utf8List);
+    ReplaceAll(list, "，", ",");
+    for (size_t start = 0; start <= list.size();) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos)
+            comma = list.size();
+        std::string_view word = Trim(std::string_view(list).substr(start, comma - start));
+        start = comma + 1;
+        const std::string gbk = Utf8ToGbk(word);
+        const std::string quoted = "\"" + std::string(word) + "\"";
+        if (GbkToUtf8(gbk) != word)
+            return "forbidden word " + quoted + " cannot be written in GBK";
+        for (size_t pos = 0; pos < gbk.size(); pos += static_cast<size_t>(GbkCharBytes(gbk, pos)))
+            if (gbk[pos] == '|' || (GbkCharBytes(gbk, pos) == 2 && gbk[pos + 1] == '|'))
+                return "forbidden word " + quoted +
+                       " holds \"|\" (0x7C, also the second byte of some Chinese characters "
+                       "such as \"東\" or \"億\"); the client cuts the answer \"9|word\" at "
+                       "every \"|\" and would show the word cut short";
+    }
+    return {};
+}
+
+std::vector<std::string> NoticeFileWarnings(std::string_view notice) {
+    std::vector<std::string> warnings;
+    if (Utf8ToGbk(GbkToUtf8(notice)) != notice)
+        warnings.push_back(
+            "the notice file is not valid GBK text; the client will show broken characters");
+    // The client's reading: the body trimmed, then lines at CR, LF or CR LF.
+    std::string_view body = Trim(notice);
+    std::vector<std::string_view> lines;
+    for (size_t start = 0; start < body.size() && lines.size() < 4;) {
+        size_t end = body.find_first_of("\r\n", start);
+        if (end == std::string_view::npos)
+            end = body.size();
+        lines.push_back(body.substr(start, end - start));
+        start = end + (body.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+    }
+    if (lines.size() < 4)
+        warnings.push_back(
+            "the notice file has fewer than 4 lines; the client shows the "
+            "value of the 4th line as the notice and stops without it");
+    else if (lines[3].rfind("Notice=", 0) != 0)
+        warnings.push_back(
+            "line 4 of the notice file does not start with \"Notice=\"; the "
+            "client shows the value of the 4th line as the notice whatever its "
+            "name");
+    return warnings;
+}
+
 DemoPages::DemoPages(DemoStore& store, PageSettings settings)
     : m_store(store), m_settings(std::move(settings)) {}
 
@@ -330,12 +531,17 @@ PageAnswer DemoPages::changePassword(std::string_view body) {
     if (auto refused = refusal(*user, *password))
         return *refused;
     // A password must survive the form post and the answer framing: no blanks or control
-    // characters (the client trims them off the end of a body) and no "|".
+    // characters (the client trims them off the end of a body), no "|", no "&" and, with
+    // it, no "=". The form cuts a value at "&" while send1.asp gets the password raw in a
+    // multipart part: the account could log in but never send. The client writes the new
+    // password last, so the whole rest of the body is what was typed (a line break in it
+    // arrives as "&" too).
+    std::string_view typed = body.substr(ValueStartOf(body, "newpassword"));
     int length = GbkCharCount(*newPassword);
     if (length == 0 || length > kMaxPasswordChars)
         return Answer("4");
-    for (char c : *newPassword)
-        if (IsBlank(c) || c == '|' || c == 0x7F)
+    for (char c : typed)
+        if (IsBlank(c) || c == '|' || c == 0x7F || c == '&' || c == '=')
             return Answer("4");
     if (!m_store.setPassword(*user, *newPassword))
         return HttpError(500);
@@ -408,9 +614,13 @@ PageAnswer DemoPages::receive(std::string_view body) {
         return HttpError(400);
     if (auto refused = refusal(*user, *password))
         return *refused;
-    // A date that cannot be read leaves that side of the range open.
-    auto messages = m_store.received(*user, ParseServiceDate(*start).value_or(""),
-                                     ParseServiceDate(*end).value_or(""));
+    // A date that cannot be read gives no record: none of the page's codes says "bad
+    // date", and an open range would pass for an answer to the range asked.
+    auto from = ParseServiceDate(*start, m_settings.dateOrder),
+         to = ParseServiceDate(*end, m_settings.dateOrder);
+    if (!from || !to)
+        return Answer("4|");
+    auto messages = m_store.received(*user, *from, *to);
     if (!messages)
         return HttpError(500);
     std::string answer = "4|";

@@ -29,8 +29,10 @@ using FormFields = std::map<std::string, std::string>;
 FormFields ParseFormBody(std::string_view body);
 
 // The numbers of a number string: pieces between "|" and "*" separators, trimmed of blanks
-// and tabs, empty pieces dropped.
-std::vector<std::string> SplitNumberString(std::string_view numbers);
+// and tabs, empty pieces dropped. Splitting stops after maxPieces numbers, so a huge field
+// costs no more than the check that refuses it.
+std::vector<std::string> SplitNumberString(std::string_view numbers,
+                                           size_t maxPieces = kMaxNumbers + 1);
 
 // A number the service delivers to: 1 to 12 ASCII digits.
 bool IsAcceptedNumber(std::string_view number);
@@ -44,11 +46,27 @@ int MessageLength(std::string_view gbk);
 std::optional<std::string> FindForbiddenWord(std::string_view gbk,
                                              const std::vector<std::string>& words);
 
+// The order of day, month and year in an all-number date whose year is not written first.
+enum class DateOrder { Dmy, Mdy, Ymd };
+// The order of the POSIX locale ("%m/%d/%y"), taken when the host's format names none.
+inline constexpr DateOrder kFallbackDateOrder = DateOrder::Mdy;
+
+// The order of a C library date format (nl_langinfo(D_FMT): "%d.%m.%Y", "%Y年%m月%d日",
+// "%D"...); nullopt when it does not name day, month and year.
+std::optional<DateOrder> DateOrderFromFormat(std::string_view dateFormat);
+// "dmy", "mdy" or "ymd".
+std::optional<DateOrder> DateOrderNamed(std::string_view name);
+const char* DateOrderName(DateOrder order);
+
 // A date as the client's short date format may write it, as "YYYY-MM-DD"; nullopt when it
-// cannot be read. Accepted: year first (2024-01-05, 2024/1/5, 2024.1.5, 2024年1月5日),
-// day.month.year with dots, month/day/year with "/" or "-" (day/month/year when the first
-// number is above 12); two-digit years are 20yy; a time after the date is ignored.
-std::optional<std::string> ParseServiceDate(std::string_view text);
+// cannot be read. Accepted: a four-digit year first (2024-01-05, 2024/1/5, 2024. 01. 05.,
+// 2024年1月5日); an English month name or abbreviation (5 Jan 2024, Jan 5, 2024,
+// 05-Jan-24); numbers separated by "/", "-" or "." with optional blanks and a final ".",
+// read in the host's order (a four-digit year last: day and month by the order, year-first
+// orders reading day first). When a year-last reading is no date, day and month are
+// swapped (25/12/2024 on a month-first host). Years have two (20yy) or four digits; a time
+// after the date, after a blank, is ignored.
+std::optional<std::string> ParseServiceDate(std::string_view text, DateOrder order);
 
 // Extension of an uploaded file name (after the last "\" or "/"), lower case, when it is one
 // of the MMS types the service carries; nullopt otherwise.
@@ -65,6 +83,17 @@ std::string BuiltInNotice();
 // Comma-separated words (UTF-8, "," or "，") as GBK words; blanks around words dropped.
 std::vector<std::string> ParseForbiddenWords(std::string_view utf8List);
 
+// Why a forbidden-word list cannot be served (UTF-8), or empty when it can. The word goes
+// out in the answer "9|word", which the client cuts at every "|": a word holding "|", or a
+// Chinese character whose second byte is "|" (0x7C, as in "東" 96 7C), would reach the user
+// cut short. A word GBK cannot carry would be matched as "?".
+std::string ForbiddenWordsProblem(std::string_view utf8List);
+
+// Warnings (UTF-8) about a notice file the client will misread: the client shows the value
+// of the fourth line as the notice, whatever its name, and reads the file as GBK. The
+// service still serves such a file (a test of the client may want exactly that).
+std::vector<std::string> NoticeFileWarnings(std::string_view notice);
+
 struct PageAnswer {
     int httpStatus = 200;
     std::string body;  // the answer text (GBK)
@@ -76,8 +105,9 @@ struct UploadedFile {
 };
 
 struct PageSettings {
-    std::vector<std::string> forbiddenWords;  // GBK
-    int mmsCost = kDefaultMmsCost;            // units per number of an MMS
+    std::vector<std::string> forbiddenWords;   // GBK
+    int mmsCost = kDefaultMmsCost;             // units per number of an MMS
+    DateOrder dateOrder = kFallbackDateOrder;  // of receive.asp's dates
 };
 
 class DemoPages final {

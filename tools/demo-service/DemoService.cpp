@@ -10,6 +10,8 @@
 namespace smsc::demo {
 namespace {
 
+static_assert(kMaxFormBodyBytes == CPPHTTPLIB_FORM_URL_ENCODED_PAYLOAD_MAX_LENGTH);
+
 const char* const kPageType = "text/html; charset=gb2312";
 const char* const kNoticeType = "text/plain; charset=gb2312";
 
@@ -57,10 +59,26 @@ bool DemoService::start(int port, std::string* error) {
         return false;
     }
     m_pages = std::make_unique<DemoPages>(
-        *m_store, PageSettings{m_options.forbiddenWords, MmsCostFromNotice(m_options.notice)});
+        *m_store, PageSettings{m_options.forbiddenWords, MmsCostFromNotice(m_options.notice),
+                               m_options.dateOrder});
 
     m_server = std::make_unique<httplib::Server>();
     m_server->set_payload_max_length(m_options.maxBodyBytes);
+    // The library checks that limit against Content-Length only: a chunked body, one read
+    // until the connection closes, or a compressed one (inflated while it is read) would
+    // grow without bound. The client always sends a plain body with its length.
+    m_server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
+        if (req.method != "POST")
+            return httplib::Server::HandlerResponse::Unhandled;
+        if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))
+            res.status = 411;
+        else if (req.has_header("Content-Encoding") &&
+                 req.get_header_value("Content-Encoding") != "identity")
+            res.status = 415;
+        else
+            return httplib::Server::HandlerResponse::Unhandled;
+        return httplib::Server::HandlerResponse::Handled;
+    });
     // Address reuse for quick restarts, but not port sharing: a second service on a taken
     // port must fail instead of silently splitting the traffic.
     m_server->set_socket_options([](socket_t sock) {

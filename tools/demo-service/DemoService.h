@@ -16,13 +16,19 @@ class Server;
 namespace smsc::demo {
 
 inline constexpr int kDefaultPort = 18068;
-inline constexpr size_t kDefaultMaxBodyBytes = 64u * 1024 * 1024;
+// The largest request body: 30000 numbers of up to 12 digits with their separators (390 KB),
+// a 45K MMS file and the other fields fit many times over. Form posts are capped at 8192
+// bytes by the HTTP library whatever this says.
+inline constexpr size_t kDefaultMaxBodyBytes = 4u * 1024 * 1024;
+// The HTTP library's own cap on form posts (application/x-www-form-urlencoded).
+inline constexpr size_t kMaxFormBodyBytes = 8192;
 
 struct ServiceOptions {
     std::string dataDir;                   // existing folder of the SQLite file
     std::string notice = BuiltInNotice();  // bytes served as softweb/message.txt
     std::vector<std::string> forbiddenWords = ParseForbiddenWords(kDefaultForbiddenWords);  // GBK
     size_t maxBodyBytes = kDefaultMaxBodyBytes;
+    DateOrder dateOrder = kFallbackDateOrder;  // the host's, read once by the program
 };
 
 class DemoService final {

@@ -4,10 +4,12 @@
 #include "tools/demo-service/DemoCommandLine.h"
 #include "tools/demo-service/DemoService.h"
 
+#include <clocale>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <langinfo.h>
 #include <pthread.h>
 
 namespace fs = std::filesystem;
@@ -26,15 +28,30 @@ std::string MakeTempFolder() {
     return pattern;
 }
 
+// The date order of the host's date format. The client runs on this machine, and its short
+// date format follows the same locale settings (LC_TIME).
+DateOrder HostDateOrder() {
+    const char* current = std::setlocale(LC_TIME, nullptr);
+    const std::string previous = current ? current : "C";
+    std::setlocale(LC_TIME, "");
+    std::optional<DateOrder> order = DateOrderFromFormat(nl_langinfo(D_FMT));
+    std::setlocale(LC_TIME, previous.c_str());
+    return order.value_or(kFallbackDateOrder);
+}
+
 int Serve(const CommandLine& cl) {
     ServiceOptions options;
     options.forbiddenWords = ParseForbiddenWords(cl.forbiddenWords);
+    options.dateOrder = cl.dateOrder ? *cl.dateOrder : HostDateOrder();
     if (!cl.noticeFile.empty()) {
         auto notice = smsc::ReadWholeFile(cl.noticeFile);
         if (!notice || notice->size() > kMaxNoticeBytes) {
             std::cerr << "cannot read the notice file (or over 1 MB): " << cl.noticeFile << "\n";
             return 1;
         }
+        for (const std::string& warning : NoticeFileWarnings(*notice))
+            std::cerr << "smsclient-demo-service: warning: " << warning << " (" << cl.noticeFile
+                      << ")\n";
         options.notice = *notice;
     }
 
@@ -78,6 +95,9 @@ int Serve(const CommandLine& cl) {
         std::cout << "smsclient-demo-service: " << service.baseUrl() << " (data folder "
                   << options.dataDir << (tempFolder.empty() ? ")" : ", removed at exit)")
                   << std::endl;
+        std::cout << "smsclient-demo-service: all-number dates read as "
+                  << DateOrderName(options.dateOrder)
+                  << (cl.dateOrder ? " (--date-order)" : " (the host's date format)") << std::endl;
         while (true) {
             timespec wait{0, 200 * 1000 * 1000};
             if (sigtimedwait(&signals, nullptr, &wait) > 0)

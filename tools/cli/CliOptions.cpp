@@ -50,9 +50,9 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec* findOption(const std::string& name) {
-    for (const OptionSpec& spec : kOptions)
-        if (name == spec.name)
-            return &spec;
+    for (const OptionSpec& option : kOptions)
+        if (name == option.name)
+            return &option;
     return nullptr;
 }
 
@@ -160,11 +160,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         // "--name value" or "--name=value".
         const size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const OptionSpec* spec = findOption(name);
-        if (!spec)
+        const OptionSpec* option = findOption(name);
+        if (!option)
             return fail("未知的选项：" + name);
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (eq != std::string::npos) {
                 value = arg.substr(eq + 1);
             } else if (i + 1 < args.size()) {
@@ -175,12 +175,12 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         } else if (eq != std::string::npos) {
             return fail("选项 " + name + " 不带参数值");
         }
-        if (!spec->repeatable && !seen.insert(spec->id).second)
+        if (!option->repeatable && !seen.insert(option->id).second)
             return fail("选项 " + name + " 只能给出一次");
-        seen.insert(spec->id);
-        given.push_back(spec);
+        seen.insert(option->id);
+        given.push_back(option);
 
-        switch (spec->id) {
+        switch (option->id) {
             case Opt::Line:
                 if (value != "0" && value != "1")
                     return fail("--line 只能是 0（电信线路）或 1（网通线路）");
@@ -240,9 +240,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (o.command == Command::Help)
         return o;
 
-    for (const OptionSpec* spec : given) {
-        if (o.command == Command::Extract || (spec->sendOnly && o.command != Command::Send))
-            return fail(std::string("选项 ") + spec->name + " 不能用于 " + commandName(o.command));
+    for (const OptionSpec* option : given) {
+        if (o.command == Command::Extract || (option->sendOnly && o.command != Command::Send))
+            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
     }
 
     if (o.command == Command::Extract) {

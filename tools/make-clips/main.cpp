@@ -590,15 +590,15 @@ int main(int argc, char** argv) {
     };
 
     bool ok = true;
-    for (const ClipSpec& spec : clips) {
+    for (const ClipSpec& clip : clips) {
         const QByteArray avi =
-            MakeClip(spec.width, spec.height, spec.frames, spec.microseconds, spec.keys, rle,
-                     [&](QPainter& p, int frame) { spec.draw(p, frame, spec.frames); });
-        const QString path = data.filePath(QStringLiteral("picture/") + spec.name);
+            MakeClip(clip.width, clip.height, clip.frames, clip.microseconds, clip.keys, rle,
+                     [&](QPainter& p, int frame) { clip.draw(p, frame, clip.frames); });
+        const QString path = data.filePath(QStringLiteral("picture/") + clip.name);
         ok = WriteBytes(path, avi) && ok;
         if (!preview.isEmpty()) {
             QDir().mkpath(preview);
-            ok = WritePreview(path, QDir(preview).filePath(spec.name + QStringLiteral(".png"))) &&
+            ok = WritePreview(path, QDir(preview).filePath(clip.name + QStringLiteral(".png"))) &&
                  ok;
         }
     }

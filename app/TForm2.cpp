@@ -30,7 +30,9 @@
 #include "recipients/ImportRun.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
+#include "platform/QtText.h"
 #include "sending/MmsPage.h"
+#include "sending/MmsSend.h"
 #include "sending/SmsPage.h"
 #include "sending/TForm15.h"
 
@@ -76,6 +78,7 @@ TForm2::TForm2(QWidget* parent)
 
     m_form1 = std::make_unique<TForm1>(this);
     m_smsPage->setCredentialsSource(&credentials());
+    m_mmsPage->setCredentialsSource(&credentials());
     m_form1->showOnTop();
 
     QPixmap home;
@@ -108,6 +111,7 @@ void TForm2::createRemainingWindows() {
     createRecipientCoordinator();
     m_form15 = std::make_unique<TForm15>();
     m_smsPage->setProgressWindow(m_form15.get());
+    m_mmsPage->setProgressWindow(m_form15.get());
     m_form16 = std::make_unique<TForm16>(this);
     m_form17 = std::make_unique<TForm17>();
 }
@@ -234,6 +238,9 @@ void TForm2::createPages() {
     m_smsPage->setBackHomeHandler([this] { showPage(Page::Home); });
     m_smsPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     m_mmsPage->setBackHomeHandler([this] { showPage(Page::Home); });
+    m_mmsPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
+    // Until the notice check runs, the note tells the cost last known locally.
+    m_mmsPage->showCostNote(QStringFromGbk(LocalCostNote(DataPath("Notice_info.ini"))));
     connect(this, &TForm2::costNoteChanged, this, &TForm2::showCostNote);
 }
 
@@ -409,9 +416,8 @@ void TForm2::setCostNote(const QString& note) {
     emit costNoteChanged(note);
 }
 
-// The MMS page's red cost note; the page has no place for it until its composition is built.
 void TForm2::showCostNote(const QString& note) {
-    Q_UNUSED(note);
+    m_mmsPage->showCostNote(note);
 }
 
 bool TForm2::requestExit() {

@@ -641,18 +641,24 @@ std::string SendMessage(const ServiceContext& ctx, const std::string& user,
 std::string SendMms(const ServiceContext& ctx, const std::string& user, const std::string& password,
                     const std::string& numbers, const std::string& title,
                     const std::string& filePath) {
+    const std::optional<std::string> bytes = ReadWholeFile(GbkToUtf8(filePath));
+    if (!bytes)
+        return FailureAnswer();
+    return SendMms(ctx, user, password, numbers, title, filePath, *bytes);
+}
+
+std::string SendMms(const ServiceContext& ctx, const std::string& user, const std::string& password,
+                    const std::string& numbers, const std::string& title,
+                    const std::string& filePath, const std::string& fileBytes) {
     const PageSpec& page = PageSpecFor(ServicePage::MmsSend);
     return AnswerOrFailure(ctx, [&](HttpSession& s) {
-        const std::optional<std::string> bytes = ReadWholeFile(GbkToUtf8(filePath));
-        if (!bytes)
-            return Failure("MMS file cannot be read");
         MultipartFile file{page.fields[4], filePath, "application/octet-stream"};
         return s.multipartPost(page.path,
                                {{page.fields[0], user},
                                 {page.fields[1], password},
                                 {page.fields[2], numbers},
                                 {page.fields[3], RemoveLineBreaks(title)}},
-                               file, *bytes);
+                               file, fileBytes);
     });
 }
 

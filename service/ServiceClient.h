@@ -163,6 +163,11 @@ std::string SendMessage(const ServiceContext& ctx, const std::string& user,
 std::string SendMms(const ServiceContext& ctx, const std::string& user, const std::string& password,
                     const std::string& numbers, const std::string& title,
                     const std::string& filePath);
+// The same request with the file's bytes read beforehand: filePath (GBK) only names the file
+// on the wire.
+std::string SendMms(const ServiceContext& ctx, const std::string& user, const std::string& password,
+                    const std::string& numbers, const std::string& title,
+                    const std::string& filePath, const std::string& fileBytes);
 
 // Helpers of the record pages and the notice check, which report failures themselves.
 // A form post to one of the form pages of the index (base address of the line).

@@ -154,3 +154,20 @@ TEST_F(SendPages, PlainMessagesCarryTheApplicationTitle) {
 }
 
 }  // namespace
+
+TEST_F(SendPages, MmsCostNoteBeforeAndAfterTheNoticeCheck) {
+    const QString prefix = QStringLiteral("本系统发送短信彩信共享剩余条数，每发一条彩信将扣除");
+    data.writeFile("Notice_info.ini", "[Notice_info]\r\nVersion=6.8\r\nmmstosms=4\r\n");
+    server.setBody("/softweb/message.txt", "Version=6.8\r\nmmstosms=3\r\na=b\r\nNotice=n\r\n");
+    start();
+    const QLabel* note = main->mmsPage()->CostNoteLabel;
+    EXPECT_EQ(note->text(), prefix + QStringLiteral("4条短信"));
+    login().Timer1Timer();
+    EXPECT_EQ(note->text(), prefix + QStringLiteral("3条短信"));
+
+    // No local value yet: 5 until the check says otherwise.
+    main.reset();
+    data.writeFile("Notice_info.ini", "[Notice_info]\r\nVersion=6.8\r\n");
+    start();
+    EXPECT_EQ(main->mmsPage()->CostNoteLabel->text(), prefix + QStringLiteral("5条短信"));
+}

@@ -13,7 +13,7 @@ TEST(CliCommandLine, HelpDescribesEverything) {
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.err, "");
     for (const char* word :
-         {"balance", "send", "extract", "--user", "--password", "--line", "--base-url",
+         {"balance", "send", "send-mms", "--file", "--title", "extract", "--user", "--password", "--line", "--base-url",
           "--data-dir", "--number", "--numbers-file", "--text", "--text-file", "--verify",
           "--interval", "--no-split", "SMSCLIENT_PASSWORD", "退出码", "示例", "不再询问"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
@@ -42,6 +42,11 @@ TEST(CliCommandLine, UsageErrors) {
         {"send", "--user", "u", "--verify", "1", "--interval", "0", "--text", "x"},
         {"send", "--user", "u", "--verify", "1", "--interval", "1e3", "--text", "x"},
         {"send", "--user", "u", "--no-split=yes", "--text", "x"},
+        {"send-mms", "--user", "u", "--number", "1", "--title", "t"},  // no file
+        {"send-mms", "--user", "u", "--number", "1", "--file", "f"},   // no title
+        {"send-mms", "--user", "u", "--file", "f", "--title", "t", "--text", "x"},
+        {"send", "--user", "u", "--text", "x", "--title", "t"},
+        {"balance", "--user", "u", "--file", "f"},
         {"extract"},
         {"extract", "a.txt", "b.txt"},
         {"extract", "a.txt", "--user", "u"},

@@ -11,21 +11,13 @@
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
+#include "tools/cli/CliMms.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliText.h"
 
 namespace smsc::cli {
 namespace {
-
-// A service answer the client does not know, shortened for the terminal.
-std::string unknownAnswer(const std::string& answer) {
-    constexpr size_t kShown = 200;
-    std::string shown = TerminalFromGbk(answer.substr(0, kShown));
-    for (char& c : shown)
-        if (c == '\n' || c == '\t')
-            c = ' ';
-    return "服务器返回了无法识别的应答：\"" + shown + (answer.size() > kShown ? "…\"" : "\"");
-}
 
 class Runner final {
 public:
@@ -48,6 +40,8 @@ public:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:
                 return prepareSession() ? send() : kExitUsage;
+            case Command::SendMms:
+                return prepareSession() ? sendMms() : kExitUsage;
         }
         return kExitUsage;
     }
@@ -165,7 +159,7 @@ private:
             return refuse(G("该帐户被停用"));
         if (code == "error" && fields.size() >= 2)
             return refuse(fields[1]);
-        m_err << unknownAnswer(answer) << "\n";
+        m_err << UnknownAnswerText(answer) << "\n";
         return kExitRefused;
     }
 
@@ -230,23 +224,11 @@ private:
             return kExitUsage;
 
         // The send checks of the SMS page, in its order; nothing goes out when one fails.
-        const bool verifying = m_options.verify.has_value();
-        std::string verification;
-        if (verifying) {
-            verification = TrimBlanks(*m_options.verify);
-            if (verification.empty())
-                return refuse(G("验证号码为空，请输入验证号码！"));
-            if (!IsDigits1To12(verification))
-                return refuse(G("请输入正确的验证号码！"));
-        }
-        // The verification copies go in per add action, each starting its own blocks.
-        std::vector<std::string> entries;
-        for (std::vector<std::string>& action : actions) {
-            if (verifying)
-                action = InterleaveVerification(action, verification, m_options.interval);
-            entries.insert(entries.end(), std::make_move_iterator(action.begin()),
-                           std::make_move_iterator(action.end()));
-        }
+        CliRecipients recipients;
+        if (std::optional<std::string> refusal = ArrangeRecipients(
+                std::move(actions), m_options.verify, m_options.interval, recipients))
+            return refuse(*refusal);
+        const std::vector<std::string>& entries = recipients.entries;
         if (entries.size() > kMaxRecipients)
             return refuse(G("发送条数不能超过3万个"));
         if (entries.empty())
@@ -258,11 +240,23 @@ private:
             return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
                           G("条发送；去掉 --no-split 即可分条发送"));
 
-        const std::string numberString = BuildNumberString(entries, verifying, verification);
+        const std::string numberString = recipients.numberString();
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
             return SendMessage(m_context, m_user, m_password, numberString, piece);
         });
         return report(plan, result);
+    }
+
+    // The MMS page's checks, one request and its answer (CliMms.cpp).
+    int sendMms() {
+        std::vector<std::vector<std::string>> actions;
+        if (!gatherNumbers(actions))
+            return kExitUsage;
+        CliRecipients recipients;
+        if (std::optional<std::string> refusal = ArrangeRecipients(
+                std::move(actions), m_options.verify, m_options.interval, recipients))
+            return refuse(*refusal);
+        return RunSendMms({m_options, recipients, m_context, m_user, m_password}, m_out, m_err);
     }
 
     int report(const SmsPlan& plan, const SmsSendResult& result) {
@@ -278,7 +272,7 @@ private:
         if (message)
             m_err << TerminalFromGbk(*message) << "\n";
         else
-            m_err << TerminalFromGbk(G("发送失败\r")) << unknownAnswer(last) << "\n";
+            m_err << TerminalFromGbk(G("发送失败\r")) << UnknownAnswerText(last) << "\n";
         // Pieces the service took before the refusal stay sent; say so.
         int accepted = 0;
         for (size_t i = 0; i + 1 < result.answers.size(); ++i)

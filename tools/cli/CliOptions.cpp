@@ -23,7 +23,9 @@ enum class Opt {
     TextFile,
     Verify,
     Interval,
-    NoSplit
+    NoSplit,
+    MmsFile,
+    Title
 };
 
 struct OptionSpec {
@@ -31,7 +33,7 @@ struct OptionSpec {
     Opt id;
     bool takesValue;
     bool repeatable;
-    bool sendOnly;  // else: balance and send
+    bool sendOnly;  // send and send-mms; else: balance and the send commands
 };
 
 constexpr OptionSpec kOptions[] = {
@@ -47,7 +49,18 @@ constexpr OptionSpec kOptions[] = {
     {"--verify", Opt::Verify, true, false, true},
     {"--interval", Opt::Interval, true, false, true},
     {"--no-split", Opt::NoSplit, false, false, true},
+    {"--file", Opt::MmsFile, true, false, true},
+    {"--title", Opt::Title, true, false, true},
 };
+
+// Options of one send command only: the SMS text, or the MMS file and title.
+bool optionFits(Opt id, Command command) {
+    if (id == Opt::Text || id == Opt::TextFile || id == Opt::NoSplit)
+        return command == Command::Send;
+    if (id == Opt::MmsFile || id == Opt::Title)
+        return command == Command::SendMms;
+    return true;
+}
 
 const OptionSpec* findOption(const std::string& name) {
     for (const OptionSpec& option : kOptions)
@@ -63,6 +76,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Send;
     if (word == "extract")
         return Command::Extract;
+    if (word == "send-mms")
+        return Command::SendMms;
     if (word == "help")
         return Command::Help;
     return std::nullopt;
@@ -76,6 +91,8 @@ const char* commandName(Command command) {
             return "send";
         case Command::Extract:
             return "extract";
+        case Command::SendMms:
+            return "send-mms";
         case Command::Help:
             break;
     }
@@ -231,17 +248,25 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::NoSplit:
                 o.noSplit = true;
                 break;
+            case Opt::MmsFile:
+                o.mmsFile = value;
+                break;
+            case Opt::Title:
+                o.title = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、extract 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
 
     for (const OptionSpec* option : given) {
-        if (o.command == Command::Extract || (option->sendOnly && o.command != Command::Send))
+        const bool sending = o.command == Command::Send || o.command == Command::SendMms;
+        if (o.command == Command::Extract || (option->sendOnly && !sending) ||
+            !optionFits(option->id, o.command))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
     }
 
@@ -263,6 +288,14 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         if (seen.count(Opt::Interval) && !o.verify)
             return fail("--interval 需要与 --verify 一起使用");
     }
+    if (o.command == Command::SendMms) {
+        if (!o.mmsFile)
+            return fail("缺少彩信文件：请用 --file 给出");
+        if (!o.title)
+            return fail("缺少彩信标题：请用 --title 给出");
+        if (seen.count(Opt::Interval) && !o.verify)
+            return fail("--interval 需要与 --verify 一起使用");
+    }
     return o;
 }
 
@@ -278,6 +311,8 @@ std::string CliHelpText() {
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
                      [--no-split] [公共选项]
+  smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
+                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [公共选项]
   smsclient-cli extract 文件
   smsclient-cli help | --help | -h
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
@@ -289,11 +324,14 @@ std::string CliHelpText() {
   send      向所有号码发送一条短信。成功时在标准输出打印
             "恭喜" / "短信内容已成功发送到服务器" 和 "剩余短信N条"。
             Send one text message to every number.
+  send-mms  向所有号码发送一条彩信（一个不超过51200字节的彩信文件和标题），一次请求。
+            成功时打印 "恭喜" / "彩信内容已成功发送到服务器" 和 "剩余短信N条"。
+            Send one MMS file (at most 51200 bytes) with a title to every number.
   extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个。
             Print the mobile numbers found in a text file, one per line.
   help      显示本说明。Show this text.
 
-公共选项 (common options, balance and send):
+公共选项 (common options, balance, send and send-mms):
   --user 用户名          帐户名。Account name.
   --password 密码        帐户密码；省略时取环境变量 SMSCLIENT_PASSWORD。密码从不显示。
                          Password; defaults to $SMSCLIENT_PASSWORD. It is never printed.
@@ -335,6 +373,15 @@ send 的选项 (send options):
   --no-split             不分条发送：内容超过一条短信（70个字）时报错退出（退出码 1），不发送。
                          Refuse a message longer than one SMS instead of splitting it.
 
+send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--interval 同 send):
+  --file 文件            彩信文件（如 .emm），最大 51200 字节；路径中不能含双引号或换行。
+                         The MMS file, at most 51200 bytes; no '"' or line break in its path.
+  --title 标题           彩信标题，最多30个字（换行不计字数，也不发送）；超过30字时报错
+                         退出（退出码 1），不会截断。
+                         The title, at most 30 characters; a longer one is refused, not cut.
+  每条彩信按每个号码扣除若干条短信（见客户端彩信页的提示）。
+  One MMS costs several SMS units per number (the service's mmstosms).
+
 长短信 (long messages):
   内容超过70个字时不再询问，自动分条发送：每条前加 "（i/N）"，每条都发给全部号码，
   每条按号码数扣费。换行不计字数，也不发送。
@@ -345,7 +392,7 @@ send 的选项 (send options):
   一次最多发送 30000 个号码（含验证号码）。At most 30000 recipients per send.
 
 退出码 (exit codes):
-  0  成功：balance 得到余额；send 服务器应答 7（发送成功）；extract 完成。
+  0  成功：balance 得到余额；send、send-mms 服务器应答 7（发送成功）；extract 完成。
   1  被拒绝：登录失败、帐户停用、发送前的检查未通过、服务器拒绝发送等；
      提示信息写到标准错误。Refused: the message goes to stderr.
   2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、一个号码文件超过三万个号码、
@@ -361,6 +408,7 @@ send 的选项 (send options):
   smsclient-cli send --user demo --number 13912345678 --number 13800000000 --text "您好，会议改到下午三点。"
   smsclient-cli send --user demo --numbers-file 客户.txt --text-file 通知.txt --verify 13900000000 --interval 1000
   smsclient-cli send --user demo --base-url http://127.0.0.1:18068/ --number 13912345678 --text 测试
+  smsclient-cli send-mms --user demo --numbers-file 客户.txt --file 贺卡.emm --title 新年快乐
   smsclient-cli extract 客户.txt > 号码.txt
 )";
 }

@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract };
+enum class Command { Help, Balance, Send, Extract, SendMms };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -30,6 +30,9 @@ struct CliOptions {
     std::optional<std::string> verify;  // as typed; checked like the window's field
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
+    // send-mms (the numbers and the verification as for send)
+    std::optional<std::string> mmsFile;  // --file, a native path
+    std::optional<std::string> title;    // --title
     // extract
     std::string extractFile;
 };

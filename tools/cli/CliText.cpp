@@ -166,4 +166,13 @@ std::optional<std::string> ReadInputFile(const std::string& path, size_t maxByte
     return bytes;
 }
 
+std::string UnknownAnswerText(const std::string& answer) {
+    constexpr size_t kShown = 200;
+    std::string shown = TerminalFromGbk(answer.substr(0, kShown));
+    for (char& c : shown)
+        if (c == '\n' || c == '\t')
+            c = ' ';
+    return "服务器返回了无法识别的应答：\"" + shown + (answer.size() > kShown ? "…\"" : "\"");
+}
+
 }  // namespace smsc::cli

@@ -28,6 +28,9 @@ std::optional<std::string> MessageFromFileBytes(std::string_view bytes, std::str
 // control characters dropped, so an answer of the service cannot drive the terminal.
 std::string TerminalFromGbk(std::string_view gbk);
 
+// A service answer the client does not know, shortened for the terminal (UTF-8).
+std::string UnknownAnswerText(const std::string& answer);
+
 using smsc::TrimBlanks;  // blanks and control characters (bytes 0..32) removed at both ends
 
 // The numbers of one add action as the window adds them with the verification option on:

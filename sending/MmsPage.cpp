@@ -54,8 +54,8 @@ MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("MmsPage"));
     m_panel = new RecipientPanel(PanelKind::Mms, this);
 
-    TitleCaption =
-        redLabel(QStringLiteral("彩信标题（最长为30个字符）"), QStringLiteral("TitleCaption"), this);
+    TitleCaption = redLabel(QStringLiteral("彩信标题（最长为30个字符）"),
+                            QStringLiteral("TitleCaption"), this);
     LengthLabel = new QLabel(QStringLiteral("当前长度为0字。"), this);
     LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
     Memo2 = new QPlainTextEdit(this);
@@ -175,7 +175,8 @@ void MmsPage::BrowseClick() {
 void MmsPage::MakeClick() {
     // Only a tool that is there is started: the desktop "open" action may report success
     // for a missing file.
-    const QString tool = QFile::decodeName(QByteArray::fromStdString(DataPath("Velmaro/MakeEMM.exe")));
+    const QString tool =
+        QFile::decodeName(QByteArray::fromStdString(DataPath("Velmaro/MakeEMM.exe")));
     if (QFileInfo(tool).isFile() && Ui().startProgram(tool, {}))
         return;
     tell(this, QStringLiteral("Velmaro制作软件未安装，安装后可以制作彩信"));
@@ -231,15 +232,15 @@ void MmsPage::MmsTimerTick() {
     }
     MmsSendOutcome outcome;
     try {
-        const std::string numbers = BuildNumberString(
-            m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+        const std::string numbers = BuildNumberString(m_panel->entries(), m_panel->verificationOn(),
+                                                      m_panel->verificationNumber());
         const Credentials credentials =
             m_credentials ? m_credentials->currentCredentials() : Credentials{};
         const std::string title = StripLineBreaks(titleText());
         const std::string wirePath = GbkFromQString(FileEdit->text());
         outcome = RunMmsSend(filePath(), [&](const std::string& bytes) {
-            return SendMms(credentials.context, credentials.userName, credentials.password,
-                           numbers, title, wirePath, bytes);
+            return SendMms(credentials.context, credentials.userName, credentials.password, numbers,
+                           title, wirePath, bytes);
         });
     } catch (const std::exception&) {
         closeProgressWindow();
@@ -250,7 +251,8 @@ void MmsPage::MmsTimerTick() {
         tellGbk(this, MmsRefusalMessage(outcome.refusal));
         return;
     }
-    if (const std::optional<std::string> quota = QuotaTextOf(outcome.answer); quota && m_quotaHandler)
+    if (const std::optional<std::string> quota = QuotaTextOf(outcome.answer);
+        quota && m_quotaHandler)
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = MmsAnswerMessage(outcome.answer))

@@ -163,8 +163,8 @@ TEST_F(MmsPageTest, TitleKeepsThirtyCharactersLineBreaksShownInTheLength) {
     EXPECT_EQ(page->LengthLabel->text(), q("当前长度为30字"));
 
     ui.clear();
-    const QString broken = QString(15, QLatin1Char('a')) + QLatin1Char('\n') +
-                           QString(15, QLatin1Char('b'));
+    const QString broken =
+        QString(15, QLatin1Char('a')) + QLatin1Char('\n') + QString(15, QLatin1Char('b'));
     page->Memo2->setPlainText(broken);
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(page->Memo2->toPlainText(), broken);
@@ -282,7 +282,8 @@ TEST_F(MmsPageTest, AuthoringToolStartedOnlyWhenPresent) {
     ui.clear();
     page->MakeClick();
     ASSERT_EQ(ui.startedPrograms.size(), 1u);
-    EXPECT_EQ(ui.startedPrograms[0].first, QString::fromStdString(data.file("Velmaro/MakeEMM.exe")));
+    EXPECT_EQ(ui.startedPrograms[0].first,
+              QString::fromStdString(data.file("Velmaro/MakeEMM.exe")));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(ui.openedWithDesktop.empty());
 

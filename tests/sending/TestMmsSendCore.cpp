@@ -31,8 +31,9 @@ TEST(MmsAnswers, EveryCodeHasItsMessage) {
         {"9", "发送失败\r彩信标题含有禁发关键词："},
         {"10", "发送失败\r彩信发送服务器处于关闭状态，暂时不能发送"},
         {"11", "发送失败\r彩信文件错误，无法访问或者上传失败"},
-        {"12", "发送失败\r您上传的彩信文件系统不支持，目前支持txt,jpg,gif,bmp,png,amr,mp3,mid,"
-               "mmf,aac,mfm,adp,3gp,jar,jad,sis,emm类型"},
+        {"12",
+         "发送失败\r您上传的彩信文件系统不支持，目前支持txt,jpg,gif,bmp,png,amr,mp3,mid,"
+         "mmf,aac,mfm,adp,3gp,jar,jad,sis,emm类型"},
         {"13", "发送失败\r您上传的彩信文件超过45K请修改后再上传"},
         {"error|连接服务器超时，请检查网络！", "发送失败\r连接服务器超时，请检查网络！"},
         {"0", nullptr},

@@ -14,7 +14,8 @@ TEST_F(CliMms, HundredNumbersCostHundredTimesTheMmsPrice) {
     const std::string numbers = writeFile("numbers.txt", NumberLines(100));
     const std::string bytes = std::string("EMM\0\r\n", 6) + std::string(2000, 'x');
     const std::string card = writeFile("贺卡.emm", bytes);
-    CliRun run = demoCli("send-mms", {"--numbers-file", numbers, "--file", card, "--title", "新年快乐"});
+    CliRun run =
+        demoCli("send-mms", {"--numbers-file", numbers, "--file", card, "--title", "新年快乐"});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, "恭喜\n彩信内容已成功发送到服务器\n剩余短信9200条\n");
     EXPECT_EQ(run.err, "");
@@ -48,7 +49,8 @@ TEST_F(CliMms, RefusalsAndExitCodes) {
     check({"--number", "1", "--file", card, "--title", ""}, 1, "彩信标题内容不能为空\n");
     check({"--number", "1", "--file", big, "--title", "t"}, 1, "彩信文件文件过大！\n");
     check({"--file", card, "--title", "t"}, 1, "发送条数为0请添加发送对象\n");
-    check({"--number", "1", "--file", card + ".gone", "--title", "t"}, 1, "彩信文件路径地址不正确\n");
+    check({"--number", "1", "--file", card + ".gone", "--title", "t"}, 1,
+          "彩信文件路径地址不正确\n");
     check({"--number", "1", "--file", quoted, "--title", "t"}, 1, "彩信文件路径地址不正确\n");
     check({"--number", "1", "--file", "", "--title", "t"}, 1, "彩信内容路径为空，请选择彩信文件\n");
     check({"--verify", "x", "--number", "1", "--file", card, "--title", "t"}, 1,

@@ -39,8 +39,8 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     const std::optional<std::string> title = GbkFromTerminal(*send.options.title);
     if (!title)
         return usage(err, "彩信标题不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
-    const std::string path = send.options.mmsFile->empty() ? std::string()
-                                                           : fullPath(*send.options.mmsFile);
+    const std::string path =
+        send.options.mmsFile->empty() ? std::string() : fullPath(*send.options.mmsFile);
     // The file name travels as GBK in the file part; the file is opened by its own name.
     const std::optional<std::string> wirePath = GbkFromTerminal(path);
     if (!wirePath)

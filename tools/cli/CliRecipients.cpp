@@ -14,8 +14,8 @@ std::string CliRecipients::numberString() const {
 }
 
 std::optional<std::string> ArrangeRecipients(std::vector<std::vector<std::string>> actions,
-                                             const std::optional<std::string>& verify,
-                                             int interval, CliRecipients& out) {
+                                             const std::optional<std::string>& verify, int interval,
+                                             CliRecipients& out) {
     CliRecipients result;
     result.verifying = verify.has_value();
     if (result.verifying) {

@@ -21,7 +21,7 @@ struct CliRecipients {
 // the number is checked first as the page checks it; a refusal comes back as its message
 // (GBK) and `out` is left as it was.
 std::optional<std::string> ArrangeRecipients(std::vector<std::vector<std::string>> actions,
-                                             const std::optional<std::string>& verify,
-                                             int interval, CliRecipients& out);
+                                             const std::optional<std::string>& verify, int interval,
+                                             CliRecipients& out);
 
 }  // namespace smsc::cli

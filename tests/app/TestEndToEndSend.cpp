@@ -12,6 +12,7 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
 #include "recipients/TForm6.h"
+#include "sending/MmsPage.h"
 #include "sending/SmsPage.h"
 #include "sending/TForm15.h"
 #include "tests/app/EndToEnd.h"
@@ -210,3 +211,27 @@ TEST_F(EndToEndSend, AServiceThatIsGoneIsANetworkFailure) {
 }
 
 }  // namespace
+
+TEST_F(EndToEndSend, MmsToAHundredNumbersCostsTheMmsPriceForEach) {
+    logInAsDemo();
+    main->Button3->click();
+    ASSERT_EQ(main->currentPage(), TForm2::Page::Mms);
+    addRange(QStringLiteral("13800000000"), QStringLiteral("100"));
+    MmsPage& page = *main->mmsPage();
+    ASSERT_EQ(page.panel()->RecipientCount(), 100);
+    page.Memo2->setPlainText(QStringLiteral("新年\n快乐"));
+    TempFolder files;
+    files.writeFile("card.emm", std::string(3000, 'E'));
+    ui.chooseFileNext(QString::fromStdString(files.file("card.emm")));
+    page.BrowseButton->click();
+    ui.clear();
+
+    page.panel()->SendButton->click();
+    TForm15* progress = main->progressWindow();
+    ASSERT_TRUE(progress->Timer2->isActive());
+    progress->Timer2Timer();
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("恭喜\r彩信内容已成功发送到服务器")});
+    // The demo service charges mmstosms (5) per number.
+    EXPECT_EQ(main->quotaText(), QStringLiteral("剩余短信9500条"));
+}

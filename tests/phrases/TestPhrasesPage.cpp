@@ -2,6 +2,7 @@
 // driven through the scripted UI seam over a temporary phrase folder.
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -45,7 +46,7 @@ protected:
     std::string category(const std::string& name) const {
         return GbkToUtf8(data.readFile("phrase/" + name + ".txt"));
     }
-    void pick(int index) { page.TreeView2->topLevelItem(index)->setSelected(true); }
+    void pick(int index) { page.TreeView2->setCurrentItem(page.TreeView2->topLevelItem(index)); }
     QStringList listed() const { return page.ListView5->phraseModel()->phrases(); }
     // The next phrase dialog gets the text and "确定"; true when it closed.
     void typeNextPhrase(const QString& text) {

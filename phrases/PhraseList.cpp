@@ -85,4 +85,9 @@ void PhraseListView::selectOnly(int row) {
                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void PhraseListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableView::mouseDoubleClickEvent(event);
+    emit listDoubleClicked();
+}
+
 }  // namespace smsc

@@ -45,6 +45,13 @@ public:
     // Selects only that row.
     void selectOnly(int row);
 
+signals:
+    // Any double click in the list, on a row or not.
+    void listDoubleClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
 private:
     PhraseListModel* m_model;
 };

@@ -71,7 +71,7 @@ PhrasesPage::PhrasesPage(QWidget* parent) : QWidget(parent) {
     connect(AddPhraseButton, &QPushButton::clicked, this, &PhrasesPage::AddPhraseClick);
     connect(EditPhraseButton, &QPushButton::clicked, this, &PhrasesPage::EditPhraseClick);
     connect(DelPhraseButton, &QPushButton::clicked, this, &PhrasesPage::DelPhraseClick);
-    connect(ListView5, &QAbstractItemView::doubleClicked, this, &PhrasesPage::ListView5DblClick);
+    connect(ListView5, &PhraseListView::listDoubleClicked, this, &PhrasesPage::ListView5DblClick);
 }
 
 PhrasesPage::~PhrasesPage() = default;
@@ -186,7 +186,9 @@ void PhrasesPage::DelCategoryClick() {
         TreeView2->setFocus();
         return;
     }
-    const std::string path = categoryPath(QStringFromGbk(TrimBlanks(GbkFromQString(name))));
+    // The file of the name as listed: a name with blanks around it (a file put there by
+    // hand) must not take the file of the trimmed name with it.
+    const std::string path = categoryPath(name);
     if (::remove(path.c_str()) != 0) {
         ShowMessage(this, QStringLiteral("删除失败，该文件可能正被其他程序使用"), kNote);
         return;

@@ -59,7 +59,7 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
 
     ComboBox1->setDropDownHandler([this] { ComboBox1DropDown(); });
     connect(ComboBox1, &QComboBox::activated, this, [this] { ComboBox1Select(); });
-    connect(ListView1, &QAbstractItemView::doubleClicked, this, &TForm7::ListView1DblClick);
+    connect(ListView1, &PhraseListView::listDoubleClicked, this, &TForm7::ListView1DblClick);
     connect(Button1, &QPushButton::clicked, this, &TForm7::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm7::Button2Click);
 

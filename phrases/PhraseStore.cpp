@@ -248,7 +248,8 @@ CategoryRead ReadCategory(const std::string& path) {
     return read;
 }
 
-NameCheck CheckNewCategoryName(const std::string& gbkName, const std::vector<std::string>& existing) {
+NameCheck CheckNewCategoryName(const std::string& gbkName,
+                               const std::vector<std::string>& existing) {
     const std::string_view name = TrimmedView(gbkName);
     if (name.empty())
         return NameCheck::Empty;
@@ -256,8 +257,9 @@ NameCheck CheckNewCategoryName(const std::string& gbkName, const std::vector<std
         const int bytes = GbkCharBytes(name, pos);
         if (bytes == 1) {
             const unsigned char c = static_cast<unsigned char>(name[pos]);
-            if (c < 0x20 || c == 0x7F || std::string_view("\\/:*?\"<>|.").find(static_cast<char>(c)) !=
-                                              std::string_view::npos)
+            if (c < 0x20 || c == 0x7F ||
+                std::string_view("\\/:*?\"<>|.").find(static_cast<char>(c)) !=
+                    std::string_view::npos)
                 return NameCheck::Unsafe;
         }
         pos += static_cast<size_t>(bytes);

@@ -43,9 +43,12 @@ PhrasesPage::PhrasesPage(QWidget* parent) : QWidget(parent) {
     DelCategoryButton = makeButton(QStringLiteral("--"), QStringLiteral("DelCategoryButton"), this);
     ListView5 = new PhraseListView(this);
     ListView5->setObjectName(QStringLiteral("ListView5"));
-    AddPhraseButton = makeButton(QStringLiteral("增加短语"), QStringLiteral("AddPhraseButton"), this);
-    EditPhraseButton = makeButton(QStringLiteral("修改短语"), QStringLiteral("EditPhraseButton"), this);
-    DelPhraseButton = makeButton(QStringLiteral("删除短语"), QStringLiteral("DelPhraseButton"), this);
+    AddPhraseButton =
+        makeButton(QStringLiteral("增加短语"), QStringLiteral("AddPhraseButton"), this);
+    EditPhraseButton =
+        makeButton(QStringLiteral("修改短语"), QStringLiteral("EditPhraseButton"), this);
+    DelPhraseButton =
+        makeButton(QStringLiteral("删除短语"), QStringLiteral("DelPhraseButton"), this);
 
     auto* left = new QVBoxLayout;
     left->addWidget(TreeView2, 1);
@@ -80,7 +83,8 @@ void PhrasesPage::setDialogs(TForm11* newCategory, TForm12* phrase) {
     m_newCategory = newCategory;
     m_phraseDialog = phrase;
     if (m_newCategory)
-        m_newCategory->setCreateHandler([this](const QString& name) { return createCategory(name); });
+        m_newCategory->setCreateHandler(
+            [this](const QString& name) { return createCategory(name); });
     if (m_phraseDialog)
         m_phraseDialog->setWriteHandler(
             [this](bool changeMode, const QString& text) { return writePhrase(changeMode, text); });
@@ -166,7 +170,8 @@ bool PhrasesPage::createCategory(const QString& text) {
     }
     if (!CreateCategoryFile(CategoryPath(PhraseFolder(), name))) {
         ShowMessage(m_newCategory,
-                    QStringLiteral("创建短语类型失败，找不到phrase文件夹，请创建该文件夹"), kRemind);
+                    QStringLiteral("创建短语类型失败，找不到phrase文件夹，请创建该文件夹"),
+                    kRemind);
         return false;
     }
     // Sorted in with the next rebuild.

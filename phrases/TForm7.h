@@ -47,11 +47,11 @@ public:
     }
     int openDialog();
 
-    void ComboBox1DropDown();            // refills the category names
-    void ComboBox1Select();              // lists the chosen category
-    void Button1Click();                 // 确定
-    void Button2Click();                 // 取消
-    void ListView1DblClick();            // inserts the selected phrase, if any
+    void ComboBox1DropDown();  // refills the category names
+    void ComboBox1Select();    // lists the chosen category
+    void Button1Click();       // 确定
+    void Button2Click();       // 取消
+    void ListView1DblClick();  // inserts the selected phrase, if any
 
 private:
     void listCategory(const QString& name);

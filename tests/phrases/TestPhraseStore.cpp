@@ -26,11 +26,11 @@ TEST(PhraseStore, ReadingRules) {
         std::string bytes;
         Phrases phrases;
     } cases[] = {
-        {"x\r\n\r\ny", {"x", "y"}},                // blank line skipped, last line without break
-        {"a\nb\nc\n", {"abc"}},                    // LF only: one phrase, line feeds removed
-        {"x\r\ny\r\n", {"x", "y"}},                // final CR LF gives no empty phrase
-        {"  a  \r\n\t\r\n \r\n", {"a"}},           // trimmed; blank pieces skipped
-        {"a\rb", {"a", "b"}},                      // CR alone ends a line
+        {"x\r\n\r\ny", {"x", "y"}},       // blank line skipped, last line without break
+        {"a\nb\nc\n", {"abc"}},           // LF only: one phrase, line feeds removed
+        {"x\r\ny\r\n", {"x", "y"}},       // final CR LF gives no empty phrase
+        {"  a  \r\n\t\r\n \r\n", {"a"}},  // trimmed; blank pieces skipped
+        {"a\rb", {"a", "b"}},             // CR alone ends a line
         {"", {}},
         {G("一二\r\n三"), {G("一二"), G("三")}},
     };
@@ -64,8 +64,8 @@ TEST(PhraseStore, EnumerationSortsIgnoringCaseAndResolvesTheFile) {
 
     Phrases chinese = {G("经典谚语"), G("客户关怀"), G("节日祝福"), G("催款提醒"), G("会议通知")};
     SortCategoryNames(chinese, "zh_CN.UTF-8");  // by pronunciation
-    EXPECT_EQ(chinese, (Phrases{G("催款提醒"), G("会议通知"), G("节日祝福"), G("经典谚语"),
-                                G("客户关怀")}));
+    EXPECT_EQ(chinese,
+              (Phrases{G("催款提醒"), G("会议通知"), G("节日祝福"), G("经典谚语"), G("客户关怀")}));
 }
 
 TEST(PhraseStore, NewCategoryNames) {
@@ -74,13 +74,13 @@ TEST(PhraseStore, NewCategoryNames) {
         std::string name;
         NameCheck check;
     } cases[] = {
-        {"", NameCheck::Empty},          {" \t ", NameCheck::Empty},
-        {"work", NameCheck::Duplicate},  {"  work ", NameCheck::Duplicate},
-        {"Work", NameCheck::Ok},         {G("节日祝福"), NameCheck::Duplicate},
-        {"a.b", NameCheck::Unsafe},      {"../x", NameCheck::Unsafe},
-        {"x\\y", NameCheck::Unsafe},     {"x|y", NameCheck::Unsafe},
-        {"a\"b", NameCheck::Unsafe},     {"a?", NameCheck::Unsafe},
-        {"a\tb", NameCheck::Unsafe},     {G("乗客"), NameCheck::Ok},  // trail byte 0x5C
+        {"", NameCheck::Empty},         {" \t ", NameCheck::Empty},
+        {"work", NameCheck::Duplicate}, {"  work ", NameCheck::Duplicate},
+        {"Work", NameCheck::Ok},        {G("节日祝福"), NameCheck::Duplicate},
+        {"a.b", NameCheck::Unsafe},     {"../x", NameCheck::Unsafe},
+        {"x\\y", NameCheck::Unsafe},    {"x|y", NameCheck::Unsafe},
+        {"a\"b", NameCheck::Unsafe},    {"a?", NameCheck::Unsafe},
+        {"a\tb", NameCheck::Unsafe},    {G("乗客"), NameCheck::Ok},  // trail byte 0x5C
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckNewCategoryName(c.name, existing), c.check) << c.name;

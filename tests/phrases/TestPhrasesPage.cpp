@@ -271,6 +271,10 @@ TEST_F(PhrasesPageTest, InsertionDialog) {
     form7.Button1Click();
     EXPECT_EQ(sms.messageText(), "Dear all\r\ny");
     EXPECT_EQ(sms.LengthLabel->text(), U("当前长度为9字"));
+    sms.Memo1->clear();  // an empty message gets the phrase as its only line
+    form7.ListView1->selectOnly(0);
+    form7.Button1Click();
+    EXPECT_EQ(sms.messageText(), "x");
 }
 
 }  // namespace

@@ -14,8 +14,10 @@
 
 namespace smsc {
 
-// A category file larger than this is not read (nor changed): it cannot be a phrase list.
-inline constexpr size_t kMaxPhraseFileBytes = 16u * 1024u * 1024u;
+// A category file larger than this is not read (nor changed): it cannot be a phrase list
+// (a full category of 10000 long phrases is under 1.5 MB), and reading it would hold the
+// window and memory.
+inline constexpr size_t kMaxPhraseFileBytes = 4u * 1024u * 1024u;
 // The category the insertion dialog shows first.
 inline constexpr std::string_view kDefaultPhraseCategoryUtf8 = "经典谚语";
 

@@ -25,6 +25,10 @@
 #include "app/TForm16.h"
 #include "app/TForm17.h"
 #include "app/TForm3.h"
+#include "phrases/PhrasesPage.h"
+#include "phrases/TForm11.h"
+#include "phrases/TForm12.h"
+#include "phrases/TForm7.h"
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
@@ -109,6 +113,12 @@ void TForm2::createRemainingWindows() {
     m_form3 = std::make_unique<TForm3>(this);
     // The coordinator creates TForm4 and TForm6, which it shows and hides from then on.
     createRecipientCoordinator();
+    m_form7 = std::make_unique<TForm7>(this);
+    m_form7->setInsertHandler([this](const QString& line) { m_smsPage->appendMessageLine(line); });
+    m_smsPage->setInsertPhraseHandler([this] { m_form7->openDialog(); });
+    m_form11 = std::make_unique<TForm11>(this);
+    m_form12 = std::make_unique<TForm12>(this);
+    m_phrasesPage->setDialogs(m_form11.get(), m_form12.get());
     m_form15 = std::make_unique<TForm15>();
     m_smsPage->setProgressWindow(m_form15.get());
     m_mmsPage->setProgressWindow(m_form15.get());
@@ -251,6 +261,8 @@ QWidget* TForm2::createPage(Page page) {
         return m_smsPage = new SmsPage;
     if (page == Page::Mms)
         return m_mmsPage = new MmsPage;
+    if (page == Page::Phrases)
+        return m_phrasesPage = new PhrasesPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:
@@ -331,6 +343,7 @@ void TForm2::Button5Click() {
 
 void TForm2::Button6Click() {
     showPage(Page::Phrases);
+    m_phrasesPage->TabSheetShow();
 }
 
 void TForm2::Button7Click() {

@@ -26,11 +26,15 @@ class ClickLabel;
 class CredentialsSource;
 class ImportRunner;
 class MmsPage;
+class PhrasesPage;
 class RecipientCoordinator;
 class RecipientPanel;
 class SmsPage;
 class TForm1;
 class TForm3;
+class TForm7;
+class TForm11;
+class TForm12;
 class TForm15;
 class TForm16;
 class TForm17;
@@ -46,7 +50,8 @@ public:
     ~TForm2() override;
 
     // Start-up step after the main window: the remaining windows, once each, in this order:
-    // TForm3, TForm4 and TForm6 (with the recipient coordinator that owns them), TForm15,
+    // TForm3, TForm4 and TForm6 (with the recipient coordinator that owns them), TForm7,
+    // TForm11, TForm12, TForm15,
     // TForm16, TForm17. The send pages are wired to them here.
     void createRemainingWindows();
 
@@ -159,6 +164,10 @@ public:
     TForm15* progressWindow() const { return m_form15.get(); }
     TForm16* passwordDialog() const { return m_form16.get(); }
     TForm17* noticeWindow() const { return m_form17.get(); }
+    PhrasesPage* phrasesPage() const { return m_phrasesPage; }
+    TForm7* insertPhraseDialog() const { return m_form7.get(); }
+    TForm11* newCategoryDialog() const { return m_form11.get(); }
+    TForm12* phraseDialog() const { return m_form12.get(); }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -183,6 +192,7 @@ private:
     QWidget* m_pages[kPageCount] = {};
     SmsPage* m_smsPage = nullptr;
     MmsPage* m_mmsPage = nullptr;
+    PhrasesPage* m_phrasesPage = nullptr;
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;
@@ -198,6 +208,9 @@ private:
 
     std::unique_ptr<TForm1> m_form1;
     std::unique_ptr<TForm3> m_form3;
+    std::unique_ptr<TForm7> m_form7;
+    std::unique_ptr<TForm11> m_form11;
+    std::unique_ptr<TForm12> m_form12;
     std::unique_ptr<TForm15> m_form15;
     std::unique_ptr<TForm16> m_form16;
     std::unique_ptr<TForm17> m_form17;

@@ -25,6 +25,7 @@
 #include "app/TForm16.h"
 #include "app/TForm17.h"
 #include "app/TForm3.h"
+#include "lookup/SearchPage.h"
 #include "platform/DataDir.h"
 #include "platform/UiSeam.h"
 #include "recipients/ImportRun.h"
@@ -244,6 +245,12 @@ QWidget* TForm2::createPage(Page page) {
         return m_smsPage = new SmsPage;
     if (page == Page::Mms)
         return m_mmsPage = new MmsPage;
+    if (page == Page::Search) {
+        m_searchPage = new SearchPage(m_segmentDb);
+        m_provinceTree = m_searchPage->TreeView3;
+        m_provinceTreeBuilder = &SearchPage::Treev3_Initialization;
+        return m_searchPage;
+    }
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:
@@ -251,11 +258,6 @@ QWidget* TForm2::createPage(Page page) {
             Image1->setGeometry(0, 0, kClientWidth - kNavWidth,
                                 kClientHeight - kHeaderHeight - kStatusHeight);
             Image1->setScaledContents(true);
-            break;
-        case Page::Search:
-            m_provinceTree = named(new QTreeWidget(widget), QStringLiteral("TreeView3"));
-            m_provinceTree->setHeaderHidden(true);
-            m_provinceTree->setGeometry(8, 8, 180, 380);
             break;
         default:
             break;

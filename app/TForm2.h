@@ -28,6 +28,7 @@ class ImportRunner;
 class MmsPage;
 class RecipientCoordinator;
 class RecipientPanel;
+class SearchPage;
 class SmsPage;
 class TForm1;
 class TForm3;
@@ -141,6 +142,7 @@ public:
     const QDate& receivedEnd() const { return m_receivedEnd; }
 
     SegmentDatabase& segmentDatabase() { return m_segmentDb; }
+    SearchPage* searchPage() const { return m_searchPage; }
 
     // ---- the send pages and their recipient lists ---------------------------------------
     SmsPage* smsPage() const { return m_smsPage; }
@@ -183,6 +185,7 @@ private:
     QWidget* m_pages[kPageCount] = {};
     SmsPage* m_smsPage = nullptr;
     MmsPage* m_mmsPage = nullptr;
+    SearchPage* m_searchPage = nullptr;
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "recipients/PhoneRules.h"
+#include "tools/cli/CliLookup.h"
 #include "tools/cli/CliText.h"
 
 namespace smsc::cli {
@@ -23,7 +24,8 @@ enum class Opt {
     TextFile,
     Verify,
     Interval,
-    NoSplit
+    NoSplit,
+    AreaCode
 };
 
 struct OptionSpec {
@@ -47,6 +49,7 @@ constexpr OptionSpec kOptions[] = {
     {"--verify", Opt::Verify, true, false, true},
     {"--interval", Opt::Interval, true, false, true},
     {"--no-split", Opt::NoSplit, false, false, true},
+    {"--area-code", Opt::AreaCode, true, false, false},
 };
 
 const OptionSpec* findOption(const std::string& name) {
@@ -65,6 +68,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Extract;
     if (word == "help")
         return Command::Help;
+    if (word == "lookup")
+        return Command::Lookup;
     return std::nullopt;
 }
 
@@ -76,6 +81,8 @@ const char* commandName(Command command) {
             return "send";
         case Command::Extract:
             return "extract";
+        case Command::Lookup:
+            return "lookup";
         case Command::Help:
             break;
     }
@@ -231,17 +238,23 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::NoSplit:
                 o.noSplit = true;
                 break;
+            case Opt::AreaCode:
+                o.areaCode = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、extract 或 help）");
+        return fail("缺少子命令（balance、send、extract、lookup 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
 
+    if (o.command == Command::Lookup)
+        return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
+                                                     seen.count(Opt::AreaCode), positional, error);
     for (const OptionSpec* option : given) {
-        if (o.command == Command::Extract || (option->sendOnly && o.command != Command::Send))
+        if (option->id == Opt::AreaCode || o.command == Command::Extract || (option->sendOnly && o.command != Command::Send))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
     }
 
@@ -279,6 +292,7 @@ std::string CliHelpText() {
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
                      [--no-split] [公共选项]
   smsclient-cli extract 文件
+  smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli help | --help | -h
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
   Options take "--name value" or "--name=value"; arguments after "--" are not options.
@@ -291,6 +305,10 @@ std::string CliHelpText() {
             Send one text message to every number.
   extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个。
             Print the mobile numbers found in a text file, one per line.
+  lookup    查询手机号码（按前七位号段）或长途区号的归属地，用程序目录（或 --data-dir）中的
+            sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
+            第一条记录的 省份、城市、区号。查不到时提示写到标准错误，退出码 1。
+            Where a mobile number (by its 7-digit segment) or an area code belongs.
   help      显示本说明。Show this text.
 
 公共选项 (common options, balance and send):

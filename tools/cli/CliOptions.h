@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract };
+enum class Command { Help, Balance, Send, Extract, Lookup };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -32,6 +32,9 @@ struct CliOptions {
     bool noSplit = false;
     // extract
     std::string extractFile;
+    // lookup: a number, or --area-code
+    std::string lookupNumber;
+    std::optional<std::string> areaCode;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -29,6 +29,7 @@
 #include "phrases/TForm11.h"
 #include "phrases/TForm12.h"
 #include "phrases/TForm7.h"
+#include "lookup/SearchPage.h"
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
@@ -263,6 +264,12 @@ QWidget* TForm2::createPage(Page page) {
         return m_mmsPage = new MmsPage;
     if (page == Page::Phrases)
         return m_phrasesPage = new PhrasesPage;
+    if (page == Page::Search) {
+        m_searchPage = new SearchPage(m_segmentDb);
+        m_provinceTree = m_searchPage->TreeView3;
+        m_provinceTreeBuilder = &SearchPage::Treev3_Initialization;
+        return m_searchPage;
+    }
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:
@@ -270,11 +277,6 @@ QWidget* TForm2::createPage(Page page) {
             Image1->setGeometry(0, 0, kClientWidth - kNavWidth,
                                 kClientHeight - kHeaderHeight - kStatusHeight);
             Image1->setScaledContents(true);
-            break;
-        case Page::Search:
-            m_provinceTree = named(new QTreeWidget(widget), QStringLiteral("TreeView3"));
-            m_provinceTree->setHeaderHidden(true);
-            m_provinceTree->setGeometry(8, 8, 180, 380);
             break;
         default:
             break;

@@ -29,6 +29,7 @@ class MmsPage;
 class PhrasesPage;
 class RecipientCoordinator;
 class RecipientPanel;
+class SearchPage;
 class SmsPage;
 class TForm1;
 class TForm3;
@@ -146,6 +147,7 @@ public:
     const QDate& receivedEnd() const { return m_receivedEnd; }
 
     SegmentDatabase& segmentDatabase() { return m_segmentDb; }
+    SearchPage* searchPage() const { return m_searchPage; }
 
     // ---- the send pages and their recipient lists ---------------------------------------
     SmsPage* smsPage() const { return m_smsPage; }
@@ -193,6 +195,7 @@ private:
     SmsPage* m_smsPage = nullptr;
     MmsPage* m_mmsPage = nullptr;
     PhrasesPage* m_phrasesPage = nullptr;
+    SearchPage* m_searchPage = nullptr;
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;

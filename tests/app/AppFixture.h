@@ -30,6 +30,7 @@ namespace smsc::test {
 class AppFixture : public ::testing::Test {
 protected:
     AppFixture() {
+        data.writeFile("CityInfo.dat", G("[北京]#[北京]"));  // made at build time, not in data/
         SetLoginStorePath(storeFile());
         pointServiceAt(server.baseUrl());
     }

@@ -31,7 +31,10 @@ namespace smsc::test {
 // the main window with every other window. The notice timer is stopped; tests fire it.
 class EndToEndTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetLoginStorePath(QString::fromStdString(m_store.file("login.ini"))); }
+    void SetUp() override {
+        data.writeFile("CityInfo.dat", G("[北京]#[北京]"));  // made at build time, not in data/
+        SetLoginStorePath(QString::fromStdString(m_store.file("login.ini")));
+    }
     void TearDown() override {
         main.reset();
         SetLoginStorePath(QString());

@@ -45,6 +45,9 @@ TEST_F(Login, StatusThreeConnectsWithTheQuotaAndTheUser) {
     EXPECT_EQ(main->userText(), QStringLiteral("用户：张三"));
     EXPECT_EQ(main->connectionImageIndex(), 0);
     EXPECT_TRUE(ui.messages.empty());
+    // The search page's tree, from CityInfo.dat.
+    ASSERT_EQ(main->provinceTree()->topLevelItemCount(), 1);
+    EXPECT_EQ(main->provinceTree()->topLevelItem(0)->child(0)->text(0), QStringLiteral("北京"));
 
     const RecordedRequest request = server.lastRequest();
     EXPECT_EQ(request.target, "/softweb/login.asp");

@@ -12,6 +12,7 @@
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "tools/cli/CliMms.h"
+#include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliText.h"
@@ -36,6 +37,8 @@ public:
                 return kExitOk;
             case Command::Extract:
                 return extract();
+            case Command::Lookup:
+                return RunLookup(m_options, m_env.dataDir, m_out, m_err);
             case Command::Balance:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:

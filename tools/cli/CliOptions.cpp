@@ -6,6 +6,7 @@
 #include <set>
 
 #include "recipients/PhoneRules.h"
+#include "tools/cli/CliLookup.h"
 #include "tools/cli/CliText.h"
 
 namespace smsc::cli {
@@ -25,7 +26,8 @@ enum class Opt {
     Interval,
     NoSplit,
     MmsFile,
-    Title
+    Title,
+    AreaCode
 };
 
 struct OptionSpec {
@@ -51,6 +53,7 @@ constexpr OptionSpec kOptions[] = {
     {"--no-split", Opt::NoSplit, false, false, true},
     {"--file", Opt::MmsFile, true, false, true},
     {"--title", Opt::Title, true, false, true},
+    {"--area-code", Opt::AreaCode, true, false, false},
 };
 
 // Options of one send command only: the SMS text, or the MMS file and title.
@@ -80,6 +83,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::SendMms;
     if (word == "help")
         return Command::Help;
+    if (word == "lookup")
+        return Command::Lookup;
     return std::nullopt;
 }
 
@@ -93,6 +98,8 @@ const char* commandName(Command command) {
             return "extract";
         case Command::SendMms:
             return "send-mms";
+        case Command::Lookup:
+            return "lookup";
         case Command::Help:
             break;
     }
@@ -254,19 +261,25 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::Title:
                 o.title = value;
                 break;
+            case Opt::AreaCode:
+                o.areaCode = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
 
+    if (o.command == Command::Lookup)
+        return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
+                                                     seen.count(Opt::AreaCode), positional, error);
     for (const OptionSpec* option : given) {
         const bool sending = o.command == Command::Send || o.command == Command::SendMms;
-        if (o.command == Command::Extract || (option->sendOnly && !sending) ||
-            !optionFits(option->id, o.command))
+        if (option->id == Opt::AreaCode || o.command == Command::Extract ||
+            (option->sendOnly && !sending) || !optionFits(option->id, o.command))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
     }
 
@@ -314,6 +327,7 @@ std::string CliHelpText() {
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [公共选项]
   smsclient-cli extract 文件
+  smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli help | --help | -h
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
   Options take "--name value" or "--name=value"; arguments after "--" are not options.
@@ -329,6 +343,10 @@ std::string CliHelpText() {
             Send one MMS file (at most 51200 bytes) with a title to every number.
   extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个。
             Print the mobile numbers found in a text file, one per line.
+  lookup    查询手机号码（按前七位号段）或长途区号的归属地，用程序目录（或 --data-dir）中的
+            sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
+            第一条记录的 省份、城市、区号。查不到时提示写到标准错误，退出码 1。
+            Where a mobile number (by its 7-digit segment) or an area code belongs.
   help      显示本说明。Show this text.
 
 公共选项 (common options, balance, send and send-mms):

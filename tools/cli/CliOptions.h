@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms };
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -35,6 +35,9 @@ struct CliOptions {
     std::optional<std::string> title;    // --title
     // extract
     std::string extractFile;
+    // lookup: a number, or --area-code
+    std::string lookupNumber;
+    std::optional<std::string> areaCode;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -25,6 +25,7 @@
 #include "app/TForm16.h"
 #include "app/TForm17.h"
 #include "app/TForm3.h"
+#include "addressbook/ContactsPage.h"
 #include "platform/DataDir.h"
 #include "platform/UiSeam.h"
 #include "recipients/ImportRun.h"
@@ -106,6 +107,8 @@ void TForm2::createRemainingWindows() {
     m_form3 = std::make_unique<TForm3>(this);
     // The coordinator creates TForm4 and TForm6, which it shows and hides from then on.
     createRecipientCoordinator();
+    // TForm8, TForm9 and TForm10 of the address book.
+    m_contactsPage->createDialogs(m_recipients);
     m_form15 = std::make_unique<TForm15>();
     m_smsPage->setProgressWindow(m_form15.get());
     m_form16 = std::make_unique<TForm16>(this);
@@ -244,6 +247,8 @@ QWidget* TForm2::createPage(Page page) {
         return m_smsPage = new SmsPage;
     if (page == Page::Mms)
         return m_mmsPage = new MmsPage;
+    if (page == Page::Contacts)
+        return m_contactsPage = new ContactsPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:
@@ -437,7 +442,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
 }
 
 void TForm2::Treev1_Initialization() {
-    // The address book fills its group tree here once its page exists.
+    m_contactsPage->Treev1_Initialization();
 }
 
 bool TForm2::Treev3_Initialization() {

@@ -23,6 +23,7 @@ class QTreeWidget;
 namespace smsc {
 
 class ClickLabel;
+class ContactsPage;
 class CredentialsSource;
 class ImportRunner;
 class MmsPage;
@@ -46,7 +47,8 @@ public:
     ~TForm2() override;
 
     // Start-up step after the main window: the remaining windows, once each, in this order:
-    // TForm3, TForm4 and TForm6 (with the recipient coordinator that owns them), TForm15,
+    // TForm3, TForm4 and TForm6 (with the recipient coordinator that owns them), TForm8,
+    // TForm9 and TForm10 (owned by the address book page), TForm15,
     // TForm16, TForm17. The send pages are wired to them here.
     void createRemainingWindows();
 
@@ -145,6 +147,7 @@ public:
     // ---- the send pages and their recipient lists ---------------------------------------
     SmsPage* smsPage() const { return m_smsPage; }
     MmsPage* mmsPage() const { return m_mmsPage; }
+    ContactsPage* contactsPage() const { return m_contactsPage; }
     // The add menu, the activity timer (this window's Timer1), TForm4 and TForm6; exists once
     // createRemainingWindows() has run.
     RecipientCoordinator* recipients() const { return m_recipients; }
@@ -183,6 +186,7 @@ private:
     QWidget* m_pages[kPageCount] = {};
     SmsPage* m_smsPage = nullptr;
     MmsPage* m_mmsPage = nullptr;
+    ContactsPage* m_contactsPage = nullptr;
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;

@@ -11,6 +11,7 @@
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
+#include "tools/cli/CliContacts.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliText.h"
 
@@ -44,6 +45,8 @@ public:
                 return kExitOk;
             case Command::Extract:
                 return extract();
+            case Command::Contacts:
+                return RunContacts(m_options, m_env, m_out, m_err);
             case Command::Balance:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:

@@ -23,7 +23,8 @@ enum class Opt {
     TextFile,
     Verify,
     Interval,
-    NoSplit
+    NoSplit,
+    Group
 };
 
 struct OptionSpec {
@@ -47,6 +48,7 @@ constexpr OptionSpec kOptions[] = {
     {"--verify", Opt::Verify, true, false, true},
     {"--interval", Opt::Interval, true, false, true},
     {"--no-split", Opt::NoSplit, false, false, true},
+    {"--group", Opt::Group, true, false, false},
 };
 
 const OptionSpec* findOption(const std::string& name) {
@@ -63,6 +65,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Send;
     if (word == "extract")
         return Command::Extract;
+    if (word == "contacts")
+        return Command::Contacts;
     if (word == "help")
         return Command::Help;
     return std::nullopt;
@@ -76,6 +80,8 @@ const char* commandName(Command command) {
             return "send";
         case Command::Extract:
             return "extract";
+        case Command::Contacts:
+            return "contacts";
         case Command::Help:
             break;
     }
@@ -231,16 +237,26 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::NoSplit:
                 o.noSplit = true;
                 break;
+            case Opt::Group:
+                o.group = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、extract 或 help）");
+        return fail("缺少子命令（balance、send、extract、contacts 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
 
     for (const OptionSpec* option : given) {
+        // contacts takes only --data-dir and --group; --group belongs to contacts alone.
+        const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
+        const bool contacts = o.command == Command::Contacts;
+        if (contacts ? !contactsOption : option->id == Opt::Group)
+            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
+        if (contacts)
+            continue;
         if (o.command == Command::Extract || (option->sendOnly && o.command != Command::Send))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
     }
@@ -253,6 +269,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (!positional.empty())
         return fail("多余的参数：" + positional.front());
+    if (o.command == Command::Contacts)
+        return o;
     if (!o.user)
         return fail("缺少 --user（用户名）");
     if (o.command == Command::Send) {
@@ -279,6 +297,7 @@ std::string CliHelpText() {
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
                      [--no-split] [公共选项]
   smsclient-cli extract 文件
+  smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
   smsclient-cli help | --help | -h
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
   Options take "--name value" or "--name=value"; arguments after "--" are not options.
@@ -291,6 +310,9 @@ std::string CliHelpText() {
             Send one text message to every number.
   extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个。
             Print the mobile numbers found in a text file, one per line.
+  contacts  按通讯录顺序打印整个通讯录或一个分组（--group "[客户]/[北京]"）的手机号码，
+            每行一个，可作为 send --numbers-file 的输入；分组不存在时退出码为 1。
+            Print the mobile numbers of the address book or of one group, one per line.
   help      显示本说明。Show this text.
 
 公共选项 (common options, balance and send):

@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract };
+enum class Command { Help, Balance, Send, Extract, Contacts };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -32,6 +32,8 @@ struct CliOptions {
     bool noSplit = false;
     // extract
     std::string extractFile;
+    // contacts: the group's captions from the book down, "/" between them
+    std::optional<std::string> group;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -147,10 +147,14 @@ _xmlDoc* ParseBook(std::string_view bytes) {
     return doc;
 }
 
-ContactRow RowOf(const xmlNode* contact) {
+// The caption of a ten-field record is its contact's current position, so that an edit
+// from the list addresses the right element even in a book whose stored paths went stale.
+ContactRow RowOf(const xmlNode* contact, const BookPath& path) {
     ContactRow row;
     const std::vector<std::string> parts = SplitBySeparator(RecordOf(contact), "|");
-    if (parts.size() > 9)
+    if (parts.size() == kContactFieldCount)
+        row.caption = PathText(path);
+    else if (parts.size() > 9)
         row.caption = parts[9];
     for (std::size_t i = 0; i < 9 && i < parts.size(); ++i)
         row.cells[i] = parts[i];
@@ -158,12 +162,14 @@ ContactRow RowOf(const xmlNode* contact) {
 }
 
 // The contacts of a group: its own and, down to level 3, those of its subgroups.
-void ListUnder(const xmlNode* group, int level, std::vector<ContactRow>* rows) {
-    ForEachTreeChild(group, [&](xmlNode* child, int) {
+void ListUnder(const xmlNode* group, BookPath& path, std::vector<ContactRow>* rows) {
+    ForEachTreeChild(group, [&](xmlNode* child, int index) {
+        path.push_back(index);
         if (IsContactElement(child))
-            rows->push_back(RowOf(child));
-        else if (level + 1 < kMaxLevel)
-            ListUnder(child, level + 1, rows);
+            rows->push_back(RowOf(child, path));
+        else if (path.size() < static_cast<std::size_t>(kMaxLevel))
+            ListUnder(child, path, rows);
+        path.pop_back();
     });
 }
 
@@ -287,10 +293,11 @@ std::vector<ContactRow> ContactBook::listContacts(const BookPath& node) const {
     const xmlNode* element = NodeAt(m_doc, node);
     if (!element)
         return rows;
+    BookPath path = node;
     if (!node.empty() && IsContactElement(element))
-        rows.push_back(RowOf(element));
+        rows.push_back(RowOf(element, path));
     else if (node.size() < static_cast<std::size_t>(kMaxLevel))
-        ListUnder(element, static_cast<int>(node.size()), &rows);
+        ListUnder(element, path, &rows);
     return rows;
 }
 

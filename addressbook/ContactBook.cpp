@@ -365,9 +365,9 @@ BookChange ContactBook::addGroup(const BookPath& parent, const std::string& name
     xmlNode* element = NodeAt(m_doc, parent);
     if (!element || parent.size() > 2 || (!parent.empty() && IsContactElement(element)))
         return BookChange::Refused;
-    xmlNode* group = xmlNewChild(element, nullptr,
-                                 reinterpret_cast<const xmlChar*>(parent.empty() ? "team" : "人员"),
-                                 nullptr);
+    xmlNode* group =
+        xmlNewChild(element, nullptr,
+                    reinterpret_cast<const xmlChar*>(parent.empty() ? "team" : "人员"), nullptr);
     xmlSetProp(group, kRemark, XChars(GbkToUtf8("[" + name + "]")));
     return commit();
 }
@@ -503,8 +503,8 @@ bool IsValidAddressBook(std::string_view bytes) {
     if (!doc)
         return false;
     const xmlNode* root = xmlDocGetRootElement(doc);
-    const bool valid = root->properties && CaptionOf(root).find(']') != std::string::npos &&
-                       ValidUnder(root, 0);
+    const bool valid =
+        root->properties && CaptionOf(root).find(']') != std::string::npos && ValidUnder(root, 0);
     xmlFreeDoc(doc);
     return valid;
 }

@@ -80,10 +80,12 @@ public:
     // Removes the element and its subtree; the book itself is refused.
     BookChange remove(const BookPath& node);
     // Appends a contact element "人员" under the book or a group.
-    BookChange addContact(const BookPath& parent, const std::string& name, const std::string& record);
+    BookChange addContact(const BookPath& parent, const std::string& name,
+                          const std::string& record);
     // Sets the caption and the record of the contact element at the path; a path naming a
     // group or nothing is refused.
-    BookChange rewriteContact(const BookPath& node, const std::string& name, const std::string& record);
+    BookChange rewriteContact(const BookPath& node, const std::string& name,
+                              const std::string& record);
 
     // The document as written to the file: every ten-field record's field 10 set to its
     // contact's current position path, in the document's own encoding.

@@ -115,8 +115,10 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
         b->setGeometry(x, 366, 90, 28);
         return b;
     };
-    NewContactButton = button(QStringLiteral("新增联系人"), QStringLiteral("NewContactButton"), 196);
-    EditContactButton = button(QStringLiteral("修改联系人"), QStringLiteral("EditContactButton"), 298);
+    NewContactButton =
+        button(QStringLiteral("新增联系人"), QStringLiteral("NewContactButton"), 196);
+    EditContactButton =
+        button(QStringLiteral("修改联系人"), QStringLiteral("EditContactButton"), 298);
     BackupButton = button(QStringLiteral("通讯录备份"), QStringLiteral("BackupButton"), 400);
     RestoreButton = button(QStringLiteral("通讯录恢复"), QStringLiteral("RestoreButton"), 502);
     DeleteContactButton =
@@ -216,7 +218,8 @@ bool ContactsPage::reloadBook() {
 }
 
 void ContactsPage::reportUnreadable() {
-    ShowMessage(this, QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"), kWarning);
+    ShowMessage(this, QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"),
+                kWarning);
 }
 
 void ContactsPage::reportSaveFailure() {

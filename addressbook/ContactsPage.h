@@ -32,17 +32,17 @@ public:
     explicit ContactsPage(QWidget* parent = nullptr);
     ~ContactsPage() override;
 
-    QTreeWidget* TreeView1;  // the group tree; gets the focus when the page is entered
-    QLabel* ListCaption;     // "通讯录联系信息"
-    QTreeWidget* ListView4;  // the contacts of the selected node
-    QMenu* PopupMenu3;       // group menu
-    QAction* AddGroupItem;      // "新增分组"
-    QAction* RenameGroupItem;   // "重命名分组"
-    QAction* DeleteGroupItem;   // "删除分组"
-    QAction* AddContactItem;    // "添加联系人"
-    QMenu* PopupMenu4;          // contact menu
-    QAction* EditContactItem;   // "修改联系人"
-    QAction* DeleteContactItem; // "删除联系人"
+    QTreeWidget* TreeView1;            // the group tree; gets the focus when the page is entered
+    QLabel* ListCaption;               // "通讯录联系信息"
+    QTreeWidget* ListView4;            // the contacts of the selected node
+    QMenu* PopupMenu3;                 // group menu
+    QAction* AddGroupItem;             // "新增分组"
+    QAction* RenameGroupItem;          // "重命名分组"
+    QAction* DeleteGroupItem;          // "删除分组"
+    QAction* AddContactItem;           // "添加联系人"
+    QMenu* PopupMenu4;                 // contact menu
+    QAction* EditContactItem;          // "修改联系人"
+    QAction* DeleteContactItem;        // "删除联系人"
     QPushButton* NewContactButton;     // "新增联系人"
     QPushButton* EditContactButton;    // "修改联系人"
     QPushButton* BackupButton;         // "通讯录备份"
@@ -74,19 +74,19 @@ public:
     void listContacts();
 
     // ---- actions -------------------------------------------------------------------------
-    void addGroupClick();                 // "新增分组"
+    void addGroupClick();  // "新增分组"
     void addGroup(const std::string& name);
-    void renameClick();                   // "重命名分组": edit the caption in place
+    void renameClick();  // "重命名分组": edit the caption in place
     // An accepted in-place edit of the item's caption.
     void renameNode(QTreeWidgetItem* item, const QString& typed);
-    void deleteNode();                    // "删除分组", "删除联系人"
-    void addContactClick();               // "添加联系人", "新增联系人"
-    void editContactFromTree();           // contact menu "修改联系人"
-    void editContactFromList();           // page button "修改联系人", double click
+    void deleteNode();           // "删除分组", "删除联系人"
+    void addContactClick();      // "添加联系人", "新增联系人"
+    void editContactFromTree();  // contact menu "修改联系人"
+    void editContactFromList();  // page button "修改联系人", double click
     // The editor's confirmed contact; true when it was stored.
     bool storeContact(bool add, const std::array<std::string, 9>& fields, const std::string& path);
-    void backupClick();                   // "通讯录备份"
-    void restoreClick();                  // "通讯录恢复"
+    void backupClick();   // "通讯录备份"
+    void restoreClick();  // "通讯录恢复"
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

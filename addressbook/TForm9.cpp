@@ -67,9 +67,8 @@ TForm9::TForm9(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Label2);
     layout->addLayout(buttons);
 
-    connect(ListView1, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* item) {
-        showOverlay(ListView1->indexOfTopLevelItem(item));
-    });
+    connect(ListView1, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { showOverlay(ListView1->indexOfTopLevelItem(item)); });
     connect(Button1, &QPushButton::clicked, this, &TForm9::Button1Click);
     connect(Button2, &QPushButton::clicked, this, [this] {
         Edit1->hide();
@@ -167,7 +166,8 @@ void TForm9::Button1Click() {
     }
     for (const std::string& field : fields) {
         if (field.find('|') != std::string::npos) {
-            ShowMessage(this, QStringLiteral("联系人信息中不能包含“|”字符"), QStringLiteral("提醒"));
+            ShowMessage(this, QStringLiteral("联系人信息中不能包含“|”字符"),
+                        QStringLiteral("提醒"));
             return;
         }
     }

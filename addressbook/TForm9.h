@@ -26,12 +26,12 @@ public:
     explicit TForm9(QWidget* parent = nullptr);
     ~TForm9() override;
 
-    QLabel* Label1;         // "单击内容可修改"
-    QTreeWidget* ListView1; // "名称" / "内容", nine rows
-    QLineEdit* Edit1;       // the overlay field
-    QLabel* Label2;         // hidden: the position path
-    QPushButton* Button1;   // "确定"
-    QPushButton* Button2;   // "取消"
+    QLabel* Label1;          // "单击内容可修改"
+    QTreeWidget* ListView1;  // "名称" / "内容", nine rows
+    QLineEdit* Edit1;        // the overlay field
+    QLabel* Label2;          // hidden: the position path
+    QPushButton* Button1;    // "确定"
+    QPushButton* Button2;    // "取消"
 
     static QString addCaption() { return QStringLiteral("添加联系人信息"); }
     static QString editCaption() { return QStringLiteral("修改联系人信息"); }
@@ -39,7 +39,8 @@ public:
 
     // The checked contact: add mode, the nine trimmed values, the trimmed path. The
     // handler returns true when the contact was stored; the editor then closes.
-    using CommitHandler = std::function<bool(bool add, const Fields& fields, const std::string& path)>;
+    using CommitHandler =
+        std::function<bool(bool add, const Fields& fields, const std::string& path)>;
     void setCommitHandler(CommitHandler handler) { m_commit = std::move(handler); }
 
     // The open actions: fill the rows and the path, set the mode, show modally.

@@ -84,7 +84,10 @@ TEST_F(ContactBookTest, ChangesAreOnDiskAtOnce) {
     // A group under the book is a "team", under a group a "人员".
     ASSERT_EQ(book.addGroup({}, G("新组")), BookChange::Ok);
     ASSERT_EQ(book.addGroup({3}, G("子组")), BookChange::Ok);
-    ASSERT_EQ(book.addContact({3, 0}, G("钱七"), G("钱七|1|||||||" "|3,0,0")), BookChange::Ok);
+    ASSERT_EQ(book.addContact({3, 0}, G("钱七"),
+                              G("钱七|1|||||||"
+                                "|3,0,0")),
+              BookChange::Ok);
     EXPECT_NE(onDisk().find("<team 备注=\"[新组]\">"), std::string::npos) << onDisk();
     EXPECT_EQ(GbkToUtf8(book.tree().children.at(3).children.at(0).caption), "[子组]");
     EXPECT_EQ(fresh({3, 0, 0}), "钱七|1||||||||3,0,0");
@@ -114,9 +117,11 @@ TEST_F(ContactBookTest, ChangesAreOnDiskAtOnce) {
 // After an earlier sibling is deleted, every later record names its real position again
 // and an edit by that position changes the right contact.
 TEST_F(ContactBookTest, StalePathsAreRenumberedOnSave) {
-    open("<?xml version=\"1.0\" encoding=\"UTF-8\"?><通讯录 备注=\"[通讯录]\"><team 备注=\"[客户]\">" +
-         Contact("甲", "1", "1,0") + Contact("乙", "2", "1,1") + Contact("丙", "3", "1,2") +
-         "</team></通讯录>");
+    open(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><通讯录 备注=\"[通讯录]\"><team "
+        "备注=\"[客户]\">" +
+        Contact("甲", "1", "1,0") + Contact("乙", "2", "1,1") + Contact("丙", "3", "1,2") +
+        "</team></通讯录>");
     // Older installations left stale paths: the listing shows the real ones at once and
     // the first save writes them.
     EXPECT_EQ(book.listContacts({}).at(2).caption, "0,2");
@@ -132,8 +137,9 @@ TEST_F(ContactBookTest, StalePathsAreRenumberedOnSave) {
 }
 
 TEST_F(ContactBookTest, KeepsTheEncodingItsDeclarationNames) {
-    const std::string utf8 = "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<通讯录 备注=\"[通讯录]\">" +
-                             Contact("张三", "138", "0") + "</通讯录>\n";
+    const std::string utf8 =
+        "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<通讯录 备注=\"[通讯录]\">" +
+        Contact("张三", "138", "0") + "</通讯录>\n";
     open(Utf8ToGbk(utf8));
     EXPECT_EQ(GbkToUtf8(book.tree().children.at(0).caption), "张三");
     ASSERT_EQ(book.addContact({}, G("李四"), G("李四|139||||||||1")), BookChange::Ok);
@@ -191,8 +197,9 @@ TEST(AddressBookFormat, RestoreAcceptsOnlyAddressBooks) {
         {"caption without bracket", "<a 备注=\"book\"/>", false},
         {"nine fields", "<a 备注=\"[b]\"><人员 备注=\"x\">x|1|||||||</人员></a>", false},
         {"comment", "<a 备注=\"[b]\"><!-- c --></a>", false},
-        {"too deep", "<a 备注=\"[b]\"><t 备注=\"[1]\"><p 备注=\"[2]\"><p 备注=\"[3]\"><p 备注=\"4\">"
-                     "4|1||||||||0,0,0,0</p></p></p></t></a>",
+        {"too deep",
+         "<a 备注=\"[b]\"><t 备注=\"[1]\"><p 备注=\"[2]\"><p 备注=\"[3]\"><p 备注=\"4\">"
+         "4|1||||||||0,0,0,0</p></p></p></t></a>",
          false},
     };
     for (const auto& c : cases)

@@ -68,7 +68,8 @@ TEST_F(ImportTest, SelectedNumbersWithTheVerificationNumber) {
     verification(sms, QStringLiteral("10086"), QStringLiteral("100"));
     importRows({1, 3});
     EXPECT_EQ(sms->entries().size(), 11u);
-    EXPECT_EQ(Entries(sms->entries().end() - 3, sms->entries().end()), Entries({"10086", "b", "d"}));
+    EXPECT_EQ(Entries(sms->entries().end() - 3, sms->entries().end()),
+              Entries({"10086", "b", "d"}));
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -90,8 +91,9 @@ TEST_F(ImportTest, MmsPanelEmptyMobileAndRefusals) {
     });
     coordinator->addAction(Item::AddressBook)->trigger();
     EXPECT_FALSE(closed);
-    EXPECT_EQ(ui.messageTexts(), QStringList({QStringLiteral("请选择要取消的选中项"),
-                                              QStringLiteral("没有要导入的号码，请选择要导入的项")}));
+    EXPECT_EQ(ui.messageTexts(),
+              QStringList({QStringLiteral("请选择要取消的选中项"),
+                           QStringLiteral("没有要导入的号码，请选择要导入的项")}));
 
     // The verification check runs before the dialog opens.
     verification(mms, QString(), QStringLiteral("100"));
@@ -148,7 +150,8 @@ TEST_F(ImportTest, BackupAndRestore) {
         ui.clear();
         ui.chooseFileNext(QString::fromStdString(target.file(name)));
         page->RestoreButton->click();
-        EXPECT_EQ(ui.messageTexts(), QStringList({QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录")}))
+        EXPECT_EQ(ui.messageTexts(),
+                  QStringList({QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录")}))
             << name;
         EXPECT_EQ(bookBytes(), original);
     }

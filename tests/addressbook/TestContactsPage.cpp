@@ -97,7 +97,8 @@ TEST_F(ContactsPageTest, GroupsAndContactsAreAddedWithTheirPaths) {
     select({});
     editor([&] { page->NewContactButton->click(); }, {{0, "张三"}, {1, "138"}, {8, "100000"}});
     EXPECT_EQ(rows().last(), QStringLiteral("1:张三:138"));
-    EXPECT_NE(book().find("<人员 备注=\"王五\">王五|13700000002||||||||0,0,0</人员>"), std::string::npos)
+    EXPECT_NE(book().find("<人员 备注=\"王五\">王五|13700000002||||||||0,0,0</人员>"),
+              std::string::npos)
         << book();
     EXPECT_NE(book().find("<人员 备注=\"赵六\">赵六|0||||||||0,0,1</人员>"), std::string::npos);
     EXPECT_NE(book().find("张三|138|||||||100000|1"), std::string::npos);
@@ -149,7 +150,8 @@ TEST_F(ContactsPageTest, RenameInPlace) {
     EXPECT_NE(book().find("备注=\"[我的通讯录]\""), std::string::npos);
     // A contact's new name goes into its record too, at every level.
     rename({1, 1, 0}, QStringLiteral("王小五"));
-    EXPECT_NE(book().find("<人员 备注=\"王小五\">王小五|13700000002|"), std::string::npos) << book();
+    EXPECT_NE(book().find("<人员 备注=\"王小五\">王小五|13700000002|"), std::string::npos)
+        << book();
 
     const std::string before = bookBytes();
     rename({0}, QStringLiteral(" [] "));
@@ -184,8 +186,7 @@ TEST_F(ContactsPageTest, DeleteAndEditAfterwardsHitTheRightContact) {
                                    QStringLiteral("1,0:赵六:13600000003")}));
     page->ListView4->topLevelItem(1)->setSelected(true);
     editor([&] { page->EditContactButton->click(); }, {{1, "13611111111"}});
-    EXPECT_NE(book().find("<人员 备注=\"赵六\">赵六|13611111111||||||||1,0<"),
-              std::string::npos)
+    EXPECT_NE(book().find("<人员 备注=\"赵六\">赵六|13611111111||||||||1,0<"), std::string::npos)
         << book();
     EXPECT_NE(book().find("张三|13800000000||||||||0<"), std::string::npos);
     // From the tree the same contact opens with its fields and its position.
@@ -222,7 +223,8 @@ TEST_F(ContactsPageTest, OverlayCommitsOnEnter) {
 TEST_F(ContactsPageTest, UnreadableBookIsKeptMissingBookCreated) {
     const std::string broken = "<?xml version=\"1.0\"?>\n<通讯录 备注=\"[通讯录]\"><team";
     startWith(broken);
-    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"));
+    EXPECT_EQ(ui.lastMessage().text,
+              QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"));
     EXPECT_EQ(page->TreeView1->topLevelItemCount(), 0);
     page->book().addGroup({}, "x");
     EXPECT_EQ(bookBytes(), broken);

@@ -15,8 +15,9 @@ namespace {
 class ContactsStartupTest : public AppFixture {};
 
 TEST_F(ContactsStartupTest, TreeBuiltAndImportWired) {
-    data.writeFile("LinkmanBook/Contacts.xml",
-                   "<?xml version=\"1.0\"?><通讯录 备注=\"[通讯录]\"><team 备注=\"[客户]\"/></通讯录>");
+    data.writeFile(
+        "LinkmanBook/Contacts.xml",
+        "<?xml version=\"1.0\"?><通讯录 备注=\"[通讯录]\"><team 备注=\"[客户]\"/></通讯录>");
     start();
     ContactsPage* page = main->contactsPage();
     ASSERT_NE(page, nullptr);

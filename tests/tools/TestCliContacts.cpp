@@ -17,8 +17,11 @@ TEST(CliContacts, PrintsTheBookOrOneGroup) {
         std::string out;
     } cases[] = {
         {{"contacts", "--data-dir", dir.path()},
-         0, "13800000000\n13900000001\n13700000002\n13600000003\n"},
-        {{"contacts", "--data-dir", dir.path(), "--group", "[客户]"}, 0, "13900000001\n13700000002\n"},
+         0,
+         "13800000000\n13900000001\n13700000002\n13600000003\n"},
+        {{"contacts", "--data-dir", dir.path(), "--group", "[客户]"},
+         0,
+         "13900000001\n13700000002\n"},
         {{"contacts", "--data-dir", dir.path(), "--group", "[客户]/[北京]"}, 0, "13700000002\n"},
         {{"contacts", "--data-dir", dir.path(), "--group", "客户/北京"}, 0, "13700000002\n"},
         {{"contacts", "--data-dir", dir.path(), "--group", "[客户]/[上海]"}, 1, ""},

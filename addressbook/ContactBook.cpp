@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -131,12 +133,41 @@ void DropBlankText(xmlNode* root) {
     }
 }
 
-_xmlDoc* ParseBook(std::string_view bytes) {
+// The encoding named by the XML declaration at the start of the bytes; empty without one.
+std::string DeclaredEncoding(std::string_view bytes) {
+    if (bytes.substr(0, 5) != "<?xml")
+        return {};
+    const std::string_view decl = bytes.substr(0, std::min<std::size_t>(bytes.find("?>"), 256));
+    std::size_t at = decl.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    at = decl.find_first_of("\"'", at);
+    if (at == std::string_view::npos)
+        return {};
+    const std::size_t end = decl.find(decl[at], at + 1);
+    return end == std::string_view::npos ? std::string()
+                                         : std::string(decl.substr(at + 1, end - at - 1));
+}
+
+// Windows writes files declared as gb2312 in code page 936, so such a file may hold any GBK
+// character: it is read and written as GBK under its own declaration.
+bool IsGbkAlias(std::string name) {
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "gb2312" || name == "gb_2312-80" || name == "csgb2312" || name == "x-gbk" ||
+           name == "cp936" || name == "windows-936";
+}
+
+_xmlDoc* ParseBook(std::string_view bytes, std::string* gbkAlias = nullptr) {
     QuietLibxml();
     if (bytes.empty() || bytes.size() > kMaxBookBytes)
         return nullptr;
-    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    const std::string declared = DeclaredEncoding(bytes);
+    const bool alias = IsGbkAlias(declared);
+    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                alias ? "GBK" : nullptr,
+                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                    (alias ? XML_PARSE_IGNORE_ENC : 0));
     if (!doc)
         return nullptr;
     if (!xmlDocGetRootElement(doc)) {
@@ -144,6 +175,8 @@ _xmlDoc* ParseBook(std::string_view bytes) {
         return nullptr;
     }
     DropBlankText(xmlDocGetRootElement(doc));
+    if (gbkAlias)
+        *gbkAlias = alias ? declared : std::string();
     return doc;
 }
 
@@ -268,14 +301,14 @@ bool ContactBook::load(const std::string& path) {
     const std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes)
         return false;
-    m_doc = ParseBook(*bytes);
+    m_doc = ParseBook(*bytes, &m_gbkAlias);
     return m_doc != nullptr;
 }
 
 bool ContactBook::loadBytes(std::string_view bytes) {
     m_path.clear();
     unload();
-    m_doc = ParseBook(bytes);
+    m_doc = ParseBook(bytes, &m_gbkAlias);
     return m_doc != nullptr;
 }
 
@@ -434,10 +467,18 @@ std::string ContactBook::serialize() {
     Renumber(root, path);
     xmlChar* bytes = nullptr;
     int size = 0;
-    const char* encoding = m_doc->encoding ? Chars(m_doc->encoding) : "UTF-8";
+    const char* encoding = !m_gbkAlias.empty() ? "GBK"
+                           : m_doc->encoding   ? Chars(m_doc->encoding)
+                                               : "UTF-8";
     xmlDocDumpFormatMemoryEnc(m_doc, &bytes, &size, encoding, 1);
     std::string text = bytes ? std::string(Chars(bytes), static_cast<std::size_t>(size)) : "";
     xmlFree(bytes);
+    if (!m_gbkAlias.empty()) {
+        // The declaration keeps the name the file came with.
+        const std::size_t at = text.find("encoding=\"GBK\"");
+        if (at != std::string::npos && at < text.find("?>"))
+            text.replace(at, 14, "encoding=\"" + m_gbkAlias + "\"");
+    }
     return text;
 }
 

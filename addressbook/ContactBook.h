@@ -98,6 +98,7 @@ private:
 
     std::string m_path;
     _xmlDoc* m_doc = nullptr;
+    std::string m_gbkAlias;  // a gb2312 declaration read and written as GBK
 };
 
 // "1,2,5" for {1,2,5}.

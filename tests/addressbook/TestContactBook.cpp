@@ -137,15 +137,17 @@ TEST_F(ContactBookTest, StalePathsAreRenumberedOnSave) {
 }
 
 TEST_F(ContactBookTest, KeepsTheEncodingItsDeclarationNames) {
+    // Written by Windows: declared gb2312, stored in code page 936 (镕 is not in GB2312).
     const std::string utf8 =
         "<?xml version=\"1.0\" encoding=\"gb2312\"?>\n<通讯录 备注=\"[通讯录]\">" +
-        Contact("张三", "138", "0") + "</通讯录>\n";
+        Contact("朱镕", "138", "0") + "</通讯录>\n";
     open(Utf8ToGbk(utf8));
-    EXPECT_EQ(GbkToUtf8(book.tree().children.at(0).caption), "张三");
+    EXPECT_EQ(GbkToUtf8(book.tree().children.at(0).caption), "朱镕");
     ASSERT_EQ(book.addContact({}, G("李四"), G("李四|139||||||||1")), BookChange::Ok);
     const std::string saved = onDisk();
     EXPECT_NE(saved.find("encoding=\"gb2312\""), std::string::npos);
     EXPECT_NE(saved.find(G("<人员 备注=\"李四\">")), std::string::npos) << saved;
+    EXPECT_NE(saved.find(G("朱镕|138|")), std::string::npos);
     EXPECT_EQ(saved.find("李四"), std::string::npos);  // not UTF-8
 }
 

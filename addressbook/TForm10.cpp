@@ -164,6 +164,7 @@ void TForm10::Button3Click() {
                         : QStringLiteral("没有要导入的号码，请选择要导入的项"));
         return;
     }
+    const int selectedRows = static_cast<int>(numbers.size());
     VerificationCopy copy;
     const VerificationState state = panel->readVerification(&copy);
     if (state == VerificationState::BadInterval) {
@@ -177,11 +178,12 @@ void TForm10::Button3Click() {
         m_recipients->RefuseOverCap(panel);
         return;
     }
-    panel->Progress->setRange(0, static_cast<int>(entries.size()));
+    panel->Progress->setRange(0, selectedRows);
     panel->Progress->setValue(0);
     panel->Progress->show();
     panel->SetRecipientStatus(QStringLiteral("开始导入号码，请稍后........"));
     panel->AddRecipients(std::move(entries));
+    panel->Progress->setValue(selectedRows);
     panel->ShowRecipientCount(false);
     panel->UpdateSendButton();
     panel->Progress->hide();

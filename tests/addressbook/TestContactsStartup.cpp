@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QTreeWidget>
 
 #include "addressbook/ContactsPage.h"
@@ -26,6 +27,12 @@ TEST_F(ContactsStartupTest, TreeBuiltAndImportWired) {
     EXPECT_EQ(page->TreeView1->topLevelItem(0)->childCount(), 1);
     ASSERT_NE(page->form8(), nullptr);
     ASSERT_NE(page->form9(), nullptr);
+
+    // Entering the page gives the tree the keyboard focus.
+    main->showConnected(QStringLiteral("剩余短信10条"), QStringLiteral("u"));
+    QApplication::setActiveWindow(main.get());
+    main->Button9Click();
+    EXPECT_EQ(QApplication::focusWidget(), page->TreeView1);
 
     main->showPage(TForm2::Page::Sms);
     main->recipients()->addAction(RecipientCoordinator::AddItem::AddressBook)->trigger();

@@ -25,6 +25,7 @@
 #include "app/TForm16.h"
 #include "app/TForm17.h"
 #include "app/TForm3.h"
+#include "addressbook/ContactsPage.h"
 #include "phrases/PhrasesPage.h"
 #include "phrases/TForm11.h"
 #include "phrases/TForm12.h"
@@ -117,6 +118,8 @@ void TForm2::createRemainingWindows() {
     m_form7 = std::make_unique<TForm7>(this);
     m_form7->setInsertHandler([this](const QString& line) { m_smsPage->appendMessageLine(line); });
     m_smsPage->setInsertPhraseHandler([this] { m_form7->openDialog(); });
+    // TForm8, TForm9 and TForm10 of the address book.
+    m_contactsPage->createDialogs(m_recipients);
     m_form11 = std::make_unique<TForm11>(this);
     m_form12 = std::make_unique<TForm12>(this);
     m_phrasesPage->setDialogs(m_form11.get(), m_form12.get());
@@ -270,6 +273,8 @@ QWidget* TForm2::createPage(Page page) {
         m_provinceTreeBuilder = &SearchPage::Treev3_Initialization;
         return m_searchPage;
     }
+    if (page == Page::Contacts)
+        return m_contactsPage = new ContactsPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:
@@ -458,7 +463,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
 }
 
 void TForm2::Treev1_Initialization() {
-    // The address book fills its group tree here once its page exists.
+    m_contactsPage->Treev1_Initialization();
 }
 
 bool TForm2::Treev3_Initialization() {

@@ -23,6 +23,7 @@ class QTreeWidget;
 namespace smsc {
 
 class ClickLabel;
+class ContactsPage;
 class CredentialsSource;
 class ImportRunner;
 class MmsPage;
@@ -52,7 +53,7 @@ public:
 
     // Start-up step after the main window: the remaining windows, once each, in this order:
     // TForm3, TForm4 and TForm6 (with the recipient coordinator that owns them), TForm7,
-    // TForm11, TForm12, TForm15,
+    // TForm8, TForm9 and TForm10 (owned by the address book page), TForm11, TForm12, TForm15,
     // TForm16, TForm17. The send pages are wired to them here.
     void createRemainingWindows();
 
@@ -152,6 +153,7 @@ public:
     // ---- the send pages and their recipient lists ---------------------------------------
     SmsPage* smsPage() const { return m_smsPage; }
     MmsPage* mmsPage() const { return m_mmsPage; }
+    ContactsPage* contactsPage() const { return m_contactsPage; }
     // The add menu, the activity timer (this window's Timer1), TForm4 and TForm6; exists once
     // createRemainingWindows() has run.
     RecipientCoordinator* recipients() const { return m_recipients; }
@@ -196,6 +198,7 @@ private:
     MmsPage* m_mmsPage = nullptr;
     PhrasesPage* m_phrasesPage = nullptr;
     SearchPage* m_searchPage = nullptr;
+    ContactsPage* m_contactsPage = nullptr;
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;

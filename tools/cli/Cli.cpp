@@ -11,6 +11,7 @@
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
+#include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptions.h"
@@ -39,6 +40,8 @@ public:
                 return extract();
             case Command::Lookup:
                 return RunLookup(m_options, m_env.dataDir, m_out, m_err);
+            case Command::Contacts:
+                return RunContacts(m_options, m_env, m_out, m_err);
             case Command::Balance:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:

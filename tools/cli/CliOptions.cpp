@@ -27,7 +27,8 @@ enum class Opt {
     NoSplit,
     MmsFile,
     Title,
-    AreaCode
+    AreaCode,
+    Group
 };
 
 struct OptionSpec {
@@ -54,6 +55,7 @@ constexpr OptionSpec kOptions[] = {
     {"--file", Opt::MmsFile, true, false, true},
     {"--title", Opt::Title, true, false, true},
     {"--area-code", Opt::AreaCode, true, false, false},
+    {"--group", Opt::Group, true, false, false},
 };
 
 // Options of one send command only: the SMS text, or the MMS file and title.
@@ -81,6 +83,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Extract;
     if (word == "send-mms")
         return Command::SendMms;
+    if (word == "contacts")
+        return Command::Contacts;
     if (word == "help")
         return Command::Help;
     if (word == "lookup")
@@ -100,6 +104,8 @@ const char* commandName(Command command) {
             return "send-mms";
         case Command::Lookup:
             return "lookup";
+        case Command::Contacts:
+            return "contacts";
         case Command::Help:
             break;
     }
@@ -264,11 +270,14 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::AreaCode:
                 o.areaCode = value;
                 break;
+            case Opt::Group:
+                o.group = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -277,6 +286,13 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
                                                      seen.count(Opt::AreaCode), positional, error);
     for (const OptionSpec* option : given) {
+        // contacts takes only --data-dir and --group; --group belongs to contacts alone.
+        const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
+        const bool contacts = o.command == Command::Contacts;
+        if (contacts ? !contactsOption : option->id == Opt::Group)
+            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
+        if (contacts)
+            continue;
         const bool sending = o.command == Command::Send || o.command == Command::SendMms;
         if (option->id == Opt::AreaCode || o.command == Command::Extract ||
             (option->sendOnly && !sending) || !optionFits(option->id, o.command))
@@ -291,6 +307,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
     if (!positional.empty())
         return fail("多余的参数：" + positional.front());
+    if (o.command == Command::Contacts)
+        return o;
     if (!o.user)
         return fail("缺少 --user（用户名）");
     if (o.command == Command::Send) {
@@ -328,6 +346,7 @@ std::string CliHelpText() {
                      --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [公共选项]
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
+  smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
   smsclient-cli help | --help | -h
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
   Options take "--name value" or "--name=value"; arguments after "--" are not options.
@@ -347,6 +366,9 @@ std::string CliHelpText() {
             sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
             第一条记录的 省份、城市、区号。查不到时提示写到标准错误，退出码 1。
             Where a mobile number (by its 7-digit segment) or an area code belongs.
+  contacts  按通讯录顺序打印整个通讯录或一个分组（--group "[客户]/[北京]"）的手机号码，
+            每行一个，可作为 send --numbers-file 的输入；分组不存在时退出码为 1。
+            Print the mobile numbers of the address book or of one group, one per line.
   help      显示本说明。Show this text.
 
 公共选项 (common options, balance, send and send-mms):

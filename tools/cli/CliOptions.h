@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup };
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -38,6 +38,8 @@ struct CliOptions {
     // lookup: a number, or --area-code
     std::string lookupNumber;
     std::optional<std::string> areaCode;
+    // contacts: the group's captions from the book down, "/" between them
+    std::optional<std::string> group;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

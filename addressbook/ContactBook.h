@@ -1,0 +1,122 @@
+#pragma once
+// The address book "LinkmanBook/Contacts.xml": an XML document whose element carries the
+// book's caption in its first attribute, with groups and contacts below it down to level 3.
+// Every element below the book has the attribute "备注" (its caption); a contact element
+// has exactly one text child, its ten-field "|" record; any other element is a group.
+// Nodes are addressed by tree paths: the indexes among the elements with "备注", from the
+// book down. The file keeps the encoding its declaration names; texts crossing this
+// interface are GBK. Every change is written whole and atomically at once. No Qt.
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct _xmlDoc;
+
+namespace smsc {
+
+// Indexes below the book; empty names the book itself.
+using BookPath = std::vector<int>;
+
+struct BookNode {
+    std::string caption;  // GBK: the first attribute's value
+    bool isContact = false;
+    std::vector<BookNode> children;
+};
+
+// One row of a contact listing: caption = field 10, cells = fields 1 to 9 (as split; a
+// record with a "|" in a field shows shifted cells).
+struct ContactRow {
+    std::string caption;
+    std::array<std::string, 9> cells;
+};
+
+constexpr int kContactFieldCount = 10;
+// Nothing larger is read as an address book.
+constexpr std::size_t kMaxBookBytes = 32u * 1024 * 1024;
+
+enum class BookChange { Ok, Refused, SaveFailed, NotLoaded };
+
+class ContactBook final {
+public:
+    ContactBook();
+    ~ContactBook();
+    ContactBook(const ContactBook&) = delete;
+    ContactBook& operator=(const ContactBook&) = delete;
+
+    // Loads the file; false when it is missing, too large, unreadable or not XML (the
+    // document is then empty and every change is refused with NotLoaded).
+    bool load(const std::string& path);
+    // Same from bytes; the book then has no file and changes are not written anywhere.
+    bool loadBytes(std::string_view bytes);
+    bool reload() { return m_path.empty() ? isLoaded() : load(m_path); }
+    bool isLoaded() const { return m_doc != nullptr; }
+    const std::string& path() const { return m_path; }
+
+    // The group tree (levels 0 to 3).
+    BookNode tree() const;
+    // The contacts listed for a node: the book every contact depth first, a group its
+    // contacts and those of its subgroups, a contact itself, a level-3 group nothing.
+    std::vector<ContactRow> listContacts(const BookPath& node) const;
+    // The mobile numbers (field 2) of the listing, in order.
+    std::vector<std::string> mobileNumbers(const BookPath& node) const;
+    bool exists(const BookPath& node) const;
+    bool isContact(const BookPath& node) const;
+    // Elements with "备注" under the node; -1 when it does not exist.
+    int childCount(const BookPath& node) const;
+    // The record of a contact element; empty when the node is not a contact.
+    std::string recordAt(const BookPath& node) const;
+    // Finds a group by its captions from the book down ("[客户]", "[北京]").
+    bool findGroup(const std::vector<std::string>& captions, BookPath* found) const;
+
+    // ---- changes: each writes the whole document; on a failed write the document is
+    // reloaded from the file and SaveFailed returned --------------------------------------
+    // Appends a group "[" + name + "]" under the book (as "team") or a group of level 1.
+    BookChange addGroup(const BookPath& parent, const std::string& name);
+    // Sets the caption (the first attribute); for a contact the record's name too.
+    BookChange rename(const BookPath& node, const std::string& caption);
+    // Removes the element and its subtree; the book itself is refused.
+    BookChange remove(const BookPath& node);
+    // Appends a contact element "人员" under the book or a group.
+    BookChange addContact(const BookPath& parent, const std::string& name,
+                          const std::string& record);
+    // Sets the caption and the record of the contact element at the path; a path naming a
+    // group or nothing is refused.
+    BookChange rewriteContact(const BookPath& node, const std::string& name,
+                              const std::string& record);
+
+    // The document as written to the file: every ten-field record's field 10 set to its
+    // contact's current position path, in the document's own encoding.
+    std::string serialize();
+    bool save();
+
+private:
+    BookChange commit();
+    void unload();
+
+    std::string m_path;
+    _xmlDoc* m_doc = nullptr;
+    std::string m_gbkAlias;  // a gb2312 declaration read and written as GBK
+};
+
+// "1,2,5" for {1,2,5}.
+std::string PathText(const BookPath& path);
+// The numbers of a position path; false when it is not 1 to 3 decimal numbers.
+bool ParsePathText(const std::string& text, BookPath* path);
+// Fields 1 to 9 trimmed, each followed by "|", then the trimmed position path.
+std::string BuildContactRecord(const std::array<std::string, 9>& fields, const std::string& path);
+
+// The empty book a new installation gets.
+std::string EmptyBookXml();
+// Creates the folder and the empty book when the file is missing. Returns false only when
+// it was missing and could not be created; *created tells whether it was.
+bool CreateBookIfMissing(const std::string& path, bool* created = nullptr);
+
+// Whether the bytes are an address book of this format: a document element whose first
+// attribute holds "]", below it only elements with "备注" down to level 3, every contact
+// holding a ten-field record. Restore refuses anything else.
+bool IsValidAddressBook(std::string_view bytes);
+
+}  // namespace smsc

@@ -1,0 +1,529 @@
+#include "addressbook/ContactsPage.h"
+
+#include <QAction>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+#include "addressbook/TForm10.h"
+#include "addressbook/TForm8.h"
+#include "addressbook/TForm9.h"
+#include "platform/AtomicFile.h"
+#include "platform/DataDir.h"
+#include "platform/QtText.h"
+#include "platform/UiSeam.h"
+#include "recipients/RecipientPanel.h"
+#include "sending/TextHelpers.h"
+
+namespace smsc {
+namespace {
+
+constexpr int kCaptionRole = Qt::UserRole;  // the caption as stored in the book
+
+const QString kWarning = QStringLiteral("提醒");
+const QString kNotice = QStringLiteral("提示");
+const QString kTooDeep = QStringLiteral("通讯录最多只能添加3个级别的分组！");
+const QString kNoBar = QStringLiteral("联系人信息中不能包含“|”字符");
+
+int levelOf(const QTreeWidgetItem* item) {
+    int level = 0;
+    for (const QTreeWidgetItem* up = item->parent(); up; up = up->parent())
+        ++level;
+    return level;
+}
+
+bool isGroupCaption(const QString& caption) {
+    return caption.contains(QLatin1Char(']'));
+}
+
+QTreeWidgetItem* makeItem(const BookNode& node) {
+    auto* item = new QTreeWidgetItem({QStringFromGbk(node.caption)});
+    item->setData(0, kCaptionRole, item->text(0));
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    QList<QTreeWidgetItem*> children;
+    children.reserve(static_cast<int>(node.children.size()));
+    for (const BookNode& child : node.children)
+        children.append(makeItem(child));
+    item->addChildren(children);
+    return item;
+}
+
+QTreeWidgetItem* makeRow(const std::string& caption, const std::array<std::string, 9>& cells) {
+    QStringList texts;
+    texts.reserve(10);
+    texts.append(QStringFromGbk(caption));
+    for (const std::string& cell : cells)
+        texts.append(QStringFromGbk(cell));
+    return new QTreeWidgetItem(texts);
+}
+
+// A file the user picked, read whole unless it is too big to be an address book.
+std::optional<std::string> readChosenFile(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || size > kMaxBookBytes)
+        return std::nullopt;
+    return ReadWholeFile(path);
+}
+
+}  // namespace
+
+ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("ContactsPage"));
+
+    TreeView1 = new QTreeWidget(this);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setGeometry(8, 8, 180, 390);
+    TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed |
+                               QAbstractItemView::SelectedClicked);
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The menu follows the selected node: a right click must not select another one.
+    TreeView1->viewport()->installEventFilter(this);
+    setFocusProxy(TreeView1);
+
+    ListCaption = new QLabel(QStringLiteral("通讯录联系信息"), this);
+    ListCaption->setObjectName(QStringLiteral("ListCaption"));
+    ListCaption->setGeometry(196, 8, 300, 18);
+
+    ListView4 = new QTreeWidget(this);
+    ListView4->setObjectName(QStringLiteral("ListView4"));
+    ListView4->setGeometry(196, 28, 400, 330);
+    ListView4->setRootIsDecorated(false);
+    ListView4->setUniformRowHeights(true);
+    ListView4->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView4->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView4->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView4->setHeaderLabels({QStringLiteral("编号"), QStringLiteral("姓名"),
+                                QStringLiteral("手机号码"), QStringLiteral("称呼"),
+                                QStringLiteral("邮箱"), QStringLiteral("地址"),
+                                QStringLiteral("公司名称"), QStringLiteral("公司电话"),
+                                QStringLiteral("传真"), QStringLiteral("邮编")});
+    ListView4->header()->setMinimumSectionSize(1);
+    ListView4->setColumnWidth(0, 1);
+    ListView4->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
+
+    const auto button = [this](const QString& caption, const QString& name, int x) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setGeometry(x, 366, 90, 28);
+        return b;
+    };
+    NewContactButton =
+        button(QStringLiteral("新增联系人"), QStringLiteral("NewContactButton"), 196);
+    EditContactButton =
+        button(QStringLiteral("修改联系人"), QStringLiteral("EditContactButton"), 298);
+    BackupButton = button(QStringLiteral("通讯录备份"), QStringLiteral("BackupButton"), 400);
+    RestoreButton = button(QStringLiteral("通讯录恢复"), QStringLiteral("RestoreButton"), 502);
+    DeleteContactButton =
+        button(QStringLiteral("删除联系人"), QStringLiteral("DeleteContactButton"), 502);
+    DeleteContactButton->setEnabled(false);
+    DeleteContactButton->hide();
+
+    PopupMenu3 = new QMenu(this);
+    PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+    AddGroupItem = PopupMenu3->addAction(QStringLiteral("新增分组"));
+    RenameGroupItem = PopupMenu3->addAction(QStringLiteral("重命名分组"));
+    DeleteGroupItem = PopupMenu3->addAction(QStringLiteral("删除分组"));
+    AddContactItem = PopupMenu3->addAction(QStringLiteral("添加联系人"));
+    PopupMenu4 = new QMenu(this);
+    PopupMenu4->setObjectName(QStringLiteral("PopupMenu4"));
+    EditContactItem = PopupMenu4->addAction(QStringLiteral("修改联系人"));
+    DeleteContactItem = PopupMenu4->addAction(QStringLiteral("删除联系人"));
+
+    connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &ContactsPage::listContacts);
+    connect(TreeView1, &QTreeWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { showTreeMenu(TreeView1->viewport()->mapToGlobal(pos)); });
+    connect(TreeView1, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item, int column) {
+        if (!m_filling && column == 0)
+            renameNode(item, item->text(0));
+    });
+    connect(ListView4, &QTreeWidget::itemDoubleClicked, this, &ContactsPage::editContactFromList);
+    connect(AddGroupItem, &QAction::triggered, this, &ContactsPage::addGroupClick);
+    connect(RenameGroupItem, &QAction::triggered, this, &ContactsPage::renameClick);
+    connect(DeleteGroupItem, &QAction::triggered, this, &ContactsPage::deleteNode);
+    connect(AddContactItem, &QAction::triggered, this, &ContactsPage::addContactClick);
+    connect(EditContactItem, &QAction::triggered, this, &ContactsPage::editContactFromTree);
+    connect(DeleteContactItem, &QAction::triggered, this, &ContactsPage::deleteNode);
+    connect(NewContactButton, &QPushButton::clicked, this, &ContactsPage::addContactClick);
+    connect(EditContactButton, &QPushButton::clicked, this, &ContactsPage::editContactFromList);
+    connect(DeleteContactButton, &QPushButton::clicked, this, &ContactsPage::deleteNode);
+    connect(BackupButton, &QPushButton::clicked, this, &ContactsPage::backupClick);
+    connect(RestoreButton, &QPushButton::clicked, this, &ContactsPage::restoreClick);
+}
+
+ContactsPage::~ContactsPage() = default;
+
+void ContactsPage::createDialogs(RecipientCoordinator* recipients) {
+    if (m_form8)
+        return;
+    m_form8 = new TForm8(this);
+    m_form8->setNameHandler([this](const std::string& name) { addGroup(name); });
+    m_form9 = new TForm9(this);
+    m_form9->setCommitHandler(
+        [this](bool add, const TForm9::Fields& fields, const std::string& path) {
+            return storeContact(add, fields, path);
+        });
+    m_form10 = new TForm10(this);
+    if (recipients)
+        m_form10->install(recipients);
+}
+
+std::string ContactsPage::bookPath() {
+    return DataPath("LinkmanBook/Contacts.xml");
+}
+
+void ContactsPage::Treev1_Initialization() {
+    m_filling = true;
+    TreeView1->clear();
+    m_filling = false;
+    ListView4->clear();
+    // A missing book (or folder) is created empty so the first contact is not lost; one
+    // that exists is never replaced.
+    CreateBookIfMissing(bookPath());
+    if (!m_book.load(bookPath())) {
+        reportUnreadable();
+        return;
+    }
+    buildTree();
+}
+
+void ContactsPage::buildTree() {
+    m_filling = true;
+    QTreeWidgetItem* root = makeItem(m_book.tree());
+    TreeView1->addTopLevelItem(root);
+    root->setExpanded(true);
+    m_filling = false;
+}
+
+void ContactsPage::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // A book that could not be read at start-up is tried again when the page is entered.
+    if (!m_book.isLoaded() && TreeView1->topLevelItemCount() == 0 &&
+        std::filesystem::exists(bookPath()))
+        Treev1_Initialization();
+}
+
+bool ContactsPage::reloadBook() {
+    if (m_book.load(bookPath()))
+        return true;
+    reportUnreadable();
+    return false;
+}
+
+void ContactsPage::reportUnreadable() {
+    ShowMessage(this, QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"),
+                kWarning);
+}
+
+void ContactsPage::reportSaveFailure() {
+    ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
+}
+
+bool ContactsPage::changed(BookChange result) {
+    switch (result) {
+        case BookChange::Ok:
+            return true;
+        case BookChange::SaveFailed:
+            reportSaveFailure();
+            return false;
+        case BookChange::NotLoaded:
+            reportUnreadable();
+            return false;
+        case BookChange::Refused:
+            return false;
+    }
+    return false;
+}
+
+QTreeWidgetItem* ContactsPage::selectedNode() const {
+    const QList<QTreeWidgetItem*> selected = TreeView1->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+BookPath ContactsPage::pathOf(const QTreeWidgetItem* item) {
+    BookPath path;
+    for (; item && item->parent(); item = item->parent())
+        path.insert(path.begin(), item->parent()->indexOfChild(const_cast<QTreeWidgetItem*>(item)));
+    return path;
+}
+
+QTreeWidgetItem* ContactsPage::itemAt(const BookPath& path) const {
+    QTreeWidgetItem* item = TreeView1->topLevelItem(0);
+    for (int index : path) {
+        if (!item)
+            return nullptr;
+        item = item->child(index);
+    }
+    return item;
+}
+
+QTreeWidgetItem* ContactsPage::addTreeItem(QTreeWidgetItem* parent, const std::string& caption,
+                                           bool contact) {
+    BookNode node;
+    node.caption = caption;
+    node.isContact = contact;
+    QTreeWidgetItem* item = makeItem(node);
+    m_filling = true;
+    parent->addChild(item);
+    m_filling = false;
+    return item;
+}
+
+bool ContactsPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1->viewport()) {
+        const QEvent::Type type = event->type();
+        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+             type == QEvent::MouseButtonDblClick) &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QMenu* ContactsPage::prepareTreeMenu() {
+    const QTreeWidgetItem* node = selectedNode();
+    if (!node)
+        return nullptr;
+    AddGroupItem->setEnabled(true);
+    DeleteGroupItem->setEnabled(true);
+    if (!isGroupCaption(node->text(0)))
+        return PopupMenu4;
+    const int level = levelOf(node);
+    if (level == 0)
+        DeleteGroupItem->setEnabled(false);
+    if (level >= 2)
+        AddGroupItem->setEnabled(false);
+    return PopupMenu3;
+}
+
+void ContactsPage::showTreeMenu(const QPoint& globalPos) {
+    if (QMenu* menu = prepareTreeMenu())
+        menu->popup(globalPos);
+}
+
+void ContactsPage::listContacts() {
+    ListView4->clear();
+    const QTreeWidgetItem* node = selectedNode();
+    if (!node || !reloadBook())
+        return;
+    QList<QTreeWidgetItem*> rows;
+    for (const ContactRow& row : m_book.listContacts(pathOf(node)))
+        rows.append(makeRow(row.caption, row.cells));
+    ListView4->addTopLevelItems(rows);
+    const QString caption = node->text(0).trimmed();
+    for (QTreeWidgetItem* row : rows) {
+        if (row->text(1).trimmed() == caption) {
+            ListView4->setCurrentItem(row);
+            row->setSelected(true);
+            ListView4->setFocus();
+            break;
+        }
+    }
+}
+
+void ContactsPage::addGroupClick() {
+    const QTreeWidgetItem* node = selectedNode();
+    if (!node || !m_form8)
+        return;
+    if (levelOf(node) > 2) {
+        ShowMessage(this, kTooDeep, PlainMessageCaption(), MsgIcon::None);
+        return;
+    }
+    m_form8->openDialog();
+}
+
+void ContactsPage::addGroup(const std::string& name) {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node || !changed(m_book.addGroup(pathOf(node), name)))
+        return;
+    QTreeWidgetItem* item = addTreeItem(node, "[" + name + "]", false);
+    node->setExpanded(true);
+    if (node->parent()) {
+        TreeView1->setCurrentItem(item);
+        TreeView1->clearSelection();
+        item->setSelected(true);
+    }
+}
+
+void ContactsPage::renameClick() {
+    if (QTreeWidgetItem* node = selectedNode())
+        TreeView1->editItem(node, 0);
+}
+
+void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
+    const QString before = item->data(0, kCaptionRole).toString();
+    const auto setCaption = [&](const QString& caption) {
+        m_filling = true;
+        item->setText(0, caption);
+        item->setData(0, kCaptionRole, caption);
+        m_filling = false;
+    };
+    if (typed == before)
+        return;
+    const std::string name = TrimBlanks(RemoveBrackets(GbkFromQString(typed)));
+    // An empty name keeps the caption; a "|" would shift the fields of a contact's record.
+    if (name.empty()) {
+        setCaption(before);
+        return;
+    }
+    if (name.find('|') != std::string::npos) {
+        setCaption(before);
+        ShowMessage(this, kNoBar, kWarning);
+        return;
+    }
+    const std::string caption = isGroupCaption(before) ? "[" + name + "]" : name;
+    if (!changed(m_book.rename(pathOf(item), caption))) {
+        setCaption(before);
+        return;
+    }
+    setCaption(QStringFromGbk(caption));
+    // The list shows the record's name too.
+    if (!isGroupCaption(before))
+        listContacts();
+}
+
+void ContactsPage::deleteNode() {
+    QTreeWidgetItem* node = selectedNode();
+    // The book itself is never deleted.
+    if (!node || !node->parent() || !reloadBook())
+        return;
+    if (!Confirm(this, QStringLiteral("确定删除么？"), kWarning))
+        return;
+    if (!changed(m_book.remove(pathOf(node))))
+        return;
+    m_filling = true;
+    delete node;
+    m_filling = false;
+    // Later contacts moved up: the list shows their new positions.
+    listContacts();
+}
+
+void ContactsPage::addContactClick() {
+    const QTreeWidgetItem* node = selectedNode();
+    if (!node || !m_form9) {
+        ShowMessage(this, QStringLiteral("请指定要增加联系人的分组"), kNotice);
+        return;
+    }
+    if (levelOf(node) > 2) {
+        ShowMessage(this, kTooDeep, kNotice);
+        return;
+    }
+    if (!isGroupCaption(node->text(0))) {
+        ShowMessage(this, QStringLiteral("该分组不能添加联系人"), kNotice);
+        return;
+    }
+    BookPath path = pathOf(node);
+    path.push_back(node->childCount());
+    m_form9->openForAdd(PathText(path));
+}
+
+void ContactsPage::editContactFromTree() {
+    const QTreeWidgetItem* node = selectedNode();
+    if (!node || !m_form9)
+        return;
+    const BookPath path = pathOf(node);
+    const std::string record = m_book.recordAt(path);
+    if (record.empty())
+        return;
+    const std::vector<std::string> parts = SplitBySeparator(record, "|");
+    TForm9::Fields fields;
+    for (std::size_t i = 0; i < fields.size() && i < parts.size(); ++i)
+        fields[i] = parts[i];
+    // The element's own position, whatever an older installation stored in the record.
+    m_form9->openForEdit(fields, PathText(path));
+}
+
+void ContactsPage::editContactFromList() {
+    const QList<QTreeWidgetItem*> selected = ListView4->selectedItems();
+    if (selected.isEmpty() || !m_form9) {
+        ShowMessage(this, QStringLiteral("请选择通讯录联系信息表中的要修改的项"), kNotice);
+        return;
+    }
+    const QTreeWidgetItem* row = selected.first();
+    TForm9::Fields fields;
+    for (int i = 0; i < TForm9::kRows; ++i)
+        fields[i] = GbkFromQString(row->text(i + 1));
+    m_form9->openForEdit(fields, GbkFromQString(row->text(0)));
+}
+
+bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fields,
+                                const std::string& pathText) {
+    BookPath path;
+    if (!ParsePathText(pathText, &path))
+        return false;
+    const std::string& name = fields[0];
+    if (add) {
+        const BookPath parent(path.begin(), path.end() - 1);
+        if (!changed(m_book.addContact(parent, name, BuildContactRecord(fields, pathText))))
+            return false;
+        BookPath real = parent;
+        real.push_back(m_book.childCount(parent) - 1);
+        ListView4->addTopLevelItem(makeRow(PathText(real), fields));
+        if (QTreeWidgetItem* group = itemAt(parent)) {
+            QTreeWidgetItem* item = addTreeItem(group, name, true);
+            group->setExpanded(true);
+            if (path.size() >= 2) {
+                TreeView1->clearSelection();
+                TreeView1->setCurrentItem(item);
+                item->setSelected(true);
+            }
+        }
+        return true;
+    }
+    if (!changed(m_book.rewriteContact(path, name, BuildContactRecord(fields, pathText))))
+        return false;
+    const QList<QTreeWidgetItem*> selected = ListView4->selectedItems();
+    if (!selected.isEmpty()) {
+        for (int i = 0; i < TForm9::kRows; ++i)
+            selected.first()->setText(i + 1, QStringFromGbk(fields[i]));
+    }
+    if (QTreeWidgetItem* item = itemAt(path)) {
+        m_filling = true;
+        item->setText(0, QStringFromGbk(name));
+        item->setData(0, kCaptionRole, item->text(0));
+        m_filling = false;
+    }
+    return true;
+}
+
+void ContactsPage::backupClick() {
+    const QString chosen = Ui().saveFileName(this, QStringLiteral("通讯录备份"),
+                                             QStringLiteral("所有文件(*.*) (*)"), QString());
+    if (chosen.isEmpty())
+        return;
+    const std::string target = QFile::encodeName(chosen + QStringLiteral(".xml")).toStdString();
+    const std::optional<std::string> bytes = ReadWholeFile(bookPath());
+    if (bytes && WriteFileAtomically(target, *bytes))
+        ShowMessage(this, QStringLiteral("通讯录备份成功"), QStringLiteral("恭喜"));
+    else
+        ShowMessage(this, QStringLiteral("通讯录备份失败，文件可能被其他程序使用"), kWarning);
+}
+
+void ContactsPage::restoreClick() {
+    const QString chosen = Ui().openFileName(this, QStringLiteral("通讯录恢复"),
+                                             QStringLiteral("所有文件(*.xml) (*.xml)"));
+    if (chosen.isEmpty())
+        return;
+    const std::optional<std::string> bytes =
+        readChosenFile(QFile::encodeName(chosen).toStdString());
+    // Checked before anything is replaced: a wrong file never destroys the book.
+    if (bytes && !IsValidAddressBook(*bytes)) {
+        ShowMessage(this, QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录"), kWarning);
+        return;
+    }
+    if (!bytes || !WriteFileAtomically(bookPath(), *bytes)) {
+        ShowMessage(this, QStringLiteral("通讯录恢复失败，文件可能被其他程序使用"), kWarning);
+        return;
+    }
+    Treev1_Initialization();
+    ShowMessage(this, QStringLiteral("通讯录恢复成功"), QStringLiteral("恭喜"));
+}
+
+}  // namespace smsc

@@ -1,0 +1,112 @@
+#pragma once
+// The "通讯录" page: the group tree (TreeView1) built from the address book, the contact
+// list (ListView4) of the selected node, the group and contact menus, the buttons under
+// the list, and the dialogs that add groups and add or change contacts (TForm8, TForm9).
+// Menus and actions follow the *selected* node. Every change is written to the book at
+// once; the tree and the list change only after the write succeeded.
+
+#include <QWidget>
+
+#include <memory>
+#include <string>
+
+#include "addressbook/ContactBook.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace smsc {
+
+class RecipientCoordinator;
+class TForm8;
+class TForm9;
+class TForm10;
+
+class ContactsPage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ContactsPage(QWidget* parent = nullptr);
+    ~ContactsPage() override;
+
+    QTreeWidget* TreeView1;            // the group tree; gets the focus when the page is entered
+    QLabel* ListCaption;               // "通讯录联系信息"
+    QTreeWidget* ListView4;            // the contacts of the selected node
+    QMenu* PopupMenu3;                 // group menu
+    QAction* AddGroupItem;             // "新增分组"
+    QAction* RenameGroupItem;          // "重命名分组"
+    QAction* DeleteGroupItem;          // "删除分组"
+    QAction* AddContactItem;           // "添加联系人"
+    QMenu* PopupMenu4;                 // contact menu
+    QAction* EditContactItem;          // "修改联系人"
+    QAction* DeleteContactItem;        // "删除联系人"
+    QPushButton* NewContactButton;     // "新增联系人"
+    QPushButton* EditContactButton;    // "修改联系人"
+    QPushButton* BackupButton;         // "通讯录备份"
+    QPushButton* RestoreButton;        // "通讯录恢复"
+    QPushButton* DeleteContactButton;  // "删除联系人", hidden and disabled
+
+    // Start-up step after the main window's other windows: TForm8, TForm9 (and TForm10,
+    // installed as the add menus' "从通讯录导入").
+    void createDialogs(RecipientCoordinator* recipients);
+    TForm8* form8() const { return m_form8; }
+    TForm9* form9() const { return m_form9; }
+    TForm10* form10() const { return m_form10; }
+
+    ContactBook& book() { return m_book; }
+    static std::string bookPath();
+
+    // Creates a missing book, loads it and builds the tree. A book that cannot be read is
+    // left untouched: message, empty tree, changes refused.
+    void Treev1_Initialization();
+
+    // ---- tree ----------------------------------------------------------------------------
+    QTreeWidgetItem* selectedNode() const;
+    static BookPath pathOf(const QTreeWidgetItem* item);
+    QTreeWidgetItem* itemAt(const BookPath& path) const;
+    // The menu for the selected node, prepared; nullptr without a selection.
+    QMenu* prepareTreeMenu();
+    void showTreeMenu(const QPoint& globalPos);
+    // The listing of the selected node, from a fresh load of the book.
+    void listContacts();
+
+    // ---- actions -------------------------------------------------------------------------
+    void addGroupClick();  // "新增分组"
+    void addGroup(const std::string& name);
+    void renameClick();  // "重命名分组": edit the caption in place
+    // An accepted in-place edit of the item's caption.
+    void renameNode(QTreeWidgetItem* item, const QString& typed);
+    void deleteNode();           // "删除分组", "删除联系人"
+    void addContactClick();      // "添加联系人", "新增联系人"
+    void editContactFromTree();  // contact menu "修改联系人"
+    void editContactFromList();  // page button "修改联系人", double click
+    // The editor's confirmed contact; true when it was stored.
+    bool storeContact(bool add, const std::array<std::string, 9>& fields, const std::string& path);
+    void backupClick();   // "通讯录备份"
+    void restoreClick();  // "通讯录恢复"
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // Reloads the book; false (and the message) when it cannot be read.
+    bool reloadBook();
+    void reportUnreadable();
+    void reportSaveFailure();
+    // A change's outcome: true on success; the failure's message otherwise.
+    bool changed(BookChange result);
+    QTreeWidgetItem* addTreeItem(QTreeWidgetItem* parent, const std::string& caption, bool contact);
+    void buildTree();
+
+    ContactBook m_book;
+    bool m_filling = false;
+    TForm8* m_form8 = nullptr;
+    TForm9* m_form9 = nullptr;
+    TForm10* m_form10 = nullptr;
+};
+
+}  // namespace smsc

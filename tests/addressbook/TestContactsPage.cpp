@@ -1,0 +1,263 @@
+// The "通讯录" page driven as the user does: the tree, the menus, the group dialog and the
+// contact editor, with the book on disk checked after every change.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <filesystem>
+
+#include "tests/addressbook/PageFixture.h"
+
+using namespace smsc;
+using namespace smsc::test;
+
+namespace {
+
+class ContactsPageTest : public PageTest {
+protected:
+    // The editor opened by `open`, the rows filled (row index, UTF-8 text), then "确定".
+    void editor(const std::function<void()>& open, std::vector<std::pair<int, std::string>> cells,
+                bool* closed = nullptr) {
+        ui.onNextDialog([&](QDialog* dialog) {
+            auto* form = static_cast<TForm9*>(dialog);
+            for (const auto& [row, text] : cells)
+                form->setValue(row, QString::fromStdString(text));
+            form->Button1->click();
+            if (closed)
+                *closed = !form->isVisible() || form->result() == QDialog::Accepted;
+        });
+        open();
+    }
+    void newGroup(const QString& name) {
+        ui.onNextDialog([name](QDialog* dialog) {
+            auto* form = static_cast<TForm8*>(dialog);
+            form->Edit1->setText(name);
+            form->Button1->click();
+        });
+        page->AddGroupItem->trigger();
+    }
+    void rename(const BookPath& path, const QString& typed) {
+        node(path)->setText(0, typed);  // what an accepted in-place edit does
+    }
+};
+
+TEST_F(ContactsPageTest, TreeListingAndMenusFollowTheSelectedNode) {
+    startWith(SampleBook());
+    EXPECT_EQ(caption({}), QStringLiteral("[通讯录]"));
+    EXPECT_EQ(caption({1, 1, 0}), QStringLiteral("王五"));
+    select({});
+    EXPECT_EQ(rows().size(), 4);
+    select({1});
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("1,0:李四:13900000001"),
+                                   QStringLiteral("1,1,0:王五:13700000002")}));
+    // A contact node lists itself and selects its row.
+    select({1, 0});
+    ASSERT_EQ(page->ListView4->selectedItems().size(), 1);
+    EXPECT_EQ(page->ListView4->selectedItems()[0]->text(1), QStringLiteral("李四"));
+
+    // A right click elsewhere neither selects that node nor changes the menu.
+    page->show();
+    const QRect other = page->TreeView1->visualItemRect(node({2}));
+    QTest::mouseClick(page->TreeView1->viewport(), Qt::RightButton, {}, other.center());
+    EXPECT_TRUE(node({1, 0})->isSelected());
+    EXPECT_EQ(page->prepareTreeMenu(), page->PopupMenu4);
+    select({});
+    EXPECT_EQ(page->prepareTreeMenu(), page->PopupMenu3);
+    EXPECT_FALSE(page->DeleteGroupItem->isEnabled());
+    EXPECT_TRUE(page->AddGroupItem->isEnabled());
+    select({1, 1});
+    page->prepareTreeMenu();
+    EXPECT_TRUE(page->DeleteGroupItem->isEnabled());
+    EXPECT_FALSE(page->AddGroupItem->isEnabled());
+    EXPECT_TRUE(page->DeleteContactButton->isHidden());
+    EXPECT_FALSE(page->DeleteContactButton->isEnabled());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(ContactsPageTest, GroupsAndContactsAreAddedWithTheirPaths) {
+    startWith(EmptyBookXml());
+    select({});
+    newGroup(QStringLiteral("  客户 "));
+    newGroup(QStringLiteral("x"));  // shorter than two bytes: nothing
+    EXPECT_EQ(caption({0}), QStringLiteral("[客户]"));
+    EXPECT_EQ(node({})->childCount(), 1);
+    select({0});
+    newGroup(QStringLiteral("北"));  // one Chinese character is two bytes
+    EXPECT_TRUE(node({0, 0})->isSelected());
+
+    // Two contacts in the empty subgroup get 0,0,0 and 0,0,1; one in the book gets 1.
+    editor([&] { page->NewContactButton->click(); }, {{0, " 王五 "}, {1, "13700000002"}});
+    select({0, 0});
+    editor([&] { page->AddContactItem->trigger(); }, {{0, "赵[六]"}, {1, "0"}});
+    select({});
+    editor([&] { page->NewContactButton->click(); }, {{0, "张三"}, {1, "138"}, {8, "100000"}});
+    EXPECT_EQ(rows().last(), QStringLiteral("1:张三:138"));
+    EXPECT_NE(book().find("<人员 备注=\"王五\">王五|13700000002||||||||0,0,0</人员>"),
+              std::string::npos)
+        << book();
+    EXPECT_NE(book().find("<人员 备注=\"赵六\">赵六|0||||||||0,0,1</人员>"), std::string::npos);
+    EXPECT_NE(book().find("张三|138|||||||100000|1"), std::string::npos);
+    EXPECT_EQ(caption({0, 0, 1}), QStringLiteral("赵六"));
+
+    // A contact node takes no contacts; a level-3 contact gets the depth message.
+    select({1});
+    page->NewContactButton->click();
+    select({0, 0, 0});
+    page->NewContactButton->click();
+    page->TreeView1->clearSelection();
+    page->NewContactButton->click();
+    EXPECT_EQ(ui.messageTexts(), QStringList({QStringLiteral("该分组不能添加联系人"),
+                                              QStringLiteral("通讯录最多只能添加3个级别的分组！"),
+                                              QStringLiteral("请指定要增加联系人的分组")}));
+}
+
+TEST_F(ContactsPageTest, EditorRefusesBadInputAndStaysOpen) {
+    startWith(SampleBook());
+    select({1});
+    const std::string before = bookBytes();
+    const struct {
+        std::vector<std::pair<int, std::string>> cells;
+        QString message;
+    } cases[] = {
+        {{{0, "  "}, {1, "138"}}, QStringLiteral("姓名不能为空")},
+        {{{0, "[]"}, {1, "138"}}, QStringLiteral("姓名不能为空")},
+        {{{0, "甲"}, {1, "1380000000000"}}, QStringLiteral("请输入正确的手机号")},
+        {{{0, "甲"}, {1, "+8613800000000"}}, QStringLiteral("请输入正确的手机号")},
+        {{{0, "甲"}, {1, "138"}, {4, "北京|朝阳"}}, QStringLiteral("联系人信息中不能包含“|”字符")},
+    };
+    for (const auto& c : cases) {
+        ui.clear();
+        bool closed = true;
+        editor([&] { page->NewContactButton->click(); }, c.cells, &closed);
+        EXPECT_FALSE(closed) << c.message.toStdString();
+        EXPECT_EQ(ui.lastMessage().text, c.message);
+    }
+    EXPECT_EQ(bookBytes(), before);
+}
+
+TEST_F(ContactsPageTest, RenameInPlace) {
+    startWith(SampleBook());
+    rename({1}, QStringLiteral("a[b]c"));
+    EXPECT_EQ(caption({1}), QStringLiteral("[abc]"));
+    EXPECT_NE(book().find("<team 备注=\"[abc]\">"), std::string::npos);
+    rename({}, QStringLiteral("我的通讯录"));
+    EXPECT_EQ(caption({}), QStringLiteral("[我的通讯录]"));
+    EXPECT_NE(book().find("备注=\"[我的通讯录]\""), std::string::npos);
+    // A contact's new name goes into its record too, at every level.
+    rename({1, 1, 0}, QStringLiteral("王小五"));
+    EXPECT_NE(book().find("<人员 备注=\"王小五\">王小五|13700000002|"), std::string::npos)
+        << book();
+
+    const std::string before = bookBytes();
+    rename({0}, QStringLiteral(" [] "));
+    EXPECT_EQ(caption({0}), QStringLiteral("张三"));
+    EXPECT_TRUE(ui.messages.empty());
+    rename({0}, QStringLiteral("张|三"));
+    EXPECT_EQ(caption({0}), QStringLiteral("张三"));
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("联系人信息中不能包含“|”字符"));
+    EXPECT_EQ(bookBytes(), before);
+}
+
+TEST_F(ContactsPageTest, DeleteAndEditAfterwardsHitTheRightContact) {
+    startWith(SampleBook());
+    select({});
+    page->DeleteGroupItem->trigger();  // the book itself is never deleted
+    EXPECT_TRUE(ui.messages.empty());
+
+    select({1});
+    ui.answerNext(MsgAnswer::Cancel);
+    page->DeleteGroupItem->trigger();
+    EXPECT_EQ(node({})->childCount(), 3);
+    select({1});
+    page->DeleteGroupItem->trigger();
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("确定删除么？"));
+    EXPECT_EQ(node({})->childCount(), 2);
+    EXPECT_EQ(book().find("王五"), std::string::npos);
+    EXPECT_EQ(book().find("北京"), std::string::npos);
+
+    // 赵六 moved from 2,0 to 1,0: the list shows it there and an edit changes it.
+    select({});
+    ASSERT_EQ(rows(), QStringList({QStringLiteral("0:张三:13800000000"),
+                                   QStringLiteral("1,0:赵六:13600000003")}));
+    page->ListView4->topLevelItem(1)->setSelected(true);
+    editor([&] { page->EditContactButton->click(); }, {{1, "13611111111"}});
+    EXPECT_NE(book().find("<人员 备注=\"赵六\">赵六|13611111111||||||||1,0<"), std::string::npos)
+        << book();
+    EXPECT_NE(book().find("张三|13800000000||||||||0<"), std::string::npos);
+    // From the tree the same contact opens with its fields and its position.
+    select({1, 0});
+    ui.onNextDialog([](QDialog* dialog) {
+        auto* form = static_cast<TForm9*>(dialog);
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("修改联系人信息"));
+        EXPECT_EQ(form->value(1), QStringLiteral("13611111111"));
+        EXPECT_EQ(form->Label2->text(), QStringLiteral("1,0"));
+    });
+    page->EditContactItem->trigger();
+    page->ListView4->clearSelection();
+    page->EditContactButton->click();
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("请选择通讯录联系信息表中的要修改的项"));
+}
+
+TEST_F(ContactsPageTest, OverlayCommitsOnEnter) {
+    startWith(EmptyBookXml());
+    select({});
+    ui.onNextDialog([](QDialog* dialog) {
+        auto* form = static_cast<TForm9*>(dialog);
+        form->showOverlay(1);
+        form->Edit1->setText(QStringLiteral("13800000000"));
+        form->showOverlay(0);  // the first overlay's text is kept when it moves on
+        EXPECT_EQ(form->value(1), QStringLiteral("13800000000"));
+        form->Edit1->insert(QStringLiteral("孙七"));
+        QTest::keyClick(form->Edit1, Qt::Key_Return);
+    });
+    page->NewContactButton->click();
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+    EXPECT_NE(book().find("孙七|13800000000||||||||0"), std::string::npos) << book();
+}
+
+TEST_F(ContactsPageTest, UnreadableBookIsKeptMissingBookCreated) {
+    const std::string broken = "<?xml version=\"1.0\"?>\n<通讯录 备注=\"[通讯录]\"><team";
+    startWith(broken);
+    EXPECT_EQ(ui.lastMessage().text,
+              QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"));
+    EXPECT_EQ(page->TreeView1->topLevelItemCount(), 0);
+    page->book().addGroup({}, "x");
+    EXPECT_EQ(bookBytes(), broken);
+
+    std::filesystem::remove_all(data.file("LinkmanBook"));
+    ui.clear();
+    page->Treev1_Initialization();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(bookBytes(), EmptyBookXml());
+    EXPECT_EQ(caption({}), QStringLiteral("[通讯录]"));
+}
+
+TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
+    startWith(SampleBook());
+    select({2});
+    // The book's path becomes a folder: nothing can be written over it.
+    const std::string saved = bookBytes();
+    std::filesystem::remove(data.file(kBook));
+    std::filesystem::create_directory(data.file(kBook));
+    bool closed = true;
+    editor([&] { page->AddContactItem->trigger(); }, {{0, "孙七"}, {1, "139"}}, &closed);
+    EXPECT_FALSE(closed);  // nothing typed is lost
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"));
+    EXPECT_EQ(node({2})->childCount(), 1);
+    EXPECT_EQ(rows().size(), 1);
+    rename({0}, QStringLiteral("张三丰"));
+    EXPECT_EQ(caption({0}), QStringLiteral("张三"));
+
+    // Once the file is back, the page carries on from what is on disk.
+    std::filesystem::remove(data.file(kBook));
+    data.writeFile(kBook, saved);
+    select({});
+    EXPECT_EQ(rows().size(), 4);
+}
+
+}  // namespace

@@ -269,11 +269,15 @@ private:
         const std::string& last = result.lastAnswer();
         const std::string code = AnswerCode(last);
         const std::optional<std::string> message = SmsAnswerMessage(last);
+        const std::optional<std::string> unconfirmed = UnconfirmedPiecesNotice(plan, result);
         if (code == "7") {
             m_out << TerminalFromGbk(*message) << "\n";
             if (std::optional<std::string> quota = QuotaTextOf(last))
                 m_out << TerminalFromGbk(*quota) << "\n";
-            return kExitOk;
+            if (!unconfirmed)
+                return kExitOk;
+            m_err << TerminalFromGbk(*unconfirmed) << "\n";
+            return kExitRefused;
         }
         if (message)
             m_err << TerminalFromGbk(*message) << "\n";
@@ -286,6 +290,8 @@ private:
         if (plan.split && accepted > 0)
             m_err << "注意：共" << PieceCount(plan) << "条分条短信，其中" << accepted
                   << "条已被服务器接受。\n";
+        if (unconfirmed)
+            m_err << TerminalFromGbk(*unconfirmed) << "\n";
         return last == FailureAnswer() ? kExitUsage : kExitRefused;
     }
 

@@ -155,7 +155,9 @@ private:
         }
         const std::vector<std::string> fields = SplitAnswer(answer);
         const std::string code = fields.empty() ? std::string() : fields[0];
-        if (code == "3" && fields.size() >= 2) {
+        // A quota is digits; anything else is an answer the client does not know.
+        if (code == "3" && fields.size() >= 2 && !fields[1].empty() &&
+            fields[1].find_first_not_of("0123456789") == std::string::npos) {
             m_out << TerminalFromGbk(fields[1]) << "\n";
             return kExitOk;
         }
@@ -308,7 +310,13 @@ private:
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
-    return Runner(out, err, env).run(args);
+    const int code = Runner(out, err, env).run(args);
+    // Output that could not be written (a full disk, /dev/full) is no success.
+    if (!out.flush()) {
+        err << "smsclient-cli: 无法写出结果（标准输出写入失败）\n";
+        return kExitUsage;
+    }
+    return code;
 }
 
 }  // namespace smsc::cli

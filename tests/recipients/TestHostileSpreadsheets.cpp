@@ -139,7 +139,7 @@ TEST(HostileSpreadsheets, ManySheetsAndRelationshipsAreMatchedInLinearTime) {
                      "</worksheet>"}}}});
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(ReadSpreadsheetNumbers(folder.file("many.xlsx")), Strings{"13800000009"});
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
 
 TEST(HostileSpreadsheets, OnlyRegularFilesAreOpened) {

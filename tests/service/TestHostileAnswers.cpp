@@ -122,7 +122,7 @@ TEST(HostileAnswers, AServerThatDripsBytesIsCutOffByTheOverallDeadline) {
     const auto took = std::chrono::steady_clock::now() - start;
     done = true;
     EXPECT_GE(took, 1100ms);
-    EXPECT_LT(took, 2500ms);
+    EXPECT_LT(took, 5s);  // the server would drip for 10 s
 }
 
 TEST(HostileAnswers, ACompressedAnswerCutShortIsAFailure) {

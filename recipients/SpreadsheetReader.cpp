@@ -208,6 +208,16 @@ public:
     ZipReader& operator=(const ZipReader&) = delete;
     bool isOpen() const { return m_zip != nullptr; }
 
+    // The uncompressed size the entry's header declares; reading it never gives more.
+    std::optional<uint64_t> declaredSize(const std::string& name) {
+        close();
+        unz_file_info64 info{};
+        if (!m_zip || unzLocateFile(m_zip, name.c_str(), 2) != UNZ_OK ||
+            unzGetCurrentFileInfo64(m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
+            return std::nullopt;
+        return info.uncompressed_size;
+    }
+
     // Opens an entry for read(); false when it is missing, broken or over the size limit.
     // Part names are compared without regard to case, as the package format asks.
     bool open(const std::string& name) {
@@ -222,15 +232,16 @@ public:
         m_entryOpen = true;
         m_failed = false;
         m_read = 0;
+        m_limit = info.uncompressed_size;
         return true;
     }
     // The next inflated bytes of the open entry: their count, 0 at its end, -1 when the data
-    // is broken or passes the size limit (the header's size is not trusted).
+    // is broken or passes its declared size (itself within the limit).
     int read(char* buffer, int size) {
         if (!m_entryOpen || m_failed)
             return -1;
         const int got = unzReadCurrentFile(m_zip, buffer, static_cast<unsigned>(size));
-        if (got < 0 || (m_read += static_cast<uint64_t>(std::max(got, 0))) > kMaxZipEntryBytes) {
+        if (got < 0 || (m_read += static_cast<uint64_t>(std::max(got, 0))) > m_limit) {
             m_failed = true;
             return -1;
         }
@@ -250,6 +261,7 @@ private:
     bool m_entryOpen = false;
     bool m_failed = false;
     uint64_t m_read = 0;
+    uint64_t m_limit = 0;
 };
 
 void silenceXmlErrors(void*, const char*, xmlParserSeverities, xmlTextReaderLocatorPtr) {}
@@ -329,6 +341,9 @@ bool parsePart(ZipReader& zip, const std::string& part, Parse&& parse) {
     return zip.close() && ok;
 }
 
+// A shared-string table up to this size is kept whole: at most a few tens of MB.
+constexpr uint64_t kWholeTableBytes = 8ULL * 1024 * 1024;
+
 // The longest text a cell can hold (32767 characters) in UTF-8; anything longer is cut.
 constexpr size_t kMaxCellTextBytes = 32767 * 3;
 
@@ -405,11 +420,18 @@ std::string relsPartOf(const std::string& part) {
     return folder + "_rels/" + name + ".rels";
 }
 
-// The shared strings the sheet uses. A first pass over the sheet notes the indexes its cells
-// refer to; the table then keeps only those strings, so its size follows the sheet, never
-// the table's own count of entries (which may be millions of empty ones).
+// The shared-string table. A table of modest declared size is kept whole (compactly: one
+// text buffer and an end offset per entry). For a larger one, a first pass over the sheet
+// notes the indexes its cells refer to, and only those strings are kept, so memory follows
+// the sheet, never the table's own count of entries (which may be millions of empty ones).
 class SharedStrings {
 public:
+    // The whole table is kept (no first pass over the sheet).
+    void keepAll() {
+        m_all = true;
+        m_noting = false;
+    }
+    bool keepsAll() const { return m_all; }
     bool noting() const { return m_noting; }
     void note(uint32_t index) {
         m_indexes.push_back(index);
@@ -424,18 +446,38 @@ public:
         m_noting = false;
         m_texts.resize(m_indexes.size());
     }
-    bool empty() const { return m_indexes.empty(); }
-    uint32_t lastIndex() const { return m_indexes.empty() ? 0 : m_indexes.back(); }
-    // The text slot of a noted index; nullptr for an index no cell uses.
-    std::string* slot(uint32_t index) {
+    // Whether the entry at this table index is kept; false also when no later one is.
+    bool keeps(uint64_t index) const {
+        if (m_all)
+            return true;
+        return index <= UINT32_MAX &&
+               std::binary_search(m_indexes.begin(), m_indexes.end(), static_cast<uint32_t>(index));
+    }
+    bool beyondLastKept(uint64_t index) const {
+        return !m_all && (m_indexes.empty() || index > m_indexes.back());
+    }
+    // Sets the entry at this table index (entries come in table order).
+    void set(uint64_t index, std::string_view text) {
+        if (m_all) {
+            m_arena.append(text);
+            m_ends.push_back(static_cast<uint32_t>(m_arena.size()));
+        } else if (keeps(index)) {
+            const auto it = std::lower_bound(m_indexes.begin(), m_indexes.end(),
+                                             static_cast<uint32_t>(index));
+            m_texts[static_cast<size_t>(it - m_indexes.begin())] = text;
+        }
+    }
+    std::string text(uint32_t index) const {
+        if (m_all) {
+            if (index >= m_ends.size())
+                return {};
+            const uint32_t start = index == 0 ? 0 : m_ends[index - 1];
+            return m_arena.substr(start, m_ends[index] - start);
+        }
         const auto it = std::lower_bound(m_indexes.begin(), m_indexes.end(), index);
         if (it == m_indexes.end() || *it != index)
-            return nullptr;
-        return &m_texts[static_cast<size_t>(it - m_indexes.begin())];
-    }
-    std::string text(uint32_t index) {
-        const std::string* found = slot(index);
-        return found ? *found : std::string();
+            return {};
+        return m_texts[static_cast<size_t>(it - m_indexes.begin())];
     }
 
 private:
@@ -445,29 +487,32 @@ private:
         m_indexes.shrink_to_fit();
     }
 
+    bool m_all = false;
     bool m_noting = true;
     size_t m_compactAt = 1 << 16;
-    std::vector<uint32_t> m_indexes;  // sorted once noting ends
+    std::vector<uint32_t> m_indexes;  // noted indexes, sorted once noting ends
     std::vector<std::string> m_texts;
+    std::string m_arena;  // keepAll: every text, one after the other
+    std::vector<uint32_t> m_ends;
 };
 
-// Reads the table's entries up to the last index the sheet uses, keeping the used ones.
+// The table's entries in order, up to the last one kept.
 bool parseSharedStrings(XmlReader& xml, SharedStrings& shared) {
     std::string current;
     uint64_t index = 0;
     bool inItem = false;
+    bool kept = false;
     int textDepth = 0;      // inside <t>
     int phoneticDepth = 0;  // inside <rPh>: reading hints, not part of the text
-    std::string* target = nullptr;
     auto endItem = [&] {
-        if (target)
-            *target = gbkFromUtf8(current);
+        if (kept)
+            shared.set(index, gbkFromUtf8(current));
         inItem = false;
         ++index;
     };
     int step;
     while ((step = xml.next()) == 1) {
-        if (shared.empty() || index > shared.lastIndex())
+        if (shared.beyondLastKept(index))
             return true;  // no later entry is used
         if (xml.isElement()) {
             const std::string_view name = xml.localName();
@@ -475,7 +520,7 @@ bool parseSharedStrings(XmlReader& xml, SharedStrings& shared) {
             if (name == "si") {
                 current.clear();
                 inItem = true;
-                target = index <= UINT32_MAX ? shared.slot(static_cast<uint32_t>(index)) : nullptr;
+                kept = shared.keeps(index);
                 if (empty)
                     endItem();
             } else if (name == "rPh" && !empty) {
@@ -492,7 +537,7 @@ bool parseSharedStrings(XmlReader& xml, SharedStrings& shared) {
             } else if (name == "t") {
                 textDepth = std::max(0, textDepth - 1);
             }
-        } else if (xml.isText() && inItem && target && textDepth > 0 && phoneticDepth == 0) {
+        } else if (xml.isText() && inItem && kept && textDepth > 0 && phoneticDepth == 0) {
             appendBounded(current, xml.value());
         }
     }
@@ -704,7 +749,17 @@ bool readXlsx(const std::string& path, CellSink& sink) {
         return false;
 
     SharedStrings shared;
-    if (!sharedPart.empty()) {
+    const std::optional<uint64_t> tableSize =
+        sharedPart.empty() ? std::nullopt : zip.declaredSize(sharedPart);
+    if (!sharedPart.empty() && !tableSize)
+        return false;
+    if (tableSize && *tableSize <= kWholeTableBytes) {
+        // The declared size bounds what is inflated (the zip reader stops there).
+        shared.keepAll();
+        if (!parsePart(zip, sharedPart,
+                       [&](XmlReader& xml) { return parseSharedStrings(xml, shared); }))
+            return false;
+    } else if (tableSize) {
         NoSink none;
         if (!parsePart(zip, sheetPart,
                        [&](XmlReader& xml) { return parseSheet(xml, shared, none); }))

@@ -71,8 +71,8 @@ protected:
 
 private:
     QWidget* m_box;
-    QSet<int> m_down;                     // pressed while the box was shown, not yet released
-    QHash<int, quint64> m_staleRelease;   // release time of keys that went down before
+    QSet<int> m_down;                    // pressed while the box was shown, not yet released
+    QHash<int, quint64> m_staleRelease;  // release time of keys that went down before
 };
 
 class DesktopUi final : public UiSeam {

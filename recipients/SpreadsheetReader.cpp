@@ -462,8 +462,8 @@ public:
             m_arena.append(text);
             m_ends.push_back(static_cast<uint32_t>(m_arena.size()));
         } else if (keeps(index)) {
-            const auto it = std::lower_bound(m_indexes.begin(), m_indexes.end(),
-                                             static_cast<uint32_t>(index));
+            const auto it =
+                std::lower_bound(m_indexes.begin(), m_indexes.end(), static_cast<uint32_t>(index));
             m_texts[static_cast<size_t>(it - m_indexes.begin())] = text;
         }
     }

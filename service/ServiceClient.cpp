@@ -119,8 +119,7 @@ public:
             const auto b0 = static_cast<unsigned char>(m_pending[0]);
             const auto b1 = static_cast<unsigned char>(m_pending.size() > 1 ? m_pending[1] : 0);
             const bool zlibWrapped = (b0 & 0x0F) == 8 && (b0 * 256 + b1) % 31 == 0;
-            const int windowBits =
-                m_coding == Coding::Gzip ? 15 + 32 : (zlibWrapped ? 15 : -15);
+            const int windowBits = m_coding == Coding::Gzip ? 15 + 32 : (zlibWrapped ? 15 : -15);
             if (inflateInit2(&m_z, windowBits) != Z_OK)
                 return false;
             m_started = true;

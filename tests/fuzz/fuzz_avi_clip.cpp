@@ -8,7 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     smsc::AviClip clip;
-    clip.loadFromData(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    clip.loadFromData(
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
     for (int i = 0; i < clip.frameCount(); ++i)
         clip.frame(i).constBits();
     return 0;

@@ -59,8 +59,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const bool written = input.starts_with("PK") ? smsc::WriteFileAtomically(g_path, input)
-                                                 : writePackage(input);
+    const bool written =
+        input.starts_with("PK") ? smsc::WriteFileAtomically(g_path, input) : writePackage(input);
     if (!written)
         return 0;
     smsc::ReadSpreadsheetNumbers(g_path);

@@ -41,8 +41,7 @@ MsgAnswer AskWhile(std::vector<std::function<void(QMessageBox*)>> steps) {
 
 void SendKey(QMessageBox* box, QEvent::Type type, quint64 timestamp, bool autoRepeat) {
     QWidget* target = box->focusWidget() ? box->focusWidget() : box;
-    QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QString(QLatin1Char('\r')),
-                    autoRepeat);
+    QKeyEvent event(type, Qt::Key_Return, Qt::NoModifier, QString(QLatin1Char('\r')), autoRepeat);
     event.setTimestamp(timestamp);
     QApplication::sendEvent(target, &event);
 }

@@ -131,8 +131,8 @@ TEST(HostileAnswers, ACompressedAnswerCutShortIsAFailure) {
     for (const bool cut : {true, false}) {
         const std::string sent = cut ? whole.substr(0, whole.size() - 10) : whole;
         RawServer server([&](int fd) {
-            Write(fd, "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nConnection: close\r\n\r\n" +
-                          sent);
+            Write(fd,
+                  "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nConnection: close\r\n\r\n" + sent);
         });
         EXPECT_EQ(Get_balance(server.context(), "u", "p"), cut ? FailureAnswer() : answer);
     }

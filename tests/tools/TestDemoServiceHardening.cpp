@@ -68,7 +68,7 @@ TEST(DemoNoticeFile, OnlyARegularFileWithinTheLimitIsRead) {
     folder.writeFile("ok.txt", "Version=6.8\r\n");
     std::string error;
     for (const std::string& path : {folder.file("fifo"), std::string("/dev/zero"),
-                                   folder.file("big.txt"), folder.path(), folder.file("none")}) {
+                                    folder.file("big.txt"), folder.path(), folder.file("none")}) {
         EXPECT_FALSE(demo::ReadNoticeFile(path, 1000, &error)) << path;
         EXPECT_NE(error.find(path), std::string::npos) << error;
     }

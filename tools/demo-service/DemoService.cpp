@@ -205,20 +205,20 @@ bool DemoService::start(int port, std::string* error) {
     // The library checks that limit against Content-Length only: a chunked body, one read
     // until the connection closes, or a compressed one (inflated while it is read) would
     // grow without bound. The client always sends a plain body with its length.
-    m_server->set_pre_routing_handler([watchdog = m_watchdog.get()](const httplib::Request& req,
-                                                                    httplib::Response& res) {
-        watchdog->headerReceived();
-        if (req.method != "POST")
-            return httplib::Server::HandlerResponse::Unhandled;
-        if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))
-            res.status = 411;
-        else if (req.has_header("Content-Encoding") &&
-                 req.get_header_value("Content-Encoding") != "identity")
-            res.status = 415;
-        else
-            return httplib::Server::HandlerResponse::Unhandled;
-        return httplib::Server::HandlerResponse::Handled;
-    });
+    m_server->set_pre_routing_handler(
+        [watchdog = m_watchdog.get()](const httplib::Request& req, httplib::Response& res) {
+            watchdog->headerReceived();
+            if (req.method != "POST")
+                return httplib::Server::HandlerResponse::Unhandled;
+            if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))
+                res.status = 411;
+            else if (req.has_header("Content-Encoding") &&
+                     req.get_header_value("Content-Encoding") != "identity")
+                res.status = 415;
+            else
+                return httplib::Server::HandlerResponse::Unhandled;
+            return httplib::Server::HandlerResponse::Handled;
+        });
     // Address reuse for quick restarts, but not port sharing: a second service on a taken
     // port must fail instead of silently splitting the traffic.
     m_server->set_socket_options([](socket_t sock) {

@@ -4,10 +4,42 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "platform/AtomicFile.h"
 
 namespace smsc {
+namespace {
+
+// Whether the parser takes in every byte of the file, so that saving it again loses
+// nothing: no NUL byte (the parser stops there), no UTF-16/32 text, and every line empty, a
+// comment, a section header or a key with "=". Anything else the parser skips or stops at,
+// and a save would drop it.
+bool parsesWhole(std::string_view data) {
+    if (data.find('\0') != std::string_view::npos)
+        return false;
+    if (data.starts_with("\xFF\xFE") || data.starts_with("\xFE\xFF"))
+        return false;
+    if (data.starts_with("\xEF\xBB\xBF"))
+        data.remove_prefix(3);
+    while (!data.empty()) {
+        const size_t end = data.find_first_of("\r\n");
+        std::string_view line = data.substr(0, end);
+        data.remove_prefix(end == std::string_view::npos ? data.size() : end + 1);
+        const size_t first = line.find_first_not_of(" \t");
+        if (first == std::string_view::npos)
+            continue;
+        line.remove_prefix(first);
+        if (line[0] == ';' || line[0] == '#')
+            continue;
+        if (line[0] == '[' ? line.find(']') == std::string_view::npos
+                           : line.find('=') == std::string_view::npos || line[0] == '=')
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 struct IniFile::Impl {
     // Bytes untouched, multi-key. Multi-line values stay off: a copied value starting with
@@ -29,7 +61,9 @@ bool IniFile::reload() {
     m_impl->ini.SetSpaces(false);
     const auto data = ReadWholeFile(m_path);
     if (!data) return false;
-    return m_impl->ini.LoadData(data->data(), data->size()) >= 0;
+    // What the parser did read stays readable; a file it does not read whole counts as
+    // unreadable, so that no write replaces it.
+    return m_impl->ini.LoadData(data->data(), data->size()) >= 0 && parsesWhole(*data);
 }
 
 bool IniFile::hasSection(const std::string& section) const {

@@ -5,9 +5,12 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSet>
 #include <QUrl>
 
 #include "platform/Processes.h"
@@ -24,11 +27,61 @@ QString displayedText(const QString& text) {
     return shown;
 }
 
+// Keeps keys that did not go down while the box was shown from answering it. With the
+// server's auto-repeat, a key held down (or left down by a tool that sent its press and died
+// before its release) reaches every box that takes the keyboard focus: a release, then a
+// press of the same time stamp, over and over; the default button would take the first such
+// Return and answer a question the user never saw. A key answers the box only when it went
+// down after the box took the focus: auto-repeated presses, and a press that follows a release
+// of a key never pressed in this box at the same moment, are dropped.
+class FreshKeysOnly final : public QObject {
+public:
+    explicit FreshKeysOnly(QWidget* box) : m_box(box) { qApp->installEventFilter(this); }
+    ~FreshKeysOnly() override { qApp->removeEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const QEvent::Type type = event->type();
+        if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
+            type != QEvent::ShortcutOverride)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || (widget != m_box && !m_box->isAncestorOf(widget)))
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int code = key->key();
+        if (type == QEvent::KeyRelease) {
+            if (!m_down.remove(code)) {
+                m_staleRelease.insert(code, key->timestamp());
+                return true;
+            }
+            return false;
+        }
+        const auto release = m_staleRelease.constFind(code);
+        const bool sameMoment = release != m_staleRelease.cend() && key->timestamp() != 0 &&
+                                *release == key->timestamp();
+        if (key->isAutoRepeat() || sameMoment) {
+            event->accept();
+            return true;
+        }
+        if (type == QEvent::KeyPress)
+            m_down.insert(code);
+        return false;
+    }
+
+private:
+    QWidget* m_box;
+    QSet<int> m_down;                    // pressed while the box was shown, not yet released
+    QHash<int, quint64> m_staleRelease;  // release time of keys that went down before
+};
+
 class DesktopUi final : public UiSeam {
 public:
     MsgAnswer messageBox(QWidget* parent, const QString& text, const QString& caption, MsgIcon icon,
                          MsgButtons buttons) override {
         QMessageBox box(parent);
+        // Server texts end up here ("error|" + anything): never read as markup or links.
+        box.setTextFormat(Qt::PlainText);
         box.setText(displayedText(text));
         box.setWindowTitle(caption);
         switch (icon) {
@@ -55,6 +108,7 @@ public:
             box.setStandardButtons(QMessageBox::Ok);
         }
         box.button(QMessageBox::Ok)->setText(QStringLiteral("确定"));
+        const FreshKeysOnly keyGuard(&box);
         return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
     QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override {

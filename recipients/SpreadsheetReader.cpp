@@ -13,6 +13,7 @@
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
+#include <unordered_map>
 
 #include "platform/Gbk.h"
 #include "recipients/PhoneRules.h"
@@ -193,10 +194,13 @@ bool readXls(const std::string& path, CellSink& sink) {
 
 // ---- .xlsx ---------------------------------------------------------------------------------
 
+// The package's entries, each read as a stream: no entry is ever held whole, so memory stays
+// small whatever an entry inflates to.
 class ZipReader {
 public:
     explicit ZipReader(const std::string& path) : m_zip(unzOpen64(path.c_str())) {}
     ~ZipReader() {
+        close();
         if (m_zip)
             unzClose(m_zip);
     }
@@ -204,62 +208,76 @@ public:
     ZipReader& operator=(const ZipReader&) = delete;
     bool isOpen() const { return m_zip != nullptr; }
 
-    // The entry's bytes; nullopt when it is missing, broken or over the size limit. Part
-    // names are compared without regard to case, as the package format asks.
-    std::optional<std::string> read(const std::string& name) {
-        if (!m_zip || unzLocateFile(m_zip, name.c_str(), 2) != UNZ_OK)
+    // The uncompressed size the entry's header declares; reading it never gives more.
+    std::optional<uint64_t> declaredSize(const std::string& name) {
+        close();
+        unz_file_info64 info{};
+        if (!m_zip || unzLocateFile(m_zip, name.c_str(), 2) != UNZ_OK ||
+            unzGetCurrentFileInfo64(m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
             return std::nullopt;
+        return info.uncompressed_size;
+    }
+
+    // Opens an entry for read(); false when it is missing, broken or over the size limit.
+    // Part names are compared without regard to case, as the package format asks.
+    bool open(const std::string& name) {
+        close();
+        if (!m_zip || unzLocateFile(m_zip, name.c_str(), 2) != UNZ_OK)
+            return false;
         unz_file_info64 info{};
         if (unzGetCurrentFileInfo64(m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
-            return std::nullopt;
-        if (info.uncompressed_size > kMaxZipEntryBytes)
-            return std::nullopt;
-        if (unzOpenCurrentFile(m_zip) != UNZ_OK)
-            return std::nullopt;
-        std::string bytes;
-        bytes.reserve(static_cast<size_t>(info.uncompressed_size));
-        char buffer[65536];
-        bool ok = true;
-        for (;;) {
-            const int got = unzReadCurrentFile(m_zip, buffer, sizeof buffer);
-            if (got < 0) {
-                ok = false;
-                break;
-            }
-            if (got == 0)
-                break;
-            // The header's size is not trusted: the limit holds for what is inflated.
-            if (bytes.size() + static_cast<size_t>(got) > kMaxZipEntryBytes) {
-                ok = false;
-                break;
-            }
-            bytes.append(buffer, static_cast<size_t>(got));
+            return false;
+        if (info.uncompressed_size > kMaxZipEntryBytes || unzOpenCurrentFile(m_zip) != UNZ_OK)
+            return false;
+        m_entryOpen = true;
+        m_failed = false;
+        m_read = 0;
+        m_limit = info.uncompressed_size;
+        return true;
+    }
+    // The next inflated bytes of the open entry: their count, 0 at its end, -1 when the data
+    // is broken or passes its declared size (itself within the limit).
+    int read(char* buffer, int size) {
+        if (!m_entryOpen || m_failed)
+            return -1;
+        const int got = unzReadCurrentFile(m_zip, buffer, static_cast<unsigned>(size));
+        if (got < 0 || (m_read += static_cast<uint64_t>(std::max(got, 0))) > m_limit) {
+            m_failed = true;
+            return -1;
         }
-        // Also checks the entry's CRC once everything was read.
-        if (unzCloseCurrentFile(m_zip) != UNZ_OK)
-            ok = false;
-        if (!ok)
-            return std::nullopt;
-        return bytes;
+        return got;
+    }
+    // Closes the entry; false when reading it failed or, once read to the end, its CRC does
+    // not match.
+    bool close() {
+        if (!m_entryOpen)
+            return true;
+        m_entryOpen = false;
+        return unzCloseCurrentFile(m_zip) == UNZ_OK && !m_failed;
     }
 
 private:
     unzFile m_zip;
+    bool m_entryOpen = false;
+    bool m_failed = false;
+    uint64_t m_read = 0;
+    uint64_t m_limit = 0;
 };
 
 void silenceXmlErrors(void*, const char*, xmlParserSeverities, xmlTextReaderLocatorPtr) {}
 
-// A pull reader over a part held in memory: no network, no DTD loading, no entity
+// A pull reader over the open entry of a zip: no network, no DTD loading, no entity
 // substitution.
 class XmlReader {
 public:
-    explicit XmlReader(const std::string& bytes) {
+    explicit XmlReader(ZipReader& zip) {
         static std::once_flag once;
         std::call_once(once, [] { xmlInitParser(); });
-        if (bytes.size() > static_cast<size_t>(INT32_MAX))
-            return;
-        m_reader = xmlReaderForMemory(
-            bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr,
+        m_reader = xmlReaderForIO(
+            [](void* context, char* buffer, int size) {
+                return static_cast<ZipReader*>(context)->read(buffer, size);
+            },
+            [](void*) { return 0; }, &zip, nullptr, nullptr,
             XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT);
         if (m_reader)
             xmlTextReaderSetErrorHandler(m_reader, silenceXmlErrors, nullptr);
@@ -309,6 +327,31 @@ private:
     xmlTextReaderPtr m_reader = nullptr;
 };
 
+// Runs parse over the part named; false when the part is missing, broken or parse fails. A
+// parse may stop early (it has what it needs).
+template <typename Parse>
+bool parsePart(ZipReader& zip, const std::string& part, Parse&& parse) {
+    if (!zip.open(part))
+        return false;
+    bool ok;
+    {
+        XmlReader xml(zip);
+        ok = parse(xml);
+    }
+    return zip.close() && ok;
+}
+
+// A shared-string table up to this size is kept whole: at most a few tens of MB.
+constexpr uint64_t kWholeTableBytes = 8ULL * 1024 * 1024;
+
+// The longest text a cell can hold (32767 characters) in UTF-8; anything longer is cut.
+constexpr size_t kMaxCellTextBytes = 32767 * 3;
+
+void appendBounded(std::string& text, std::string_view more) {
+    if (text.size() < kMaxCellTextBytes)
+        text.append(more.substr(0, kMaxCellTextBytes - text.size()));
+}
+
 struct Relationship {
     std::string id;
     std::string type;
@@ -316,23 +359,24 @@ struct Relationship {
     bool external = false;
 };
 
-std::optional<std::vector<Relationship>> parseRelationships(const std::string& bytes) {
-    XmlReader xml(bytes);
-    std::vector<Relationship> out;
-    int step;
-    while ((step = xml.next()) == 1) {
-        if (!xml.isElement() || xml.localName() != "Relationship")
-            continue;
-        Relationship rel;
-        rel.id = xml.attribute("Id").value_or("");
-        rel.type = xml.attribute("Type").value_or("");
-        rel.target = xml.attribute("Target").value_or("");
-        rel.external = xml.attribute("TargetMode").value_or("") == "External";
-        out.push_back(std::move(rel));
-    }
-    if (step < 0)
-        return std::nullopt;
-    return out;
+// Calls visit for each relationship of the part in order until it returns false.
+template <typename Visit>
+bool forEachRelationship(ZipReader& zip, const std::string& part, Visit&& visit) {
+    return parsePart(zip, part, [&](XmlReader& xml) {
+        int step;
+        while ((step = xml.next()) == 1) {
+            if (!xml.isElement() || xml.localName() != "Relationship")
+                continue;
+            Relationship rel;
+            rel.id = xml.attribute("Id").value_or("");
+            rel.type = xml.attribute("Type").value_or("");
+            rel.target = xml.attribute("Target").value_or("");
+            rel.external = xml.attribute("TargetMode").value_or("") == "External";
+            if (!visit(rel))
+                return true;
+        }
+        return step == 0;
+    });
 }
 
 bool endsWith(std::string_view text, std::string_view tail) {
@@ -376,25 +420,109 @@ std::string relsPartOf(const std::string& part) {
     return folder + "_rels/" + name + ".rels";
 }
 
-std::optional<std::vector<std::string>> parseSharedStrings(const std::string& bytes) {
-    XmlReader xml(bytes);
-    std::vector<std::string> strings;
+// The shared-string table. A table of modest declared size is kept whole (compactly: one
+// text buffer and an end offset per entry). For a larger one, a first pass over the sheet
+// notes the indexes its cells refer to, and only those strings are kept, so memory follows
+// the sheet, never the table's own count of entries (which may be millions of empty ones).
+class SharedStrings {
+public:
+    // The whole table is kept (no first pass over the sheet).
+    void keepAll() {
+        m_all = true;
+        m_noting = false;
+    }
+    bool keepsAll() const { return m_all; }
+    bool noting() const { return m_noting; }
+    void note(uint32_t index) {
+        m_indexes.push_back(index);
+        if (m_indexes.size() >= m_compactAt) {
+            compact();
+            m_compactAt = std::max<size_t>(2 * m_indexes.size(), 1 << 16);
+        }
+    }
+    // Ends the noting; the texts are set next, by table index.
+    void endNoting() {
+        compact();
+        m_noting = false;
+        m_texts.resize(m_indexes.size());
+    }
+    // Whether the entry at this table index is kept; false also when no later one is.
+    bool keeps(uint64_t index) const {
+        if (m_all)
+            return true;
+        return index <= UINT32_MAX &&
+               std::binary_search(m_indexes.begin(), m_indexes.end(), static_cast<uint32_t>(index));
+    }
+    bool beyondLastKept(uint64_t index) const {
+        return !m_all && (m_indexes.empty() || index > m_indexes.back());
+    }
+    // Sets the entry at this table index (entries come in table order).
+    void set(uint64_t index, std::string_view text) {
+        if (m_all) {
+            m_arena.append(text);
+            m_ends.push_back(static_cast<uint32_t>(m_arena.size()));
+        } else if (keeps(index)) {
+            const auto it =
+                std::lower_bound(m_indexes.begin(), m_indexes.end(), static_cast<uint32_t>(index));
+            m_texts[static_cast<size_t>(it - m_indexes.begin())] = text;
+        }
+    }
+    std::string text(uint32_t index) const {
+        if (m_all) {
+            if (index >= m_ends.size())
+                return {};
+            const uint32_t start = index == 0 ? 0 : m_ends[index - 1];
+            return m_arena.substr(start, m_ends[index] - start);
+        }
+        const auto it = std::lower_bound(m_indexes.begin(), m_indexes.end(), index);
+        if (it == m_indexes.end() || *it != index)
+            return {};
+        return m_texts[static_cast<size_t>(it - m_indexes.begin())];
+    }
+
+private:
+    void compact() {
+        std::sort(m_indexes.begin(), m_indexes.end());
+        m_indexes.erase(std::unique(m_indexes.begin(), m_indexes.end()), m_indexes.end());
+        m_indexes.shrink_to_fit();
+    }
+
+    bool m_all = false;
+    bool m_noting = true;
+    size_t m_compactAt = 1 << 16;
+    std::vector<uint32_t> m_indexes;  // noted indexes, sorted once noting ends
+    std::vector<std::string> m_texts;
+    std::string m_arena;  // keepAll: every text, one after the other
+    std::vector<uint32_t> m_ends;
+};
+
+// The table's entries in order, up to the last one kept.
+bool parseSharedStrings(XmlReader& xml, SharedStrings& shared) {
     std::string current;
+    uint64_t index = 0;
     bool inItem = false;
+    bool kept = false;
     int textDepth = 0;      // inside <t>
     int phoneticDepth = 0;  // inside <rPh>: reading hints, not part of the text
+    auto endItem = [&] {
+        if (kept)
+            shared.set(index, gbkFromUtf8(current));
+        inItem = false;
+        ++index;
+    };
     int step;
     while ((step = xml.next()) == 1) {
+        if (shared.beyondLastKept(index))
+            return true;  // no later entry is used
         if (xml.isElement()) {
             const std::string_view name = xml.localName();
             const bool empty = xml.isEmptyElement();
             if (name == "si") {
                 current.clear();
                 inItem = true;
-                if (empty) {
-                    strings.emplace_back();
-                    inItem = false;
-                }
+                kept = shared.keeps(index);
+                if (empty)
+                    endItem();
             } else if (name == "rPh" && !empty) {
                 ++phoneticDepth;
             } else if (name == "t" && !empty) {
@@ -403,20 +531,17 @@ std::optional<std::vector<std::string>> parseSharedStrings(const std::string& by
         } else if (xml.isEnd()) {
             const std::string_view name = xml.localName();
             if (name == "si" && inItem) {
-                strings.push_back(gbkFromUtf8(current));
-                inItem = false;
+                endItem();
             } else if (name == "rPh") {
                 phoneticDepth = std::max(0, phoneticDepth - 1);
             } else if (name == "t") {
                 textDepth = std::max(0, textDepth - 1);
             }
-        } else if (xml.isText() && inItem && textDepth > 0 && phoneticDepth == 0) {
-            current.append(xml.value());
+        } else if (xml.isText() && inItem && kept && textDepth > 0 && phoneticDepth == 0) {
+            appendBounded(current, xml.value());
         }
     }
-    if (step < 0)
-        return std::nullopt;
-    return strings;
+    return step == 0;
 }
 
 // "B7" → column 2, row 7. False when the reference is not letters followed by digits.
@@ -456,10 +581,16 @@ std::optional<uint32_t> parseIndex(std::string_view text) {
 
 // The text of a value-bearing cell of the sheet part, by its type attribute.
 std::string cellText(std::string_view type, const std::string& value, const std::string& inlineText,
-                     const std::vector<std::string>& shared) {
+                     SharedStrings& shared) {
     if (type == "s") {
         const std::optional<uint32_t> index = parseIndex(value);
-        return index && *index < shared.size() ? shared[*index] : std::string();
+        if (!index)
+            return {};
+        if (shared.noting()) {
+            shared.note(*index);
+            return {};
+        }
+        return shared.text(*index);
     }
     if (type == "inlineStr")
         return gbkFromUtf8(inlineText);
@@ -476,8 +607,7 @@ std::string cellText(std::string_view type, const std::string& value, const std:
     return NumberCellText(parsed);
 }
 
-bool parseSheet(const std::string& bytes, const std::vector<std::string>& shared, CellSink& sink) {
-    XmlReader xml(bytes);
+bool parseSheet(XmlReader& xml, SharedStrings& shared, CellSink& sink) {
     uint32_t row = 0;         // current row number
     uint32_t lastColumn = 0;  // column of the previous cell of the row
     bool inCell = false;
@@ -552,13 +682,19 @@ bool parseSheet(const std::string& bytes, const std::vector<std::string>& shared
             }
         } else if (inCell && xml.isText()) {
             if (valueDepth > 0)
-                value.append(xml.value());
+                appendBounded(value, xml.value());
             else if (inlineDepth > 0 && textDepth > 0 && phoneticDepth == 0)
-                inlineText.append(xml.value());
+                appendBounded(inlineText, xml.value());
         }
     }
     return step == 0;
 }
+
+// Discards every cell: the first pass over a sheet only notes its shared-string indexes.
+class NoSink final : public CellSink {
+public:
+    bool cell(uint32_t, uint32_t, std::string_view) override { return true; }
+};
 
 bool readXlsx(const std::string& path, CellSink& sink) {
     const std::optional<uint64_t> size = fileSize(path);
@@ -570,67 +706,72 @@ bool readXlsx(const std::string& path, CellSink& sink) {
 
     // The workbook part, named by the package's relationships ("xl/workbook.xml" as a rule).
     std::string workbookPart = "xl/workbook.xml";
-    if (const std::optional<std::string> rootRels = zip.read("_rels/.rels")) {
-        if (const auto rels = parseRelationships(*rootRels)) {
-            for (const Relationship& rel : *rels) {
-                if (!rel.external && endsWith(rel.type, "/officeDocument")) {
-                    workbookPart = resolvePart("", rel.target);
-                    break;
-                }
-            }
-        }
-    }
-    const std::optional<std::string> workbook = zip.read(workbookPart);
-    const std::optional<std::string> workbookRelsBytes = zip.read(relsPartOf(workbookPart));
-    if (!workbook || !workbookRelsBytes)
+    forEachRelationship(zip, "_rels/.rels", [&](const Relationship& rel) {
+        if (rel.external || !endsWith(rel.type, "/officeDocument"))
+            return true;
+        workbookPart = resolvePart("", rel.target);
         return false;
-    const auto workbookRels = parseRelationships(*workbookRelsBytes);
-    if (!workbookRels)
+    });
+    // The workbook's worksheets by relationship id, and its shared-string table.
+    const std::string folder = folderOf(workbookPart);
+    std::unordered_map<std::string, std::string> worksheets;
+    std::string sharedPart;
+    const bool relsRead =
+        forEachRelationship(zip, relsPartOf(workbookPart), [&](const Relationship& rel) {
+            if (rel.external)
+                return true;
+            if (endsWith(rel.type, "/worksheet"))
+                worksheets.insert_or_assign(rel.id, resolvePart(folder, rel.target));
+            else if (sharedPart.empty() && endsWith(rel.type, "/sharedStrings"))
+                sharedPart = resolvePart(folder, rel.target);
+            return true;
+        });
+    if (!relsRead)
         return false;
 
     // The first sheet of the workbook's sheet list that is a worksheet.
-    std::vector<std::string> sheetIds;
-    {
-        XmlReader xml(*workbook);
+    std::string sheetPart;
+    const bool workbookRead = parsePart(zip, workbookPart, [&](XmlReader& xml) {
         int step;
         while ((step = xml.next()) == 1) {
-            if (xml.isElement() && xml.localName() == "sheet") {
-                if (std::optional<std::string> id = xml.attribute("id"))
-                    sheetIds.push_back(std::move(*id));
+            if (!xml.isElement() || xml.localName() != "sheet")
+                continue;
+            if (const std::optional<std::string> id = xml.attribute("id")) {
+                if (const auto found = worksheets.find(*id); found != worksheets.end()) {
+                    sheetPart = found->second;
+                    return true;
+                }
             }
         }
-        if (step < 0)
-            return false;
-    }
-    const std::string folder = folderOf(workbookPart);
-    std::string sheetPart;
-    for (const std::string& id : sheetIds) {
-        for (const Relationship& rel : *workbookRels) {
-            if (rel.id == id && !rel.external && endsWith(rel.type, "/worksheet"))
-                sheetPart = resolvePart(folder, rel.target);
-        }
-        if (!sheetPart.empty())
-            break;
-    }
-    if (sheetPart.empty())
+        return step == 0;
+    });
+    if (!workbookRead || sheetPart.empty())
         return false;
 
-    std::vector<std::string> shared;
-    for (const Relationship& rel : *workbookRels) {
-        if (rel.external || !endsWith(rel.type, "/sharedStrings"))
-            continue;
-        const std::optional<std::string> bytes = zip.read(resolvePart(folder, rel.target));
-        if (!bytes)
+    SharedStrings shared;
+    const std::optional<uint64_t> tableSize =
+        sharedPart.empty() ? std::nullopt : zip.declaredSize(sharedPart);
+    if (!sharedPart.empty() && !tableSize)
+        return false;
+    if (tableSize && *tableSize <= kWholeTableBytes) {
+        // The declared size bounds what is inflated (the zip reader stops there).
+        shared.keepAll();
+        if (!parsePart(zip, sharedPart,
+                       [&](XmlReader& xml) { return parseSharedStrings(xml, shared); }))
             return false;
-        auto strings = parseSharedStrings(*bytes);
-        if (!strings)
+    } else if (tableSize) {
+        NoSink none;
+        if (!parsePart(zip, sheetPart,
+                       [&](XmlReader& xml) { return parseSheet(xml, shared, none); }))
             return false;
-        shared = std::move(*strings);
-        break;
+        shared.endNoting();
+        if (!parsePart(zip, sharedPart,
+                       [&](XmlReader& xml) { return parseSharedStrings(xml, shared); }))
+            return false;
+    } else {
+        shared.endNoting();
     }
-
-    const std::optional<std::string> sheet = zip.read(sheetPart);
-    return sheet && parseSheet(*sheet, shared, sink);
+    return parsePart(zip, sheetPart, [&](XmlReader& xml) { return parseSheet(xml, shared, sink); });
 }
 
 // ---- .csv ----------------------------------------------------------------------------------
@@ -675,9 +816,52 @@ bool isValidUtf8(std::string_view text, bool& hasNonAscii) {
     return true;
 }
 
+// UTF-16 text behind its byte-order mark (FF FE little-endian, FE FF big-endian) as UTF-8;
+// an unpaired surrogate becomes U+FFFD.
+std::string utf8FromUtf16(std::string_view bytes) {
+    const bool little = bytes[0] == '\xFF';
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(bytes[i]);
+        const auto b = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<uint32_t>(little ? a | b << 8 : a << 8 | b);
+    };
+    std::string out;
+    out.reserve(bytes.size());
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        uint32_t code = unit(i);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | code >> 6);
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | code >> 12);
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | code >> 18);
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
 bool parseCsv(std::string_view bytes, CellSink& sink) {
     std::string converted;
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        // Saved as "Unicode text": read as such rather than as bytes that hold no number.
+        converted = Utf8ToGbk(utf8FromUtf16(bytes));
+        bytes = converted;
+    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
         converted = Utf8ToGbk(bytes.substr(3));
         bytes = converted;
     } else {
@@ -744,6 +928,10 @@ bool readCsv(const std::string& path, CellSink& sink) {
 }
 
 bool readFirstSheet(const std::string& path, CellSink& sink) {
+    // Only a regular file: opening a FIFO (or reading a device) named .xls would block for
+    // ever or never end.
+    if (!fileSize(path))
+        return false;
     std::string head;
     {
         std::ifstream in(path, std::ios::binary);

@@ -54,8 +54,9 @@ struct SheetCell {
 };
 std::optional<std::vector<SheetCell>> ReadFirstSheetCells(const std::string& path);
 
-// CSV text (RFC 4180 quotes; CR LF, LF or CR record ends) as cells; UTF-8 text (with a
-// byte-order mark, or valid UTF-8 with non-ASCII bytes) is converted to GBK first.
+// CSV text (RFC 4180 quotes; CR LF, LF or CR record ends) as cells; UTF-16 text (with its
+// byte-order mark) and UTF-8 text (with a byte-order mark, or valid UTF-8 with non-ASCII
+// bytes) are converted to GBK first.
 std::vector<SheetCell> ParseCsvCells(std::string_view bytes);
 
 }  // namespace smsc

@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
   python3-phonenumbers
+  clang libclang-rt-14-dev
 )
 
 missing=()

@@ -187,6 +187,8 @@ void SmsPage::SmsTimerTick() {
     closeProgressWindow();
     if (const std::optional<std::string> message = SmsAnswerMessage(answer))
         tell(this, QStringFromGbk(*message));
+    if (const std::optional<std::string> notice = UnconfirmedPiecesNotice(plan, result))
+        ShowMessage(this, QStringFromGbk(*notice), QStringLiteral("提醒"));
 }
 
 }  // namespace smsc

@@ -140,4 +140,29 @@ SmsSendResult RunSmsSend(const SmsPlan& plan,
     return result;
 }
 
+std::optional<std::string> UnconfirmedPiecesNotice(const SmsPlan& plan,
+                                                   const SmsSendResult& result) {
+    constexpr int kMaxLines = 5;
+    if (!plan.split)
+        return std::nullopt;
+    const std::string count = std::to_string(PieceCount(plan));
+    std::string notice;
+    int lines = 0;
+    for (size_t i = 0; i + 1 < result.answers.size(); ++i) {
+        if (AnswerCode(result.answers[i]) == "7")
+            continue;
+        if (!notice.empty())
+            notice += '\r';
+        if (++lines > kMaxLines) {
+            notice += G("……");
+            break;
+        }
+        notice += G("第") + std::to_string(i + 1) + G("条（共") + count +
+                  G("条）未得到服务器确认，请在发送记录中核对");
+    }
+    if (notice.empty())
+        return std::nullopt;
+    return notice;
+}
+
 }  // namespace smsc

@@ -65,4 +65,11 @@ struct SmsSendResult {
 SmsSendResult RunSmsSend(const SmsPlan& plan,
                          const std::function<std::string(const std::string& text)>& send);
 
+// For a split message: one line "第" + i + "条（共N条）未得到服务器确认，请在发送记录中核对"
+// for each piece before the last answered one whose answer was not "7" (at most 5 lines,
+// then "……"), lines joined by "\r"; none when every earlier piece was confirmed. The last
+// answer has its own message.
+std::optional<std::string> UnconfirmedPiecesNotice(const SmsPlan& plan,
+                                                   const SmsSendResult& result);
+
 }  // namespace smsc

@@ -1,12 +1,15 @@
 #include "service/ServiceClient.h"
 
 #include <curl/curl.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <exception>
 #include <mutex>
+#include <string_view>
+#include <strings.h>
 
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
@@ -69,6 +72,122 @@ std::string RemoveLineBreaks(const std::string& text) {
             out += c;
     return out;
 }
+
+// The answer body as the service sent it, decoded by its Content-Encoding (gzip or deflate)
+// as it arrives. A compressed stream must end properly: one cut short would otherwise read
+// as a shorter, different answer.
+class BodyDecoder {
+public:
+    ~BodyDecoder() { end(); }
+
+    // From the answer's headers; false for a coding the client never asked for.
+    bool setCoding(std::string_view header) {
+        end();
+        m_coding = Coding::None;
+        std::string coding;
+        for (char c : header) {
+            if (c == ',') {
+                if (!addCoding(coding))
+                    return false;
+                coding.clear();
+            } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+                coding += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+            }
+        }
+        return addCoding(coding);
+    }
+    void reset() {
+        end();
+        m_coding = Coding::None;
+    }
+
+    // Appends the decoded bytes to out; false on broken data or when out would pass limit.
+    bool feed(const char* data, size_t n, std::string& out, size_t limit) {
+        if (m_coding == Coding::None) {
+            if (out.size() + n > limit)
+                return false;
+            out.append(data, n);
+            return true;
+        }
+        if (m_finished || n == 0)
+            return true;  // bytes after the end of the stream are not part of the answer
+        if (!m_started) {
+            m_pending.append(data, n);
+            if (m_coding == Coding::Deflate && m_pending.size() < 2)
+                return true;
+            // "deflate" comes with the zlib wrapper or, from some servers, without it.
+            const auto b0 = static_cast<unsigned char>(m_pending[0]);
+            const auto b1 = static_cast<unsigned char>(m_pending.size() > 1 ? m_pending[1] : 0);
+            const bool zlibWrapped = (b0 & 0x0F) == 8 && (b0 * 256 + b1) % 31 == 0;
+            const int windowBits = m_coding == Coding::Gzip ? 15 + 32 : (zlibWrapped ? 15 : -15);
+            if (inflateInit2(&m_z, windowBits) != Z_OK)
+                return false;
+            m_started = true;
+            const std::string pending = std::move(m_pending);
+            m_pending.clear();
+            return inflateSome(pending.data(), pending.size(), out, limit);
+        }
+        return inflateSome(data, n, out, limit);
+    }
+
+    // Whether the answer is whole: nothing compressed came, or the stream ended properly.
+    bool complete() const {
+        return m_coding == Coding::None || m_finished || (!m_started && m_pending.empty());
+    }
+
+private:
+    enum class Coding { None, Gzip, Deflate };
+
+    bool addCoding(const std::string& coding) {
+        if (coding.empty() || coding == "identity")
+            return true;
+        if (m_coding != Coding::None)
+            return false;  // two codings stacked: never asked for
+        if (coding == "gzip" || coding == "x-gzip")
+            m_coding = Coding::Gzip;
+        else if (coding == "deflate")
+            m_coding = Coding::Deflate;
+        else
+            return false;
+        return true;
+    }
+
+    bool inflateSome(const char* data, size_t n, std::string& out, size_t limit) {
+        m_z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+        m_z.avail_in = static_cast<uInt>(n);
+        char buffer[16384];
+        while (m_z.avail_in > 0 && !m_finished) {
+            m_z.next_out = reinterpret_cast<Bytef*>(buffer);
+            m_z.avail_out = sizeof buffer;
+            const int rc = inflate(&m_z, Z_NO_FLUSH);
+            if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR)
+                return false;
+            const size_t got = sizeof buffer - m_z.avail_out;
+            if (out.size() + got > limit)
+                return false;
+            out.append(buffer, got);
+            if (rc == Z_STREAM_END)
+                m_finished = true;
+            else if (rc == Z_BUF_ERROR && got == 0)
+                break;
+        }
+        return true;
+    }
+
+    void end() {
+        if (m_started)
+            inflateEnd(&m_z);
+        m_started = m_finished = false;
+        m_pending.clear();
+        m_z = z_stream{};
+    }
+
+    Coding m_coding = Coding::None;
+    z_stream m_z{};
+    bool m_started = false;
+    bool m_finished = false;
+    std::string m_pending;
+};
 
 // How one request goes out.
 struct Request {
@@ -312,7 +431,9 @@ struct HttpSession::Impl {
     std::string body;
     bool headerTooLong = false;
     bool answerTooLarge = false;
+    bool badCoding = false;
     bool connected = false;
+    BodyDecoder decoder;
     Clock::time_point lastActivity;
     curl_off_t lastDown = -1;
     curl_off_t lastUp = -1;
@@ -323,13 +444,23 @@ struct HttpSession::Impl {
 
     void touch() { lastActivity = Clock::now(); }
 
-    static size_t onHeader(char*, size_t size, size_t count, void* self) {
+    static size_t onHeader(char* data, size_t size, size_t count, void* self) {
         auto* impl = static_cast<Impl*>(self);
         const size_t n = size * count;
         impl->touch();
         if (n > kMaxHeaderLine) {
             impl->headerTooLong = true;
             return 0;
+        }
+        // Each answer's header block starts with its status line (a 1xx answer has its own).
+        const std::string_view line(data, n);
+        if (line.starts_with("HTTP/")) {
+            impl->decoder.reset();
+        } else if (line.size() > 17 && strncasecmp(line.data(), "Content-Encoding:", 17) == 0) {
+            if (!impl->decoder.setCoding(line.substr(17))) {
+                impl->badCoding = true;
+                return 0;
+            }
         }
         return n;
     }
@@ -338,11 +469,10 @@ struct HttpSession::Impl {
         auto* impl = static_cast<Impl*>(self);
         const size_t n = size * count;
         impl->touch();
-        if (impl->body.size() + n > kMaxAnswerBytes) {
-            impl->answerTooLarge = true;
+        if (!impl->decoder.feed(data, n, impl->body, kMaxAnswerBytes)) {
+            impl->answerTooLarge = true;  // over the limit once decoded, or broken data
             return 0;
         }
-        impl->body.append(data, n);
         return n;
     }
 
@@ -372,7 +502,8 @@ struct HttpSession::Impl {
             return Failure("no HTTP client");
 
         body.clear();
-        headerTooLong = answerTooLarge = connected = false;
+        headerTooLong = answerTooLarge = badCoding = connected = false;
+        decoder.reset();
         lastDown = lastUp = -1;
         touch();
 
@@ -393,7 +524,9 @@ struct HttpSession::Impl {
         curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
         curl_easy_setopt(easy, CURLOPT_USERAGENT, kUserAgent);
+        // The header goes out as always; the answer is decoded here (BodyDecoder).
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, kAcceptEncoding);
+        curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
         if (!req.referer.empty())
             curl_easy_setopt(easy, CURLOPT_REFERER, req.referer.c_str());
         curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
@@ -426,8 +559,11 @@ struct HttpSession::Impl {
         return result;
     }
 
-    // Runs the transfer, ending it when nothing has moved for the read timeout.
+    // Runs the transfer, ending it when nothing has moved for the read timeout, or when the
+    // whole exchange has taken four read timeouts (a server that keeps it alive with a byte
+    // now and then).
     HttpResult transfer(milliseconds readTimeout) {
+        const Clock::time_point deadline = Clock::now() + 4 * readTimeout;
         CURLM* multi = curl_multi_init();
         if (!multi)
             return Failure("no HTTP client");
@@ -439,7 +575,12 @@ struct HttpSession::Impl {
             mc = curl_multi_perform(multi, &running);
             if (mc != CURLM_OK || running == 0)
                 break;
-            int waitMs = 1000;
+            const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                timedOut = true;
+                break;
+            }
+            int waitMs = static_cast<int>(std::min<long long>(1000, left.count()));
             if (connected) {
                 const auto idle =
                     std::chrono::duration_cast<milliseconds>(Clock::now() - lastActivity);
@@ -447,7 +588,7 @@ struct HttpSession::Impl {
                     timedOut = true;
                     break;
                 }
-                waitMs = static_cast<int>(std::min<long long>(1000, (readTimeout - idle).count()));
+                waitMs = std::min(waitMs, static_cast<int>((readTimeout - idle).count()));
             }
             curl_multi_poll(multi, nullptr, 0, std::max(waitMs, 1), nullptr);
         }
@@ -469,8 +610,10 @@ struct HttpSession::Impl {
             return Failure(curl_multi_strerror(mc));
         if (headerTooLong)
             return Failure("answer header line too long");
+        if (badCoding)
+            return Failure("answer in a content coding never asked for");
         if (answerTooLarge)
-            return Failure("answer too large");
+            return Failure("answer too large or its compressed data broken");
         if (!finished)
             return Failure("transfer did not finish");
         if (code != CURLE_OK)
@@ -480,6 +623,8 @@ struct HttpSession::Impl {
         // Redirects are not followed: a 3xx, like any status outside 2xx, is a failure.
         if (status < 200 || status > 299)
             return Failure("HTTP status " + std::to_string(status));
+        if (!decoder.complete())
+            return Failure("compressed answer cut short");
         HttpResult ok;
         ok.ok = true;
         ok.body = std::move(body);

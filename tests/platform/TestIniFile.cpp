@@ -113,6 +113,33 @@ TEST(IniFile, WriteRefusesAFileThatFailsWithAnIoError) {
     EXPECT_EQ(fresh.value("Create_Line", "line_index"), "1");
 }
 
+TEST(IniFile, WriteRefusesAFileItParsesOnlyInPart) {
+    // A NUL byte stops the parser; UTF-16 text reads as almost nothing; a line that is no
+    // section, key or comment would be dropped. Each file stays exactly as it was.
+    using namespace std::string_literals;
+    const std::string cases[] = {
+        "[Create_Skin]\r\nSkin_index=3\r\n\0\r\n[Service_Url]\r\nTelecom_Url=u\r\n"s,
+        "\xFF\xFE[\0C\0]\0\r\0\n\0k\0=\0v\0\r\0\n\0"s,
+        "[Create_Skin]\r\nSkin_index=3\r\nstray text\r\n[Service_Url]\r\nTelecom_Url=u\r\n",
+        "[Create_Skin\r\nSkin_index=3\r\n",
+        "\0\0\xFE\xFF\0\0\0["s,
+    };
+    for (const std::string& content : cases) {
+        TempFolder dir;
+        dir.writeFile("c.ini", content);
+        IniFile ini(dir.file("c.ini"));
+        EXPECT_FALSE(ini.write("Create_Skin", "Skin_index", "9"));
+        EXPECT_EQ(ReadWholeFile(dir.file("c.ini")), content);
+    }
+    // What the parser did read stays readable.
+    TempFolder dir;
+    dir.writeFile("c.ini", cases[0]);
+    EXPECT_EQ(IniFile(dir.file("c.ini")).value("Create_Skin", "Skin_index"), "3");
+    // Comments, blank lines, spaces and a UTF-8 byte-order mark are all read.
+    dir.writeFile("d.ini", "\xEF\xBB\xBF; note\r\n\r\n  [S]\r\n# x\r\n k = v \r\n");
+    EXPECT_TRUE(IniFile(dir.file("d.ini")).write("S", "n", "1"));
+}
+
 TEST(AtomicFile, WritesWholeFileAndReportsFailure) {
     TempFolder dir;
     ASSERT_TRUE(WriteFileAtomically(dir.file("f.txt"), std::string("a\0b", 3)));

@@ -298,9 +298,16 @@ TEST_F(SmsPageTest, UnknownCodesLetEveryPieceGo) {
         joined += content.substr(prefix.size());
     }
     EXPECT_EQ(joined, text);
-    // The last piece's answer decides: success with its quota.
+    // The last piece's answer decides: success with its quota; then the unconfirmed pieces.
     EXPECT_EQ(quota, QStringLiteral("剩余短信77条"));
-    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("恭喜\r短信内容已成功发送到服务器"));
+    const QStringList texts = ui.messageTexts();
+    ASSERT_GE(texts.size(), 2);
+    EXPECT_EQ(texts[texts.size() - 2], QStringLiteral("恭喜\r短信内容已成功发送到服务器"));
+    EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提醒"));
+    EXPECT_EQ(ui.lastMessage().text,
+              QStringLiteral("第1条（共4条）未得到服务器确认，请在发送记录中核对\r"
+                             "第2条（共4条）未得到服务器确认，请在发送记录中核对\r"
+                             "第3条（共4条）未得到服务器确认，请在发送记录中核对"));
 }
 
 // Twelve pieces: every request stays within one SMS, so the service accepts each.

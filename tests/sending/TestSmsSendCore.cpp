@@ -224,3 +224,31 @@ TEST(SmsSendLoop, NetworkFailureStopsToo) {
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(SmsAnswerMessage(result.lastAnswer()), G("发送失败\r连接服务器超时，请检查网络！"));
 }
+
+TEST(SmsSendLoop, EarlierPiecesWithoutSevenAreNamed) {
+    const auto line = [](int i, int n) {
+        return G("第") + std::to_string(i) + G("条（共") + std::to_string(n) +
+               G("条）未得到服务器确认，请在发送记录中核对");
+    };
+    const SmsPlan four = PlanSmsPieces(letters(200));
+    const SmsPlan nine = PlanSmsPieces(letters(9 * 65));
+    const SmsPlan one = PlanSmsPieces(letters(70));
+    struct Case {
+        const SmsPlan* plan;
+        std::vector<std::string> answers;
+        std::optional<std::string> notice;
+    } cases[] = {
+        {&four, {"7|1", "7|1", "7|1", "7|1"}, std::nullopt},
+        {&four, {"7|1", "0", "7|1", "5"}, line(2, 4)},  // the last answer speaks for itself
+        {&four, {"3|5", "7|1", "", "7|1"}, line(1, 4) + "\r" + line(3, 4)},
+        {&nine, std::vector<std::string>(9, "0"),
+         line(1, 9) + "\r" + line(2, 9) + "\r" + line(3, 9) + "\r" + line(4, 9) + "\r" +
+             line(5, 9) + "\r" + G("……")},
+        {&one, {"0"}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SmsSendResult result;
+        result.answers = c.answers;
+        EXPECT_EQ(UnconfirmedPiecesNotice(*c.plan, result), c.notice) << c.answers.size();
+    }
+}

@@ -128,9 +128,16 @@ TEST(CliBalanceAnswers, UnusualAnswersAreNotSuccess) {
     CliRun serviceError = balance(G("error|维护中"));
     EXPECT_EQ(serviceError.code, 1);
     EXPECT_EQ(serviceError.err, "维护中\n");
-    // Escape sequences of an answer never reach the terminal.
-    CliRun escape = balance("3|12\x1b[2J");
-    EXPECT_EQ(escape.out, "12[2J\n");
+    // A quota must be digits; anything else is shown, and escape sequences of an answer
+    // never reach the terminal.
+    for (const std::string answer : {"3|", "3|12a", "3|-5", "3| 12", "3|12\x1b[2J"}) {
+        const CliRun odd = balance(answer);
+        EXPECT_EQ(odd.code, 1) << answer;
+        EXPECT_EQ(odd.out, "") << answer;
+        EXPECT_NE(odd.err.find("无法识别"), std::string::npos) << odd.err;
+        EXPECT_EQ(odd.err.find('\x1b'), std::string::npos) << odd.err;
+    }
+    EXPECT_EQ(balance("3|0").out, "0\n");
 
     // The password travels unescaped, exactly as typed; the login page is posted.
     EXPECT_EQ(server.lastRequest().target, "/softweb/login.asp");

@@ -89,3 +89,12 @@ TEST(CliProcess, SendsThroughTheRealService) {
     EXPECT_EQ(gone.code, 2);
     EXPECT_EQ(gone.err, "连接服务器超时，请检查网络！\n");
 }
+
+TEST(CliProcess, OutputThatCannotBeWrittenExitsTwo) {
+    smsc::test::ChildProcess shell(
+        "/bin/sh", {"-c", "\"$0\" --help >/dev/full", BinProgram("smsclient-cli")},
+        {.env = {}, .unsetEnv = {"SMSCLIENT_PASSWORD"}, .captureStderr = true});
+    shell.readAll();
+    EXPECT_EQ(shell.wait(std::chrono::seconds(20)), 2);
+    EXPECT_NE(shell.err().find("smsclient-cli"), std::string::npos) << shell.err();
+}

@@ -258,6 +258,25 @@ TEST(CliSendWire, UnknownAnswerLetsPiecesGoOnButIsNoSuccess) {
     EXPECT_EQ(run.err, "余额12\n");
 }
 
+TEST(CliSendWire, SuccessWithAnUnconfirmedEarlierPieceExitsOne) {
+    RecordingServer server;
+    const std::vector<std::string> answers = {"3|5", "7|9", "", "7|8"};
+    size_t next = 0;
+    server.setHandler([&](const RecordedRequest&) {
+        CannedResponse r;
+        r.body = answers[next++ % answers.size()];
+        return r;
+    });
+    CliRun run =
+        RunCliInProcess({"send", "--user", "demo", "--password", "demo", "--base-url",
+                         server.baseUrl(), "--number", "1", "--text", std::string(200, 'a')});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.out, "恭喜\n短信内容已成功发送到服务器\n剩余短信8条\n");
+    EXPECT_EQ(run.err,
+              "第1条（共4条）未得到服务器确认，请在发送记录中核对\n"
+              "第3条（共4条）未得到服务器确认，请在发送记录中核对\n");
+}
+
 TEST(CliSendWire, NetworkFailure) {
     const int port = UnusedLoopbackPort();
     ASSERT_GT(port, 0);

@@ -86,7 +86,10 @@ TEST_F(DemoAccounts, AdminCommandChecksItsArguments) {
                                                                               {"ab", "pw "},
                                                                               {"ab", " pw"},
                                                                               {"ab", "p\x7Fw"},
-                                                                              {"ab", "p\nw"}}) {
+                                                                              {"ab", "p\nw"},
+                                                                              {"a\xF0\x9F\x98\x80", "pw"},
+                                                                              {"ab", "p\xED\x95\x9Cw"},
+                                                                              {"a\xFF", "pw"}}) {
         std::ostringstream out, err;
         EXPECT_EQ(demo::RunAdminCommand(
                       {"--data-dir", m_folder.path(), "add-user", bad[0], bad[1], "5"}, out, err),

@@ -155,7 +155,9 @@ private:
         }
         const std::vector<std::string> fields = SplitAnswer(answer);
         const std::string code = fields.empty() ? std::string() : fields[0];
-        if (code == "3" && fields.size() >= 2) {
+        // A quota is digits; anything else is an answer the client does not know.
+        if (code == "3" && fields.size() >= 2 && !fields[1].empty() &&
+            fields[1].find_first_not_of("0123456789") == std::string::npos) {
             m_out << TerminalFromGbk(fields[1]) << "\n";
             return kExitOk;
         }
@@ -269,11 +271,15 @@ private:
         const std::string& last = result.lastAnswer();
         const std::string code = AnswerCode(last);
         const std::optional<std::string> message = SmsAnswerMessage(last);
+        const std::optional<std::string> unconfirmed = UnconfirmedPiecesNotice(plan, result);
         if (code == "7") {
             m_out << TerminalFromGbk(*message) << "\n";
             if (std::optional<std::string> quota = QuotaTextOf(last))
                 m_out << TerminalFromGbk(*quota) << "\n";
-            return kExitOk;
+            if (!unconfirmed)
+                return kExitOk;
+            m_err << TerminalFromGbk(*unconfirmed) << "\n";
+            return kExitRefused;
         }
         if (message)
             m_err << TerminalFromGbk(*message) << "\n";
@@ -286,6 +292,8 @@ private:
         if (plan.split && accepted > 0)
             m_err << "注意：共" << PieceCount(plan) << "条分条短信，其中" << accepted
                   << "条已被服务器接受。\n";
+        if (unconfirmed)
+            m_err << TerminalFromGbk(*unconfirmed) << "\n";
         return last == FailureAnswer() ? kExitUsage : kExitRefused;
     }
 
@@ -302,7 +310,13 @@ private:
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
-    return Runner(out, err, env).run(args);
+    const int code = Runner(out, err, env).run(args);
+    // Output that could not be written (a full disk, /dev/full) is no success.
+    if (!out.flush()) {
+        err << "smsclient-cli: 无法写出结果（标准输出写入失败）\n";
+        return kExitUsage;
+    }
+    return code;
 }
 
 }  // namespace smsc::cli

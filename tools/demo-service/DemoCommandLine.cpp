@@ -5,6 +5,11 @@
 #include "tools/demo-service/DemoService.h"
 #include "tools/demo-service/DemoStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <ostream>
@@ -45,8 +50,51 @@ std::string AccountTextProblem(const std::string& text, const char* what) {
     }
     if (!text.empty() && (text.front() == ' ' || text.back() == ' '))
         return std::string(what) + " must not start or end with a blank";
+    // Stored and sent as GBK: a character GBK cannot hold would become "?".
+    if (GbkToUtf8(Utf8ToGbk(text)) != text)
+        return std::string(what) + " must be UTF-8 text whose every character GBK can hold";
     return {};
 }
+
+}  // namespace
+
+std::optional<std::string> ReadNoticeFile(const std::string& path, size_t maxBytes,
+                                          std::string* error) {
+    // O_NONBLOCK: opening a FIFO without a writer would wait; it is refused right after, as
+    // is a device (/dev/zero never ends).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        *error = "the notice file is not a regular file that can be read: " + path;
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            ::close(fd);
+            *error = "cannot read the notice file: " + path;
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<size_t>(got));
+        if (bytes.size() > maxBytes) {
+            ::close(fd);
+            *error = "the notice file is over " + std::to_string(maxBytes) + " bytes: " + path;
+            return std::nullopt;
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+namespace {
 
 const char* const kAdminUsage =
     "usage: smsclient-demo-service admin --data-dir DIR COMMAND\n"

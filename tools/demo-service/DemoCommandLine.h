@@ -24,6 +24,11 @@ struct CommandLine {
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args,
                                             std::string* error);
 
+// The notice file's bytes; nullopt with *error set when it is not a regular file, cannot be
+// read or holds more than maxBytes (only that much plus one byte is ever read).
+std::optional<std::string> ReadNoticeFile(const std::string& path, size_t maxBytes,
+                                          std::string* error);
+
 // The --help text (UTF-8).
 std::string HelpText();
 

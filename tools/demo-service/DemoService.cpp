@@ -3,8 +3,20 @@
 #include <httplib.h>
 #include <sys/socket.h>
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <filesystem>
+
 #include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <thread>
 
 namespace smsc::demo {
@@ -35,6 +47,128 @@ httplib::Server::Handler Guarded(
 
 }  // namespace
 
+// Ends connections that take too long to send a request's header. The HTTP library's read
+// timeout counts from one received byte to the next, so a client sending a header byte now
+// and then would keep a worker for ever; enough such clients stop the service answering.
+//
+// The library hands a new connection to its task queue without naming its socket, so the
+// queue finds it: the one connected socket on the service's port it does not know yet (the
+// listening thread accepts and queues one connection at a time). Each watched socket is
+// held through a duplicate until its task ends, so that its number (and identity) cannot
+// pass to a later connection while it is watched.
+class ConnectionWatchdog {
+public:
+    explicit ConnectionWatchdog(std::chrono::milliseconds headerDeadline)
+        : m_header(headerDeadline), m_thread([this] { run(); }) {}
+    ~ConnectionWatchdog() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+        for (const auto& [inode, entry] : m_watched)
+            ::close(entry.watch);
+    }
+    void setPort(int port) { m_port = port; }
+
+    // On the listening thread, right after a connection was accepted: its socket's inode
+    // (0 when it was not found), its header due within the deadline.
+    ino_t adoptNewConnection() {
+        std::lock_guard lock(m_mutex);
+        ino_t adopted = 0;
+        std::error_code ec;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+            int fd = -1;
+            const std::string name = entry.path().filename().string();
+            std::from_chars(name.data(), name.data() + name.size(), fd);
+            struct stat info {};
+            if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISSOCK(info.st_mode) ||
+                m_watched.count(info.st_ino))
+                continue;
+            sockaddr_in local{}, peer{};
+            socklen_t localSize = sizeof local, peerSize = sizeof peer;
+            if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localSize) != 0 ||
+                local.sin_family != AF_INET || ntohs(local.sin_port) != m_port ||
+                ::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerSize) != 0)
+                continue;
+            const int watch = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            if (watch < 0)
+                continue;
+            m_watched[info.st_ino] = {watch, Clock::now() + m_header};
+            adopted = info.st_ino;
+        }
+        return adopted;
+    }
+    // On the worker thread: its connection has delivered a request header, so the body, the
+    // answer and the next request's header get a longer deadline.
+    void headerReceived() {
+        std::lock_guard lock(m_mutex);
+        if (const auto it = m_watched.find(t_current); it != m_watched.end())
+            it->second.deadline = Clock::now() + kRequestDeadlineFactor * m_header;
+    }
+    // Runs a connection's task on the worker thread.
+    void serve(ino_t inode, const std::function<void()>& task) {
+        t_current = inode;
+        task();
+        t_current = 0;
+        std::lock_guard lock(m_mutex);
+        if (const auto it = m_watched.find(inode); it != m_watched.end()) {
+            ::close(it->second.watch);
+            m_watched.erase(it);
+        }
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    struct Watched {
+        int watch;
+        Clock::time_point deadline;
+    };
+
+    void run() {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            m_wake.wait_for(lock, std::min<std::chrono::milliseconds>(
+                                      m_header / 4, std::chrono::milliseconds(250)));
+            const auto now = Clock::now();
+            for (const auto& [inode, entry] : m_watched)
+                if (entry.deadline <= now)
+                    ::shutdown(entry.watch, SHUT_RDWR);  // the worker's next read ends
+        }
+    }
+
+    const std::chrono::milliseconds m_header;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::map<ino_t, Watched> m_watched;
+    static thread_local ino_t t_current;
+    std::thread m_thread;
+};
+
+thread_local ino_t ConnectionWatchdog::t_current = 0;
+
+namespace {
+
+class WatchedQueue final : public httplib::TaskQueue {
+public:
+    explicit WatchedQueue(ConnectionWatchdog& watchdog)
+        : m_watchdog(watchdog), m_pool(kServiceWorkers) {}
+    void enqueue(std::function<void()> fn) override {
+        const ino_t inode = m_watchdog.adoptNewConnection();
+        m_pool.enqueue([this, inode, fn = std::move(fn)] { m_watchdog.serve(inode, fn); });
+    }
+    void shutdown() override { m_pool.shutdown(); }
+
+private:
+    ConnectionWatchdog& m_watchdog;
+    httplib::ThreadPool m_pool;
+};
+
+}  // namespace
+
 struct DemoService::Runner {
     std::thread thread;
 };
@@ -62,23 +196,29 @@ bool DemoService::start(int port, std::string* error) {
         *m_store, PageSettings{m_options.forbiddenWords, MmsCostFromNotice(m_options.notice),
                                m_options.dateOrder});
 
+    m_watchdog = std::make_unique<ConnectionWatchdog>(m_options.headerDeadline);
     m_server = std::make_unique<httplib::Server>();
+    m_server->new_task_queue = [watchdog = m_watchdog.get()] {
+        return new WatchedQueue(*watchdog);
+    };
     m_server->set_payload_max_length(m_options.maxBodyBytes);
     // The library checks that limit against Content-Length only: a chunked body, one read
     // until the connection closes, or a compressed one (inflated while it is read) would
     // grow without bound. The client always sends a plain body with its length.
-    m_server->set_pre_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-        if (req.method != "POST")
-            return httplib::Server::HandlerResponse::Unhandled;
-        if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))
-            res.status = 411;
-        else if (req.has_header("Content-Encoding") &&
-                 req.get_header_value("Content-Encoding") != "identity")
-            res.status = 415;
-        else
-            return httplib::Server::HandlerResponse::Unhandled;
-        return httplib::Server::HandlerResponse::Handled;
-    });
+    m_server->set_pre_routing_handler(
+        [watchdog = m_watchdog.get()](const httplib::Request& req, httplib::Response& res) {
+            watchdog->headerReceived();
+            if (req.method != "POST")
+                return httplib::Server::HandlerResponse::Unhandled;
+            if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))
+                res.status = 411;
+            else if (req.has_header("Content-Encoding") &&
+                     req.get_header_value("Content-Encoding") != "identity")
+                res.status = 415;
+            else
+                return httplib::Server::HandlerResponse::Unhandled;
+            return httplib::Server::HandlerResponse::Handled;
+        });
     // Address reuse for quick restarts, but not port sharing: a second service on a taken
     // port must fail instead of silently splitting the traffic.
     m_server->set_socket_options([](socket_t sock) {
@@ -97,11 +237,13 @@ bool DemoService::start(int port, std::string* error) {
         if (error)
             *error = "cannot listen on 127.0.0.1:" + std::to_string(port);
         m_server.reset();
+        m_watchdog.reset();
         m_pages.reset();
         m_store.reset();
         return false;
     }
     m_port = bound;
+    m_watchdog->setPort(bound);
     m_runner = std::make_unique<Runner>();
     m_runner->thread = std::thread([server = m_server.get()] { server->listen_after_bind(); });
     // stop() is only safe once the accept loop runs; the socket already queues clients.
@@ -118,6 +260,7 @@ void DemoService::stop() {
         m_runner->thread.join();
     m_runner.reset();
     m_server.reset();
+    m_watchdog.reset();
     m_pages.reset();
     m_store.reset();
 }

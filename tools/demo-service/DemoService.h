@@ -5,6 +5,7 @@
 
 #include "tools/demo-service/DemoPages.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,8 @@ class Server;
 }
 
 namespace smsc::demo {
+
+class ConnectionWatchdog;
 
 inline constexpr int kDefaultPort = 18068;
 // The largest request body: 30000 numbers of up to 12 digits with their separators (390 KB),
@@ -29,7 +32,14 @@ struct ServiceOptions {
     std::vector<std::string> forbiddenWords = ParseForbiddenWords(kDefaultForbiddenWords);  // GBK
     size_t maxBodyBytes = kDefaultMaxBodyBytes;
     DateOrder dateOrder = kFallbackDateOrder;  // the host's, read once by the program
+    // A connection must deliver each request's header within this time, and then has
+    // kRequestDeadlineFactor times as long for the body, the answer and the next header.
+    std::chrono::milliseconds headerDeadline{10000};
 };
+
+// Requests answered at once; more connections wait for a free worker.
+inline constexpr int kServiceWorkers = 32;
+inline constexpr int kRequestDeadlineFactor = 6;
 
 class DemoService final {
 public:
@@ -58,6 +68,7 @@ private:
     std::unique_ptr<httplib::Server> m_server;
     struct Runner;
     std::unique_ptr<Runner> m_runner;
+    std::unique_ptr<ConnectionWatchdog> m_watchdog;
     int m_port = 0;
 };
 

@@ -1,5 +1,4 @@
 // smsclient-demo-service: the local stand-in for the bulk-messaging web service.
-#include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
 #include "tools/demo-service/DemoCommandLine.h"
 #include "tools/demo-service/DemoService.h"
@@ -44,9 +43,10 @@ int Serve(const CommandLine& cl) {
     options.forbiddenWords = ParseForbiddenWords(cl.forbiddenWords);
     options.dateOrder = cl.dateOrder ? *cl.dateOrder : HostDateOrder();
     if (!cl.noticeFile.empty()) {
-        auto notice = smsc::ReadWholeFile(cl.noticeFile);
-        if (!notice || notice->size() > kMaxNoticeBytes) {
-            std::cerr << "cannot read the notice file (or over 1 MB): " << cl.noticeFile << "\n";
+        std::string error;
+        auto notice = ReadNoticeFile(cl.noticeFile, kMaxNoticeBytes, &error);
+        if (!notice) {
+            std::cerr << "smsclient-demo-service: " << error << "\n";
             return 1;
         }
         for (const std::string& warning : NoticeFileWarnings(*notice))

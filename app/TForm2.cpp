@@ -30,6 +30,8 @@
 #include "recipients/ImportRun.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
+#include "records/ReceivedPage.h"
+#include "records/TForm21.h"
 #include "sending/MmsPage.h"
 #include "sending/SmsPage.h"
 #include "sending/TForm15.h"
@@ -84,6 +86,8 @@ TForm2::TForm2(QWidget* parent)
 
     m_receivedStart = QDateTime::currentDateTime();
     m_receivedEnd = QDate::currentDate();
+    m_receivedPage->setDateRange(m_receivedStart.date(), m_receivedEnd);
+    m_receivedPage->setCredentialsSource(&credentials());
 
     // A database that cannot be opened only means every lookup finds nothing.
     m_segmentDb.open(DataPath("sjhmd.dat"));
@@ -108,8 +112,11 @@ void TForm2::createRemainingWindows() {
     createRecipientCoordinator();
     m_form15 = std::make_unique<TForm15>();
     m_smsPage->setProgressWindow(m_form15.get());
+    m_receivedPage->setProgressWindow(m_form15.get());
     m_form16 = std::make_unique<TForm16>(this);
     m_form17 = std::make_unique<TForm17>();
+    m_form21 = new TForm21(this);
+    m_receivedPage->setWaitWindow(m_form21);
 }
 
 void TForm2::createRecipientCoordinator() {
@@ -234,6 +241,7 @@ void TForm2::createPages() {
     m_smsPage->setBackHomeHandler([this] { showPage(Page::Home); });
     m_smsPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     m_mmsPage->setBackHomeHandler([this] { showPage(Page::Home); });
+    m_receivedPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     connect(this, &TForm2::costNoteChanged, this, &TForm2::showCostNote);
 }
 
@@ -244,6 +252,8 @@ QWidget* TForm2::createPage(Page page) {
         return m_smsPage = new SmsPage;
     if (page == Page::Mms)
         return m_mmsPage = new MmsPage;
+    if (page == Page::Received)
+        return m_receivedPage = new ReceivedPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:

@@ -26,6 +26,7 @@ class ClickLabel;
 class CredentialsSource;
 class ImportRunner;
 class MmsPage;
+class ReceivedPage;
 class RecipientCoordinator;
 class RecipientPanel;
 class SmsPage;
@@ -34,6 +35,7 @@ class TForm3;
 class TForm15;
 class TForm16;
 class TForm17;
+class TForm21;
 
 class TForm2 final : public QWidget {
     Q_OBJECT
@@ -145,6 +147,7 @@ public:
     // ---- the send pages and their recipient lists ---------------------------------------
     SmsPage* smsPage() const { return m_smsPage; }
     MmsPage* mmsPage() const { return m_mmsPage; }
+    ReceivedPage* receivedPage() const { return m_receivedPage; }
     // The add menu, the activity timer (this window's Timer1), TForm4 and TForm6; exists once
     // createRemainingWindows() has run.
     RecipientCoordinator* recipients() const { return m_recipients; }
@@ -159,6 +162,7 @@ public:
     TForm15* progressWindow() const { return m_form15.get(); }
     TForm16* passwordDialog() const { return m_form16.get(); }
     TForm17* noticeWindow() const { return m_form17.get(); }
+    TForm21* queryWaitWindow() const { return m_form21; }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -183,6 +187,8 @@ private:
     QWidget* m_pages[kPageCount] = {};
     SmsPage* m_smsPage = nullptr;
     MmsPage* m_mmsPage = nullptr;
+    ReceivedPage* m_receivedPage = nullptr;
+    TForm21* m_form21 = nullptr;  // owned as a child
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;

@@ -12,6 +12,7 @@
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
 
 namespace smsc::cli {
@@ -48,6 +49,14 @@ public:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:
                 return prepareSession() ? send() : kExitUsage;
+            case Command::Replies:
+            case Command::Records:
+            case Command::Numbers:
+            case Command::DownloadMms:
+                return prepareSession() ? RunRecordCommand(m_options,
+                                                           {m_context, m_user, m_password},
+                                                           m_out, m_err)
+                                        : kExitUsage;
         }
         return kExitUsage;
     }

@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract };
+enum class Command { Help, Balance, Send, Extract, Replies, Records, Numbers, DownloadMms };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -32,6 +32,11 @@ struct CliOptions {
     bool noSplit = false;
     // extract
     std::string extractFile;
+    // replies, numbers, download-mms (checked in CliRecords)
+    std::optional<std::string> fromDate;  // --from YYYY-MM-DD
+    std::optional<std::string> toDate;    // --to YYYY-MM-DD
+    std::optional<std::string> id;        // --id of a send record
+    std::optional<std::string> output;    // --output file
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

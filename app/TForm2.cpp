@@ -31,6 +31,7 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
 #include "records/ReceivedPage.h"
+#include "records/RecordsPage.h"
 #include "records/TForm21.h"
 #include "sending/MmsPage.h"
 #include "sending/SmsPage.h"
@@ -88,6 +89,7 @@ TForm2::TForm2(QWidget* parent)
     m_receivedEnd = QDate::currentDate();
     m_receivedPage->setDateRange(m_receivedStart.date(), m_receivedEnd);
     m_receivedPage->setCredentialsSource(&credentials());
+    m_recordsPage->setCredentialsSource(&credentials());
 
     // A database that cannot be opened only means every lookup finds nothing.
     m_segmentDb.open(DataPath("sjhmd.dat"));
@@ -117,6 +119,7 @@ void TForm2::createRemainingWindows() {
     m_form17 = std::make_unique<TForm17>();
     m_form21 = new TForm21(this);
     m_receivedPage->setWaitWindow(m_form21);
+    m_recordsPage->setWaitWindow(m_form21);
 }
 
 void TForm2::createRecipientCoordinator() {
@@ -254,6 +257,8 @@ QWidget* TForm2::createPage(Page page) {
         return m_mmsPage = new MmsPage;
     if (page == Page::Received)
         return m_receivedPage = new ReceivedPage;
+    if (page == Page::Records)
+        return m_recordsPage = new RecordsPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:

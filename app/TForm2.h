@@ -27,6 +27,7 @@ class CredentialsSource;
 class ImportRunner;
 class MmsPage;
 class ReceivedPage;
+class RecordsPage;
 class RecipientCoordinator;
 class RecipientPanel;
 class SmsPage;
@@ -148,6 +149,7 @@ public:
     SmsPage* smsPage() const { return m_smsPage; }
     MmsPage* mmsPage() const { return m_mmsPage; }
     ReceivedPage* receivedPage() const { return m_receivedPage; }
+    RecordsPage* recordsPage() const { return m_recordsPage; }
     // The add menu, the activity timer (this window's Timer1), TForm4 and TForm6; exists once
     // createRemainingWindows() has run.
     RecipientCoordinator* recipients() const { return m_recipients; }
@@ -188,6 +190,7 @@ private:
     SmsPage* m_smsPage = nullptr;
     MmsPage* m_mmsPage = nullptr;
     ReceivedPage* m_receivedPage = nullptr;
+    RecordsPage* m_recordsPage = nullptr;
     TForm21* m_form21 = nullptr;  // owned as a child
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;

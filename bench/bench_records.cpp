@@ -49,10 +49,11 @@ BENCHMARK(BM_ReceivedExport)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_SendRecordsParseAndList(benchmark::State& state) {
     std::string answer = "4|";
-    const std::string text = smsc::G("尊敬的客户：本周六上午十点在公司总部举行新品发布会，欢迎光临。");
+    const std::string text =
+        smsc::G("尊敬的客户：本周六上午十点在公司总部举行新品发布会，欢迎光临。");
     for (int i = 0; i < state.range(0); ++i)
-        answer += std::to_string(100000 + i) + "[**]3000[**]" + text + smsc::G("[**]已提交[**]短信") +
-                  "[**][**]2024-01-05 10:00:00[$$]";
+        answer += std::to_string(100000 + i) + "[**]3000[**]" + text +
+                  smsc::G("[**]已提交[**]短信") + "[**][**]2024-01-05 10:00:00[$$]";
     smsc::RecordsPage page;
     for (auto _ : state) {
         smsc::SendRecordsAnswer parsed = smsc::ParseSendRecordsAnswer(answer);

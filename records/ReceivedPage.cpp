@@ -36,8 +36,7 @@ std::string shortDate(const QDate& date) {
 ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ReceivedPage"));
     HintLabel = new QLabel(
-        QStringLiteral(
-            "请选择要查询的时间段，然后点[记录查询]按钮查询相应时间段内的回复短信"),
+        QStringLiteral("请选择要查询的时间段，然后点[记录查询]按钮查询相应时间段内的回复短信"),
         this);
     HintLabel->setObjectName(QStringLiteral("HintLabel"));
     HintLabel->setStyleSheet(QStringLiteral("color: red;"));

@@ -36,9 +36,8 @@ std::string LocalPath(const QString& chosen) {
 }
 
 bool ExportToTextFile(QWidget* parent, const std::string& bytes) {
-    const QString chosen =
-        Ui().saveFileName(parent, QStringLiteral("记录导出"), QStringLiteral("文本文件(*.txt)"),
-                          QString());
+    const QString chosen = Ui().saveFileName(parent, QStringLiteral("记录导出"),
+                                             QStringLiteral("文本文件(*.txt)"), QString());
     if (chosen.isEmpty())
         return false;
     if (!WriteFileAtomically(ExportFileName(LocalPath(chosen)), bytes)) {

@@ -30,7 +30,8 @@ public:
     explicit RecordsPage(QWidget* parent = nullptr);
     ~RecordsPage() override;
 
-    QTreeWidget* ListView2;       // hidden id, 提交时间, 号码个数, 当前状态, 信息类别, 彩信文件名, 短信内容
+    QTreeWidget*
+        ListView2;  // hidden id, 提交时间, 号码个数, 当前状态, 信息类别, 彩信文件名, 短信内容
     QLabel* NoteLabel;            // 仅 返 回 最 近 500 条 记 录
     QPushButton* QueryButton;     // 查询
     QPushButton* NumbersButton;   // 查看发送号码

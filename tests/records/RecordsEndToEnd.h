@@ -33,9 +33,8 @@ protected:
     }
 
     CliResult runCli(const std::string& command, std::vector<std::string> args) {
-        std::vector<std::string> all{command,     "--user",     "demo",
-                                     "--password", "demo",      "--base-url",
-                                     service->baseUrl()};
+        std::vector<std::string> all{command,      "--user",          "demo", "--password", "demo",
+                                     "--base-url", service->baseUrl()};
         all.insert(all.end(), args.begin(), args.end());
         std::ostringstream out, err;
         cli::CliEnvironment env;

@@ -16,8 +16,8 @@ namespace {
 using EndToEndRecords = RecordsEndToEnd;
 
 TEST_F(EndToEndRecords, SendRecordsNumbersAndTheMmsDownload) {
-    const CliResult sms = runCli("send", {"--number", "13900000001", "--number", "13900000002", "--number",
-                                 "13900000003", "--text", "通知"});
+    const CliResult sms = runCli("send", {"--number", "13900000001", "--number", "13900000002",
+                                          "--number", "13900000003", "--text", "通知"});
     ASSERT_EQ(sms.code, 0) << sms.err;
     std::string picture("GIF89a", 6);
     for (int i = 0; i < 600; ++i)
@@ -61,7 +61,8 @@ TEST_F(EndToEndRecords, SendRecordsNumbersAndTheMmsDownload) {
     const CliResult download = runCli("download-mms", {"--id", mms[0], "--output", saved});
     ASSERT_EQ(download.code, 0) << download.err;
     EXPECT_EQ(ReadWholeFile(saved).value_or(""), picture);
-    const CliResult refused = runCli("download-mms", {"--id", text[0], "--output", files.file("no")});
+    const CliResult refused =
+        runCli("download-mms", {"--id", text[0], "--output", files.file("no")});
     EXPECT_EQ(refused.code, 1);
     EXPECT_EQ(refused.err, "该信息为短信文字信息，不是彩信，无法下载！\n");
     EXPECT_FALSE(ReadWholeFile(files.file("no")).has_value());

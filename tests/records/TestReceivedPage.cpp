@@ -48,7 +48,8 @@ protected:
     }
 };
 
-const std::string kTwo = G("4|13912345678*2010-10-22 16:29^你好[$$]13800000000*2010-10-23 08:01^再见[$$]");
+const std::string kTwo =
+    G("4|13912345678*2010-10-22 16:29^你好[$$]13800000000*2010-10-23 08:01^再见[$$]");
 
 TEST_F(ReceivedPageTest, QueryPostsTheDatesInTheShortDateFormat) {
     EXPECT_EQ(page()->DateTimePicker1->date(), QDate::currentDate());
@@ -170,7 +171,8 @@ TEST_F(ReceivedPageTest, ExportWritesGbkLinesWithTwoSpacesAfterEveryCell) {
     ASSERT_EQ(::mkdir(files.file("busy.txt").c_str(), 0755), 0);
     ui.chooseFileNext(QString::fromStdString(files.file("busy")));
     page()->ExportButton->click();
-    EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("导出失败，请检查文件是否被其他程序使用")});
+    EXPECT_EQ(ui.messageTexts(),
+              QStringList{QStringLiteral("导出失败，请检查文件是否被其他程序使用")});
     EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提醒"));
 }
 
@@ -226,7 +228,8 @@ TEST_F(ReceivedPageTest, ReplyChecksAndTheBareNumber) {
         const std::string body = server.lastRequest().body;
         EXPECT_NE(body.find("name=\"smsnumber\"\r\n\r\n13800000000\r\n"), std::string::npos);
         EXPECT_NE(body.find("name=\"smscontent\"\r\n\r\n" + c.sent + "\r\n--"), std::string::npos);
-        EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("恭喜\r短信内容已成功发送到服务器")});
+        EXPECT_EQ(ui.messageTexts(),
+                  QStringList{QStringLiteral("恭喜\r短信内容已成功发送到服务器")});
         EXPECT_EQ(main->quotaText(), QStringLiteral("剩余短信321条"));
         EXPECT_FALSE(progress->isVisible());
     }

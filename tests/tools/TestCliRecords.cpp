@@ -21,8 +21,8 @@ protected:
     }
 
     CliRun run(const std::string& command, std::vector<std::string> args) {
-        std::vector<std::string> all{command, "--user", "u1", "--password", "p1", "--base-url",
-                                     server.baseUrl()};
+        std::vector<std::string> all{command,      "--user",        "u1", "--password", "p1",
+                                     "--base-url", server.baseUrl()};
         all.insert(all.end(), args.begin(), args.end());
         cli::CliEnvironment env;
         env.dataDir = files.path();  // its Company_Info.ini names the download address
@@ -33,9 +33,9 @@ protected:
     TempFolder files;
 };
 
-const std::string kRecords = G(
-    "4|18[**]1[**]标题[**]已提交[**]彩信[**]../up/pic.gif[**]2024-01-05 11:00:00[$$]"
-    "17[**]3[**]第一行\r\n第二行[**]已提交[**]短信[**][**]2024-01-05 10:00:00[$$]");
+const std::string kRecords =
+    G("4|18[**]1[**]标题[**]已提交[**]彩信[**]../up/pic.gif[**]2024-01-05 11:00:00[$$]"
+      "17[**]3[**]第一行\r\n第二行[**]已提交[**]短信[**][**]2024-01-05 10:00:00[$$]");
 
 TEST_F(CliRecords, RepliesAndTheirAnswers) {
     server.setBody("/softweb/receive.asp",

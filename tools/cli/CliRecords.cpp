@@ -162,8 +162,9 @@ private:
 
     int downloadMms() {
         if (m_s.context.endpoints.downloadUrl.empty()) {
-            m_err << "smsclient-cli: 没有彩信下载地址：数据目录中 Company_Info.ini 的 [Service_Url] "
-                     "Download_Url 为空或文件不存在；请用 --data-dir 指定\n";
+            m_err
+                << "smsclient-cli: 没有彩信下载地址：数据目录中 Company_Info.ini 的 [Service_Url] "
+                   "Download_Url 为空或文件不存在；请用 --data-dir 指定\n";
             return kExitUsage;
         }
         SendRecordsAnswer a;

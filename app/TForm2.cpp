@@ -37,6 +37,9 @@
 #include "recipients/ImportRun.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
+#include "records/ReceivedPage.h"
+#include "records/RecordsPage.h"
+#include "records/TForm21.h"
 #include "sending/MmsPage.h"
 #include "sending/MmsSend.h"
 #include "sending/SmsPage.h"
@@ -93,6 +96,9 @@ TForm2::TForm2(QWidget* parent)
 
     m_receivedStart = QDateTime::currentDateTime();
     m_receivedEnd = QDate::currentDate();
+    m_receivedPage->setDateRange(m_receivedStart.date(), m_receivedEnd);
+    m_receivedPage->setCredentialsSource(&credentials());
+    m_recordsPage->setCredentialsSource(&credentials());
 
     // A database that cannot be opened only means every lookup finds nothing.
     m_segmentDb.open(DataPath("sjhmd.dat"));
@@ -126,8 +132,12 @@ void TForm2::createRemainingWindows() {
     m_form15 = std::make_unique<TForm15>();
     m_smsPage->setProgressWindow(m_form15.get());
     m_mmsPage->setProgressWindow(m_form15.get());
+    m_receivedPage->setProgressWindow(m_form15.get());
     m_form16 = std::make_unique<TForm16>(this);
     m_form17 = std::make_unique<TForm17>();
+    m_form21 = new TForm21(this);
+    m_receivedPage->setWaitWindow(m_form21);
+    m_recordsPage->setWaitWindow(m_form21);
 }
 
 void TForm2::createRecipientCoordinator() {
@@ -255,6 +265,7 @@ void TForm2::createPages() {
     m_mmsPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     // Until the notice check runs, the note tells the cost last known locally.
     m_mmsPage->showCostNote(QStringFromGbk(LocalCostNote(DataPath("Notice_info.ini"))));
+    m_receivedPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     connect(this, &TForm2::costNoteChanged, this, &TForm2::showCostNote);
 }
 
@@ -275,6 +286,10 @@ QWidget* TForm2::createPage(Page page) {
     }
     if (page == Page::Contacts)
         return m_contactsPage = new ContactsPage;
+    if (page == Page::Received)
+        return m_receivedPage = new ReceivedPage;
+    if (page == Page::Records)
+        return m_recordsPage = new RecordsPage;
     auto* widget = new QWidget;
     switch (page) {
         case Page::Home:

@@ -28,6 +28,8 @@ class CredentialsSource;
 class ImportRunner;
 class MmsPage;
 class PhrasesPage;
+class ReceivedPage;
+class RecordsPage;
 class RecipientCoordinator;
 class RecipientPanel;
 class SearchPage;
@@ -40,6 +42,7 @@ class TForm12;
 class TForm15;
 class TForm16;
 class TForm17;
+class TForm21;
 
 class TForm2 final : public QWidget {
     Q_OBJECT
@@ -154,6 +157,8 @@ public:
     SmsPage* smsPage() const { return m_smsPage; }
     MmsPage* mmsPage() const { return m_mmsPage; }
     ContactsPage* contactsPage() const { return m_contactsPage; }
+    ReceivedPage* receivedPage() const { return m_receivedPage; }
+    RecordsPage* recordsPage() const { return m_recordsPage; }
     // The add menu, the activity timer (this window's Timer1), TForm4 and TForm6; exists once
     // createRemainingWindows() has run.
     RecipientCoordinator* recipients() const { return m_recipients; }
@@ -172,6 +177,7 @@ public:
     TForm7* insertPhraseDialog() const { return m_form7.get(); }
     TForm11* newCategoryDialog() const { return m_form11.get(); }
     TForm12* phraseDialog() const { return m_form12.get(); }
+    TForm21* queryWaitWindow() const { return m_form21; }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -199,6 +205,9 @@ private:
     PhrasesPage* m_phrasesPage = nullptr;
     SearchPage* m_searchPage = nullptr;
     ContactsPage* m_contactsPage = nullptr;
+    ReceivedPage* m_receivedPage = nullptr;
+    RecordsPage* m_recordsPage = nullptr;
+    TForm21* m_form21 = nullptr;  // owned as a child
     RecipientCoordinator* m_recipients = nullptr;
     ImportRunner* m_importRunner = nullptr;
     QTreeWidget* m_provinceTree = nullptr;

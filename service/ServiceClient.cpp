@@ -833,4 +833,23 @@ HttpResult DownloadFile(const ServiceContext& ctx, const std::string& fileName) 
     });
 }
 
+HttpResult QueryReceived(const ServiceContext& ctx, const std::string& user,
+                         const std::string& password, const std::string& startDate,
+                         const std::string& endDate) {
+    return PostForm(ctx, ServicePage::Receive,
+                    FormFieldText(ServicePage::Receive, {user, password, startDate, endDate}));
+}
+
+HttpResult QueryConsumerLog(const ServiceContext& ctx, const std::string& user,
+                            const std::string& password) {
+    return PostForm(ctx, ServicePage::ConsumerLog,
+                    FormFieldText(ServicePage::ConsumerLog, {user, password}));
+}
+
+HttpResult QueryNumberList(const ServiceContext& ctx, const std::string& user,
+                           const std::string& password, const std::string& recordId) {
+    return PostForm(ctx, ServicePage::NumberList,
+                    FormFieldText(ServicePage::NumberList, {user, password, recordId}));
+}
+
 }  // namespace smsc

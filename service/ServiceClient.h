@@ -178,4 +178,14 @@ HttpResult FetchNotice(const ServiceContext& ctx);
 // cannot stand in an address (controls, space, '#', non-ASCII) are percent-encoded.
 HttpResult DownloadFile(const ServiceContext& ctx, const std::string& fileName);
 
+// The record pages, each one form post of the login fields (and the page's own values) to
+// its page; a failed exchange comes back as a failed result.
+HttpResult QueryReceived(const ServiceContext& ctx, const std::string& user,
+                         const std::string& password, const std::string& startDate,
+                         const std::string& endDate);
+HttpResult QueryConsumerLog(const ServiceContext& ctx, const std::string& user,
+                            const std::string& password);
+HttpResult QueryNumberList(const ServiceContext& ctx, const std::string& user,
+                           const std::string& password, const std::string& recordId);
+
 }  // namespace smsc

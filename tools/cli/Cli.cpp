@@ -16,6 +16,7 @@
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRecipients.h"
+#include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
 
 namespace smsc::cli {
@@ -48,6 +49,14 @@ public:
                 return prepareSession() ? send() : kExitUsage;
             case Command::SendMms:
                 return prepareSession() ? sendMms() : kExitUsage;
+            case Command::Replies:
+            case Command::Records:
+            case Command::Numbers:
+            case Command::DownloadMms:
+                return prepareSession() ? RunRecordCommand(m_options,
+                                                           {m_context, m_user, m_password},
+                                                           m_out, m_err)
+                                        : kExitUsage;
         }
         return kExitUsage;
     }

@@ -7,6 +7,7 @@
 
 #include "recipients/PhoneRules.h"
 #include "tools/cli/CliLookup.h"
+#include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
 
 namespace smsc::cli {
@@ -28,7 +29,11 @@ enum class Opt {
     MmsFile,
     Title,
     AreaCode,
-    Group
+    Group,
+    From,
+    To,
+    Id,
+    Output
 };
 
 struct OptionSpec {
@@ -56,6 +61,10 @@ constexpr OptionSpec kOptions[] = {
     {"--title", Opt::Title, true, false, true},
     {"--area-code", Opt::AreaCode, true, false, false},
     {"--group", Opt::Group, true, false, false},
+    {"--from", Opt::From, true, false, false},
+    {"--to", Opt::To, true, false, false},
+    {"--id", Opt::Id, true, false, false},
+    {"--output", Opt::Output, true, false, false},
 };
 
 // Options of one send command only: the SMS text, or the MMS file and title.
@@ -89,6 +98,14 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Help;
     if (word == "lookup")
         return Command::Lookup;
+    if (word == "replies")
+        return Command::Replies;
+    if (word == "records")
+        return Command::Records;
+    if (word == "numbers")
+        return Command::Numbers;
+    if (word == "download-mms")
+        return Command::DownloadMms;
     return std::nullopt;
 }
 
@@ -106,6 +123,14 @@ const char* commandName(Command command) {
             return "lookup";
         case Command::Contacts:
             return "contacts";
+        case Command::Replies:
+            return "replies";
+        case Command::Records:
+            return "records";
+        case Command::Numbers:
+            return "numbers";
+        case Command::DownloadMms:
+            return "download-mms";
         case Command::Help:
             break;
     }
@@ -273,11 +298,23 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::Group:
                 o.group = value;
                 break;
+            case Opt::From:
+                o.fromDate = value;
+                break;
+            case Opt::To:
+                o.toDate = value;
+                break;
+            case Opt::Id:
+                o.id = value;
+                break;
+            case Opt::Output:
+                o.output = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -298,6 +335,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             (option->sendOnly && !sending) || !optionFits(option->id, o.command))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
     }
+    if (o.command != Command::Extract)
+        if (std::optional<std::string> recordError = RecordOptionsError(o))
+            return fail(*recordError);
 
     if (o.command == Command::Extract) {
         if (positional.size() != 1)
@@ -347,6 +387,10 @@ std::string CliHelpText() {
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
+  smsclient-cli replies --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
+  smsclient-cli records --user 用户名 [公共选项]
+  smsclient-cli numbers --user 用户名 --id ID [公共选项]
+  smsclient-cli download-mms --user 用户名 --id ID --output 文件 [公共选项]
   smsclient-cli help | --help | -h
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
   Options take "--name value" or "--name=value"; arguments after "--" are not options.
@@ -369,9 +413,23 @@ std::string CliHelpText() {
   contacts  按通讯录顺序打印整个通讯录或一个分组（--group "[客户]/[北京]"）的手机号码，
             每行一个，可作为 send --numbers-file 的输入；分组不存在时退出码为 1。
             Print the mobile numbers of the address book or of one group, one per line.
+  replies   列出时间段内收到的回复短信（同"收到短信"页），每行：时间<TAB>手机号<TAB>内容。
+            日期按本机的短日期格式发送。List the replies received from --from to --to.
+  records   列出最近的发送记录（同"发送记录"页，最多500条，最新的在前），每行七项以TAB
+            分隔：ID、号码个数、短信内容/彩信标题、当前状态、信息类别、彩信文件名、提交时间。
+            List the latest send records, seven tab-separated fields, id first.
+  numbers   列出某次发送（--id 为发送记录的ID）的全部号码，每行一个。
+            List the numbers of one submission.
+  download-mms  下载某次彩信发送（--id）的彩信文件，保存为 --output 指定的文件；
+            信息类别不是"彩信"的记录不能下载（退出码 1）。
+            Download the MMS file of one submission into the --output file.
+            下载地址取数据目录中 Company_Info.ini 的 [Service_Url] Download_Url。
+            The download address is Download_Url of Company_Info.ini.
+            以上各命令的内容中若有换行或TAB，输出时换成空格。Line breaks and tabs inside
+            a field are printed as spaces.
   help      显示本说明。Show this text.
 
-公共选项 (common options, balance, send and send-mms):
+公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):
   --user 用户名          帐户名。Account name.
   --password 密码        帐户密码；省略时取环境变量 SMSCLIENT_PASSWORD。密码从不显示。
                          Password; defaults to $SMSCLIENT_PASSWORD. It is never printed.
@@ -433,6 +491,8 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
 
 退出码 (exit codes):
   0  成功：balance 得到余额；send、send-mms 服务器应答 7（发送成功）；extract 完成。
+     replies、records、numbers 列出完成；download-mms 文件已保存。
+     （records 遇到不足七项的记录时，列出其前各条后报网络故障，同"发送记录"页，退出码 2。）
   1  被拒绝：登录失败、帐户停用、发送前的检查未通过、服务器拒绝发送等；
      提示信息写到标准错误。Refused: the message goes to stderr.
   2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、一个号码文件超过三万个号码、

@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts };
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -40,6 +40,11 @@ struct CliOptions {
     std::optional<std::string> areaCode;
     // contacts: the group's captions from the book down, "/" between them
     std::optional<std::string> group;
+    // replies, numbers, download-mms (checked in CliRecords)
+    std::optional<std::string> fromDate;  // --from YYYY-MM-DD
+    std::optional<std::string> toDate;    // --to YYYY-MM-DD
+    std::optional<std::string> id;        // --id of a send record
+    std::optional<std::string> output;    // --output file
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -1,0 +1,76 @@
+#pragma once
+// The "收到短信" page: the replies received in a range of days. "记录查询" shows the query
+// wait window and arms Timer2; its tick asks "softweb/receive.asp" and fills the four-column
+// list. A row opens the reply dialog (TForm13); "记录导出" writes the list to a text file.
+
+#include <QDate>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "records/RecordAnswers.h"
+
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QTreeWidget;
+
+namespace smsc {
+
+class CredentialsSource;
+class TForm13;
+class TForm15;
+class TForm21;
+
+class ReceivedPage final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ReceivedPage(QWidget* parent = nullptr);
+    ~ReceivedPage() override;
+
+    QLabel* HintLabel;
+    QDateEdit* DateTimePicker1;  // start
+    QDateEdit* DateTimePicker2;  // end
+    QPushButton* QueryButton;    // 记录查询
+    QTreeWidget* ListView1;      // 时间, 手机号, 联系人名称, 短信内容
+    QLabel* CountLabel;          // 共有N条回复记录
+    QPushButton* ReplyButton;    // 回复短信
+    QPushButton* ExportButton;   // 记录导出
+    QTimer* Timer2;              // the main window's query timer, 3000 ms, one-shot
+
+    TForm13* replyDialog() const { return m_form13; }
+
+    // ---- what the main window provides ---------------------------------------------------
+    void setCredentialsSource(const CredentialsSource* source);
+    void setWaitWindow(TForm21* window) { m_wait = window; }
+    void setProgressWindow(TForm15* window);
+    void setQuotaHandler(std::function<void(const QString&)> handler);
+    void setDateRange(const QDate& start, const QDate& end);
+
+    // ---- actions -------------------------------------------------------------------------
+    void QueryButtonClick();
+    void Timer2Timer();
+    void ListView1DblClick();
+    void ReplyButtonClick();
+    void ExportButtonClick();
+
+    // Fills the list from an answer of status "4" (the user name fills "联系人名称").
+    void showRecords(std::vector<ReceivedRecord> records, const std::string& userName);
+    const std::vector<ReceivedRecord>& records() const { return m_records; }
+
+private:
+    void endQuery(int count);
+    void openReply(bool clearReply);
+
+    const CredentialsSource* m_credentials = nullptr;
+    TForm21* m_wait = nullptr;
+    TForm13* m_form13;
+    std::vector<ReceivedRecord> m_records;  // the rows, in list order
+    std::string m_userName;                 // of the last query
+};
+
+}  // namespace smsc

@@ -1,0 +1,141 @@
+// smsclient-cli replies, records, numbers and download-mms against a recording server: the
+// requests, the listings, the refusals and failures with their exit codes, and the options.
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/AtomicFile.h"
+#include "platform/Gbk.h"
+#include "tests/tools/TestCliSupport.h"
+
+using namespace smsc;
+using namespace smsc::test;
+
+namespace {
+
+class CliRecords : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("LC_ALL", "C", 1);
+        files.writeFile("Company_Info.ini",
+                        "[Service_Url]\r\nDownload_Url=" + server.baseUrl() + "mms/\r\n");
+    }
+
+    CliRun run(const std::string& command, std::vector<std::string> args) {
+        std::vector<std::string> all{command,      "--user",        "u1", "--password", "p1",
+                                     "--base-url", server.baseUrl()};
+        all.insert(all.end(), args.begin(), args.end());
+        cli::CliEnvironment env;
+        env.dataDir = files.path();  // its Company_Info.ini names the download address
+        return RunCliInProcess(all, env);
+    }
+
+    RecordingServer server;
+    TempFolder files;
+};
+
+const std::string kRecords =
+    G("4|18[**]1[**]标题[**]已提交[**]彩信[**]../up/pic.gif[**]2024-01-05 11:00:00[$$]"
+      "17[**]3[**]第一行\r\n第二行[**]已提交[**]短信[**][**]2024-01-05 10:00:00[$$]");
+
+TEST_F(CliRecords, RepliesAndTheirAnswers) {
+    server.setBody("/softweb/receive.asp",
+                   G("4|13912345678*2024-01-05 16:29^你好\r\n再见[$$]x[$$]"));
+    CliRun ok = run("replies", {"--from", "2024-01-05", "--to", "2024-02-29"});
+    EXPECT_EQ(ok.code, 0) << ok.err;
+    EXPECT_EQ(ok.out, "2024-01-05 16:29\t13912345678\t你好 再见\n\t\t\n");
+    EXPECT_EQ(server.lastRequest().body,
+              "username=u1&password=p1&startime=01/05/24&endtime=02/29/24");
+
+    struct Case {
+        std::string answer;
+        int code;
+        std::string err;
+    } cases[] = {
+        {"1|", 1, "用户名或者密码错误\n"},
+        {"2", 1, "帐户被停用\n"},
+        {G("3|12"), 1, "余额不足，当前余额为：12\n"},
+        {"4", 2, "连接服务器超时，请检查网络！\n"},
+        {"9|x", 1, "服务器返回了无法识别的应答：\"9|x\"\n"},
+    };
+    for (const Case& c : cases) {
+        server.setBody("/softweb/receive.asp", c.answer);
+        CliRun r = run("replies", {"--from", "2024-01-05", "--to", "2024-01-05"});
+        EXPECT_EQ(r.code, c.code) << c.answer;
+        EXPECT_EQ(r.err, c.err) << c.answer;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST_F(CliRecords, RecordsNumbersAndDownload) {
+    server.setBody("/softweb/Consumerlog.asp", kRecords);
+    CliRun records = run("records", {});
+    EXPECT_EQ(records.code, 0) << records.err;
+    EXPECT_EQ(records.out,
+              "18\t1\t标题\t已提交\t彩信\t../up/pic.gif\t2024-01-05 11:00:00\n"
+              "17\t3\t第一行 第二行\t已提交\t短信\t\t2024-01-05 10:00:00\n");
+
+    // A short record ends the listing as on the page.
+    server.setBody("/softweb/Consumerlog.asp", kRecords + "9[**]x[$$]");
+    CliRun shortRecord = run("records", {});
+    EXPECT_EQ(shortRecord.code, 2);
+    EXPECT_EQ(shortRecord.err, "连接服务器超时，请检查网络！\n");
+    EXPECT_EQ(std::count(shortRecord.out.begin(), shortRecord.out.end(), '\n'), 2);
+
+    server.setBody("/softweb/numberlist.asp", "4|13900000001|13900000002|");
+    CliRun numbers = run("numbers", {"--id", "17"});
+    EXPECT_EQ(numbers.code, 0) << numbers.err;
+    EXPECT_EQ(numbers.out, "13900000001\n13900000002\n");
+    EXPECT_EQ(server.lastRequest().body, "username=u1&password=p1&id=17");
+
+    // The download: only for "彩信", saved under exactly the --output name.
+    server.setBody("/softweb/Consumerlog.asp", kRecords);
+    const std::string gif("GIF89a\0\x01", 8);
+    std::string asked;
+    server.setHandler([&](const RecordedRequest& r) {
+        asked = r.target;
+        CannedResponse response;
+        response.body = gif;
+        return response;
+    });
+    CliRun refused = run("download-mms", {"--id", "17", "--output", files.file("a.gif")});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_EQ(refused.err, "该信息为短信文字信息，不是彩信，无法下载！\n");
+    CliRun unknown = run("download-mms", {"--id", "99", "--output", files.file("a.gif")});
+    EXPECT_EQ(unknown.code, 1);
+    EXPECT_FALSE(ReadWholeFile(files.file("a.gif")));
+    CliRun saved = run("download-mms", {"--id", "18", "--output", files.file("a.gif")});
+    ASSERT_EQ(saved.code, 0) << saved.err;
+    EXPECT_EQ(ReadWholeFile(files.file("a.gif")).value_or(""), gif);
+    EXPECT_EQ(asked, "/up/pic.gif");  // the service's name, squashed by the address
+
+    server.setHandler([](const RecordedRequest&) { return CannedResponse{}; });
+    CliRun empty = run("download-mms", {"--id", "18", "--output", files.file("b.gif")});
+    EXPECT_EQ(empty.code, 1);
+    EXPECT_EQ(empty.err, "保存彩信文件失败\n");
+    EXPECT_FALSE(ReadWholeFile(files.file("b.gif")));
+
+    files.writeFile("Company_Info.ini", "");
+    CliRun noAddress = run("download-mms", {"--id", "18", "--output", files.file("c.gif")});
+    EXPECT_EQ(noAddress.code, 2);
+    EXPECT_NE(noAddress.err.find("Download_Url"), std::string::npos) << noAddress.err;
+}
+
+TEST_F(CliRecords, OptionsBelongToTheirCommands) {
+    const std::vector<std::vector<std::string>> refused = {
+        {"replies", "--from", "2024-01-05"},
+        {"replies", "--from", "2024-02-30", "--to", "2024-03-01"},
+        {"records", "--id", "1"},
+        {"numbers"},
+        {"numbers", "--id", "1&x=2"},
+        {"download-mms", "--id", "1"},
+        {"balance", "--from", "2024-01-05"},
+        {"replies", "--from", "2024-01-05", "--to", "2024-01-05", "--number", "139"},
+    };
+    for (const auto& args : refused) {
+        CliRun r = run(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
+        EXPECT_EQ(r.code, 2) << args.size() << " " << args.back();
+    }
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
+}  // namespace

@@ -10,6 +10,7 @@ packages=(
   libfreexl-dev libsimpleini-dev libicu-dev libcpp-httplib-dev libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
+  dpkg-dev desktop-file-utils file
 )
 
 missing=()

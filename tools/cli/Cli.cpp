@@ -40,7 +40,8 @@ public:
             case Command::Extract:
                 return extract();
             case Command::Lookup:
-                return RunLookup(m_options, m_env.dataDir, m_out, m_err);
+                return RunLookup(m_options, m_env.resourceDir.empty() ? m_env.dataDir : m_env.resourceDir,
+                                 m_out, m_err);
             case Command::Contacts:
                 return RunContacts(m_options, m_env, m_out, m_err);
             case Command::Balance:

@@ -23,6 +23,7 @@ struct CliEnvironment {
     std::optional<std::string> password;  // SMSCLIENT_PASSWORD, UTF-8
     std::string dataDir;                  // folder of Company_Info.ini without --data-dir
     std::optional<std::string> boundary;  // fixed multipart boundary (tests)
+    std::string resourceDir;  // folder of the read-only files (sjhmd.dat) without --data-dir
 };
 
 // Runs one command line (arguments without the program name). Output and errors are

@@ -392,6 +392,7 @@ std::string CliHelpText() {
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
   smsclient-cli download-mms --user 用户名 --id ID --output 文件 [公共选项]
   smsclient-cli help | --help | -h
+  smsclient-cli --version        打印版本号 (print the version): 6.8
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
   Options take "--name value" or "--name=value"; arguments after "--" are not options.
 
@@ -442,6 +443,8 @@ std::string CliHelpText() {
                          末尾自动补 "/"）。Service base address overriding the line's.
   --data-dir 目录        存放 Company_Info.ini 的目录，默认为程序所在目录。
                          Folder of Company_Info.ini (default: the program's folder).
+                         安装版默认为 ~/.local/share/smsclient/，只读文件取自安装目录。
+                         An installed copy uses ~/.local/share/smsclient/ instead.
 
 send 的选项 (send options):
   --number 号码          一个接收号码（1到12位数字，首尾空白会去掉），可重复。

@@ -10,10 +10,15 @@
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << SMSC_VERSION << "\n";
+        return 0;
+    }
     smsc::cli::CliEnvironment env;
     if (const char* password = std::getenv("SMSCLIENT_PASSWORD"))
         env.password = password;
     env.dataDir = smsc::DataDir();
+    env.resourceDir = smsc::ResourceDir();
     const int code = smsc::cli::RunCli(args, std::cout, std::cerr, env);
     std::cout.flush();
     return code;

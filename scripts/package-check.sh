@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Checks the Debian package made from an already built folder: cpack -G DEB, unpack it into a
+# temporary root (no change to this machine), validate the desktop entry and the icons, and
+# run the installed programs from there with a temporary per-user data folder: the version,
+# the seeding of the user's files, a user's edit kept across a reinstall, the number lookup
+# and a start of the client.
+# Usage: scripts/package-check.sh [build-folder]
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="$(cd "${1:-$root/build}" && pwd)"
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "package-check: $*" >&2; exit 1; }
+
+cd "$build"
+rm -f smsclient_*.deb
+if ! cpack -G DEB >"$tmp/cpack.log" 2>&1; then
+  cat "$tmp/cpack.log" >&2
+  fail "cpack -G DEB failed"
+fi
+debs=(smsclient_*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one smsclient_*.deb in $build"
+deb="$build/${debs[0]}"
+echo "package-check: built $deb ($(du -h "$deb" | cut -f1))"
+
+depends="$(dpkg-deb -f "$deb" Depends)"
+echo "package-check: Depends: $depends"
+for lib in libqt6widgets6 libcurl4 libxml2 libsqlite3-0 libpcre2-8-0; do
+  grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
+done
+
+install_root="$tmp/root"
+dpkg-deb -x "$deb" "$install_root"
+usr="$install_root/usr"
+for f in bin/smsclient bin/smsclient-cli bin/smsclient-demo-service lib/smsclient/smsclient \
+         lib/smsclient/index.html lib/smsclient/Company_Info.ini lib/smsclient/picture/books.avi \
+         lib/smsclient/.smsclient-installed share/applications/smsclient.desktop; do
+  [ -e "$usr/$f" ] || fail "the package lacks /usr/$f"
+done
+desktop-file-validate "$usr/share/applications/smsclient.desktop" || fail "desktop entry invalid"
+for size in 48 64 128 256; do
+  icon="$usr/share/icons/hicolor/${size}x${size}/apps/smsclient.png"
+  [ -f "$icon" ] || fail "missing icon $icon"
+  file -b "$icon" | grep -q "PNG image data, $size x $size" || fail "bad icon $(file -b "$icon")"
+done
+
+# The installed programs, with the per-user folders in the temporary folder.
+export XDG_DATA_HOME="$tmp/data-home" XDG_CONFIG_HOME="$tmp/config-home"
+cli="$usr/bin/smsclient-cli"
+[ "$("$cli" --version)" = "6.8" ] || fail "smsclient-cli --version is not 6.8"
+[ "$("$usr/bin/smsclient" --version)" = "6.8" ] || fail "smsclient --version is not 6.8"
+"$usr/bin/smsclient-demo-service" --help >/dev/null || fail "smsclient-demo-service --help failed"
+
+user="$XDG_DATA_HOME/smsclient"
+"$cli" --help >"$tmp/help.txt"
+cmp -s "$user/Company_Info.ini" "$usr/lib/smsclient/Company_Info.ini" ||
+  fail "the user folder was not seeded with Company_Info.ini"
+printf '[Create_Skin]\r\nSkin_index=9\r\n' >"$user/Company_Info.ini"
+rm -rf "$install_root" && dpkg-deb -x "$deb" "$install_root"  # a reinstall
+"$cli" --help >/dev/null
+[ "$(cat "$user/Company_Info.ini")" = "$(printf '[Create_Skin]\r\nSkin_index=9\r')" ] ||
+  fail "the user's Company_Info.ini was replaced"
+
+lookup="$("$cli" lookup 13800000000)" || fail "smsclient-cli lookup 13800000000 failed"
+printf '%s\n' "$lookup" | grep -q "010" || fail "smsclient-cli lookup 13800000000 printed: $lookup"
+
+# The client starts from the installed copy and keeps running (ended after 3 s).
+status=0
+QT_QPA_PLATFORM=offscreen timeout 3 "$usr/bin/smsclient" >"$tmp/client.log" 2>&1 || status=$?
+[ "$status" -eq 124 ] || { cat "$tmp/client.log" >&2; fail "the installed client ended early ($status)"; }
+echo "package-check: OK"

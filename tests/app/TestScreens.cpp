@@ -106,4 +106,31 @@ TEST_F(Screens, SmsPageFitsTheMainWindow) {
     save(picture, "sms-page.png");
 }
 
+// Every page of the main window keeps its controls inside the page.
+TEST_F(Screens, EveryPageFitsTheMainWindow) {
+    start();
+    login().hide();
+    main->showConnected(QStringLiteral("剩余短信10000条"), QStringLiteral("用户：demo"));
+    const std::pair<TForm2::Page, const char*> pages[] = {
+        {TForm2::Page::Mms, "mms-page.png"},         {TForm2::Page::Phrases, "phrases-page.png"},
+        {TForm2::Page::Contacts, "contacts-page.png"}, {TForm2::Page::Search, "search-page.png"},
+        {TForm2::Page::Received, "received-page.png"}, {TForm2::Page::Records, "records-page.png"},
+    };
+    for (const auto& [kind, file] : pages) {
+        main->showPage(kind);
+        QApplication::processEvents();
+        QWidget* page = main->pageWidget(kind);
+        ASSERT_NE(page, nullptr) << file;
+        for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (child->isVisibleTo(page)) {
+                EXPECT_TRUE(page->rect().contains(child->geometry()))
+                    << file << " " << child->objectName().toStdString();
+            }
+        }
+        const QPixmap picture = main->grab();
+        EXPECT_TRUE(painted(picture)) << file;
+        save(picture, file);
+    }
+}
+
 }  // namespace

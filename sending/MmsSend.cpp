@@ -10,6 +10,7 @@
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
 #include "recipients/PhoneRules.h"
+#include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/NoticeCheck.h"
 
@@ -135,42 +136,16 @@ MmsFileBytes ReadMmsFile(const std::string& path) {
 }
 
 std::optional<std::string> MmsAnswerMessage(const std::string& answer) {
-    const std::vector<std::string> fields = SplitBySeparator(answer, "|");
-    if (fields.empty())
-        return std::nullopt;
-    const std::string& code = fields[0];
-    const std::string argument = fields.size() > 1 ? fields[1] : std::string();
-    static const std::string failed = G("发送失败\r");
-    if (code == "7")
-        return G("恭喜\r彩信内容已成功发送到服务器");
-    if (code == "1")
-        return failed + G("用户名或者密码错误");
-    if (code == "2")
-        return failed + G("该帐户被停用");
-    if (code == "3")
-        return G("余额") + argument;
-    if (code == "4")
-        return failed + G("您的短信余额不足");
-    if (code == "5")
-        return failed + G("您发送的号码错误");
-    if (code == "6")
-        return failed + G("您发送的彩信标题错误，彩信标题为空或者超过70个字符");
-    if (code == "8")
-        return failed + G("您发送的号码数超过三万个");
-    if (code == "9")
-        return failed + G("彩信标题含有禁发关键词：") + argument;
-    if (code == "10")
-        return failed + G("彩信发送服务器处于关闭状态，暂时不能发送");
-    if (code == "11")
-        return failed + G("彩信文件错误，无法访问或者上传失败");
-    if (code == "12")
-        return failed + G("您上传的彩信文件系统不支持，目前支持txt,jpg,gif,bmp,png,amr,mp3,mid,"
-                          "mmf,aac,mfm,adp,3gp,jar,jad,sis,emm类型");
-    if (code == "13")
-        return failed + G("您上传的彩信文件超过45K请修改后再上传");
-    if (code == "error")
-        return failed + argument;
-    return std::nullopt;
+    static const SendAnswerTexts texts{
+        "恭喜\r彩信内容已成功发送到服务器",
+        "您发送的彩信标题错误，彩信标题为空或者超过70个字符",
+        "彩信标题含有禁发关键词：",
+        {{"10", "彩信发送服务器处于关闭状态，暂时不能发送"},
+         {"11", "彩信文件错误，无法访问或者上传失败"},
+         {"12", "您上传的彩信文件系统不支持，目前支持txt,jpg,gif,bmp,png,amr,mp3,mid,"
+                "mmf,aac,mfm,adp,3gp,jar,jad,sis,emm类型"},
+         {"13", "您上传的彩信文件超过45K请修改后再上传"}}};
+    return SendAnswerMessage(answer, texts);
 }
 
 MmsSendOutcome RunMmsSend(const std::string& path,

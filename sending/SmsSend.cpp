@@ -86,7 +86,8 @@ bool StopsAfterPiece(const std::string& code) {
            code == "9" || code == "error";
 }
 
-std::optional<std::string> SmsAnswerMessage(const std::string& answer) {
+std::optional<std::string> SendAnswerMessage(const std::string& answer,
+                                             const SendAnswerTexts& texts) {
     const std::vector<std::string> fields = SplitBySeparator(answer, "|");
     if (fields.empty())
         return std::nullopt;
@@ -94,7 +95,7 @@ std::optional<std::string> SmsAnswerMessage(const std::string& answer) {
     const std::string argument = field(fields, 1);
     static const std::string failed = G("发送失败\r");
     if (code == "7")
-        return G("恭喜\r短信内容已成功发送到服务器");
+        return G(texts.success);
     if (code == "1")
         return failed + G("用户名或者密码错误");
     if (code == "2")
@@ -106,14 +107,25 @@ std::optional<std::string> SmsAnswerMessage(const std::string& answer) {
     if (code == "5")
         return failed + G("您发送的号码错误");
     if (code == "6")
-        return failed + G("您发送的短信内容错误，内容为空或者超过70个字符");
+        return failed + G(texts.wrongContent);
     if (code == "8")
         return failed + G("您发送的号码数超过三万个");
     if (code == "9")
-        return failed + G("您发送的短信内容含有禁发关键词：") + argument;
+        return failed + G(texts.forbiddenWords) + argument;
+    for (const auto& [more, text] : texts.moreCodes)
+        if (code == more)
+            return failed + G(text);
     if (code == "error")
         return failed + argument;
     return std::nullopt;
+}
+
+std::optional<std::string> SmsAnswerMessage(const std::string& answer) {
+    static const SendAnswerTexts texts{"恭喜\r短信内容已成功发送到服务器",
+                                       "您发送的短信内容错误，内容为空或者超过70个字符",
+                                       "您发送的短信内容含有禁发关键词：",
+                                       {}};
+    return SendAnswerMessage(answer, texts);
 }
 
 std::optional<std::string> QuotaTextOf(const std::string& answer) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace smsc {
@@ -47,6 +48,20 @@ std::string AnswerCode(const std::string& answer);
 // Whether a refusal in this answer ends a long message: "1", "2", "4", "5", "6", "8", "9"
 // and "error" do; "7", "3" and unknown codes let the next piece follow.
 bool StopsAfterPiece(const std::string& code);
+
+// The texts in which the answers of the SMS and the MMS page differ (UTF-8); every other
+// code reads the same on both.
+struct SendAnswerTexts {
+    const char* success;         // "7"
+    const char* wrongContent;    // "6"
+    const char* forbiddenWords;  // "9", followed by the words the service names
+    std::vector<std::pair<const char*, const char*>> moreCodes;  // code → text after "发送失败\r"
+};
+
+// The message for an answer of a send page with these texts ("\r" is a line break); none for
+// an unknown code or an empty answer. A missing argument reads as empty.
+std::optional<std::string> SendAnswerMessage(const std::string& answer,
+                                             const SendAnswerTexts& texts);
 
 // The message the user sees for the last answer ("\r" is a line break); none for an unknown
 // code or an empty answer. A missing argument reads as empty.

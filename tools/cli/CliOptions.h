@@ -46,6 +46,7 @@ struct CliOptions {
     std::optional<std::string> toDate;    // --to YYYY-MM-DD
     std::optional<std::string> id;        // --id of a send record
     std::optional<std::string> output;    // --output file
+    std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
     // optout: the action and its arguments (checked in CliOptOut)
     std::vector<std::string> optOutArgs;
 };

@@ -411,9 +411,10 @@ std::string CliHelpText() {
   smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
-                     [--no-split] [公共选项]
+                     [--no-split] [--include-optout] [公共选项]
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
-                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [公共选项]
+                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]]
+                     [--include-optout] [公共选项]
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]

@@ -7,6 +7,7 @@
 
 #include "app/TForm1.h"
 #include "app/TForm2.h"
+#include "service/ExchangeWait.h"
 
 int main(int argc, char** argv) {
     // Answered before any window system is needed.
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("smsclient"));
     // Windows are only hidden; the program ends through Exit alone.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Requests run on a worker thread; the windows keep painting while they wait.
+    smsc::InstallExchangeWait();
 
     smsc::TForm2 mainWindow;
     mainWindow.createRemainingWindows();

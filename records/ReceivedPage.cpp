@@ -16,6 +16,7 @@
 #include "records/TForm21.h"
 #include "sending/TForm13.h"
 #include "service/Credentials.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -71,6 +72,7 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(3000);
     Timer2->setSingleShot(true);
+    HoldWhileExchanging(Timer2);
 
     m_form13 = new TForm13(this);
     m_optOut = new ReceivedOptOut(this, ListView1, &m_records);

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/AppCommon.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("smsclient"));
     // Ties the windows to the installed menu entry (smsclient.desktop) and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("smsclient"));
+    // Qt's own texts in Chinese like the program's (a missing package leaves them English).
+    smsc::InstallQtTranslations(app);
     // Windows are only hidden; the program ends through Exit alone.
     QApplication::setQuitOnLastWindowClosed(false);
 

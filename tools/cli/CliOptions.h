@@ -45,6 +45,7 @@ struct CliOptions {
     std::optional<std::string> toDate;    // --to YYYY-MM-DD
     std::optional<std::string> id;        // --id of a send record
     std::optional<std::string> output;    // --output file
+    std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -443,7 +443,8 @@ std::string CliHelpText() {
             Print the mobile numbers found in a text file, one per line.
   lookup    查询手机号码（按前七位号段）或长途区号的归属地，用程序目录（或 --data-dir）中的
             sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
-            第一条记录的 省份、城市、区号。查不到时提示写到标准错误，退出码 1。
+            第一条记录的 省份、城市、区号。归属地不明的号段只打印卡型（省份、城市、区号
+            为空）。查不到时提示写到标准错误，退出码 1。
             Where a mobile number (by its 7-digit segment) or an area code belongs.
   contacts  按通讯录顺序打印整个通讯录或一个分组（--group "[客户]/[北京]"）的手机号码，
             每行一个，可作为 send --numbers-file 的输入；分组不存在时退出码为 1。

@@ -385,6 +385,8 @@ bool ContactBook::findGroup(const std::vector<std::string>& captions, BookPath* 
 }
 
 BookChange ContactBook::commit() {
+    if (m_batch)
+        return BookChange::Ok;  // written by endBatch
     if (save())
         return BookChange::Ok;
     // What is on disk stays the state of record.
@@ -480,6 +482,21 @@ std::string ContactBook::serialize() {
             text.replace(at, 14, "encoding=\"" + m_gbkAlias + "\"");
     }
     return text;
+}
+
+BookChange ContactBook::endBatch() {
+    m_batch = false;
+    if (!isLoaded())
+        return BookChange::NotLoaded;
+    const std::string bytes = serialize();
+    if (bytes.size() > kMaxBookBytes) {
+        reload();
+        return BookChange::Refused;
+    }
+    if (!bytes.empty() && !m_path.empty() && WriteFileAtomically(m_path, bytes))
+        return BookChange::Ok;
+    reload();
+    return BookChange::SaveFailed;
 }
 
 bool ContactBook::save() {

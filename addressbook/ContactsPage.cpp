@@ -25,7 +25,8 @@
 namespace smsc {
 namespace {
 
-constexpr int kCaptionRole = Qt::UserRole;  // the caption as stored in the book
+constexpr int kCaptionRole = Qt::UserRole;      // the caption as stored in the book
+constexpr int kContactRole = Qt::UserRole + 1;  // whether the node is a contact
 
 const QString kWarning = QStringLiteral("提醒");
 const QString kNotice = QStringLiteral("提示");
@@ -46,6 +47,7 @@ bool isGroupCaption(const QString& caption) {
 QTreeWidgetItem* makeItem(const BookNode& node) {
     auto* item = new QTreeWidgetItem({QStringFromGbk(node.caption)});
     item->setData(0, kCaptionRole, item->text(0));
+    item->setData(0, kContactRole, node.isContact);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<int>(node.children.size()));
@@ -62,15 +64,6 @@ QTreeWidgetItem* makeRow(const std::string& caption, const std::array<std::strin
     for (const std::string& cell : cells)
         texts.append(QStringFromGbk(cell));
     return new QTreeWidgetItem(texts);
-}
-
-// A file the user picked, read whole unless it is too big to be an address book.
-std::optional<std::string> readChosenFile(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxBookBytes)
-        return std::nullopt;
-    return ReadWholeFile(path);
 }
 
 }  // namespace
@@ -130,6 +123,13 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     ImportButton->move(400, 332);
     ExportButton = button(QStringLiteral("通讯录导出"), QStringLiteral("ExportButton"), 502);
     ExportButton->move(502, 332);
+    // The opt-out list is the main window's; this page only offers the way to it.
+    OptOutButton = button(QStringLiteral("退订名单"), QStringLiteral("OptOutButton"), 506);
+    OptOutButton->setGeometry(506, 2, 90, 24);
+    connect(OptOutButton, &QPushButton::clicked, this, [this] {
+        if (m_optOutHandler)
+            m_optOutHandler();
+    });
 
     PopupMenu3 = new QMenu(this);
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
@@ -231,6 +231,32 @@ void ContactsPage::reportUnreadable() {
 
 void ContactsPage::reportSaveFailure() {
     ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
+}
+
+bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item) {
+    if (!reloadBook())
+        return false;
+    if (m_book.holds(pathOf(item), GbkFromQString(item->data(0, kCaptionRole).toString()),
+                     item->data(0, kContactRole).toBool()))
+        return true;
+    changedElsewhere();
+    return false;
+}
+
+void ContactsPage::changedElsewhere() {
+    m_filling = true;
+    TreeView1->clear();
+    m_filling = false;
+    ListView4->clear();
+    buildTree();
+    ShowMessage(this, QStringLiteral("通讯录已被其他程序修改，请重新选择"), kWarning);
+}
+
+bool ContactsPage::editTargetHeld() const {
+    if (!m_editByName)
+        return m_book.holds(m_editPath, m_editName, true);
+    const std::vector<std::string> parts = SplitBySeparator(m_book.recordAt(m_editPath), "|");
+    return m_book.isContact(m_editPath) && !parts.empty() && parts.front() == m_editName;
 }
 
 bool ContactsPage::changed(BookChange result) {
@@ -348,9 +374,9 @@ void ContactsPage::addGroupClick() {
 
 void ContactsPage::addGroup(const std::string& name) {
     QTreeWidgetItem* node = selectedNode();
-    if (!node || !changed(m_book.addGroup(pathOf(node), name)))
+    if (!node || !reloadAndCheck(node) || !changed(m_book.addGroup(pathOf(node), name)))
         return;
-    QTreeWidgetItem* item = addTreeItem(node, "[" + name + "]", false);
+    QTreeWidgetItem* item = addTreeItem(node, "[" + StripXmlControls(name) + "]", false);
     node->setExpanded(true);
     if (node->parent()) {
         TreeView1->setCurrentItem(item);
@@ -374,7 +400,7 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
     };
     if (typed == before)
         return;
-    const std::string name = TrimBlanks(RemoveBrackets(GbkFromQString(typed)));
+    const std::string name = TrimBlanks(RemoveBrackets(StripXmlControls(GbkFromQString(typed))));
     // An empty name keeps the caption; a "|" would shift the fields of a contact's record.
     if (name.empty()) {
         setCaption(before);
@@ -386,6 +412,17 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
         return;
     }
     const std::string caption = isGroupCaption(before) ? "[" + name + "]" : name;
+    // Renamed in the book as it is now, and only when the node still names its element.
+    if (!reloadBook()) {
+        setCaption(before);
+        return;
+    }
+    if (!m_book.holds(pathOf(item), GbkFromQString(before), item->data(0, kContactRole).toBool())) {
+        setCaption(before);
+        // Not from inside the item's own change: the tree is rebuilt once it is done.
+        QMetaObject::invokeMethod(this, &ContactsPage::changedElsewhere, Qt::QueuedConnection);
+        return;
+    }
     if (!changed(m_book.rename(pathOf(item), caption))) {
         setCaption(before);
         return;
@@ -399,9 +436,12 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
 void ContactsPage::deleteNode() {
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
-    if (!node || !node->parent() || !reloadBook())
+    if (!node || !node->parent() || !reloadAndCheck(node))
         return;
     if (!Confirm(this, QStringLiteral("确定删除么？"), kWarning))
+        return;
+    // The question may have been open while another program wrote the book.
+    if (!reloadAndCheck(node))
         return;
     if (!changed(m_book.remove(pathOf(node))))
         return;
@@ -433,7 +473,7 @@ void ContactsPage::addContactClick() {
 
 void ContactsPage::editContactFromTree() {
     const QTreeWidgetItem* node = selectedNode();
-    if (!node || !m_form9)
+    if (!node || !m_form9 || !reloadAndCheck(node))
         return;
     const BookPath path = pathOf(node);
     const std::string record = m_book.recordAt(path);
@@ -443,6 +483,9 @@ void ContactsPage::editContactFromTree() {
     TForm9::Fields fields;
     for (std::size_t i = 0; i < fields.size() && i < parts.size(); ++i)
         fields[i] = parts[i];
+    m_editPath = path;
+    m_editName = GbkFromQString(node->data(0, kCaptionRole).toString());
+    m_editByName = false;
     // The element's own position, whatever an older installation stored in the record.
     m_form9->openForEdit(fields, PathText(path));
 }
@@ -457,7 +500,16 @@ void ContactsPage::editContactFromList() {
     TForm9::Fields fields;
     for (int i = 0; i < TForm9::kRows; ++i)
         fields[i] = GbkFromQString(row->text(i + 1));
-    m_form9->openForEdit(fields, GbkFromQString(row->text(0)));
+    const std::string pathText = GbkFromQString(row->text(0));
+    // The row names its contact by position and name: both must still hold in the book.
+    m_editByName = ParsePathText(pathText, &m_editPath);
+    m_editName = fields[0];
+    if (m_editByName && (!reloadBook() || !editTargetHeld())) {
+        if (m_book.isLoaded())
+            changedElsewhere();
+        return;
+    }
+    m_form9->openForEdit(fields, pathText);
 }
 
 bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fields,
@@ -466,8 +518,18 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
     if (!ParsePathText(pathText, &path))
         return false;
     const std::string& name = fields[0];
+    // The editor was open for a while: the change goes into the book as it is now, and
+    // only when the group or the contact is still where it was.
+    const auto refuse = [this] {
+        if (m_form9)
+            m_form9->reject();
+        return false;
+    };
     if (add) {
         const BookPath parent(path.begin(), path.end() - 1);
+        QTreeWidgetItem* group = itemAt(parent);
+        if (group ? !reloadAndCheck(group) : !reloadBook())
+            return m_book.isLoaded() ? refuse() : false;
         if (!changed(m_book.addContact(parent, name, BuildContactRecord(fields, pathText))))
             return false;
         BookPath real = parent;
@@ -483,6 +545,12 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
             }
         }
         return true;
+    }
+    if (!reloadBook())
+        return false;
+    if (path != m_editPath || !editTargetHeld()) {
+        changedElsewhere();
+        return refuse();
     }
     if (!changed(m_book.rewriteContact(path, name, BuildContactRecord(fields, pathText))))
         return false;
@@ -506,7 +574,8 @@ void ContactsPage::backupClick() {
     if (chosen.isEmpty())
         return;
     const std::string target = QFile::encodeName(chosen + QStringLiteral(".xml")).toStdString();
-    const std::optional<std::string> bytes = ReadWholeFile(bookPath());
+    // Read as the loader reads it: a FIFO or a device in its place is no book.
+    const std::optional<std::string> bytes = ReadBookFile(bookPath());
     if (bytes && WriteFileAtomically(target, *bytes))
         ShowMessage(this, QStringLiteral("通讯录备份成功"), QStringLiteral("恭喜"));
     else
@@ -518,8 +587,7 @@ void ContactsPage::restoreClick() {
                                              QStringLiteral("所有文件(*.xml) (*.xml)"));
     if (chosen.isEmpty())
         return;
-    const std::optional<std::string> bytes =
-        readChosenFile(QFile::encodeName(chosen).toStdString());
+    const std::optional<std::string> bytes = ReadBookFile(QFile::encodeName(chosen).toStdString());
     // Checked before anything is replaced: a wrong file never destroys the book.
     if (bytes && !IsValidAddressBook(*bytes)) {
         ShowMessage(this, QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录"), kWarning);
@@ -551,7 +619,8 @@ void ContactsPage::importClick() {
         this, QStringLiteral("通讯录导入"),
         QStringLiteral("通讯录文件(*.vcf *.csv *.xls *.xlsx *.ods);;vCard文件(*.vcf);;"
                        "CSV文件(*.csv);;Excel文件(*.xls *.xlsx *.ods);;所有文件(*)"));
-    if (chosen.isEmpty() || !reloadBook())
+    // The group must still be where the tree shows it.
+    if (chosen.isEmpty() || !reloadAndCheck(node))
         return;
     const ContactsRead read = ReadContactsFile(QFile::encodeName(chosen).toStdString());
     if (read.error != ContactReadError::None) {
@@ -586,7 +655,7 @@ void ContactsPage::importClick() {
 void ContactsPage::exportClick() {
     const QTreeWidgetItem* node = selectedNode();
     const BookPath path = node ? pathOf(node) : BookPath{};
-    if (!reloadBook())
+    if (node ? !reloadAndCheck(node) : !reloadBook())
         return;
     if (m_book.listContacts(path).empty()) {
         ShowMessage(this, QStringLiteral("没有可导出的联系人"), kNotice);

@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,10 @@ public:
     QPushButton* DeleteContactButton;  // "删除联系人", hidden and disabled
     QPushButton* ImportButton;         // "通讯录导入"
     QPushButton* ExportButton;         // "通讯录导出"
+    QPushButton* OptOutButton;         // "退订名单": opens the opt-out list window
+
+    // What "退订名单" opens (the main window's list window).
+    void setOptOutHandler(std::function<void()> handler) { m_optOutHandler = std::move(handler); }
 
     // Start-up step after the main window's other windows: TForm8, TForm9 (and TForm10,
     // installed as the add menus' "从通讯录导入").
@@ -100,9 +105,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    std::function<void()> m_optOutHandler;
     // Reloads the book; false (and the message) when it cannot be read.
     bool reloadBook();
     void reportUnreadable();
+    // Reloads the book; true when the node still names an element with its caption and
+    // kind. Otherwise the tree is rebuilt from the book as it now is and the user told.
+    bool reloadAndCheck(const QTreeWidgetItem* item);
+    void changedElsewhere();
+    // Whether the contact the editor was opened for is still at its path.
+    bool editTargetHeld() const;
     void reportSaveFailure();
     // A change's outcome: true on success; the failure's message otherwise.
     bool changed(BookChange result);
@@ -111,6 +123,11 @@ private:
 
     ContactBook m_book;
     bool m_filling = false;
+    // The contact the editor was opened for: by the tree node's caption, or by the name in
+    // a list row's record.
+    BookPath m_editPath;
+    std::string m_editName;
+    bool m_editByName = false;
     TForm8* m_form8 = nullptr;
     TForm9* m_form9 = nullptr;
     TForm10* m_form10 = nullptr;

@@ -33,6 +33,9 @@
 namespace smsc {
 namespace {
 
+// "通讯录导入" and "通讯录导出" share one remembered folder.
+constexpr const char* kContactsFolderKind = "Contacts_Exchange";
+
 constexpr int kCaptionRole = Qt::UserRole;      // the caption as stored in the book
 constexpr int kContactRole = Qt::UserRole + 1;  // whether the node is a contact
 
@@ -724,8 +727,8 @@ void ContactsPage::importClick() {
         ShowMessage(this, kTooDeep, kNotice);
         return;
     }
-    const QString chosen = Ui().openFileName(
-        this, QStringLiteral("通讯录导入"),
+    const QString chosen = ChooseFileToOpen(
+        this, kContactsFolderKind, QStringLiteral("通讯录导入"),
         QStringLiteral("通讯录文件(*.vcf *.csv *.xls *.xlsx *.ods);;vCard文件(*.vcf);;"
                        "CSV文件(*.csv);;Excel文件(*.xls *.xlsx *.ods);;所有文件(*)"));
     // The group must still be where the tree shows it.
@@ -775,8 +778,8 @@ void ContactsPage::exportClick() {
                                 : QStringLiteral("通讯录")) +
         QStringLiteral(".vcf");
     QString chosen =
-        Ui().saveFileName(this, QStringLiteral("通讯录导出"),
-                          QStringLiteral("vCard文件(*.vcf);;CSV文件(*.csv)"), suggested);
+        ChooseFileToSave(this, kContactsFolderKind, QStringLiteral("通讯录导出"),
+                         QStringLiteral("vCard文件(*.vcf);;CSV文件(*.csv)"), suggested);
     if (chosen.isEmpty())
         return;
     // A name without its own extension is a vCard file.

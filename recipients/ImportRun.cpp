@@ -49,7 +49,7 @@ QString ImportFileFilter(ImportKind kind) {
         case ImportKind::ExcelExtract:
             return QStringLiteral(
                 "Excel文件(*.xls *.xlsx *.ods);;文本文件(*.xls);;OpenDocument表格(*.ods);;"
-                "CSV文件(*.csv);;所有文件(*.*)");
+                "CSV文件(*.csv);;所有文件(*.* *)");
         case ImportKind::ClipboardExtract:
             break;
     }

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "lookup/Carriers.h"
 #include "lookup/SegmentDatabase.h"
 
 class QLabel;
@@ -198,6 +199,8 @@ private:
     bool requireConnection(const QString& caption);
     void createRecipientCoordinator();
     void showCostNote(const QString& note);
+    // The send pages' plan lines learn the quota of the status line ("剩余短信N条").
+    void updateRemainingQuota();
 
     QWidget* m_pages[kPageCount] = {};
     SmsPage* m_smsPage = nullptr;
@@ -219,6 +222,7 @@ private:
     QDateTime m_receivedStart;
     QDate m_receivedEnd;
     SegmentDatabase m_segmentDb;
+    CarrierTable m_carriers;  // the send plans' carriers, from the segment database
     bool m_exiting = false;
 
     std::unique_ptr<TForm1> m_form1;

@@ -11,10 +11,12 @@
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
+#include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliPlan.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
@@ -47,9 +49,11 @@ public:
             case Command::Balance:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:
-                return prepareSession() ? send() : kExitUsage;
+                return m_options.dryRun || prepareSession() ? send() : kExitUsage;
             case Command::SendMms:
-                return prepareSession() ? sendMms() : kExitUsage;
+                return m_options.dryRun || prepareSession() ? sendMms() : kExitUsage;
+            case Command::Campaign:
+                return campaign();
             case Command::Replies:
             case Command::Records:
             case Command::Numbers:
@@ -257,6 +261,14 @@ private:
         if (plan.split && m_options.noSplit)
             return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
                           G("条发送；去掉 --no-split 即可分条发送"));
+        if (m_options.dryRun) {
+            PrintSendPlan(
+                m_out,
+                ComputeCliPlan(entries, recipients.verifying ? &recipients.verification : nullptr,
+                               PieceCount(plan), PlanFilesFor(m_options, m_env),
+                               CliOptOutTest(m_options, m_env)));
+            return kExitOk;
+        }
 
         const std::string numberString = recipients.numberString();
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
@@ -274,7 +286,27 @@ private:
         if (std::optional<std::string> refusal = ArrangeRecipients(
                 std::move(actions), m_options.verify, m_options.interval, recipients))
             return refuse(*refusal);
-        return RunSendMms({m_options, recipients, m_context, m_user, m_password}, m_out, m_err);
+        const PlanFiles files = PlanFilesFor(m_options, m_env);
+        return RunSendMms({m_options, recipients, m_context, m_user, m_password,
+                           m_options.dryRun ? &files : nullptr},
+                          m_out, m_err);
+    }
+
+    // campaign start|resume|status|list (CliCampaign.cpp), with this runner's session, file
+    // and message reading.
+    int campaign() {
+        CampaignInputs inputs;
+        inputs.session = [this](const std::string& journalUser) -> std::optional<CliSession> {
+            if (!m_options.user)
+                m_options.user = TerminalFromGbk(journalUser);
+            if (!prepareSession())
+                return std::nullopt;
+            return CliSession{m_context, m_user, m_password};
+        };
+        inputs.numbersFile = [this](const std::string& path) { return readNumbersFile(path); };
+        inputs.messageText = [this] { return messageText(); };
+        inputs.usage = [this](const std::string& message) { return usage(message); };
+        return RunCampaignCommand(m_options, m_env, inputs, m_out, m_err);
     }
 
     int report(const SmsPlan& plan, const SmsSendResult& result) {

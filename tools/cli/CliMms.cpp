@@ -10,6 +10,7 @@
 #include "sending/SmsSend.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliPlan.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliText.h"
 
@@ -57,6 +58,13 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     checks.filePath = path;
     if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
         return refuse(err, MmsRefusalMessage(refusal));
+    if (send.dryRunPlan) {
+        const CliRecipients& r = send.recipients;
+        PrintSendPlan(out,
+                      ComputeCliPlan(r.entries, r.verifying ? &r.verification : nullptr,
+                                     MmsUnitsPerNumber(*send.dryRunPlan), *send.dryRunPlan, {}));
+        return kExitOk;
+    }
 
     const std::string numbers = send.recipients.numberString();
     const std::string sentTitle = StripLineBreaks(*title);

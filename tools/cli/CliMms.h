@@ -11,6 +11,7 @@ namespace smsc::cli {
 
 struct CliOptions;
 struct CliRecipients;
+struct PlanFiles;
 
 struct CliMmsSend {
     const CliOptions& options;        // --file and --title
@@ -18,6 +19,7 @@ struct CliMmsSend {
     const ServiceContext& context;
     const std::string& user;  // GBK
     const std::string& password;
+    const PlanFiles* dryRunPlan = nullptr;  // --dry-run: the plan's files; nothing is sent
 };
 
 // Exit codes as for send: 0 on "7", 1 refused (a check or the service), 2 usage or network.

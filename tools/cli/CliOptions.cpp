@@ -6,6 +6,7 @@
 #include <set>
 
 #include "recipients/PhoneRules.h"
+#include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
@@ -33,7 +34,11 @@ enum class Opt {
     From,
     To,
     Id,
-    Output
+    Output,
+    DryRun,
+    Batch,
+    ResendUnknown,
+    SkipUnknown
 };
 
 struct OptionSpec {
@@ -41,7 +46,7 @@ struct OptionSpec {
     Opt id;
     bool takesValue;
     bool repeatable;
-    bool sendOnly;  // send and send-mms; else: balance and the send commands
+    bool sendOnly;  // send, send-mms and campaign; else: balance and the send commands
 };
 
 constexpr OptionSpec kOptions[] = {
@@ -65,14 +70,25 @@ constexpr OptionSpec kOptions[] = {
     {"--to", Opt::To, true, false, false},
     {"--id", Opt::Id, true, false, false},
     {"--output", Opt::Output, true, false, false},
+    {"--dry-run", Opt::DryRun, false, false, true},
+    {"--batch", Opt::Batch, true, false, true},
+    {"--resend-unknown", Opt::ResendUnknown, false, false, true},
+    {"--skip-unknown", Opt::SkipUnknown, false, false, true},
 };
 
-// Options of one send command only: the SMS text, or the MMS file and title.
+// Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
 bool optionFits(Opt id, Command command) {
-    if (id == Opt::Text || id == Opt::TextFile || id == Opt::NoSplit)
+    const bool campaign = command == Command::Campaign;
+    if (id == Opt::Text || id == Opt::TextFile)
+        return command == Command::Send || campaign;
+    if (id == Opt::NoSplit)
         return command == Command::Send;
     if (id == Opt::MmsFile || id == Opt::Title)
-        return command == Command::SendMms;
+        return command == Command::SendMms || campaign;
+    if (id == Opt::Verify || id == Opt::Interval || id == Opt::DryRun)
+        return !campaign;
+    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown)
+        return campaign;
     return true;
 }
 
@@ -106,6 +122,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Numbers;
     if (word == "download-mms")
         return Command::DownloadMms;
+    if (word == "campaign")
+        return Command::Campaign;
     return std::nullopt;
 }
 
@@ -131,6 +149,8 @@ const char* commandName(Command command) {
             return "numbers";
         case Command::DownloadMms:
             return "download-mms";
+        case Command::Campaign:
+            return "campaign";
         case Command::Help:
             break;
     }
@@ -310,11 +330,30 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::Output:
                 o.output = value;
                 break;
+            case Opt::DryRun:
+                o.dryRun = true;
+                break;
+            case Opt::Batch: {
+                std::optional<int> k = positiveInt(value);
+                if (!k || *k > 30000)
+                    return fail("--batch 必须是1到30000之间的整数：" + value);
+                o.batch = *k;
+                break;
+            }
+            case Opt::ResendUnknown:
+                o.resendUnknown = true;
+                break;
+            case Opt::SkipUnknown:
+                o.skipUnknown = true;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms 或 help）");
+        return fail(
+            "缺少子命令（balance、send、send-"
+            "mms、extract、lookup、contacts、replies、records、numbers、download-mms、campaign 或 "
+            "help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -330,7 +369,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
         if (contacts)
             continue;
-        const bool sending = o.command == Command::Send || o.command == Command::SendMms;
+        const bool sending = o.command == Command::Send || o.command == Command::SendMms ||
+                             o.command == Command::Campaign;
         if (option->id == Opt::AreaCode || o.command == Command::Extract ||
             (option->sendOnly && !sending) || !optionFits(option->id, o.command))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
@@ -345,11 +385,16 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         o.extractFile = positional.front();
         return o;
     }
+    if (o.command == Command::Campaign)
+        return FinishCampaignOptions(std::move(o), positional,
+                                     seen.count(Opt::Text) > 0 || seen.count(Opt::TextFile) > 0,
+                                     error);
     if (!positional.empty())
         return fail("多余的参数：" + positional.front());
     if (o.command == Command::Contacts)
         return o;
-    if (!o.user)
+    // A dry run shows the plan without the service: no account is needed.
+    if (!o.user && !o.dryRun)
         return fail("缺少 --user（用户名）");
     if (o.command == Command::Send) {
         if (o.text && o.textFile)
@@ -381,9 +426,10 @@ std::string CliHelpText() {
   smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
-                     [--no-split] [公共选项]
+                     [--no-split] [--dry-run] [公共选项]
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
-                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [公共选项]
+                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [--dry-run]
+                     [公共选项]
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
@@ -391,6 +437,12 @@ std::string CliHelpText() {
   smsclient-cli records --user 用户名 [公共选项]
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
   smsclient-cli download-mms --user 用户名 --id ID --output 文件 [公共选项]
+  smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
+                     (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
+                     [--batch K] [公共选项]
+  smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [公共选项]
+  smsclient-cli campaign status 名称 [--data-dir 目录]
+  smsclient-cli campaign list [--data-dir 目录]
   smsclient-cli help | --help | -h
   smsclient-cli --version        打印版本号 (print the version): 6.8
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
@@ -428,6 +480,17 @@ std::string CliHelpText() {
             The download address is Download_Url of Company_Info.ini.
             以上各命令的内容中若有换行或TAB，输出时换成空格。Line breaks and tabs inside
             a field are printed as spaces.
+  campaign  超过三万个号码的群发活动：号码一次读入（各文件之间的重复号码只发一次），分批发送
+            （每批最多 --batch K 个，默认30000），每个请求的状态记在数据目录的
+            campaigns/名称.sqlite 中。中断（强制结束、断电、网络故障、余额不足）后用
+            resume 继续，已被服务器接受的请求不会再发。未得到应答的请求先查“发送记录”：
+            记录显示已发送则不再发送，显示未发送则重新发送；无法确定时 resume 停下并说明，
+            再用 --resend-unknown（重新发送）或 --skip-unknown（不再发送）决定。
+            status 打印各状态的请求数和号码数（状态<TAB>请求数<TAB>号码数）、已扣除条数和
+            服务器应答；list 列出全部活动（名称、类型、号码数、完成的请求/请求总数、状态）。
+            同一活动不能由两个进程同时运行。名称是普通文件名（不含 /、..、控制字符）。
+            Campaigns past 30000 numbers: batches, a journal, resume after any interruption
+            without sending an accepted request twice; status and list.
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):
@@ -473,6 +536,11 @@ send 的选项 (send options):
                          默认 100。Verification interval, default 100.
   --no-split             不分条发送：内容超过一条短信（70个字）时报错退出（退出码 1），不发送。
                          Refuse a message longer than one SMS instead of splitting it.
+  --dry-run              只显示发送计划，不发送，也不需要帐户和密码（send、send-mms）。每行
+                         "项目<TAB>数值"：numbers（发送的号码数，含验证号码）、mobile、unicom、
+                         telecom、other（按号段数据库的卡型，其次按号段规则）、optout（退订）、
+                         duplicates（重复号码）、pieces（每号条数；彩信为每条彩信扣除的短信条数）、
+                         units（预计扣除条数）。Print the send plan and send nothing.
 
 send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--interval 同 send):
   --file 文件            彩信文件（如 .emm），最大 51200 字节；路径中不能含双引号或换行。

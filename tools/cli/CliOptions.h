@@ -8,7 +8,20 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms };
+enum class Command {
+    Help,
+    Balance,
+    Send,
+    Extract,
+    SendMms,
+    Lookup,
+    Contacts,
+    Replies,
+    Records,
+    Numbers,
+    DownloadMms,
+    Campaign
+};
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -30,6 +43,7 @@ struct CliOptions {
     std::optional<std::string> verify;  // as typed; checked like the window's field
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
+    bool dryRun = false;  // send, send-mms: print the plan, send nothing
     // send-mms (the numbers and the verification as for send)
     std::optional<std::string> mmsFile;  // --file, a native path
     std::optional<std::string> title;    // --title
@@ -45,6 +59,12 @@ struct CliOptions {
     std::optional<std::string> toDate;    // --to YYYY-MM-DD
     std::optional<std::string> id;        // --id of a send record
     std::optional<std::string> output;    // --output file
+    // campaign: start|resume|status|list and the campaign's name (checked in CliCampaign)
+    std::string campaignAction;
+    std::string campaignName;
+    std::optional<int> batch;  // --batch K
+    bool resendUnknown = false;
+    bool skipUnknown = false;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -569,6 +569,9 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、一个号码文件超过三万个号码、
      没有服务地址等）或网络故障（"连接服务器超时，请检查网络！"）。
      Usage error (also a numbers file over the import cap) or network failure.
+  campaign：0 全部完成（status、list 已显示）；1 服务器拒绝或无法从发送记录确定，活动暂停；
+     2 用法错误、网络故障（活动暂停）或活动记录无法写入。用 campaign resume 继续。
+     campaign: 0 done; 1 refused or undecided (paused); 2 usage, network or journal failure.
 
 环境变量 (environment):
   SMSCLIENT_PASSWORD     未给出 --password 时使用的密码。Password when --password is absent.
@@ -581,6 +584,9 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   smsclient-cli send --user demo --base-url http://127.0.0.1:18068/ --number 13912345678 --text 测试
   smsclient-cli send-mms --user demo --numbers-file 客户.txt --file 贺卡.emm --title 新年快乐
   smsclient-cli extract 客户.txt > 号码.txt
+  smsclient-cli send --dry-run --numbers-file 客户.txt --text-file 通知.txt
+  smsclient-cli campaign start 春季 --user demo --numbers-file 全部客户.txt --text-file 通知.txt
+  smsclient-cli campaign resume 春季
 )";
 }
 

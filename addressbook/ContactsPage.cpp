@@ -24,7 +24,8 @@
 namespace smsc {
 namespace {
 
-constexpr int kCaptionRole = Qt::UserRole;  // the caption as stored in the book
+constexpr int kCaptionRole = Qt::UserRole;      // the caption as stored in the book
+constexpr int kContactRole = Qt::UserRole + 1;  // whether the node is a contact
 
 const QString kWarning = QStringLiteral("提醒");
 const QString kNotice = QStringLiteral("提示");
@@ -45,6 +46,7 @@ bool isGroupCaption(const QString& caption) {
 QTreeWidgetItem* makeItem(const BookNode& node) {
     auto* item = new QTreeWidgetItem({QStringFromGbk(node.caption)});
     item->setData(0, kCaptionRole, item->text(0));
+    item->setData(0, kContactRole, node.isContact);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<int>(node.children.size()));
@@ -61,15 +63,6 @@ QTreeWidgetItem* makeRow(const std::string& caption, const std::array<std::strin
     for (const std::string& cell : cells)
         texts.append(QStringFromGbk(cell));
     return new QTreeWidgetItem(texts);
-}
-
-// A file the user picked, read whole unless it is too big to be an address book.
-std::optional<std::string> readChosenFile(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxBookBytes)
-        return std::nullopt;
-    return ReadWholeFile(path);
 }
 
 }  // namespace
@@ -226,6 +219,32 @@ void ContactsPage::reportSaveFailure() {
     ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
 }
 
+bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item) {
+    if (!reloadBook())
+        return false;
+    if (m_book.holds(pathOf(item), GbkFromQString(item->data(0, kCaptionRole).toString()),
+                     item->data(0, kContactRole).toBool()))
+        return true;
+    changedElsewhere();
+    return false;
+}
+
+void ContactsPage::changedElsewhere() {
+    m_filling = true;
+    TreeView1->clear();
+    m_filling = false;
+    ListView4->clear();
+    buildTree();
+    ShowMessage(this, QStringLiteral("通讯录已被其他程序修改，请重新选择"), kWarning);
+}
+
+bool ContactsPage::editTargetHeld() const {
+    if (!m_editByName)
+        return m_book.holds(m_editPath, m_editName, true);
+    const std::vector<std::string> parts = SplitBySeparator(m_book.recordAt(m_editPath), "|");
+    return m_book.isContact(m_editPath) && !parts.empty() && parts.front() == m_editName;
+}
+
 bool ContactsPage::changed(BookChange result) {
     switch (result) {
         case BookChange::Ok:
@@ -341,9 +360,9 @@ void ContactsPage::addGroupClick() {
 
 void ContactsPage::addGroup(const std::string& name) {
     QTreeWidgetItem* node = selectedNode();
-    if (!node || !changed(m_book.addGroup(pathOf(node), name)))
+    if (!node || !reloadAndCheck(node) || !changed(m_book.addGroup(pathOf(node), name)))
         return;
-    QTreeWidgetItem* item = addTreeItem(node, "[" + name + "]", false);
+    QTreeWidgetItem* item = addTreeItem(node, "[" + StripXmlControls(name) + "]", false);
     node->setExpanded(true);
     if (node->parent()) {
         TreeView1->setCurrentItem(item);
@@ -367,7 +386,7 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
     };
     if (typed == before)
         return;
-    const std::string name = TrimBlanks(RemoveBrackets(GbkFromQString(typed)));
+    const std::string name = TrimBlanks(RemoveBrackets(StripXmlControls(GbkFromQString(typed))));
     // An empty name keeps the caption; a "|" would shift the fields of a contact's record.
     if (name.empty()) {
         setCaption(before);
@@ -379,6 +398,17 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
         return;
     }
     const std::string caption = isGroupCaption(before) ? "[" + name + "]" : name;
+    // Renamed in the book as it is now, and only when the node still names its element.
+    if (!reloadBook()) {
+        setCaption(before);
+        return;
+    }
+    if (!m_book.holds(pathOf(item), GbkFromQString(before), item->data(0, kContactRole).toBool())) {
+        setCaption(before);
+        // Not from inside the item's own change: the tree is rebuilt once it is done.
+        QMetaObject::invokeMethod(this, &ContactsPage::changedElsewhere, Qt::QueuedConnection);
+        return;
+    }
     if (!changed(m_book.rename(pathOf(item), caption))) {
         setCaption(before);
         return;
@@ -392,9 +422,12 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
 void ContactsPage::deleteNode() {
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
-    if (!node || !node->parent() || !reloadBook())
+    if (!node || !node->parent() || !reloadAndCheck(node))
         return;
     if (!Confirm(this, QStringLiteral("确定删除么？"), kWarning))
+        return;
+    // The question may have been open while another program wrote the book.
+    if (!reloadAndCheck(node))
         return;
     if (!changed(m_book.remove(pathOf(node))))
         return;
@@ -426,7 +459,7 @@ void ContactsPage::addContactClick() {
 
 void ContactsPage::editContactFromTree() {
     const QTreeWidgetItem* node = selectedNode();
-    if (!node || !m_form9)
+    if (!node || !m_form9 || !reloadAndCheck(node))
         return;
     const BookPath path = pathOf(node);
     const std::string record = m_book.recordAt(path);
@@ -436,6 +469,9 @@ void ContactsPage::editContactFromTree() {
     TForm9::Fields fields;
     for (std::size_t i = 0; i < fields.size() && i < parts.size(); ++i)
         fields[i] = parts[i];
+    m_editPath = path;
+    m_editName = GbkFromQString(node->data(0, kCaptionRole).toString());
+    m_editByName = false;
     // The element's own position, whatever an older installation stored in the record.
     m_form9->openForEdit(fields, PathText(path));
 }
@@ -450,7 +486,16 @@ void ContactsPage::editContactFromList() {
     TForm9::Fields fields;
     for (int i = 0; i < TForm9::kRows; ++i)
         fields[i] = GbkFromQString(row->text(i + 1));
-    m_form9->openForEdit(fields, GbkFromQString(row->text(0)));
+    const std::string pathText = GbkFromQString(row->text(0));
+    // The row names its contact by position and name: both must still hold in the book.
+    m_editByName = ParsePathText(pathText, &m_editPath);
+    m_editName = fields[0];
+    if (m_editByName && (!reloadBook() || !editTargetHeld())) {
+        if (m_book.isLoaded())
+            changedElsewhere();
+        return;
+    }
+    m_form9->openForEdit(fields, pathText);
 }
 
 bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fields,
@@ -459,8 +504,18 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
     if (!ParsePathText(pathText, &path))
         return false;
     const std::string& name = fields[0];
+    // The editor was open for a while: the change goes into the book as it is now, and
+    // only when the group or the contact is still where it was.
+    const auto refuse = [this] {
+        if (m_form9)
+            m_form9->reject();
+        return false;
+    };
     if (add) {
         const BookPath parent(path.begin(), path.end() - 1);
+        QTreeWidgetItem* group = itemAt(parent);
+        if (group ? !reloadAndCheck(group) : !reloadBook())
+            return m_book.isLoaded() ? refuse() : false;
         if (!changed(m_book.addContact(parent, name, BuildContactRecord(fields, pathText))))
             return false;
         BookPath real = parent;
@@ -476,6 +531,12 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
             }
         }
         return true;
+    }
+    if (!reloadBook())
+        return false;
+    if (path != m_editPath || !editTargetHeld()) {
+        changedElsewhere();
+        return refuse();
     }
     if (!changed(m_book.rewriteContact(path, name, BuildContactRecord(fields, pathText))))
         return false;
@@ -499,7 +560,8 @@ void ContactsPage::backupClick() {
     if (chosen.isEmpty())
         return;
     const std::string target = QFile::encodeName(chosen + QStringLiteral(".xml")).toStdString();
-    const std::optional<std::string> bytes = ReadWholeFile(bookPath());
+    // Read as the loader reads it: a FIFO or a device in its place is no book.
+    const std::optional<std::string> bytes = ReadBookFile(bookPath());
     if (bytes && WriteFileAtomically(target, *bytes))
         ShowMessage(this, QStringLiteral("通讯录备份成功"), QStringLiteral("恭喜"));
     else
@@ -511,8 +573,7 @@ void ContactsPage::restoreClick() {
                                              QStringLiteral("所有文件(*.xml) (*.xml)"));
     if (chosen.isEmpty())
         return;
-    const std::optional<std::string> bytes =
-        readChosenFile(QFile::encodeName(chosen).toStdString());
+    const std::optional<std::string> bytes = ReadBookFile(QFile::encodeName(chosen).toStdString());
     // Checked before anything is replaced: a wrong file never destroys the book.
     if (bytes && !IsValidAddressBook(*bytes)) {
         ShowMessage(this, QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录"), kWarning);

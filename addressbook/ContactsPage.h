@@ -96,6 +96,12 @@ private:
     // Reloads the book; false (and the message) when it cannot be read.
     bool reloadBook();
     void reportUnreadable();
+    // Reloads the book; true when the node still names an element with its caption and
+    // kind. Otherwise the tree is rebuilt from the book as it now is and the user told.
+    bool reloadAndCheck(const QTreeWidgetItem* item);
+    void changedElsewhere();
+    // Whether the contact the editor was opened for is still at its path.
+    bool editTargetHeld() const;
     void reportSaveFailure();
     // A change's outcome: true on success; the failure's message otherwise.
     bool changed(BookChange result);
@@ -104,6 +110,11 @@ private:
 
     ContactBook m_book;
     bool m_filling = false;
+    // The contact the editor was opened for: by the tree node's caption, or by the name in
+    // a list row's record.
+    BookPath m_editPath;
+    std::string m_editName;
+    bool m_editByName = false;
     TForm8* m_form8 = nullptr;
     TForm9* m_form9 = nullptr;
     TForm10* m_form10 = nullptr;

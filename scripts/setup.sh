@@ -12,7 +12,7 @@ packages=(
   xvfb xauth fonts-wqy-microhei
   python3-phonenumbers
   clang libclang-rt-14-dev
-  dpkg-dev desktop-file-utils file
+  dpkg-dev desktop-file-utils file lintian appstream man-db bash-completion
 )
 
 missing=()

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -42,7 +43,8 @@ protected:
         page->AddGroupItem->trigger();
     }
     void rename(const BookPath& path, const QString& typed) {
-        node(path)->setText(0, typed);  // what an accepted in-place edit does
+        node(path)->setText(0, typed);      // what an accepted in-place edit does
+        QCoreApplication::processEvents();  // what follows the edit once it is done
     }
 };
 
@@ -247,7 +249,9 @@ TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
     bool closed = true;
     editor([&] { page->AddContactItem->trigger(); }, {{0, "孙七"}, {1, "139"}}, &closed);
     EXPECT_FALSE(closed);  // nothing typed is lost
-    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"));
+    // The change reloads the book first, and a folder is no book.
+    EXPECT_EQ(ui.lastMessage().text,
+              QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"));
     EXPECT_EQ(node({2})->childCount(), 1);
     EXPECT_EQ(rows().size(), 1);
     rename({0}, QStringLiteral("张三丰"));
@@ -258,6 +262,126 @@ TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
     data.writeFile(kBook, saved);
     select({});
     EXPECT_EQ(rows().size(), 4);
+}
+
+// Pasted text may hold control characters XML cannot carry (U+000B from a word processor):
+// they are dropped, the book stays readable and shows what was stored.
+TEST_F(ContactsPageTest, ControlCharactersTypedAreDropped) {
+    startWith(SampleBook());
+    select({2});
+    editor([&] { page->AddContactItem->trigger(); },
+           {{0, "孙\x01七"}, {1, "139\x1b"}, {4, "北京\v朝阳"}, {7, "\f"}});
+    rename({1}, QStringLiteral("客\u000B户"));
+    rename({0}, QStringLiteral("张\u001F三"));
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+    ContactBook again;
+    ASSERT_TRUE(again.load(data.file(kBook))) << book();
+    EXPECT_EQ(GbkToUtf8(again.recordAt({2, 1})), "孙七|139|||北京朝阳|||||2,1");
+    EXPECT_EQ(GbkToUtf8(again.tree().children.at(1).caption), "[客户]");
+    EXPECT_EQ(GbkToUtf8(again.recordAt({0})), "张三|13800000000||||||||0");
+    EXPECT_EQ(caption({2, 1}), QStringLiteral("孙七"));
+    EXPECT_EQ(caption({1}), QStringLiteral("[客户]"));
+    EXPECT_EQ(caption({0}), QStringLiteral("张三"));
+    // A name of nothing but control characters is an empty name.
+    select({2});
+    bool closed = true;
+    editor([&] { page->AddContactItem->trigger(); }, {{0, "\v\x01"}, {1, "139"}}, &closed);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("姓名不能为空"));
+}
+
+// Another program (a second copy, a restore, a sync tool) changed the book since the tree
+// was built. Every change reloads the book and acts only when the node still names an
+// element with the same caption and kind; otherwise the tree is rebuilt and the user told.
+TEST_F(ContactsPageTest, ChangesByAnotherProgramAreNoticed) {
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<通讯录 备注=\"[通讯录]\">";
+    const std::string group = "<team 备注=\"[组]\">" + Contact("丙", "3", "2,0") + "</team>";
+    const std::string ours =
+        head + Contact("甲", "1", "0") + Contact("乙", "2", "1") + group + "</通讯录>";
+    // 甲 deleted elsewhere: 乙 is now at 0 and the group at 1.
+    const std::string moved = head + Contact("乙", "2", "0") + group + "</通讯录>";
+    // 丁 added elsewhere at the end: every node still names its element.
+    const std::string added = head + Contact("甲", "1", "0") + Contact("乙", "2", "1") + group +
+                              Contact("丁", "4", "3") + "</通讯录>";
+    const auto editSecondRow = [this] {
+        page->ListView4->clearSelection();
+        page->ListView4->topLevelItem(1)->setSelected(true);
+        page->EditContactButton->click();
+    };
+    const struct {
+        const char* what;
+        std::string other;  // what the other program wrote after the tree was built
+        BookPath selected;
+        std::function<void()> act;
+        const char* expected;  // a text the book then holds; nullptr: refused
+    } cases[] = {
+        {"delete", moved, {1}, [this] { page->DeleteContactItem->trigger(); }, nullptr},
+        {"rename", moved, {1}, [this] { rename({1}, QStringLiteral("乙乙")); }, nullptr},
+        {"edit from the tree", moved, {1}, [this] { page->EditContactItem->trigger(); }, nullptr},
+        {"edit from the list", moved, {}, editSecondRow, nullptr},
+        {"delete a group", moved, {2}, [this] { page->DeleteGroupItem->trigger(); }, nullptr},
+        {"rename kept the other's contact",
+         added,
+         {0},
+         [this] { rename({0}, QStringLiteral("甲甲")); },
+         "甲甲|1||||||||0"},
+        {"delete kept the other's contact",
+         added,
+         {1},
+         [this] { page->DeleteContactItem->trigger(); },
+         "丁|4||||||||2"},
+        {"add kept the other's contact",
+         added,
+         {2},
+         [this] {
+             editor([this] { page->AddContactItem->trigger(); }, {{0, "戊"}, {1, "5"}});
+         },
+         "戊|5||||||||2,1"},
+        {"group added kept the other's contact",
+         added,
+         {},
+         [this] { newGroup(QStringLiteral("新组")); },
+         "<team 备注=\"[新组]\"/>"},
+    };
+    for (const auto& c : cases) {
+        startWith(ours);
+        select(c.selected);
+        data.writeFile(kBook, c.other);
+        ui.clear();
+        c.act();
+        if (!c.expected) {
+            EXPECT_EQ(ui.messageTexts(),
+                      QStringList({QStringLiteral("通讯录已被其他程序修改，请重新选择")}))
+                << c.what;
+            EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提醒")) << c.what;
+            EXPECT_EQ(book(), c.other) << c.what;
+            // The tree shows the book as it now is.
+            EXPECT_EQ(caption({0}), QStringLiteral("乙")) << c.what;
+            EXPECT_EQ(caption({1}), QStringLiteral("[组]")) << c.what;
+            EXPECT_EQ(node({})->childCount(), 2) << c.what;
+            EXPECT_TRUE(ui.shownDialogs.empty()) << c.what;
+        } else {
+            EXPECT_NE(book().find(c.expected), std::string::npos) << c.what << "\n" << book();
+            EXPECT_NE(book().find("<人员 备注=\"丁\">"), std::string::npos) << c.what << "\n"
+                                                                            << book();
+        }
+    }
+
+    // The book changes while the editor is open: the rewrite is refused, not misplaced.
+    startWith(ours);
+    select({1});
+    ui.clear();
+    ui.onNextDialog([&](QDialog* dialog) {
+        auto* form = static_cast<TForm9*>(dialog);
+        data.writeFile(kBook, moved);
+        form->setValue(1, QStringLiteral("22"));
+        form->Button1->click();
+        EXPECT_FALSE(form->isVisible());
+    });
+    page->EditContactItem->trigger();
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录已被其他程序修改，请重新选择"));
+    EXPECT_EQ(book(), moved);
 }
 
 }  // namespace

@@ -128,6 +128,15 @@ TEST_F(NoticeLogic, DeclinedUpdateCopiesAllButVersionAndIsOfferedAgain) {
     EXPECT_EQ(host.offers, 4);
 }
 
+TEST_F(NoticeLogic, ChangedBehaviourAStoredOlderVersionGivesWayToTheProgramsOwn) {
+    // A user folder seeded by 6.7 and kept across the upgrade.
+    IniFile(dir.file("Notice_info.ini")).write(kNoticeSection, "Version", "6.7");
+    EXPECT_EQ(run(kNotice), NoticeCheckEnd::Completed);
+    EXPECT_EQ(host.offers, 0);
+    EXPECT_EQ(host.versionLabel, "V 6.8");
+    EXPECT_EQ(local("Version"), "6.8");
+}
+
 TEST_F(NoticeLogic, UnchangedSuppressedNoticeIsNotShownButAChangedOneIs) {
     run(kNotice);
     host.notices.clear();

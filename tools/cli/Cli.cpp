@@ -120,6 +120,8 @@ private:
         if (m_options.baseUrl)
             (m_context.lineIndex == 1 ? m_context.endpoints.netcomUrl
                                       : m_context.endpoints.telecomUrl) = *m_options.baseUrl;
+        if (m_options.downloadUrl)
+            m_context.endpoints.downloadUrl = *m_options.downloadUrl;
         m_context.boundaryOverride = m_env.boundary;
         if (m_context.baseAddress().empty()) {
             usage("没有服务地址：" + companyInfo + " 中 [Service_Url] 的" +

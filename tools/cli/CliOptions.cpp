@@ -19,6 +19,7 @@ enum class Opt {
     User,
     Password,
     BaseUrl,
+    DownloadUrl,
     DataDir,
     Number,
     NumbersFile,
@@ -54,6 +55,7 @@ constexpr OptionSpec kOptions[] = {
     {"--user", Opt::User, true, false, false},
     {"--password", Opt::Password, true, false, false},
     {"--base-url", Opt::BaseUrl, true, false, false},
+    {"--download-url", Opt::DownloadUrl, true, false, false},
     {"--data-dir", Opt::DataDir, true, false, false},
     {"--number", Opt::Number, true, true, true},
     {"--numbers-file", Opt::NumbersFile, true, true, true},
@@ -272,6 +274,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 if (!o.baseUrl)
                     return fail("--base-url 必须是 http:// 或 https:// 开头的地址：" + value);
                 break;
+            case Opt::DownloadUrl:
+                o.downloadUrl = checkBaseUrl(value);
+                if (!o.downloadUrl)
+                    return fail("--download-url 必须是 http:// 或 https:// 开头的地址：" + value);
+                break;
             case Opt::DataDir:
                 if (value.empty())
                     return fail("--data-dir 不能为空");
@@ -436,7 +443,8 @@ std::string CliHelpText() {
   smsclient-cli replies --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli records --user 用户名 [公共选项]
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
-  smsclient-cli download-mms --user 用户名 --id ID --output 文件 [公共选项]
+  smsclient-cli download-mms --user 用户名 --id ID --output 文件 [--download-url 地址]
+                     [公共选项]
   smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
                      [--batch K] [公共选项]
@@ -476,8 +484,10 @@ std::string CliHelpText() {
   download-mms  下载某次彩信发送（--id）的彩信文件，保存为 --output 指定的文件；
             信息类别不是"彩信"的记录不能下载（退出码 1）。
             Download the MMS file of one submission into the --output file.
-            下载地址取数据目录中 Company_Info.ini 的 [Service_Url] Download_Url。
-            The download address is Download_Url of Company_Info.ini.
+            下载地址为 --download-url（须以 http:// 或 https:// 开头，末尾自动补 "/"），
+            省略时取数据目录中 Company_Info.ini 的 [Service_Url] Download_Url。
+            The download address is --download-url, else Download_Url of
+            Company_Info.ini.
             以上各命令的内容中若有换行或TAB，输出时换成空格。Line breaks and tabs inside
             a field are printed as spaces.
   campaign  超过三万个号码的群发活动：号码一次读入（各文件之间的重复号码只发一次），分批发送

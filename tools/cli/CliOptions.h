@@ -59,6 +59,7 @@ struct CliOptions {
     std::optional<std::string> toDate;    // --to YYYY-MM-DD
     std::optional<std::string> id;        // --id of a send record
     std::optional<std::string> output;    // --output file
+    std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
     // campaign: start|resume|status|list and the campaign's name (checked in CliCampaign)
     std::string campaignAction;
     std::string campaignName;

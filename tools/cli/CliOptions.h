@@ -8,20 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command {
-    Help,
-    Balance,
-    Send,
-    Extract,
-    SendMms,
-    Lookup,
-    Contacts,
-    Replies,
-    Records,
-    Numbers,
-    DownloadMms,
-    Campaign
-};
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, Campaign };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {

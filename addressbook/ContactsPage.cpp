@@ -118,6 +118,13 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
         button(QStringLiteral("删除联系人"), QStringLiteral("DeleteContactButton"), 502);
     DeleteContactButton->setEnabled(false);
     DeleteContactButton->hide();
+    // The opt-out list is the main window's; this page only offers the way to it.
+    OptOutButton = button(QStringLiteral("退订名单"), QStringLiteral("OptOutButton"), 506);
+    OptOutButton->setGeometry(506, 2, 90, 24);
+    connect(OptOutButton, &QPushButton::clicked, this, [this] {
+        if (m_optOutHandler)
+            m_optOutHandler();
+    });
 
     PopupMenu3 = new QMenu(this);
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));

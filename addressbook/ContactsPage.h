@@ -7,6 +7,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -48,6 +49,10 @@ public:
     QPushButton* BackupButton;         // "通讯录备份"
     QPushButton* RestoreButton;        // "通讯录恢复"
     QPushButton* DeleteContactButton;  // "删除联系人", hidden and disabled
+    QPushButton* OptOutButton;         // "退订名单": opens the opt-out list window
+
+    // What "退订名单" opens (the main window's list window).
+    void setOptOutHandler(std::function<void()> handler) { m_optOutHandler = std::move(handler); }
 
     // Start-up step after the main window's other windows: TForm8, TForm9 (and TForm10,
     // installed as the add menus' "从通讯录导入").
@@ -93,6 +98,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    std::function<void()> m_optOutHandler;
     // Reloads the book; false (and the message) when it cannot be read.
     bool reloadBook();
     void reportUnreadable();

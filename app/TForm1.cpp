@@ -27,6 +27,7 @@
 #include "platform/LoginStore.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "service/ExchangeWait.h"
 #include "service/NoticeCheck.h"
 
 namespace smsc {
@@ -217,6 +218,7 @@ void TForm1::buildControls() {
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(1000);
     Timer1->setSingleShot(true);
+    HoldWhileExchanging(Timer1);
 
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);

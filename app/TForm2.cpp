@@ -37,6 +37,8 @@
 #include "recipients/ImportRun.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
+#include "optout/OptOutDialog.h"
+#include "optout/ReceivedOptOut.h"
 #include "records/ReceivedPage.h"
 #include "records/RecordsPage.h"
 #include "records/TForm21.h"
@@ -139,6 +141,13 @@ void TForm2::createRemainingWindows() {
     m_form21 = new TForm21(this);
     m_receivedPage->setWaitWindow(m_form21);
     m_recordsPage->setWaitWindow(m_form21);
+    createOptOutWindow();
+}
+
+void TForm2::createOptOutWindow() {
+    m_optOutDialog = std::make_unique<OptOutDialog>(this);
+    m_receivedPage->optOut()->setListWindow(m_optOutDialog.get());
+    m_contactsPage->setOptOutHandler([this] { m_optOutDialog->openDialog(); });
 }
 
 void TForm2::createRecipientCoordinator() {

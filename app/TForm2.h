@@ -28,6 +28,7 @@ class ContactsPage;
 class CredentialsSource;
 class ImportRunner;
 class MmsPage;
+class OptOutDialog;
 class PhrasesPage;
 class ReceivedPage;
 class RecordsPage;
@@ -179,6 +180,8 @@ public:
     TForm11* newCategoryDialog() const { return m_form11.get(); }
     TForm12* phraseDialog() const { return m_form12.get(); }
     TForm21* queryWaitWindow() const { return m_form21; }
+    // The opt-out list window, opened from the 收到短信 and 通讯录 pages.
+    OptOutDialog* optOutDialog() const { return m_optOutDialog.get(); }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -198,6 +201,7 @@ private:
     // "请连接服务器！" when not connected; true when connected.
     bool requireConnection(const QString& caption);
     void createRecipientCoordinator();
+    void createOptOutWindow();
     void showCostNote(const QString& note);
     // The send pages' plan lines learn the quota of the status line ("剩余短信N条").
     void updateRemainingQuota();
@@ -233,6 +237,7 @@ private:
     std::unique_ptr<TForm15> m_form15;
     std::unique_ptr<TForm16> m_form16;
     std::unique_ptr<TForm17> m_form17;
+    std::unique_ptr<OptOutDialog> m_optOutDialog;
 };
 
 }  // namespace smsc

@@ -7,6 +7,7 @@
 
 #include "app/TForm1.h"
 #include "app/TForm2.h"
+#include "service/ExchangeWait.h"
 
 namespace {
 
@@ -51,6 +52,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.smsclient.client"));
     // Windows are only hidden; the program ends through Exit alone.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Requests run on a worker thread; the windows keep painting while they wait.
+    smsc::InstallExchangeWait();
 
     smsc::TForm2 mainWindow;
     mainWindow.createRemainingWindows();

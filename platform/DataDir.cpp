@@ -15,7 +15,8 @@ namespace smsc {
 namespace {
 
 // The files and folders the user edits; everything else shipped is a read-only resource.
-constexpr const char* kUserFiles[] = {"Company_Info.ini", "Notice_info.ini"};
+// OptOut.txt is never shipped: the program creates it, in the data folder.
+constexpr const char* kUserFiles[] = {"Company_Info.ini", "Notice_info.ini", "OptOut.txt"};
 constexpr const char* kUserFolders[] = {"LinkmanBook", "phrase"};
 
 std::mutex g_mutex;

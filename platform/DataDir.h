@@ -33,7 +33,7 @@ std::string ExecutableFileName();
 inline constexpr const char* kInstalledMarker = ".smsclient-installed";
 
 // Whether a path relative to the data folder names a file the user edits: the settings
-// files, the address book folder and the phrase folder.
+// files, the opt-out list, the address book folder and the phrase folder.
 bool IsUserDataFile(const std::string& relative);
 
 struct DataFolders {

@@ -9,12 +9,14 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "optout/ReceivedOptOut.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "records/RecordUi.h"
 #include "records/TForm21.h"
 #include "sending/TForm13.h"
 #include "service/Credentials.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -70,8 +72,10 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(3000);
     Timer2->setSingleShot(true);
+    HoldWhileExchanging(Timer2);
 
     m_form13 = new TForm13(this);
+    m_optOut = new ReceivedOptOut(this, ListView1, &m_records);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(HintLabel);
@@ -85,7 +89,10 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     layout->addLayout(rangeRow);
     layout->addWidget(ListView1, 1);
     auto* bottomRow = new QHBoxLayout;
-    bottomRow->addWidget(CountLabel, 1);
+    bottomRow->addWidget(CountLabel);
+    bottomRow->addWidget(m_optOut->NoteLabel, 1);
+    bottomRow->addWidget(m_optOut->AddButton);
+    bottomRow->addWidget(m_optOut->ListButton);
     bottomRow->addWidget(ReplyButton);
     bottomRow->addWidget(ExportButton);
     layout->addLayout(bottomRow);
@@ -136,6 +143,7 @@ void ReceivedPage::Timer2Timer() {
     Timer2->stop();
     ListView1->clear();
     m_records.clear();
+    m_optOut->clear();
     const Credentials c = m_credentials ? m_credentials->currentCredentials() : Credentials{};
     const HttpResult result =
         QueryReceived(c.context, c.userName, c.password, shortDate(DateTimePicker1->date()),
@@ -151,6 +159,7 @@ void ReceivedPage::Timer2Timer() {
     if (answer.status == RecordStatus::Listed) {
         showRecords(std::move(answer.records), c.userName);
         endQuery(static_cast<int>(m_records.size()));
+        m_optOut->markReplies();
         return;
     }
     endQuery(0);

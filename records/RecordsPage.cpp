@@ -18,6 +18,7 @@
 #include "records/TForm20.h"
 #include "records/TForm21.h"
 #include "service/Credentials.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -82,6 +83,8 @@ RecordsPage::RecordsPage(QWidget* parent) : QWidget(parent) {
     Timer3 = makeTimer(this, "Timer3", 3000);
     Timer4 = makeTimer(this, "Timer4", 2000);
     Timer5 = makeTimer(this, "Timer5", 60000);
+    HoldWhileExchanging(Timer3);
+    HoldWhileExchanging(Timer4);
 
     m_form18 = new TForm18(this);
     m_form20 = new TForm20(this);

@@ -14,6 +14,7 @@
 
 #include <exception>
 
+#include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
@@ -208,9 +209,21 @@ void MmsPage::Button35Click() {
             m_panel->VerifyEdit->clear();
         return;
     }
+    if (!optOutAllowsSend())
+        return;
     if (!m_plan->confirmQuota(this))
         return;
     armProgressWindow();
+}
+
+bool MmsPage::optOutAllowsSend() {
+    const OptOutSendPlan plan = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (plan.refusal == OptOutSendRefusal::None)
+        return true;
+    ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(plan.refusal)),
+                QStringLiteral("提醒"));
+    return false;
 }
 
 void MmsPage::armProgressWindow() {
@@ -240,9 +253,18 @@ void MmsPage::MmsTimerTick() {
         tell(this, QStringLiteral("要发送彩信的号码为空，请添加发送号码"));
         return;
     }
+    // Numbers on the opt-out list are left out; the list itself stays as it is.
+    const OptOutSendPlan optOut = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (optOut.refusal != OptOutSendRefusal::None) {
+        closeProgressWindow();
+        ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(optOut.refusal)),
+                    QStringLiteral("提醒"));
+        return;
+    }
     MmsSendOutcome outcome;
     try {
-        const std::string numbers = BuildNumberString(m_panel->entries(), m_panel->verificationOn(),
+        const std::string numbers = BuildNumberString(optOut.entries, m_panel->verificationOn(),
                                                       m_panel->verificationNumber());
         const Credentials credentials =
             m_credentials ? m_credentials->currentCredentials() : Credentials{};
@@ -266,7 +288,7 @@ void MmsPage::MmsTimerTick() {
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = MmsAnswerMessage(outcome.answer))
-        tell(this, QStringFromGbk(*message));
+        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
 }
 
 }  // namespace smsc

@@ -6,6 +6,9 @@
 #include <QLineEdit>
 #include <QTimer>
 
+#include <sys/stat.h>
+
+#include "optout/OptOutList.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientListModel.h"
@@ -38,11 +41,6 @@ PlanLine::PlanLine(RecipientPanel* panel, std::function<long long()> perNumber)
     refresh();
 }
 
-void PlanLine::setOptOutTest(OptOutTest test) {
-    m_optOut = std::move(test);
-    schedule();
-}
-
 void PlanLine::setRemainingQuota(std::optional<long long> remaining) {
     m_remaining = remaining;
     schedule();
@@ -52,10 +50,28 @@ void PlanLine::schedule() {
     Timer->start();
 }
 
+OptOutTest PlanLine::optOutTest() {
+    const std::string path = OptOutPath();
+    struct stat st {};
+    const std::string stamp =
+        ::stat(path.c_str(), &st) != 0
+            ? std::string("none")
+            : std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+                  std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    if (!m_optOut || stamp != m_optOutStamp) {
+        m_optOut = std::make_shared<const OptOutList>(OptOutList::Load(path));
+        m_optOutStamp = stamp;
+    }
+    // A list that cannot be read leaves nothing out here; the send refuses with its message.
+    if (!m_optOut->ok() || m_optOut->size() == 0)
+        return {};
+    return [list = m_optOut](const std::string& entry) { return list->contains(entry); };
+}
+
 SendPlanFigures PlanLine::compute() {
     const std::string number = m_panel->verificationNumber();
     return ComputeSendPlan(m_panel->entries(), m_panel->verificationOn() ? &number : nullptr,
-                           m_perNumber(), m_carriers ? *m_carriers : m_rulesOnly, m_optOut);
+                           m_perNumber(), m_carriers ? *m_carriers : m_rulesOnly, optOutTest());
 }
 
 void PlanLine::refresh() {

@@ -1,12 +1,15 @@
 #pragma once
 // The send plan line of a send page, under the counter: recomputed a moment after the list,
 // the message (or the MMS cost) or the verification option changes, so typing never waits
-// for it, and computed afresh when "发送短信" / "发送彩信" asks about the quota.
+// for it, and computed afresh when "发送短信" / "发送彩信" asks about the quota. Numbers on the
+// opt-out list (OptOut.txt of the data folder) count as left out, as the send leaves them.
 
 #include <QObject>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <string>
 
 #include "lookup/Carriers.h"
 #include "sending/SendPlan.h"
@@ -16,6 +19,7 @@ class QWidget;
 
 namespace smsc {
 
+class OptOutList;
 class RecipientPanel;
 
 class PlanLine final : public QObject {
@@ -26,8 +30,6 @@ public:
 
     // The segment carriers (shared by both pages); until set, the carrier rules alone.
     void setCarriers(CarrierTable* carriers) { m_carriers = carriers; }
-    // The opt-out list's test; empty: nothing is left out.
-    void setOptOutTest(OptOutTest test);
     // The remaining quota while logged in; none offline.
     void setRemainingQuota(std::optional<long long> remaining);
     std::optional<long long> remainingQuota() const { return m_remaining; }
@@ -45,12 +47,16 @@ public:
     QTimer* Timer;  // single shot
 
 private:
+    OptOutTest optOutTest();
+
     RecipientPanel* m_panel;
     std::function<long long()> m_perNumber;
     CarrierTable* m_carriers = nullptr;
     CarrierTable m_rulesOnly;
-    OptOutTest m_optOut;
     std::optional<long long> m_remaining;
+    // The opt-out list (OptOut.txt), read again only when the file changes.
+    std::shared_ptr<const OptOutList> m_optOut;
+    std::string m_optOutStamp;
 };
 
 }  // namespace smsc

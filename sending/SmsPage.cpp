@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
@@ -136,6 +137,8 @@ void SmsPage::Button15Click() {
         tell(this, QStringLiteral("要发送的短信内容不能为空"));
         return;
     }
+    if (!optOutAllowsSend())
+        return;
     if (!FitsOneMessage(message)) {
         const int pieces = PieceCount(PlanSmsPieces(message));
         const QString question =
@@ -150,6 +153,16 @@ void SmsPage::Button15Click() {
         return;
     m_panel->SetRecipientStatus(QString());
     armProgressWindow();
+}
+
+bool SmsPage::optOutAllowsSend() {
+    const OptOutSendPlan plan = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (plan.refusal == OptOutSendRefusal::None)
+        return true;
+    ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(plan.refusal)),
+                QStringLiteral("提醒"));
+    return false;
 }
 
 void SmsPage::armProgressWindow() {
@@ -179,8 +192,17 @@ void SmsPage::SmsTimerTick() {
         m_progress->hide();
         return;
     }
-    const std::string numbers = BuildNumberString(m_panel->entries(), m_panel->verificationOn(),
-                                                  m_panel->verificationNumber());
+    // Numbers on the opt-out list are left out; the list itself stays as it is.
+    const OptOutSendPlan optOut = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (optOut.refusal != OptOutSendRefusal::None) {
+        closeProgressWindow();
+        ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(optOut.refusal)),
+                    QStringLiteral("提醒"));
+        return;
+    }
+    const std::string numbers =
+        BuildNumberString(optOut.entries, m_panel->verificationOn(), m_panel->verificationNumber());
     const Credentials credentials =
         m_credentials ? m_credentials->currentCredentials() : Credentials{};
     const SmsPlan plan = PlanSmsPieces(messageText());
@@ -193,7 +215,7 @@ void SmsPage::SmsTimerTick() {
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = SmsAnswerMessage(answer))
-        tell(this, QStringFromGbk(*message));
+        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
     if (const std::optional<std::string> notice = UnconfirmedPiecesNotice(plan, result))
         ShowMessage(this, QStringFromGbk(*notice), QStringLiteral("提醒"));
 }

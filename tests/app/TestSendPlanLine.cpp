@@ -54,36 +54,39 @@ protected:
 };
 
 TEST_F(SendPlanLine, BothPagesShowThePlanAndTheQuotaTurnsRed) {
-    main->showConnected(QStringLiteral("剩余短信10条"), QStringLiteral("用户：demo"));
+    main->showConnected(QStringLiteral("剩余短信7条"), QStringLiteral("用户：demo"));
     main->Button2Click();
     SmsPage* sms = main->smsPage();
     RecipientPanel* panel = sms->panel();
-    // 1380000 and 1391234 are 中国移动 in the database, 1300000 中国联通, 1330000 中国电信;
-    // 156 has no row (the rules: 联通); 12345 is no mobile number.
-    add(panel, {"13800001111", "13912340000", "13000002222", "13300003333", "15600004444", "12345",
-                "13800001111"});
+    data.writeFile("OptOut.txt", Utf8ToGbk("13800001111\t2024-01-05\t回复\r\n"
+                                           "15600004444\t2024-01-05\t手工\r\n"));
+    // 1391234 is 中国移动 in the database, 1300000 中国联通, 1330000 中国电信; 12345 is no
+    // mobile number; the two listed numbers (three entries) are left out.
+    add(panel, {"13800001111", "13912340000", "13000002222", "13300003333", "15600004444",
+                "12345", "13800001111"});
     sms->Memo1->setPlainText(QString(71, QLatin1Char('a')));
     EXPECT_EQ(planOf(sms->plan(), panel),
-              QStringLiteral("移动 3  联通 2  电信 1  其他 1  重复 1  每号 2 条，预计扣除 14 条"
-                             "（剩余 10 条）"));
+              QStringLiteral("移动 1  联通 1  电信 1  其他 1  退订 3  重复 1  每号 2 条，"
+                             "预计扣除 8 条（剩余 7 条）"));
     EXPECT_EQ(panel->PlanQuotaLabel->styleSheet(), kRed);
     QApplication::processEvents();
     save(main.get(), "sms-page-plan.png");
 
     sms->Memo1->setPlainText(QStringLiteral("短"));
     EXPECT_EQ(planOf(sms->plan(), panel),
-              QStringLiteral("移动 3  联通 2  电信 1  其他 1  重复 1  每号 1 条，预计扣除 7 条"
-                             "（剩余 10 条）"));
+              QStringLiteral("移动 1  联通 1  电信 1  其他 1  退订 3  重复 1  每号 1 条，"
+                             "预计扣除 4 条（剩余 7 条）"));
     EXPECT_EQ(panel->PlanQuotaLabel->styleSheet(), QString());
 
     // A send's answer updates the quota; offline there is none to show.
-    main->setQuotaText(QStringLiteral("剩余短信5条"));
-    EXPECT_TRUE(planOf(sms->plan(), panel).endsWith(QStringLiteral("（剩余 5 条）")));
+    main->setQuotaText(QStringLiteral("剩余短信3条"));
+    EXPECT_TRUE(planOf(sms->plan(), panel).endsWith(QStringLiteral("（剩余 3 条）")));
     EXPECT_EQ(panel->PlanQuotaLabel->styleSheet(), kRed);
     main->showOffline();
-    EXPECT_TRUE(planOf(sms->plan(), panel).endsWith(QStringLiteral("预计扣除 7 条")));
+    EXPECT_TRUE(planOf(sms->plan(), panel).endsWith(QStringLiteral("预计扣除 4 条")));
 
-    // The MMS page: units per number from the cost note; the verification copies count.
+    // The MMS page: units per number from the cost note; the verification copies count and
+    // are never left out.
     main->showConnected(QStringLiteral("剩余短信20条"), QStringLiteral("用户：demo"));
     main->Button3Click();
     MmsPage* mms = main->mmsPage();

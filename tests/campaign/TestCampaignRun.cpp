@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "campaign/CampaignLock.h"
+#include "platform/Gbk.h"
 #include "tests/campaign/CampaignFixture.h"
 
 using namespace smsc;
@@ -134,12 +135,15 @@ TEST_F(CampaignTest, ARefusedRequestStopsTheCampaignAndResumeGoesOn) {
     EXPECT_EQ(submissions().size(), 2u);
     EXPECT_EQ(numbers.size(), 8u);
 
-    // An MMS campaign is charged the cost note's units per number.
+    // An MMS campaign is charged the cost note's units per number; numbers on the opt-out
+    // list are left out of the whole campaign.
+    dataDir.writeFile("OptOut.txt", "13700000001\t2024-01-05\t" + G("回复") + "\r\n");
     const std::string card = writeFile("card.emm", std::string(1000, 'E'));
     run = campaign(
         "start", "card",
-        with(numberArgs(13700000000, 3), {"--file", card, "--title", "贺卡", "--batch", "2"}));
+        with(numberArgs(13700000000, 4), {"--file", card, "--title", "贺卡", "--batch", "2"}));
     EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(has(run.out, "3个号码，分2批") && has(run.out, "退订1个号码不发送")) << run.out;
     EXPECT_EQ(quota(), 96 - 15);
     run = cli({"campaign", "list", "--data-dir", dataDir.path()});
     EXPECT_EQ(run.out, "card\tmms\t3\t2/2\tdone\nquota\tsms\t8\t2/2\tdone\n");

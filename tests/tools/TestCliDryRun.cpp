@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Gbk.h"
 #include "tests/lookup/SegmentFixture.h"
 #include "tests/tools/TestCliSupport.h"
 
@@ -18,6 +19,7 @@ TEST(CliDryRun, PrintsThePlanAndSendsNothing) {
     ASSERT_TRUE(WriteSegmentDatabase(folder.file("sjhmd.dat")));
     folder.writeFile("Notice_info.ini", "[Notice_info]\r\nmmstosms=8\r\n");
     folder.writeFile("card.emm", "EMM");
+    folder.writeFile("OptOut.txt", "13000002222\t2024-01-05\t" + G("手工") + "\r\n");
     RecordingServer server;  // must hear nothing
     cli::CliEnvironment env;
     env.dataDir = folder.path();
@@ -35,18 +37,22 @@ TEST(CliDryRun, PrintsThePlanAndSendsNothing) {
         int code;
         std::string out;
     } cases[] = {
+        // 13000002222 is on the opt-out list.
         {args({"send", "--dry-run"}, {"--text", std::string(71, 'a')}), 0,
+         "numbers\t3\nmobile\t2\nunicom\t0\ntelecom\t0\nother\t1\noptout\t1\nduplicates\t1\n"
+         "pieces\t2\nunits\t6\n"},
+        {args({"send", "--dry-run", "--include-optout"}, {"--text", std::string(71, 'a')}), 0,
          "numbers\t4\nmobile\t2\nunicom\t1\ntelecom\t0\nother\t1\noptout\t0\nduplicates\t1\n"
          "pieces\t2\nunits\t8\n"},
         // Verification copies before the 1st and 3rd number go out too; no repeats among them.
         {args({"send", "--dry-run", "--user", "demo"},
               {"--text", "短", "--verify", "13900000000", "--interval", "2"}),
          0,
-         "numbers\t6\nmobile\t4\nunicom\t1\ntelecom\t0\nother\t1\noptout\t0\nduplicates\t1\n"
-         "pieces\t1\nunits\t6\n"},
+         "numbers\t5\nmobile\t4\nunicom\t0\ntelecom\t0\nother\t1\noptout\t1\nduplicates\t1\n"
+         "pieces\t1\nunits\t5\n"},
         {args({"send-mms", "--dry-run"}, {"--file", folder.file("card.emm"), "--title", "贺卡"}), 0,
-         "numbers\t4\nmobile\t2\nunicom\t1\ntelecom\t0\nother\t1\noptout\t0\nduplicates\t1\n"
-         "pieces\t8\nunits\t32\n"},
+         "numbers\t3\nmobile\t2\nunicom\t0\ntelecom\t0\nother\t1\noptout\t1\nduplicates\t1\n"
+         "pieces\t8\nunits\t24\n"},
         {args({"send", "--dry-run"}, {"--text", ""}), 1, ""},
         {args({"send-mms", "--dry-run"}, {"--file", folder.file("none.emm"), "--title", "贺卡"}), 1,
          ""},

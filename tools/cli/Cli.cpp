@@ -15,6 +15,7 @@
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
 #include "tools/cli/CliLookup.h"
+#include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliPlan.h"
 #include "tools/cli/CliRecipients.h"
@@ -52,6 +53,8 @@ public:
                 return m_options.dryRun || prepareSession() ? send() : kExitUsage;
             case Command::SendMms:
                 return m_options.dryRun || prepareSession() ? sendMms() : kExitUsage;
+            case Command::OptOut:
+                return optOut();
             case Command::Campaign:
                 return campaign();
             case Command::Replies:
@@ -67,6 +70,15 @@ public:
     }
 
 private:
+    int optOut() {
+        if (!OptOutNeedsSession(m_options))
+            return RunOptOut(m_options, CliDataDir(m_options, m_env), nullptr, m_out, m_err);
+        if (!prepareSession())
+            return kExitUsage;
+        const CliSession session{m_context, m_user, m_password};
+        return RunOptOut(m_options, CliDataDir(m_options, m_env), &session, m_out, m_err);
+    }
+
     int usage(const std::string& message) {
         m_err << "smsclient-cli: " << message << "\n" << UsageHint() << "\n";
         return kExitUsage;
@@ -264,19 +276,29 @@ private:
             return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
                           G("条发送；去掉 --no-split 即可分条发送"));
         if (m_options.dryRun) {
+            const std::optional<OptOutTest> optOut =
+                OptOutTestIn(m_options, CliDataDir(m_options, m_env), m_err);
+            if (!optOut)
+                return kExitRefused;
             PrintSendPlan(
                 m_out,
                 ComputeCliPlan(entries, recipients.verifying ? &recipients.verification : nullptr,
-                               PieceCount(plan), PlanFilesFor(m_options, m_env),
-                               CliOptOutTest(m_options, m_env)));
+                               PieceCount(plan), PlanFilesFor(m_options, m_env), *optOut));
             return kExitOk;
         }
+
+        int skipped = 0;
+        if (const std::optional<int> code = LeaveOutOptOut(m_options, CliDataDir(m_options, m_env),
+                                                           recipients, &skipped, m_err))
+            return *code;
 
         const std::string numberString = recipients.numberString();
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
             return SendMessage(m_context, m_user, m_password, numberString, piece);
         });
-        return report(plan, result);
+        const int code = report(plan, result);
+        ReportSkipped(skipped, m_err);
+        return code;
     }
 
     // The MMS page's checks, one request and its answer (CliMms.cpp).
@@ -290,7 +312,7 @@ private:
             return refuse(*refusal);
         const PlanFiles files = PlanFilesFor(m_options, m_env);
         return RunSendMms({m_options, recipients, m_context, m_user, m_password,
-                           m_options.dryRun ? &files : nullptr},
+                           CliDataDir(m_options, m_env), m_options.dryRun ? &files : nullptr},
                           m_out, m_err);
     }
 

@@ -46,8 +46,8 @@ const char* sendingOptionGiven(const CliOptions& o) {
         return "--number、--numbers-file";
     if (o.text || o.textFile || o.mmsFile || o.title || o.batch)
         return "--text、--text-file、--file、--title、--batch";
-    if (o.resendUnknown || o.skipUnknown)
-        return "--resend-unknown、--skip-unknown";
+    if (o.resendUnknown || o.skipUnknown || o.includeOptOut)
+        return "--resend-unknown、--skip-unknown、--include-optout";
     return nullptr;
 }
 
@@ -126,11 +126,14 @@ private:
         std::optional<std::vector<std::string>> numbers = gatherNumbers();
         if (!numbers)
             return kExitUsage;
-        const OptOutTest optOut = CliOptOutTest(m_options, m_env);
+        // Numbers on the opt-out list are left out for the whole campaign.
+        const std::optional<OptOutTest> optOut = OptOutTestIn(m_options, m_dataDir, m_err);
+        if (!optOut)
+            return kExitRefused;
         long long optedOut = 0;
-        if (optOut)
+        if (*optOut)
             std::erase_if(*numbers, [&](const std::string& n) {
-                const bool out = optOut(n);
+                const bool out = (*optOut)(n);
                 optedOut += out ? 1 : 0;
                 return out;
             });

@@ -19,6 +19,7 @@ struct CliMmsSend {
     const ServiceContext& context;
     const std::string& user;  // GBK
     const std::string& password;
+    std::string dataDir;  // of the opt-out list
     const PlanFiles* dryRunPlan = nullptr;  // --dry-run: the plan's files; nothing is sent
 };
 

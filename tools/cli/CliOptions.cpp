@@ -8,6 +8,7 @@
 #include "recipients/PhoneRules.h"
 #include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliLookup.h"
+#include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
 
@@ -39,7 +40,8 @@ enum class Opt {
     DryRun,
     Batch,
     ResendUnknown,
-    SkipUnknown
+    SkipUnknown,
+    IncludeOptOut
 };
 
 struct OptionSpec {
@@ -76,6 +78,7 @@ constexpr OptionSpec kOptions[] = {
     {"--batch", Opt::Batch, true, false, true},
     {"--resend-unknown", Opt::ResendUnknown, false, false, true},
     {"--skip-unknown", Opt::SkipUnknown, false, false, true},
+    {"--include-optout", Opt::IncludeOptOut, false, false, true},
 };
 
 // Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
@@ -124,6 +127,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Numbers;
     if (word == "download-mms")
         return Command::DownloadMms;
+    if (word == "optout")
+        return Command::OptOut;
     if (word == "campaign")
         return Command::Campaign;
     return std::nullopt;
@@ -151,6 +156,8 @@ const char* commandName(Command command) {
             return "numbers";
         case Command::DownloadMms:
             return "download-mms";
+        case Command::OptOut:
+            return "optout";
         case Command::Campaign:
             return "campaign";
         case Command::Help:
@@ -353,14 +360,14 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::SkipUnknown:
                 o.skipUnknown = true;
                 break;
+            case Opt::IncludeOptOut:
+                o.includeOptOut = true;
+                break;
         }
     }
 
     if (!command)
-        return fail(
-            "缺少子命令（balance、send、send-"
-            "mms、extract、lookup、contacts、replies、records、numbers、download-mms、campaign 或 "
-            "help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms、optout、campaign 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -368,6 +375,19 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (o.command == Command::Lookup)
         return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
                                                      seen.count(Opt::AreaCode), positional, error);
+    if (o.command == Command::OptOut) {
+        // --data-dir always; the options of the service only with sync.
+        const bool sync = !positional.empty() && positional.front() == "sync";
+        for (const OptionSpec* option : given) {
+            const Opt id = option->id;
+            const bool session = id == Opt::User || id == Opt::Password || id == Opt::Line ||
+                                 id == Opt::BaseUrl || id == Opt::From || id == Opt::To;
+            if (id != Opt::DataDir && !(sync && session))
+                return fail(std::string("选项 ") + option->name + " 不能用于 optout" +
+                            (positional.empty() ? "" : " " + positional.front()));
+        }
+        return FinishOptOutOptions(std::move(o), positional, error);
+    }
     for (const OptionSpec* option : given) {
         // contacts takes only --data-dir and --group; --group belongs to contacts alone.
         const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
@@ -433,10 +453,10 @@ std::string CliHelpText() {
   smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
-                     [--no-split] [--dry-run] [公共选项]
+                     [--no-split] [--include-optout] [--dry-run] [公共选项]
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
-                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [--dry-run]
-                     [公共选项]
+                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]]
+                     [--include-optout] [--dry-run] [公共选项]
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
@@ -445,6 +465,8 @@ std::string CliHelpText() {
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
   smsclient-cli download-mms --user 用户名 --id ID --output 文件 [--download-url 地址]
                      [公共选项]
+  smsclient-cli optout (list | add 号码... | remove 号码... | import 文件 | export 文件) [--data-dir 目录]
+  smsclient-cli optout sync --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
                      [--batch K] [公共选项]
@@ -490,6 +512,20 @@ std::string CliHelpText() {
             Company_Info.ini.
             以上各命令的内容中若有换行或TAB，输出时换成空格。Line breaks and tabs inside
             a field are printed as spaces.
+  optout    退订名单（数据目录中的 OptOut.txt，每行：号码<TAB>加入日期<TAB>来源）。
+            The opt-out list, OptOut.txt of the data folder.
+            list             打印全部退订号码，每行：号码<TAB>加入日期<TAB>来源（回复/手工/导入）。
+            add 号码...      加入号码（1到12位数字），来源"手工"；打印"新增N个退订号码"。
+            remove 号码...   移出号码；打印"移除N个退订号码"。
+            import 文件      加入文本文件中找到的全部手机号码（同"从文本文件提取"），来源"导入"；
+                             文件中没有手机号码时退出码 1。
+            export 文件      把退订名单写到该文件（GBK，CR LF，每行一个号码及其日期和来源）。
+            sync             查询时间段内收到的回复短信（同 replies），把回复内容是退订关键词
+                             （Company_Info.ini 的 [OptOut] Keywords，默认 T,TD,N,退订,退订短信,
+                             取消,取消订阅,STOP,0000）的号码加入名单，来源"回复"；打印新增个数。
+            退订名单无法读取或保存时退出码 2。send 和 send-mms 不会发给名单中的号码（见下）。
+            list, add, remove, import, export or sync (add the senders of unsubscribing
+            replies); send and send-mms leave the listed numbers out.
   campaign  超过三万个号码的群发活动：号码一次读入（各文件之间的重复号码只发一次），分批发送
             （每批最多 --batch K 个，默认30000），每个请求的状态记在数据目录的
             campaigns/名称.sqlite 中。中断（强制结束、断电、网络故障、余额不足）后用
@@ -551,6 +587,12 @@ send 的选项 (send options):
                          telecom、other（按号段数据库的卡型，其次按号段规则）、optout（退订）、
                          duplicates（重复号码）、pieces（每号条数；彩信为每条彩信扣除的短信条数）、
                          units（预计扣除条数）。Print the send plan and send nothing.
+  --include-optout       也发给退订名单中的号码（send 和 send-mms）。不加此选项时，退订名单中的
+                         号码不发送（验证号码除外），标准错误中打印"已跳过N个退订号码"；全部号码
+                         都在名单中时报"发送对象均在退订名单中，未发送"，退订名单无法读取时报
+                         "退订名单无法读取，请检查OptOut.txt"，均不发送，退出码 1。
+                         Send to numbers on the opt-out list too. Without it they are left
+                         out (the verification number never is).
 
 send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--interval 同 send):
   --file 文件            彩信文件（如 .emm），最大 51200 字节；路径中不能含双引号或换行。
@@ -572,7 +614,7 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
 
 退出码 (exit codes):
   0  成功：balance 得到余额；send、send-mms 服务器应答 7（发送成功）；extract 完成。
-     replies、records、numbers 列出完成；download-mms 文件已保存。
+     replies、records、numbers 列出完成；download-mms 文件已保存；optout 完成。
      （records 遇到不足七项的记录时，列出其前各条后报网络故障，同"发送记录"页，退出码 2。）
   1  被拒绝：登录失败、帐户停用、发送前的检查未通过、服务器拒绝发送等；
      提示信息写到标准错误。Refused: the message goes to stderr.
@@ -597,6 +639,8 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   smsclient-cli send --dry-run --numbers-file 客户.txt --text-file 通知.txt
   smsclient-cli campaign start 春季 --user demo --numbers-file 全部客户.txt --text-file 通知.txt
   smsclient-cli campaign resume 春季
+  smsclient-cli optout sync --user demo --from 2024-01-01 --to 2024-01-31
+  smsclient-cli optout add 13912345678
 )";
 }
 

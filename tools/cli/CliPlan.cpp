@@ -1,13 +1,16 @@
 #include "tools/cli/CliPlan.h"
 
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <system_error>
 
 #include "lookup/Carriers.h"
+#include "optout/OptOutList.h"
 #include "sending/MmsSend.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliText.h"
 
 namespace smsc::cli {
 namespace {
@@ -37,8 +40,20 @@ long long MmsUnitsPerNumber(const PlanFiles& files) {
     return UnitsOfCostNote(LocalCostNote(files.noticeInfo)).value_or(5);
 }
 
-OptOutTest CliOptOutTest(const CliOptions&, const CliEnvironment&) {
-    return {};
+std::optional<OptOutTest> OptOutTestIn(const CliOptions& options, const std::string& dataDir,
+                                       std::ostream& err) {
+    if (options.includeOptOut)
+        return OptOutTest{};
+    auto list = std::make_shared<const OptOutList>(OptOutList::Load(OptOutPathIn(dataDir)));
+    if (!list->ok()) {
+        err << TerminalFromGbk(list->errorMessage()) << "\n"
+            << TerminalFromGbk(OptOutSendRefusalMessage(OptOutSendRefusal::ListUnreadable))
+            << "\n";
+        return std::nullopt;
+    }
+    if (list->size() == 0)
+        return OptOutTest{};
+    return OptOutTest([list](const std::string& entry) { return list->contains(entry); });
 }
 
 SendPlanFigures ComputeCliPlan(const std::vector<std::string>& entries,

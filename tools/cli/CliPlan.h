@@ -3,6 +3,7 @@
 // the figures the send pages show, one per line as key<TAB>value.
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,8 +25,11 @@ PlanFiles PlanFilesFor(const CliOptions& options, const CliEnvironment& env);
 // The units one MMS costs: mmstosms of Notice_info.ini, 5 without it.
 long long MmsUnitsPerNumber(const PlanFiles& files);
 
-// The opt-out list's test for the numbers of a send; empty while there is no such list.
-OptOutTest CliOptOutTest(const CliOptions& options, const CliEnvironment& env);
+// The opt-out list's test for the numbers of a send (OptOut.txt of the data folder); empty
+// with --include-optout. A list that cannot be read refuses, as the send would: none, with
+// the message on err.
+std::optional<OptOutTest> OptOutTestIn(const CliOptions& options, const std::string& dataDir,
+                                       std::ostream& err);
 
 // numbers, mobile, unicom, telecom, other, optout, duplicates, pieces, units.
 SendPlanFigures ComputeCliPlan(const std::vector<std::string>& entries,

@@ -237,6 +237,13 @@ std::optional<std::string> RecordOptionsError(const CliOptions& o) {
     return std::nullopt;
 }
 
+std::optional<CliDate> ParseCliDate(const std::string& text) {
+    const std::optional<Date> d = ParseDate(text);
+    if (!d)
+        return std::nullopt;
+    return CliDate{d->year, d->month, d->day};
+}
+
 int RunRecordCommand(const CliOptions& options, const CliSession& session, std::ostream& out,
                      std::ostream& err) {
     return RecordCommand(options, session, out, err).run();

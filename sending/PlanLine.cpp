@@ -53,11 +53,11 @@ void PlanLine::schedule() {
 OptOutTest PlanLine::optOutTest() {
     const std::string path = OptOutPath();
     struct stat st {};
-    const std::string stamp =
-        ::stat(path.c_str(), &st) != 0
-            ? std::string("none")
-            : std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
-                  std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+    const std::string stamp = ::stat(path.c_str(), &st) != 0
+                                  ? std::string("none")
+                                  : std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) +
+                                        ":" + std::to_string(st.st_mtim.tv_sec) + "." +
+                                        std::to_string(st.st_mtim.tv_nsec);
     if (!m_optOut || stamp != m_optOutStamp) {
         m_optOut = std::make_shared<const OptOutList>(OptOutList::Load(path));
         m_optOutStamp = stamp;

@@ -62,8 +62,8 @@ TEST_F(SendPlanLine, BothPagesShowThePlanAndTheQuotaTurnsRed) {
                                            "15600004444\t2024-01-05\t手工\r\n"));
     // 1391234 is 中国移动 in the database, 1300000 中国联通, 1330000 中国电信; 12345 is no
     // mobile number; the two listed numbers (three entries) are left out.
-    add(panel, {"13800001111", "13912340000", "13000002222", "13300003333", "15600004444",
-                "12345", "13800001111"});
+    add(panel, {"13800001111", "13912340000", "13000002222", "13300003333", "15600004444", "12345",
+                "13800001111"});
     sms->Memo1->setPlainText(QString(71, QLatin1Char('a')));
     EXPECT_EQ(planOf(sms->plan(), panel),
               QStringLiteral("移动 1  联通 1  电信 1  其他 1  退订 3  重复 1  每号 2 条，"

@@ -91,9 +91,9 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
         if (!optOut)
             return kExitRefused;
         const CliRecipients& r = send.recipients;
-        PrintSendPlan(out, ComputeCliPlan(r.entries, r.verifying ? &r.verification : nullptr,
-                                          MmsUnitsPerNumber(*send.dryRunPlan), *send.dryRunPlan,
-                                          *optOut));
+        PrintSendPlan(
+            out, ComputeCliPlan(r.entries, r.verifying ? &r.verification : nullptr,
+                                MmsUnitsPerNumber(*send.dryRunPlan), *send.dryRunPlan, *optOut));
         return kExitOk;
     }
 

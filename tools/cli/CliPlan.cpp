@@ -47,8 +47,7 @@ std::optional<OptOutTest> OptOutTestIn(const CliOptions& options, const std::str
     auto list = std::make_shared<const OptOutList>(OptOutList::Load(OptOutPathIn(dataDir)));
     if (!list->ok()) {
         err << TerminalFromGbk(list->errorMessage()) << "\n"
-            << TerminalFromGbk(OptOutSendRefusalMessage(OptOutSendRefusal::ListUnreadable))
-            << "\n";
+            << TerminalFromGbk(OptOutSendRefusalMessage(OptOutSendRefusal::ListUnreadable)) << "\n";
         return std::nullopt;
     }
     if (list->size() == 0)

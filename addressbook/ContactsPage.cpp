@@ -1,12 +1,18 @@
 #include "addressbook/ContactsPage.h"
 
 #include <QAction>
+#include <QDate>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -16,6 +22,8 @@
 #include "addressbook/TForm9.h"
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
+#include "platform/FileDialogs.h"
+#include "platform/ListViews.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientPanel.h"
@@ -67,6 +75,37 @@ QTreeWidgetItem* makeRow(const std::string& caption, const std::array<std::strin
 
 }  // namespace
 
+// The in-place editor of a caption. It has no menu of its own: a right click on it ends the
+// edit (keeping what was typed, as leaving it does) and opens the node's menu instead.
+class CaptionDelegate final : public QStyledItemDelegate {
+public:
+    CaptionDelegate(QObject* editorFilter, QObject* parent)
+        : QStyledItemDelegate(parent), m_filter(editorFilter) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor) {
+            editor->setContextMenuPolicy(Qt::NoContextMenu);
+            editor->installEventFilter(m_filter);
+            m_editor = editor;
+        }
+        return editor;
+    }
+    QWidget* editor() const { return m_editor; }
+    void finishEditing() {
+        if (QWidget* editor = m_editor) {
+            m_editor = nullptr;
+            emit commitData(editor);
+            emit closeEditor(editor);
+        }
+    }
+
+private:
+    QObject* m_filter;
+    mutable QPointer<QWidget> m_editor;
+};
+
 ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ContactsPage"));
 
@@ -74,10 +113,18 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     TreeView1->setGeometry(8, 8, 180, 390);
-    TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                               QAbstractItemView::SelectedClicked);
+    // A click on the selected node starts the rename after the double-click time, as Qt's own
+    // trigger does, but through a timer of ours, which a right click can stop.
+    TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    m_captionDelegate = new CaptionDelegate(this, TreeView1);
+    TreeView1->setItemDelegate(m_captionDelegate);
+    RenameTimer = new QTimer(this);
+    RenameTimer->setObjectName(QStringLiteral("RenameTimer"));
+    RenameTimer->setSingleShot(true);
+    RenameTimer->setInterval(QApplication::doubleClickInterval());
+    connect(RenameTimer, &QTimer::timeout, this, &ContactsPage::RenameTimerTimer);
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    // The menu follows the selected node: a right click must not select another one.
+    // A right click selects the node under the pointer first (Qt would only make it current).
     TreeView1->viewport()->installEventFilter(this);
     setFocusProxy(TreeView1);
 
@@ -100,7 +147,8 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
                                 QStringLiteral("传真"), QStringLiteral("邮编")});
     ListView4->header()->setMinimumSectionSize(1);
     ListView4->setColumnWidth(0, 1);
-    ListView4->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
+    ShowGridRows(ListView4);
+    FitColumns(ListView4, {QString(), QString(), QStringLiteral("13912345678")});
 
     const auto button = [this](const QString& caption, const QString& name, int x) {
         auto* b = new QPushButton(caption, this);
@@ -180,6 +228,8 @@ std::string ContactsPage::bookPath() {
 }
 
 void ContactsPage::Treev1_Initialization() {
+    RenameTimer->stop();
+    m_renamePending = nullptr;
     m_filling = true;
     TreeView1->clear();
     m_filling = false;
@@ -302,13 +352,66 @@ QTreeWidgetItem* ContactsPage::addTreeItem(QTreeWidgetItem* parent, const std::s
     return item;
 }
 
+void ContactsPage::selectNodeForMenu(const QPoint& viewportPos) {
+    RenameTimer->stop();
+    m_renamePending = nullptr;
+    m_captionDelegate->finishEditing();
+    QTreeWidgetItem* node = TreeView1->itemAt(viewportPos);
+    if (!node || (node->isSelected() && TreeView1->currentItem() == node))
+        return;  // on empty space the menu is that of the selected node
+    TreeView1->setCurrentItem(node);
+    TreeView1->clearSelection();
+    node->setSelected(true);
+}
+
+void ContactsPage::RenameTimerTimer() {
+    RenameTimer->stop();
+    QTreeWidgetItem* node = selectedNode();
+    if (node && node == m_renamePending)
+        TreeView1->editItem(node, 0);
+    m_renamePending = nullptr;
+}
+
 bool ContactsPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == TreeView1->viewport()) {
-        const QEvent::Type type = event->type();
-        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-             type == QEvent::MouseButtonDblClick) &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (watched == TreeView1->viewport() && mouse) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        const QPoint pos = click->position().toPoint();
+        if (click->button() == Qt::RightButton) {
+            if (type == QEvent::MouseButtonPress)
+                selectNodeForMenu(pos);
             return true;
+        }
+        if (click->button() == Qt::LeftButton) {
+            QTreeWidgetItem* node = TreeView1->itemAt(pos);
+            if (type == QEvent::MouseButtonPress) {
+                RenameTimer->stop();
+                m_pressedSelected = node && node->isSelected() ? node : nullptr;
+            } else if (type == QEvent::MouseButtonRelease) {
+                // A click on the node that was already selected renames it, unless a double
+                // click follows.
+                if (node && node == m_pressedSelected) {
+                    m_renamePending = node;
+                    RenameTimer->start();
+                }
+                m_pressedSelected = nullptr;
+            } else {
+                RenameTimer->stop();
+                m_renamePending = nullptr;
+            }
+        }
+    } else if (watched == m_captionDelegate->editor()) {
+        auto* editor = static_cast<QWidget*>(watched);
+        if (mouse && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            return true;  // the menu request that follows does the work
+        if (type == QEvent::ContextMenu) {
+            const auto* request = static_cast<QContextMenuEvent*>(event);
+            selectNodeForMenu(editor->mapTo(TreeView1->viewport(), request->pos()));
+            showTreeMenu(request->globalPos());
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -427,6 +530,8 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
 }
 
 void ContactsPage::deleteNode() {
+    RenameTimer->stop();
+    m_renamePending = nullptr;
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
     if (!node || !node->parent() || !reloadAndCheck(node))
@@ -562,8 +667,11 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
 }
 
 void ContactsPage::backupClick() {
-    const QString chosen = Ui().saveFileName(this, QStringLiteral("通讯录备份"),
-                                             QStringLiteral("所有文件(*.*) (*)"), QString());
+    // ".xml" is added to the chosen name, so the suggestion goes without it.
+    const QString chosen = ChooseFileToSave(
+        this, folder_kind::kBookBackup, QStringLiteral("通讯录备份"),
+        QStringLiteral("所有文件(*.*) (*)"),
+        QStringLiteral("通讯录备份_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
     if (chosen.isEmpty())
         return;
     const std::string target = QFile::encodeName(chosen + QStringLiteral(".xml")).toStdString();
@@ -576,8 +684,9 @@ void ContactsPage::backupClick() {
 }
 
 void ContactsPage::restoreClick() {
-    const QString chosen = Ui().openFileName(this, QStringLiteral("通讯录恢复"),
-                                             QStringLiteral("所有文件(*.xml) (*.xml)"));
+    const QString chosen =
+        ChooseFileToOpen(this, folder_kind::kBookBackup, QStringLiteral("通讯录恢复"),
+                         QStringLiteral("所有文件(*.xml) (*.xml)"));
     if (chosen.isEmpty())
         return;
     const std::optional<std::string> bytes = ReadBookFile(QFile::encodeName(chosen).toStdString());

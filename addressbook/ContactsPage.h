@@ -2,8 +2,9 @@
 // The "通讯录" page: the group tree (TreeView1) built from the address book, the contact
 // list (ListView4) of the selected node, the group and contact menus, the buttons under
 // the list, and the dialogs that add groups and add or change contacts (TForm8, TForm9).
-// Menus and actions follow the *selected* node. Every change is written to the book at
-// once; the tree and the list change only after the write succeeded.
+// Menus and actions follow the *selected* node; a right click selects the node under the
+// pointer first. Every change is written to the book at once; the tree and the list change
+// only after the write succeeded.
 
 #include <QWidget>
 
@@ -17,11 +18,13 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace smsc {
 
+class CaptionDelegate;
 class RecipientCoordinator;
 class TForm8;
 class TForm9;
@@ -49,6 +52,7 @@ public:
     QPushButton* BackupButton;         // "通讯录备份"
     QPushButton* RestoreButton;        // "通讯录恢复"
     QPushButton* DeleteContactButton;  // "删除联系人", hidden and disabled
+    QTimer* RenameTimer;               // a click on the selected node renames it when this fires
     QPushButton* OptOutButton;         // "退订名单": opens the opt-out list window
 
     // What "退订名单" opens (the main window's list window).
@@ -75,6 +79,12 @@ public:
     // The menu for the selected node, prepared; nullptr without a selection.
     QMenu* prepareTreeMenu();
     void showTreeMenu(const QPoint& globalPos);
+    // A right click (at a point of the tree's viewport): an edit in progress ends, a pending
+    // rename is dropped, and the node under the pointer becomes the selected one, so the
+    // menu that follows is its own.
+    void selectNodeForMenu(const QPoint& viewportPos);
+    // The rename a click on the selected node started, after the double-click time.
+    void RenameTimerTimer();
     // The listing of the selected node, from a fresh load of the book.
     void listContacts();
 
@@ -116,6 +126,10 @@ private:
 
     ContactBook m_book;
     bool m_filling = false;
+    CaptionDelegate* m_captionDelegate = nullptr;
+    // Compared, never followed: the node a left press found selected, the node to rename.
+    QTreeWidgetItem* m_pressedSelected = nullptr;
+    QTreeWidgetItem* m_renamePending = nullptr;
     // The contact the editor was opened for: by the tree node's caption, or by the name in
     // a list row's record.
     BookPath m_editPath;

@@ -323,8 +323,16 @@ void TForm2::buildSkinMenu() {
     for (int index : SkinMenuIndexes()) {
         QAction* action = PopupMenu1->addAction(SkinName(index));
         action->setData(index);
+        action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, index] { chooseSkin(index); });
     }
+    // The skin in use is marked, whoever applied it (the menu, the settings at start).
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TForm2::markCurrentSkin);
+}
+
+void TForm2::markCurrentSkin() {
+    for (QAction* action : PopupMenu1->actions())
+        action->setChecked(action->data().toInt() == CurrentSkin());
 }
 
 void TForm2::chooseSkin(int index) {
@@ -493,8 +501,9 @@ void TForm2::terminateProgram() {
     m_exiting = true;
     m_segmentDb.close();
     Ui().quitEventLoop();
-    // Also ends any other running copy of the program.
-    Ui().killProcessesByName(ExecutableFileName());
+    // Also ends this user's other running copies of this executable (what an update needs);
+    // colleagues' clients on a shared machine and copies in other folders keep running.
+    Ui().endOwnCopies(ExecutablePath());
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

@@ -98,6 +98,8 @@ public:
     void Button8Click();
     void Button9Click();
     void Button10Click();
+    // Ticks the skin menu's entry of the skin in use (none for one the menu does not offer).
+    void markCurrentSkin();
     void Button11Click();
     // Connection picture: disconnect when connected, reopen the login window when offline.
     void Image2Click();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/AppCommon.h"
 #include "app/TForm1.h"
 #include "app/TForm2.h"
 #include "service/ExchangeWait.h"
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("smsclient"));
     // Ties the windows to the installed menu entry (cn.smsclient.client.desktop) and its icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("cn.smsclient.client"));
+    // Qt's own texts in Chinese like the program's (a missing package leaves them English).
+    smsc::InstallQtTranslations(app);
     // Windows are only hidden; the program ends through Exit alone.
     QApplication::setQuitOnLastWindowClosed(false);
     // Requests run on a worker thread; the windows keep painting while they wait.

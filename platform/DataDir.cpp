@@ -153,6 +153,16 @@ std::string DataPath(const std::string& relative) {
     return fs::exists(current.resources + rel, ec) ? current.resources + rel : current.data + rel;
 }
 
+std::string ExecutablePath() {
+    std::string path = executablePath();
+    // A file replaced while the program runs (an update) reads "path (deleted)".
+    static const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        path.resize(path.size() - deleted.size());
+    return path;
+}
+
 std::string ExecutableFileName() {
     const std::string exe = executablePath();
     const auto slash = exe.rfind('/');

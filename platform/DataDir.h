@@ -26,6 +26,8 @@ std::string DataPath(const std::string& relative);
 
 // File name (without folder) of the running executable.
 std::string ExecutableFileName();
+// Full path of the running executable (empty when the system does not tell).
+std::string ExecutablePath();
 
 // --- The decision, open to tests -----------------------------------------------------------
 

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "optout/ReceivedOptOut.h"
+#include "platform/FileDialogs.h"
+#include "platform/ListViews.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "records/RecordUi.h"
@@ -41,7 +43,7 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
         QStringLiteral("请选择要查询的时间段，然后点[记录查询]按钮查询相应时间段内的回复短信"),
         this);
     HintLabel->setObjectName(QStringLiteral("HintLabel"));
-    HintLabel->setStyleSheet(QStringLiteral("color: red;"));
+    HintLabel->setProperty("skinNote", true);  // red, as readable in every skin
     DateTimePicker1 = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
     DateTimePicker2 = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
     QueryButton = new QPushButton(QStringLiteral("记录查询"), this);
@@ -54,12 +56,15 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
+    ShowGridRows(ListView1);
     ListView1->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("手机号"),
                                 QStringLiteral("联系人名称"), QStringLiteral("短信内容")});
     const int widths[] = {120, 80, 80, 1000};
     for (int i = 0; i < 4; ++i)
         ListView1->setColumnWidth(i, widths[i]);
+    // A full date and time and an 11-digit number (or one with the country code) show whole.
+    FitColumns(ListView1,
+               {QStringLiteral("2024-12-31 23:59:59"), QStringLiteral("+8613912345678")});
 
     CountLabel = new QLabel(QStringLiteral("共有0条回复记录"), this);
     CountLabel->setObjectName(QStringLiteral("CountLabel"));
@@ -217,7 +222,9 @@ void ReceivedPage::ExportButtonClick() {
                     QStringLiteral("提醒"));
         return;
     }
-    ExportToTextFile(this, ReceivedExportBytes(m_records, m_userName));
+    ExportToTextFile(
+        this, ReceivedExportBytes(m_records, m_userName), folder_kind::kReceivedExport,
+        QStringLiteral("收到短信_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
 }
 
 }  // namespace smsc

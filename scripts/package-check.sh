@@ -27,7 +27,7 @@ echo "package-check: built $deb ($(du -h "$deb" | cut -f1))"
 
 depends="$(dpkg-deb -f "$deb" Depends)"
 echo "package-check: Depends: $depends"
-for lib in libqt6widgets6 libcurl4 libxml2 libsqlite3-0 libpcre2-8-0; do
+for lib in libqt6widgets6 libcurl4 libxml2 libsqlite3-0 libpcre2-8-0 qt6-qpa-plugins qt6-translations-l10n; do
   grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib"
 done
 

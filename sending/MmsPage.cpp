@@ -17,6 +17,7 @@
 #include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
+#include "platform/FileDialogs.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientPanel.h"
@@ -43,7 +44,7 @@ void tellGbk(QWidget* parent, const std::string& gbk) {
 QLabel* redLabel(const QString& text, const QString& name, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->setStyleSheet(QStringLiteral("color: red;"));
+    label->setProperty("skinNote", true);  // red, as readable in every skin
     return label;
 }
 
@@ -63,6 +64,7 @@ MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
     LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
     Memo2 = new QPlainTextEdit(this);
     Memo2->setObjectName(QStringLiteral("Memo2"));
+    Memo2->setTabChangesFocus(true);  // a typed tab would count as a character of the title
     Memo2->setMaximumHeight(60);
     auto* fileLabel = new QLabel(QStringLiteral("彩信文件："), this);
     FileEdit = new QLineEdit(this);
@@ -162,8 +164,8 @@ void MmsPage::titleChanged() {
 
 void MmsPage::BrowseClick() {
     const QString chosen =
-        Ui().openFileName(this, QStringLiteral("打开"),
-                          QStringLiteral("所有文件(*.*) (* *.*);;emm文件(*.emm) (*.emm)"));
+        ChooseFileToOpen(this, folder_kind::kMmsFile, QStringLiteral("打开"),
+                         QStringLiteral("所有文件(*.*) (* *.*);;emm文件(*.emm) (*.emm)"));
     if (chosen.isEmpty())
         return;
     m_lastChosen = nativePath(chosen);

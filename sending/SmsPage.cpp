@@ -39,12 +39,14 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     auto* contentLabel = new QLabel(QStringLiteral("短信内容："), this);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    // Tab moves on: a tab typed into the text would count and go out as a character.
+    Memo1->setTabChangesFocus(true);
     LengthLabel = new QLabel(QStringLiteral("当前长度为0字。"), this);
     LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
     NoteLabel = new QLabel(
         QStringLiteral("单条中短信息允许发送信息文字总长度为70字，超过将分条发送。  "), this);
     NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
-    NoteLabel->setStyleSheet(QStringLiteral("color: red;"));
+    NoteLabel->setProperty("skinNote", true);  // red, as readable in every skin
     PhraseButton = new QPushButton(QStringLiteral("插入短语"), this);
     PhraseButton->setObjectName(QStringLiteral("PhraseButton"));
     BackButton = new QPushButton(QStringLiteral("返回首页"), this);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDate>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QCheckBox>
@@ -131,6 +133,14 @@ TEST_F(ImportTest, BackupAndRestore) {
         EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("恭喜"));
     }
     EXPECT_TRUE(std::filesystem::exists(target.file("book.xml.xml")));
+    // The backup offers a dated name (".xml" follows) in the folder last used for backups,
+    // where the restore then opens too.
+    const QString folder = QString::fromStdString(target.path()).chopped(1);
+    const QString offered =
+        QStringLiteral("通讯录备份_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    ASSERT_EQ(ui.fileDialogStarts.size(), 3u);
+    EXPECT_EQ(ui.fileDialogStarts[0], QDir::homePath() + QLatin1Char('/') + offered);
+    EXPECT_EQ(ui.fileDialogStarts[1], folder + QLatin1Char('/') + offered);
     std::ifstream in(target.file("book.xml"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), original);
 
@@ -141,6 +151,7 @@ TEST_F(ImportTest, BackupAndRestore) {
     ui.chooseFileNext(base + QStringLiteral(".xml"));
     page->RestoreButton->click();
     EXPECT_EQ(ui.messageTexts(), QStringList({QStringLiteral("通讯录恢复成功")}));
+    EXPECT_EQ(ui.fileDialogStarts, std::vector<QString>{folder});
     EXPECT_EQ(bookBytes(), original);
     EXPECT_EQ(caption({1, 1, 0}), QStringLiteral("王五"));
 

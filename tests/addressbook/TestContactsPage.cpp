@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -62,11 +65,6 @@ TEST_F(ContactsPageTest, TreeListingAndMenusFollowTheSelectedNode) {
     ASSERT_EQ(page->ListView4->selectedItems().size(), 1);
     EXPECT_EQ(page->ListView4->selectedItems()[0]->text(1), QStringLiteral("李四"));
 
-    // A right click elsewhere neither selects that node nor changes the menu.
-    page->show();
-    const QRect other = page->TreeView1->visualItemRect(node({2}));
-    QTest::mouseClick(page->TreeView1->viewport(), Qt::RightButton, {}, other.center());
-    EXPECT_TRUE(node({1, 0})->isSelected());
     EXPECT_EQ(page->prepareTreeMenu(), page->PopupMenu4);
     select({});
     EXPECT_EQ(page->prepareTreeMenu(), page->PopupMenu3);
@@ -78,6 +76,86 @@ TEST_F(ContactsPageTest, TreeListingAndMenusFollowTheSelectedNode) {
     EXPECT_FALSE(page->AddGroupItem->isEnabled());
     EXPECT_TRUE(page->DeleteContactButton->isHidden());
     EXPECT_FALSE(page->DeleteContactButton->isEnabled());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// Deliberately changed: a right click selects the node under the pointer first and opens that
+// node's menu, also over an in-place edit (never the editor's own menu) and right after a
+// click that would start one.
+TEST_F(ContactsPageTest, ChangedRightClickSelectsTheNodeUnderThePointer) {
+    startWith(SampleBook());
+    page->resize(600, 420);
+    page->show();
+    QTreeWidget* tree = page->TreeView1;
+    tree->expandAll();
+    QApplication::processEvents();
+    // A right click as X11 delivers it: the press, then the menu request.
+    const auto rightClick = [&](QWidget* target, const QPoint& pos) {
+        QTest::mousePress(target, Qt::RightButton, {}, pos);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
+        QApplication::sendEvent(target, &request);
+        QTest::mouseRelease(target, Qt::RightButton, {}, pos);
+    };
+    const auto centre = [&](const BookPath& path) {
+        return tree->visualItemRect(node(path)).center();
+    };
+    const auto shownMenu = [&]() -> QMenu* {
+        QMenu* shown = page->PopupMenu3->isVisible()   ? page->PopupMenu3
+                       : page->PopupMenu4->isVisible() ? page->PopupMenu4
+                                                       : nullptr;
+        page->PopupMenu3->hide();
+        page->PopupMenu4->hide();
+        return shown;
+    };
+    struct Case {
+        BookPath selected, clicked;
+        QMenu* menu;
+        bool addGroup, deleteGroup;
+    };
+    const Case cases[] = {
+        {{1, 0}, {1, 1}, page->PopupMenu3, false, true},  // a subgroup, not the contact's menu
+        {{1, 1}, {2}, page->PopupMenu3, true, true},      // a top-level group
+        {{2}, {0}, page->PopupMenu4, true, true},         // a contact
+        {{0}, {}, page->PopupMenu3, true, false},         // the book
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(PathText(c.clicked));
+        select(c.selected);
+        rightClick(tree->viewport(), centre(c.clicked));
+        EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{node(c.clicked)});
+        EXPECT_EQ(tree->currentItem(), node(c.clicked));
+        EXPECT_EQ(shownMenu(), c.menu);
+        if (c.menu == page->PopupMenu3) {
+            EXPECT_EQ(page->AddGroupItem->isEnabled(), c.addGroup);
+            EXPECT_EQ(page->DeleteGroupItem->isEnabled(), c.deleteGroup);
+        }
+    }
+
+    // A click on the selected node arms its rename; a right click drops it and opens the menu.
+    select({2});
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centre({2}));
+    EXPECT_TRUE(page->RenameTimer->isActive());
+    rightClick(tree->viewport(), centre({1}));
+    EXPECT_FALSE(page->RenameTimer->isActive());
+    page->RenameTimerTimer();  // even if it fired now
+    EXPECT_EQ(tree->viewport()->findChild<QLineEdit*>(), nullptr);
+    EXPECT_EQ(shownMenu(), page->PopupMenu3);
+
+    // Left alone, the armed rename opens the editor; a right click on it ends the edit,
+    // keeping what was typed, and shows the node's menu, not the editor's.
+    select({2});
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centre({2}));
+    page->RenameTimerTimer();
+    auto* editor = tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("同事们"));
+    rightClick(editor, editor->rect().center());
+    QApplication::processEvents();
+    EXPECT_EQ(caption({2}), QStringLiteral("[同事们]"));
+    EXPECT_NE(book().find("备注=\"[同事们]\""), std::string::npos);
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{node({2})});
+    EXPECT_EQ(shownMenu(), page->PopupMenu3);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);  // no other menu is open
     EXPECT_TRUE(ui.messages.empty());
 }
 

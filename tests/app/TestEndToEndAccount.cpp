@@ -133,7 +133,7 @@ TEST_F(EndToEndNotice, AcceptedUpdateStartsTheUpdaterAndEnds) {
     ASSERT_EQ(ui.startedPrograms.size(), 1u);
     EXPECT_TRUE(ui.startedPrograms[0].first.endsWith(QStringLiteral("UpData.exe")));
     EXPECT_EQ(ui.quitCount, 1);
-    EXPECT_FALSE(ui.killedNames.empty());
+    EXPECT_FALSE(ui.endedCopies.empty());
     EXPECT_TRUE(ui.shownDialogs.empty());  // nothing else is done
     EXPECT_EQ(localNotice("Notice"), "<missing>");
     EXPECT_EQ(main->costNote(), QString());

@@ -47,6 +47,10 @@ public:
                                  m_out, m_err);
             case Command::Contacts:
                 return RunContacts(m_options, m_env, m_out, m_err);
+            case Command::ContactsImport:
+                return RunContactsImport(m_options, m_env, m_out, m_err);
+            case Command::ContactsExport:
+                return RunContactsExport(m_options, m_env, m_out, m_err);
             case Command::Balance:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:

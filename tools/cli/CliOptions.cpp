@@ -115,6 +115,10 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::SendMms;
     if (word == "contacts")
         return Command::Contacts;
+    if (word == "contacts-import")
+        return Command::ContactsImport;
+    if (word == "contacts-export")
+        return Command::ContactsExport;
     if (word == "help")
         return Command::Help;
     if (word == "lookup")
@@ -148,6 +152,10 @@ const char* commandName(Command command) {
             return "lookup";
         case Command::Contacts:
             return "contacts";
+        case Command::ContactsImport:
+            return "contacts-import";
+        case Command::ContactsExport:
+            return "contacts-export";
         case Command::Replies:
             return "replies";
         case Command::Records:
@@ -367,7 +375,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms、optout、campaign 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -389,9 +397,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishOptOutOptions(std::move(o), positional, error);
     }
     for (const OptionSpec* option : given) {
-        // contacts takes only --data-dir and --group; --group belongs to contacts alone.
+        // The contacts commands take only --data-dir and --group; --group belongs to them alone.
         const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
-        const bool contacts = o.command == Command::Contacts;
+        const bool contacts = o.command == Command::Contacts ||
+                              o.command == Command::ContactsImport ||
+                              o.command == Command::ContactsExport;
         if (contacts ? !contactsOption : option->id == Opt::Group)
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
         if (contacts)
@@ -416,6 +426,14 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishCampaignOptions(std::move(o), positional,
                                      seen.count(Opt::Text) > 0 || seen.count(Opt::TextFile) > 0,
                                      error);
+    if (o.command == Command::ContactsImport || o.command == Command::ContactsExport) {
+        if (positional.size() != 1)
+            return fail(std::string(commandName(o.command)) + " 需要且只需要一个文件名");
+        if (o.command == Command::ContactsImport && !o.group)
+            return fail("contacts-import 需要 --group（导入到哪个分组，如 \"[客户]/[北京]\"）");
+        o.contactsFile = positional.front();
+        return o;
+    }
     if (!positional.empty())
         return fail("多余的参数：" + positional.front());
     if (o.command == Command::Contacts)
@@ -460,6 +478,8 @@ std::string CliHelpText() {
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
+  smsclient-cli contacts-import 文件 --group 分组路径 [--data-dir 目录]
+  smsclient-cli contacts-export 文件 [--group 分组路径] [--data-dir 目录]
   smsclient-cli replies --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli records --user 用户名 [公共选项]
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
@@ -491,11 +511,19 @@ std::string CliHelpText() {
             Print the mobile numbers found in a text file, one per line.
   lookup    查询手机号码（按前七位号段）或长途区号的归属地，用程序目录（或 --data-dir）中的
             sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
-            第一条记录的 省份、城市、区号。查不到时提示写到标准错误，退出码 1。
+            第一条记录的 省份、城市、区号。归属地不明的号段只打印卡型（省份、城市、区号
+            为空）。查不到时提示写到标准错误，退出码 1。
             Where a mobile number (by its 7-digit segment) or an area code belongs.
   contacts  按通讯录顺序打印整个通讯录或一个分组（--group "[客户]/[北京]"）的手机号码，
             每行一个，可作为 send --numbers-file 的输入；分组不存在时退出码为 1。
             Print the mobile numbers of the address book or of one group, one per line.
+  contacts-import  把 vCard（.vcf，2.1/3.0/4.0）、CSV 或电子表格（.xls、.xlsx、.ods，第一行
+            为列名：姓名、手机号码、公司、职务、地址、邮箱……或 Name、Mobile、Company……）中的
+            联系人导入到已有的分组（--group "[客户]/[北京]"）；该分组中已有号码的和
+            没有有效手机号码的联系人跳过。打印 "导入N个联系人，跳过M个（号码重复或无效）"。
+            Import contacts from a vCard, CSV or spreadsheet file into an existing group.
+  contacts-export  把整个通讯录或一个分组（--group）导出为 vCard 3.0（.vcf 等）或 CSV（文件名
+            以 .csv 结尾时；UTF-8，带BOM）。Export the book or a group as vCard 3.0 or CSV.
   replies   列出时间段内收到的回复短信（同"收到短信"页），每行：时间<TAB>手机号<TAB>内容。
             日期按本机的短日期格式发送。List the replies received from --from to --to.
   records   列出最近的发送记录（同"发送记录"页，最多500条，最新的在前），每行七项以TAB

@@ -8,7 +8,8 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut, Campaign };
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut,
+                     ContactsImport, ContactsExport, Campaign };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -42,6 +43,8 @@ struct CliOptions {
     std::optional<std::string> areaCode;
     // contacts: the group's captions from the book down, "/" between them
     std::optional<std::string> group;
+    // contacts-import, contacts-export: the file read or written
+    std::string contactsFile;
     // replies, numbers, download-mms (checked in CliRecords)
     std::optional<std::string> fromDate;  // --from YYYY-MM-DD
     std::optional<std::string> toDate;    // --to YYYY-MM-DD

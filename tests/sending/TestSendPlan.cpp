@@ -35,6 +35,7 @@ protected:
         // A segment the rules do not know, and one where the database overrules them.
         rows.push_back({"1700000", "北京", "北京", "中国联通", "010"});
         rows.push_back({"1340001", "北京", "北京", "中国电信", "010"});
+        rows.push_back({"1920000", "北京", "北京", "中国联通", "010"});
         ASSERT_TRUE(test::WriteSegmentDatabase(folder.file("sjhmd.dat"), rows));
         carriers.setDatabasePath(folder.file("sjhmd.dat"));
     }
@@ -48,13 +49,14 @@ TEST_F(SendPlanTest, CarriersComeFromTheDatabaseFirstThenTheRules) {
         Carrier withDatabase;
         Carrier rulesOnly;
     } cases[] = {
-        {"13000001111", Carrier::Unicom, Carrier::Unicom},    // database and rules agree
-        {"13400011234", Carrier::Telecom, Carrier::Mobile},   // the database overrules
-        {"17000001234", Carrier::Unicom, Carrier::Other},     // only the database knows it
-        {"13490001234", Carrier::Mobile, Carrier::Mobile},    // no card type: the rules
+        {"13000001111", Carrier::Unicom, Carrier::Unicom},   // database and rules agree
+        {"13400011234", Carrier::Telecom, Carrier::Mobile},  // the database overrules them
+        {"17000001234", Carrier::Unicom, Carrier::Telecom},
+        {"19200001234", Carrier::Unicom, Carrier::Other},     // only the database knows it
+        {"13490001234", Carrier::Other, Carrier::Other},      // no card type: the rules
         {"15300001234", Carrier::Telecom, Carrier::Telecom},  // no row: the rules
         {"15600001234", Carrier::Unicom, Carrier::Unicom},
-        {"19900001234", Carrier::Other, Carrier::Other},
+        {"12000001234", Carrier::Other, Carrier::Other},
         {"1380000123", Carrier::Other, Carrier::Other},  // ten digits
         {"1380000123a", Carrier::Other, Carrier::Other},
         {"23800001234", Carrier::Other, Carrier::Other},
@@ -82,22 +84,22 @@ TEST_F(SendPlanTest, FiguresOfAMixedList) {
     const SendPlanFigures plan = ComputeSendPlan(list, &verification, 3, carriers, test);
     EXPECT_EQ(plan.optedOut, 2);  // the verification copies are never left out
     EXPECT_EQ(plan.numbers, 12);
-    EXPECT_EQ(plan.mobile, 3);  // two verification copies and 1349000
+    EXPECT_EQ(plan.mobile, 2);  // the two verification copies
     EXPECT_EQ(plan.unicom, 5);
     EXPECT_EQ(plan.telecom, 2);
-    EXPECT_EQ(plan.other, 2);
+    EXPECT_EQ(plan.other, 3);
     EXPECT_EQ(plan.duplicates, 3);  // 13000001111 twice more, 18600009999 once more
     EXPECT_EQ(plan.perNumber, 3);
     EXPECT_EQ(plan.units, 36);
     EXPECT_EQ(SendPlanText(plan),
-              G("移动 3  联通 5  电信 2  其他 2  退订 2  重复 3  每号 3 条，预计扣除 36 条"));
+              G("移动 2  联通 5  电信 2  其他 3  退订 2  重复 3  每号 3 条，预计扣除 36 条"));
 
     // Without the option the copies are ordinary entries; without a list nothing is out.
     const SendPlanFigures plain = ComputeSendPlan(list, nullptr, 1, carriers);
     EXPECT_EQ(plain.numbers, 14);
     EXPECT_EQ(plain.duplicates, 4);
     EXPECT_EQ(SendPlanText(plain),
-              G("移动 3  联通 7  电信 2  其他 2  重复 4  每号 1 条，预计扣除 14 条"));
+              G("移动 2  联通 7  电信 2  其他 3  重复 4  每号 1 条，预计扣除 14 条"));
 
     EXPECT_FALSE(ExceedsQuota(plan, std::nullopt));
     EXPECT_FALSE(ExceedsQuota(plan, 36));

@@ -9,7 +9,7 @@
 namespace smsc::cli {
 
 enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut,
-                     ContactsImport, ContactsExport };
+                     ContactsImport, ContactsExport, Campaign };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -32,6 +32,7 @@ struct CliOptions {
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
     bool includeOptOut = false;  // --include-optout (send, send-mms): numbers on the list too
+    bool dryRun = false;  // send, send-mms: print the plan, send nothing
     // send-mms (the numbers and the verification as for send)
     std::optional<std::string> mmsFile;  // --file, a native path
     std::optional<std::string> title;    // --title
@@ -52,6 +53,12 @@ struct CliOptions {
     std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
     // optout: the action and its arguments (checked in CliOptOut)
     std::vector<std::string> optOutArgs;
+    // campaign: start|resume|status|list and the campaign's name (checked in CliCampaign)
+    std::string campaignAction;
+    std::string campaignName;
+    std::optional<int> batch;  // --batch K
+    bool resendUnknown = false;
+    bool skipUnknown = false;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

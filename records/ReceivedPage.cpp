@@ -151,6 +151,9 @@ void ReceivedPage::Timer2Timer() {
     if (answer.status == RecordStatus::Listed) {
         showRecords(std::move(answer.records), c.userName);
         endQuery(static_cast<int>(m_records.size()));
+        if (answer.overLimit)
+            ShowMessage(this, QStringFromGbk(RecordOverLimitMessage(kMaxReceivedRecords)),
+                        QStringLiteral("提示"));
         return;
     }
     endQuery(0);

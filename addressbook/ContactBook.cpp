@@ -4,7 +4,9 @@
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -158,26 +160,124 @@ bool IsGbkAlias(std::string name) {
            name == "cp936" || name == "windows-936";
 }
 
+// An address book declares no entities. Expanding them costs time and memory out of all
+// proportion to the file, so the parse stops at the first declaration.
+void RefuseEntity(void* context) {
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    *static_cast<bool*>(parser->_private) = true;
+    xmlStopParser(parser);
+}
+void RefuseEntityDecl(void* context, const xmlChar*, int, const xmlChar*, const xmlChar*,
+                      xmlChar*) {
+    RefuseEntity(context);
+}
+void RefuseUnparsedEntityDecl(void* context, const xmlChar*, const xmlChar*, const xmlChar*,
+                              const xmlChar*) {
+    RefuseEntity(context);
+}
+
 _xmlDoc* ParseBook(std::string_view bytes, std::string* gbkAlias = nullptr) {
     QuietLibxml();
     if (bytes.empty() || bytes.size() > kMaxBookBytes)
         return nullptr;
     const std::string declared = DeclaredEncoding(bytes);
     const bool alias = IsGbkAlias(declared);
-    xmlDoc* doc = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr,
-                                alias ? "GBK" : nullptr,
-                                XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
-                                    (alias ? XML_PARSE_IGNORE_ENC : 0));
+    xmlParserCtxtPtr parser = xmlNewParserCtxt();
+    if (!parser)
+        return nullptr;
+    bool declaresEntities = false;
+    parser->_private = &declaresEntities;
+    parser->sax->entityDecl = RefuseEntityDecl;
+    parser->sax->unparsedEntityDecl = RefuseUnparsedEntityDecl;
+    xmlDoc* doc = xmlCtxtReadMemory(parser, bytes.data(), static_cast<int>(bytes.size()), nullptr,
+                                    alias ? "GBK" : nullptr,
+                                    XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                        (alias ? XML_PARSE_IGNORE_ENC : 0));
+    xmlFreeParserCtxt(parser);
+    if (doc && (declaresEntities || !xmlDocGetRootElement(doc))) {
+        xmlFreeDoc(doc);
+        doc = nullptr;
+    }
     if (!doc)
         return nullptr;
-    if (!xmlDocGetRootElement(doc)) {
-        xmlFreeDoc(doc);
-        return nullptr;
-    }
     DropBlankText(xmlDocGetRootElement(doc));
     if (gbkAlias)
         *gbkAlias = alias ? declared : std::string();
     return doc;
+}
+
+// Whether two documents carry the same content as the loader sees it (blank text never
+// counts): what is about to be written must read back as what is in memory.
+bool SameNode(const xmlNode* a, const xmlNode* b);
+
+const xmlNode* Significant(const xmlNode* node) {
+    while (node && (IsBlankText(node) || node->type == XML_DTD_NODE))
+        node = node->next;
+    return node;
+}
+
+bool SameNodes(const xmlNode* a, const xmlNode* b) {
+    for (a = Significant(a), b = Significant(b); a && b;
+         a = Significant(a->next), b = Significant(b->next)) {
+        if (!SameNode(a, b))
+            return false;
+    }
+    return !a && !b;
+}
+
+bool SameNode(const xmlNode* a, const xmlNode* b) {
+    if (a->type != b->type || !xmlStrEqual(a->name, b->name))
+        return false;
+    switch (a->type) {
+        case XML_ELEMENT_NODE: {
+            if ((a->ns == nullptr) != (b->ns == nullptr) ||
+                (a->ns && !xmlStrEqual(a->ns->href, b->ns->href)))
+                return false;
+            const xmlAttr* x = a->properties;
+            const xmlAttr* y = b->properties;
+            for (; x && y; x = x->next, y = y->next) {
+                if (!xmlStrEqual(x->name, y->name) || !SameNodes(x->children, y->children))
+                    return false;
+            }
+            return !x && !y && SameNodes(a->children, b->children);
+        }
+        case XML_TEXT_NODE:
+        case XML_CDATA_SECTION_NODE:
+        case XML_COMMENT_NODE:
+        case XML_PI_NODE:
+            return xmlStrEqual(a->content, b->content);
+        default:
+            return true;
+    }
+}
+
+// The document in the encoding; a gb2312 declaration is written as GBK under its own name.
+// Empty when the XML library has no converter for the encoding.
+std::string Dump(_xmlDoc* doc, const std::string& encoding) {
+    const bool alias = IsGbkAlias(encoding);
+    xmlChar* bytes = nullptr;
+    int size = 0;
+    xmlDocDumpFormatMemoryEnc(doc, &bytes, &size, alias ? "GBK" : encoding.c_str(), 1);
+    std::string text = bytes ? std::string(Chars(bytes), static_cast<std::size_t>(size)) : "";
+    xmlFree(bytes);
+    if (alias) {
+        const std::size_t at = text.find("encoding=\"GBK\"");
+        if (at != std::string::npos && at < text.find("?>"))
+            text.replace(at, 14, "encoding=\"" + encoding + "\"");
+    }
+    return text;
+}
+
+bool ReadsBackAs(std::string_view bytes, const _xmlDoc* doc) {
+    xmlDoc* again = ParseBook(bytes);
+    const bool same = again && SameNodes(doc->children, again->children);
+    if (again)
+        xmlFreeDoc(again);
+    return same;
+}
+
+std::string Utf8Content(const xmlNode* text) {
+    return text->content ? Chars(text->content) : "";
 }
 
 // The caption of a ten-field record is its contact's current position, so that an edit
@@ -217,64 +317,41 @@ void BuildUnder(const xmlNode* element, int level, BookNode* node) {
     });
 }
 
-std::string JoinFields(const std::vector<std::string>& parts) {
-    std::string text;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i)
-            text += '|';
-        text += parts[i];
-    }
-    return text;
-}
-
 void SetRecord(xmlNode* element, const std::string& recordGbk) {
     // xmlNodeSetContent takes entity syntax; the escaped form keeps "&" and "<" literal.
-    xmlChar* escaped = xmlEncodeSpecialChars(element->doc, XChars(GbkToUtf8(recordGbk)));
+    xmlChar* escaped =
+        xmlEncodeSpecialChars(element->doc, XChars(GbkToUtf8(StripXmlControls(recordGbk))));
     xmlNodeSetContent(element, escaped);
     xmlFree(escaped);
 }
 
 void SetCaption(xmlNode* element, const std::string& captionGbk) {
-    const std::string utf8 = GbkToUtf8(captionGbk);
+    const std::string utf8 = GbkToUtf8(StripXmlControls(captionGbk));
     if (element->properties && element->properties->name)
         xmlSetNsProp(element, element->properties->ns, element->properties->name, XChars(utf8));
     else
         xmlSetProp(element, kRemark, XChars(utf8));
 }
 
-// Field 10 of every ten-field record names its contact's current position.
+// Field 10 of every ten-field record names its contact's current position. Only the text
+// after the last "|" changes, in the document's own text: the rest keeps every character,
+// also those GBK cannot hold.
 void Renumber(xmlNode* element, BookPath& path) {
     ForEachTreeChild(element, [&](xmlNode* child, int index) {
         path.push_back(index);
         if (IsContactElement(child)) {
-            std::vector<std::string> parts = SplitBySeparator(RecordOf(child), "|");
+            const std::string record = Utf8Content(child->children);
             const std::string wanted = PathText(path);
-            if (parts.size() == kContactFieldCount && parts[9] != wanted) {
-                parts[9] = wanted;
-                SetRecord(child, JoinFields(parts));
+            if (std::count(record.begin(), record.end(), '|') == kContactFieldCount - 1) {
+                const std::size_t last = record.rfind('|') + 1;
+                if (record.compare(last, std::string::npos, wanted) != 0)
+                    xmlNodeSetContent(child->children, XChars(record.substr(0, last) + wanted));
             }
         } else if (path.size() < static_cast<std::size_t>(kMaxLevel)) {
             Renumber(child, path);
         }
         path.pop_back();
     });
-}
-
-bool ValidUnder(const xmlNode* element, int level) {
-    for (const xmlNode* child = element->children; child; child = child->next) {
-        if (!HasRemark(child))
-            return false;
-        if (IsContactElement(child)) {
-            if (SplitBySeparator(RecordOf(child), "|").size() != kContactFieldCount)
-                return false;
-        } else if (level + 1 >= kMaxLevel) {
-            if (child->children)
-                return false;
-        } else if (!ValidUnder(child, level + 1)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -294,11 +371,7 @@ void ContactBook::unload() {
 bool ContactBook::load(const std::string& path) {
     m_path = path;
     unload();
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxBookBytes)
-        return false;
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = ReadBookFile(path);
     if (!bytes)
         return false;
     m_doc = ParseBook(*bytes, &m_gbkAlias);
@@ -384,6 +457,12 @@ bool ContactBook::findGroup(const std::vector<std::string>& captions, BookPath* 
     return true;
 }
 
+bool ContactBook::holds(const BookPath& node, const std::string& caption, bool contact) const {
+    const xmlNode* element = NodeAt(m_doc, node);
+    return element && CaptionOf(element) == caption &&
+           (!node.empty() && IsContactElement(element)) == contact;
+}
+
 BookChange ContactBook::commit() {
     if (save())
         return BookChange::Ok;
@@ -401,7 +480,7 @@ BookChange ContactBook::addGroup(const BookPath& parent, const std::string& name
     xmlNode* group =
         xmlNewChild(element, nullptr,
                     reinterpret_cast<const xmlChar*>(parent.empty() ? "team" : "人员"), nullptr);
-    xmlSetProp(group, kRemark, XChars(GbkToUtf8("[" + name + "]")));
+    xmlSetProp(group, kRemark, XChars(GbkToUtf8("[" + StripXmlControls(name) + "]")));
     return commit();
 }
 
@@ -413,11 +492,11 @@ BookChange ContactBook::rename(const BookPath& node, const std::string& caption)
         return BookChange::Refused;
     SetCaption(element, caption);
     if (!node.empty() && IsContactElement(element)) {
-        std::vector<std::string> parts = SplitBySeparator(RecordOf(element), "|");
-        if (!parts.empty()) {
-            parts[0] = caption;
-            SetRecord(element, JoinFields(parts));
-        }
+        // The name is the text before the first "|"; the other fields keep their text.
+        const std::string record = Utf8Content(element->children);
+        const std::size_t bar = record.find('|');
+        const std::string rest = bar == std::string::npos ? std::string() : record.substr(bar);
+        xmlNodeSetContent(element->children, XChars(GbkToUtf8(StripXmlControls(caption)) + rest));
     }
     return commit();
 }
@@ -442,7 +521,7 @@ BookChange ContactBook::addContact(const BookPath& parent, const std::string& na
         return BookChange::Refused;
     xmlNode* contact =
         xmlNewChild(element, nullptr, reinterpret_cast<const xmlChar*>("人员"), nullptr);
-    xmlSetProp(contact, kRemark, XChars(GbkToUtf8(name)));
+    xmlSetProp(contact, kRemark, XChars(GbkToUtf8(StripXmlControls(name))));
     SetRecord(contact, record);
     return commit();
 }
@@ -465,21 +544,21 @@ std::string ContactBook::serialize() {
         return {};
     BookPath path;
     Renumber(root, path);
-    xmlChar* bytes = nullptr;
-    int size = 0;
-    const char* encoding = !m_gbkAlias.empty() ? "GBK"
-                           : m_doc->encoding   ? Chars(m_doc->encoding)
-                                               : "UTF-8";
-    xmlDocDumpFormatMemoryEnc(m_doc, &bytes, &size, encoding, 1);
-    std::string text = bytes ? std::string(Chars(bytes), static_cast<std::size_t>(size)) : "";
-    xmlFree(bytes);
-    if (!m_gbkAlias.empty()) {
-        // The declaration keeps the name the file came with.
-        const std::size_t at = text.find("encoding=\"GBK\"");
-        if (at != std::string::npos && at < text.find("?>"))
-            text.replace(at, 14, "encoding=\"" + m_gbkAlias + "\"");
-    }
-    return text;
+    const std::string declared = !m_gbkAlias.empty() ? m_gbkAlias
+                                 : m_doc->encoding   ? Chars(m_doc->encoding)
+                                                     : "UTF-8";
+    std::string bytes = Dump(m_doc, declared);
+    if (ReadsBackAs(bytes, m_doc))
+        return bytes;
+    // A stateful or 7-bit encoding (UTF-7, HZ) is not written back faithfully: the book
+    // becomes UTF-8 under a declaration saying so.
+    bytes = Dump(m_doc, "UTF-8");
+    if (!ReadsBackAs(bytes, m_doc))
+        return {};
+    xmlFree(const_cast<xmlChar*>(m_doc->encoding));
+    m_doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
+    m_gbkAlias.clear();
+    return bytes;
 }
 
 bool ContactBook::save() {
@@ -539,13 +618,54 @@ bool CreateBookIfMissing(const std::string& path, bool* created) {
     return true;
 }
 
+std::string StripXmlControls(std::string_view gbk) {
+    std::string text;
+    text.reserve(gbk.size());
+    for (const char c : gbk) {
+        // No GBK trail byte is below 0x40, so a control byte is always a character.
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 || c == '\t' || c == '\n' || c == '\r')
+            text += c;
+    }
+    return text;
+}
+
+std::optional<std::string> ReadBookFile(const std::string& path) {
+    // Not blocking: a FIFO must not hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<unsigned long long>(st.st_size) > kMaxBookBytes) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        // A file that grows past the bound while it is read is refused too.
+        if (got < 0 || bytes.size() + static_cast<std::size_t>(got) > kMaxBookBytes) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return bytes;
+}
+
 bool IsValidAddressBook(std::string_view bytes) {
     xmlDoc* doc = ParseBook(bytes);
     if (!doc)
         return false;
-    const xmlNode* root = xmlDocGetRootElement(doc);
-    const bool valid =
-        root->properties && CaptionOf(root).find(']') != std::string::npos && ValidUnder(root, 0);
+    const bool valid = CaptionOf(xmlDocGetRootElement(doc)).find(']') != std::string::npos;
     xmlFreeDoc(doc);
     return valid;
 }

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -46,8 +47,9 @@ public:
     ContactBook(const ContactBook&) = delete;
     ContactBook& operator=(const ContactBook&) = delete;
 
-    // Loads the file; false when it is missing, too large, unreadable or not XML (the
-    // document is then empty and every change is refused with NotLoaded).
+    // Loads the file; false when it is missing, not a regular file, too large, unreadable,
+    // not XML or declares entities (the document is then empty and every change is
+    // refused with NotLoaded).
     bool load(const std::string& path);
     // Same from bytes; the book then has no file and changes are not written anywhere.
     bool loadBytes(std::string_view bytes);
@@ -70,9 +72,13 @@ public:
     std::string recordAt(const BookPath& node) const;
     // Finds a group by its captions from the book down ("[客户]", "[北京]").
     bool findGroup(const std::vector<std::string>& captions, BookPath* found) const;
+    // Whether the node names an element with this caption (GBK) and of this kind: after a
+    // reload, whether another program left the node where the tree shows it.
+    bool holds(const BookPath& node, const std::string& caption, bool contact) const;
 
     // ---- changes: each writes the whole document; on a failed write the document is
-    // reloaded from the file and SaveFailed returned --------------------------------------
+    // reloaded from the file and SaveFailed returned. Control characters that XML cannot
+    // hold are dropped from every caption and record. -------------------------------------
     // Appends a group "[" + name + "]" under the book (as "team") or a group of level 1.
     BookChange addGroup(const BookPath& parent, const std::string& name);
     // Sets the caption (the first attribute); for a contact the record's name too.
@@ -88,7 +94,9 @@ public:
                               const std::string& record);
 
     // The document as written to the file: every ten-field record's field 10 set to its
-    // contact's current position path, in the document's own encoding.
+    // contact's current position path, in the document's own encoding when that reads
+    // back as the same document, else in UTF-8 (the declaration then says so). Empty when
+    // nothing readable can be written.
     std::string serialize();
     bool save();
 
@@ -114,9 +122,16 @@ std::string EmptyBookXml();
 // it was missing and could not be created; *created tells whether it was.
 bool CreateBookIfMissing(const std::string& path, bool* created = nullptr);
 
-// Whether the bytes are an address book of this format: a document element whose first
-// attribute holds "]", below it only elements with "备注" down to level 3, every contact
-// holding a ten-field record. Restore refuses anything else.
+// The text without the control characters XML 1.0 cannot hold (all below 0x20 but tab,
+// LF and CR).
+std::string StripXmlControls(std::string_view gbk);
+
+// The bytes of a regular file of at most kMaxBookBytes; nullopt for anything else (a FIFO,
+// a device, a folder) or when it cannot be read. Never blocks on the open.
+std::optional<std::string> ReadBookFile(const std::string& path);
+
+// Whether the bytes are a book the loader reads, with a "]" in the book's caption. Restore
+// takes exactly these.
 bool IsValidAddressBook(std::string_view bytes);
 
 }  // namespace smsc

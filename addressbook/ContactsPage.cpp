@@ -1,12 +1,18 @@
 #include "addressbook/ContactsPage.h"
 
 #include <QAction>
+#include <QDate>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
+#include <QStyledItemDelegate>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -16,6 +22,8 @@
 #include "addressbook/TForm9.h"
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
+#include "platform/FileDialogs.h"
+#include "platform/ListViews.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientPanel.h"
@@ -24,7 +32,8 @@
 namespace smsc {
 namespace {
 
-constexpr int kCaptionRole = Qt::UserRole;  // the caption as stored in the book
+constexpr int kCaptionRole = Qt::UserRole;      // the caption as stored in the book
+constexpr int kContactRole = Qt::UserRole + 1;  // whether the node is a contact
 
 const QString kWarning = QStringLiteral("提醒");
 const QString kNotice = QStringLiteral("提示");
@@ -45,6 +54,7 @@ bool isGroupCaption(const QString& caption) {
 QTreeWidgetItem* makeItem(const BookNode& node) {
     auto* item = new QTreeWidgetItem({QStringFromGbk(node.caption)});
     item->setData(0, kCaptionRole, item->text(0));
+    item->setData(0, kContactRole, node.isContact);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<int>(node.children.size()));
@@ -63,16 +73,38 @@ QTreeWidgetItem* makeRow(const std::string& caption, const std::array<std::strin
     return new QTreeWidgetItem(texts);
 }
 
-// A file the user picked, read whole unless it is too big to be an address book.
-std::optional<std::string> readChosenFile(const std::string& path) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxBookBytes)
-        return std::nullopt;
-    return ReadWholeFile(path);
-}
-
 }  // namespace
+
+// The in-place editor of a caption. It has no menu of its own: a right click on it ends the
+// edit (keeping what was typed, as leaving it does) and opens the node's menu instead.
+class CaptionDelegate final : public QStyledItemDelegate {
+public:
+    CaptionDelegate(QObject* editorFilter, QObject* parent)
+        : QStyledItemDelegate(parent), m_filter(editorFilter) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (editor) {
+            editor->setContextMenuPolicy(Qt::NoContextMenu);
+            editor->installEventFilter(m_filter);
+            m_editor = editor;
+        }
+        return editor;
+    }
+    QWidget* editor() const { return m_editor; }
+    void finishEditing() {
+        if (QWidget* editor = m_editor) {
+            m_editor = nullptr;
+            emit commitData(editor);
+            emit closeEditor(editor);
+        }
+    }
+
+private:
+    QObject* m_filter;
+    mutable QPointer<QWidget> m_editor;
+};
 
 ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("ContactsPage"));
@@ -81,10 +113,18 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setHeaderHidden(true);
     TreeView1->setGeometry(8, 8, 180, 390);
-    TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed |
-                               QAbstractItemView::SelectedClicked);
+    // A click on the selected node starts the rename after the double-click time, as Qt's own
+    // trigger does, but through a timer of ours, which a right click can stop.
+    TreeView1->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    m_captionDelegate = new CaptionDelegate(this, TreeView1);
+    TreeView1->setItemDelegate(m_captionDelegate);
+    RenameTimer = new QTimer(this);
+    RenameTimer->setObjectName(QStringLiteral("RenameTimer"));
+    RenameTimer->setSingleShot(true);
+    RenameTimer->setInterval(QApplication::doubleClickInterval());
+    connect(RenameTimer, &QTimer::timeout, this, &ContactsPage::RenameTimerTimer);
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    // The menu follows the selected node: a right click must not select another one.
+    // A right click selects the node under the pointer first (Qt would only make it current).
     TreeView1->viewport()->installEventFilter(this);
     setFocusProxy(TreeView1);
 
@@ -107,7 +147,8 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
                                 QStringLiteral("传真"), QStringLiteral("邮编")});
     ListView4->header()->setMinimumSectionSize(1);
     ListView4->setColumnWidth(0, 1);
-    ListView4->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
+    ShowGridRows(ListView4);
+    FitColumns(ListView4, {QString(), QString(), QStringLiteral("13912345678")});
 
     const auto button = [this](const QString& caption, const QString& name, int x) {
         auto* b = new QPushButton(caption, this);
@@ -125,6 +166,13 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
         button(QStringLiteral("删除联系人"), QStringLiteral("DeleteContactButton"), 502);
     DeleteContactButton->setEnabled(false);
     DeleteContactButton->hide();
+    // The opt-out list is the main window's; this page only offers the way to it.
+    OptOutButton = button(QStringLiteral("退订名单"), QStringLiteral("OptOutButton"), 506);
+    OptOutButton->setGeometry(506, 2, 90, 24);
+    connect(OptOutButton, &QPushButton::clicked, this, [this] {
+        if (m_optOutHandler)
+            m_optOutHandler();
+    });
 
     PopupMenu3 = new QMenu(this);
     PopupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
@@ -180,6 +228,8 @@ std::string ContactsPage::bookPath() {
 }
 
 void ContactsPage::Treev1_Initialization() {
+    RenameTimer->stop();
+    m_renamePending = nullptr;
     m_filling = true;
     TreeView1->clear();
     m_filling = false;
@@ -224,6 +274,32 @@ void ContactsPage::reportUnreadable() {
 
 void ContactsPage::reportSaveFailure() {
     ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
+}
+
+bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item) {
+    if (!reloadBook())
+        return false;
+    if (m_book.holds(pathOf(item), GbkFromQString(item->data(0, kCaptionRole).toString()),
+                     item->data(0, kContactRole).toBool()))
+        return true;
+    changedElsewhere();
+    return false;
+}
+
+void ContactsPage::changedElsewhere() {
+    m_filling = true;
+    TreeView1->clear();
+    m_filling = false;
+    ListView4->clear();
+    buildTree();
+    ShowMessage(this, QStringLiteral("通讯录已被其他程序修改，请重新选择"), kWarning);
+}
+
+bool ContactsPage::editTargetHeld() const {
+    if (!m_editByName)
+        return m_book.holds(m_editPath, m_editName, true);
+    const std::vector<std::string> parts = SplitBySeparator(m_book.recordAt(m_editPath), "|");
+    return m_book.isContact(m_editPath) && !parts.empty() && parts.front() == m_editName;
 }
 
 bool ContactsPage::changed(BookChange result) {
@@ -276,13 +352,66 @@ QTreeWidgetItem* ContactsPage::addTreeItem(QTreeWidgetItem* parent, const std::s
     return item;
 }
 
+void ContactsPage::selectNodeForMenu(const QPoint& viewportPos) {
+    RenameTimer->stop();
+    m_renamePending = nullptr;
+    m_captionDelegate->finishEditing();
+    QTreeWidgetItem* node = TreeView1->itemAt(viewportPos);
+    if (!node || (node->isSelected() && TreeView1->currentItem() == node))
+        return;  // on empty space the menu is that of the selected node
+    TreeView1->setCurrentItem(node);
+    TreeView1->clearSelection();
+    node->setSelected(true);
+}
+
+void ContactsPage::RenameTimerTimer() {
+    RenameTimer->stop();
+    QTreeWidgetItem* node = selectedNode();
+    if (node && node == m_renamePending)
+        TreeView1->editItem(node, 0);
+    m_renamePending = nullptr;
+}
+
 bool ContactsPage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == TreeView1->viewport()) {
-        const QEvent::Type type = event->type();
-        if ((type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
-             type == QEvent::MouseButtonDblClick) &&
-            static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (watched == TreeView1->viewport() && mouse) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        const QPoint pos = click->position().toPoint();
+        if (click->button() == Qt::RightButton) {
+            if (type == QEvent::MouseButtonPress)
+                selectNodeForMenu(pos);
             return true;
+        }
+        if (click->button() == Qt::LeftButton) {
+            QTreeWidgetItem* node = TreeView1->itemAt(pos);
+            if (type == QEvent::MouseButtonPress) {
+                RenameTimer->stop();
+                m_pressedSelected = node && node->isSelected() ? node : nullptr;
+            } else if (type == QEvent::MouseButtonRelease) {
+                // A click on the node that was already selected renames it, unless a double
+                // click follows.
+                if (node && node == m_pressedSelected) {
+                    m_renamePending = node;
+                    RenameTimer->start();
+                }
+                m_pressedSelected = nullptr;
+            } else {
+                RenameTimer->stop();
+                m_renamePending = nullptr;
+            }
+        }
+    } else if (watched == m_captionDelegate->editor()) {
+        auto* editor = static_cast<QWidget*>(watched);
+        if (mouse && static_cast<QMouseEvent*>(event)->button() == Qt::RightButton)
+            return true;  // the menu request that follows does the work
+        if (type == QEvent::ContextMenu) {
+            const auto* request = static_cast<QContextMenuEvent*>(event);
+            selectNodeForMenu(editor->mapTo(TreeView1->viewport(), request->pos()));
+            showTreeMenu(request->globalPos());
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -341,9 +470,9 @@ void ContactsPage::addGroupClick() {
 
 void ContactsPage::addGroup(const std::string& name) {
     QTreeWidgetItem* node = selectedNode();
-    if (!node || !changed(m_book.addGroup(pathOf(node), name)))
+    if (!node || !reloadAndCheck(node) || !changed(m_book.addGroup(pathOf(node), name)))
         return;
-    QTreeWidgetItem* item = addTreeItem(node, "[" + name + "]", false);
+    QTreeWidgetItem* item = addTreeItem(node, "[" + StripXmlControls(name) + "]", false);
     node->setExpanded(true);
     if (node->parent()) {
         TreeView1->setCurrentItem(item);
@@ -367,7 +496,7 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
     };
     if (typed == before)
         return;
-    const std::string name = TrimBlanks(RemoveBrackets(GbkFromQString(typed)));
+    const std::string name = TrimBlanks(RemoveBrackets(StripXmlControls(GbkFromQString(typed))));
     // An empty name keeps the caption; a "|" would shift the fields of a contact's record.
     if (name.empty()) {
         setCaption(before);
@@ -379,6 +508,17 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
         return;
     }
     const std::string caption = isGroupCaption(before) ? "[" + name + "]" : name;
+    // Renamed in the book as it is now, and only when the node still names its element.
+    if (!reloadBook()) {
+        setCaption(before);
+        return;
+    }
+    if (!m_book.holds(pathOf(item), GbkFromQString(before), item->data(0, kContactRole).toBool())) {
+        setCaption(before);
+        // Not from inside the item's own change: the tree is rebuilt once it is done.
+        QMetaObject::invokeMethod(this, &ContactsPage::changedElsewhere, Qt::QueuedConnection);
+        return;
+    }
     if (!changed(m_book.rename(pathOf(item), caption))) {
         setCaption(before);
         return;
@@ -390,11 +530,16 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
 }
 
 void ContactsPage::deleteNode() {
+    RenameTimer->stop();
+    m_renamePending = nullptr;
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
-    if (!node || !node->parent() || !reloadBook())
+    if (!node || !node->parent() || !reloadAndCheck(node))
         return;
     if (!Confirm(this, QStringLiteral("确定删除么？"), kWarning))
+        return;
+    // The question may have been open while another program wrote the book.
+    if (!reloadAndCheck(node))
         return;
     if (!changed(m_book.remove(pathOf(node))))
         return;
@@ -426,7 +571,7 @@ void ContactsPage::addContactClick() {
 
 void ContactsPage::editContactFromTree() {
     const QTreeWidgetItem* node = selectedNode();
-    if (!node || !m_form9)
+    if (!node || !m_form9 || !reloadAndCheck(node))
         return;
     const BookPath path = pathOf(node);
     const std::string record = m_book.recordAt(path);
@@ -436,6 +581,9 @@ void ContactsPage::editContactFromTree() {
     TForm9::Fields fields;
     for (std::size_t i = 0; i < fields.size() && i < parts.size(); ++i)
         fields[i] = parts[i];
+    m_editPath = path;
+    m_editName = GbkFromQString(node->data(0, kCaptionRole).toString());
+    m_editByName = false;
     // The element's own position, whatever an older installation stored in the record.
     m_form9->openForEdit(fields, PathText(path));
 }
@@ -450,7 +598,16 @@ void ContactsPage::editContactFromList() {
     TForm9::Fields fields;
     for (int i = 0; i < TForm9::kRows; ++i)
         fields[i] = GbkFromQString(row->text(i + 1));
-    m_form9->openForEdit(fields, GbkFromQString(row->text(0)));
+    const std::string pathText = GbkFromQString(row->text(0));
+    // The row names its contact by position and name: both must still hold in the book.
+    m_editByName = ParsePathText(pathText, &m_editPath);
+    m_editName = fields[0];
+    if (m_editByName && (!reloadBook() || !editTargetHeld())) {
+        if (m_book.isLoaded())
+            changedElsewhere();
+        return;
+    }
+    m_form9->openForEdit(fields, pathText);
 }
 
 bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fields,
@@ -459,8 +616,18 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
     if (!ParsePathText(pathText, &path))
         return false;
     const std::string& name = fields[0];
+    // The editor was open for a while: the change goes into the book as it is now, and
+    // only when the group or the contact is still where it was.
+    const auto refuse = [this] {
+        if (m_form9)
+            m_form9->reject();
+        return false;
+    };
     if (add) {
         const BookPath parent(path.begin(), path.end() - 1);
+        QTreeWidgetItem* group = itemAt(parent);
+        if (group ? !reloadAndCheck(group) : !reloadBook())
+            return m_book.isLoaded() ? refuse() : false;
         if (!changed(m_book.addContact(parent, name, BuildContactRecord(fields, pathText))))
             return false;
         BookPath real = parent;
@@ -476,6 +643,12 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
             }
         }
         return true;
+    }
+    if (!reloadBook())
+        return false;
+    if (path != m_editPath || !editTargetHeld()) {
+        changedElsewhere();
+        return refuse();
     }
     if (!changed(m_book.rewriteContact(path, name, BuildContactRecord(fields, pathText))))
         return false;
@@ -494,12 +667,16 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
 }
 
 void ContactsPage::backupClick() {
-    const QString chosen = Ui().saveFileName(this, QStringLiteral("通讯录备份"),
-                                             QStringLiteral("所有文件(*.*) (*)"), QString());
+    // ".xml" is added to the chosen name, so the suggestion goes without it.
+    const QString chosen = ChooseFileToSave(
+        this, folder_kind::kBookBackup, QStringLiteral("通讯录备份"),
+        QStringLiteral("所有文件(*.*) (*)"),
+        QStringLiteral("通讯录备份_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
     if (chosen.isEmpty())
         return;
     const std::string target = QFile::encodeName(chosen + QStringLiteral(".xml")).toStdString();
-    const std::optional<std::string> bytes = ReadWholeFile(bookPath());
+    // Read as the loader reads it: a FIFO or a device in its place is no book.
+    const std::optional<std::string> bytes = ReadBookFile(bookPath());
     if (bytes && WriteFileAtomically(target, *bytes))
         ShowMessage(this, QStringLiteral("通讯录备份成功"), QStringLiteral("恭喜"));
     else
@@ -507,12 +684,12 @@ void ContactsPage::backupClick() {
 }
 
 void ContactsPage::restoreClick() {
-    const QString chosen = Ui().openFileName(this, QStringLiteral("通讯录恢复"),
-                                             QStringLiteral("所有文件(*.xml) (*.xml)"));
+    const QString chosen =
+        ChooseFileToOpen(this, folder_kind::kBookBackup, QStringLiteral("通讯录恢复"),
+                         QStringLiteral("所有文件(*.xml) (*.xml)"));
     if (chosen.isEmpty())
         return;
-    const std::optional<std::string> bytes =
-        readChosenFile(QFile::encodeName(chosen).toStdString());
+    const std::optional<std::string> bytes = ReadBookFile(QFile::encodeName(chosen).toStdString());
     // Checked before anything is replaced: a wrong file never destroys the book.
     if (bytes && !IsValidAddressBook(*bytes)) {
         ShowMessage(this, QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录"), kWarning);

@@ -2,11 +2,13 @@
 // The "通讯录" page: the group tree (TreeView1) built from the address book, the contact
 // list (ListView4) of the selected node, the group and contact menus, the buttons under
 // the list, and the dialogs that add groups and add or change contacts (TForm8, TForm9).
-// Menus and actions follow the *selected* node. Every change is written to the book at
-// once; the tree and the list change only after the write succeeded.
+// Menus and actions follow the *selected* node; a right click selects the node under the
+// pointer first. Every change is written to the book at once; the tree and the list change
+// only after the write succeeded.
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -16,11 +18,13 @@ class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace smsc {
 
+class CaptionDelegate;
 class RecipientCoordinator;
 class TForm8;
 class TForm9;
@@ -48,6 +52,11 @@ public:
     QPushButton* BackupButton;         // "通讯录备份"
     QPushButton* RestoreButton;        // "通讯录恢复"
     QPushButton* DeleteContactButton;  // "删除联系人", hidden and disabled
+    QTimer* RenameTimer;               // a click on the selected node renames it when this fires
+    QPushButton* OptOutButton;         // "退订名单": opens the opt-out list window
+
+    // What "退订名单" opens (the main window's list window).
+    void setOptOutHandler(std::function<void()> handler) { m_optOutHandler = std::move(handler); }
 
     // Start-up step after the main window's other windows: TForm8, TForm9 (and TForm10,
     // installed as the add menus' "从通讯录导入").
@@ -70,6 +79,12 @@ public:
     // The menu for the selected node, prepared; nullptr without a selection.
     QMenu* prepareTreeMenu();
     void showTreeMenu(const QPoint& globalPos);
+    // A right click (at a point of the tree's viewport): an edit in progress ends, a pending
+    // rename is dropped, and the node under the pointer becomes the selected one, so the
+    // menu that follows is its own.
+    void selectNodeForMenu(const QPoint& viewportPos);
+    // The rename a click on the selected node started, after the double-click time.
+    void RenameTimerTimer();
     // The listing of the selected node, from a fresh load of the book.
     void listContacts();
 
@@ -93,9 +108,16 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    std::function<void()> m_optOutHandler;
     // Reloads the book; false (and the message) when it cannot be read.
     bool reloadBook();
     void reportUnreadable();
+    // Reloads the book; true when the node still names an element with its caption and
+    // kind. Otherwise the tree is rebuilt from the book as it now is and the user told.
+    bool reloadAndCheck(const QTreeWidgetItem* item);
+    void changedElsewhere();
+    // Whether the contact the editor was opened for is still at its path.
+    bool editTargetHeld() const;
     void reportSaveFailure();
     // A change's outcome: true on success; the failure's message otherwise.
     bool changed(BookChange result);
@@ -104,6 +126,15 @@ private:
 
     ContactBook m_book;
     bool m_filling = false;
+    CaptionDelegate* m_captionDelegate = nullptr;
+    // Compared, never followed: the node a left press found selected, the node to rename.
+    QTreeWidgetItem* m_pressedSelected = nullptr;
+    QTreeWidgetItem* m_renamePending = nullptr;
+    // The contact the editor was opened for: by the tree node's caption, or by the name in
+    // a list row's record.
+    BookPath m_editPath;
+    std::string m_editName;
+    bool m_editByName = false;
     TForm8* m_form8 = nullptr;
     TForm9* m_form9 = nullptr;
     TForm10* m_form10 = nullptr;

@@ -171,13 +171,9 @@ void TForm10::Button3Click() {
         Plain(this, QStringLiteral("没有要导入的号码，请选择要导入的联系人"));
         return;
     }
+    // No recipient cap here: the send refuses an oversized list with its own message.
     std::vector<std::string> entries =
         state == VerificationState::On ? InterleaveVerification(numbers, copy) : std::move(numbers);
-    // One import adds at most the recipient cap, verification copies included.
-    if (entries.size() > static_cast<std::size_t>(kRecipientCap)) {
-        m_recipients->RefuseOverCap(panel);
-        return;
-    }
     panel->Progress->setRange(0, selectedRows);
     panel->Progress->setValue(0);
     panel->Progress->show();

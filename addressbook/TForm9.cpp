@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "addressbook/ContactBook.h"
 #include "addressbook/TForm8.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
@@ -152,8 +153,10 @@ bool TForm9::eventFilter(QObject* watched, QEvent* event) {
 void TForm9::Button1Click() {
     commitOverlay();
     Fields fields = values();
+    // Pasted text may hold control characters (a word processor's line break) that the
+    // book's XML cannot carry.
     for (std::string& field : fields)
-        field = TrimBlanks(field);
+        field = TrimBlanks(StripXmlControls(field));
     // Brackets would make the contact a group.
     fields[0] = TrimBlanks(RemoveBrackets(fields[0]));
     if (fields[0].empty()) {

@@ -1,6 +1,10 @@
 #include "app/AppCommon.h"
 
+#include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
+#include <QTranslator>
 
 #include "platform/UiSeam.h"
 
@@ -18,6 +22,19 @@ void ReportSaveFailure(QWidget* parent, const std::string& path) {
 void ShowAsPassword(QLineEdit* edit) {
     edit->setEchoMode(QLineEdit::Password);
     edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
+}
+
+QTranslator* InstallQtTranslations(QCoreApplication& app) {
+    // The date pickers and their calendars write their dates the Chinese way too.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    auto* translator = new QTranslator(&app);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator)) {
+        delete translator;
+        return nullptr;
+    }
+    return translator;
 }
 
 }  // namespace smsc

@@ -9,7 +9,9 @@
 
 #include "platform/AppTitle.h"
 
+class QCoreApplication;
 class QLineEdit;
+class QTranslator;
 class QWidget;
 
 namespace smsc {
@@ -24,5 +26,13 @@ void ReportSaveFailure(QWidget* parent, const std::string& path);
 // field itself, so that no skin's application-wide style sheet (nor the base style's
 // round dot) replaces it.
 void ShowAsPassword(QLineEdit* edit);
+
+// Loads Qt's own Simplified-Chinese texts (file dialogs, the editors' menus, standard buttons)
+// into the application and makes Chinese the default locale of Qt's widgets (the date
+// pickers), whatever the system's language, as the program's own texts are Chinese whatever
+// it is. The date sent to the service keeps the computer's own short date format. The texts
+// come with Debian's qt6-translations-l10n. Returns the translator (owned by the
+// application), or nullptr when the translations are not installed.
+QTranslator* InstallQtTranslations(QCoreApplication& app);
 
 }  // namespace smsc

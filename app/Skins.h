@@ -2,6 +2,7 @@
 // The twenty skins: named styles (a style sheet and a palette each) applied to the whole
 // program. The choice is kept in Company_Info.ini, section Create_Skin.
 
+#include <QColor>
 #include <QString>
 
 #include <string>
@@ -17,6 +18,17 @@ QString SkinName(int index);  // empty outside 0..19
 // The indexes the "更换风格" menu offers, in menu order (19 entries).
 const std::vector<int>& SkinMenuIndexes();
 QString SkinStyleSheet(int index);  // empty outside 0..19
+
+// What the skin draws on what: every text colour on each background it stands on (gradients
+// sampled between their stops), and the borders and selections that must stand out, each
+// with the contrast ratio it needs (4.5 for text, 3 for the rest).
+struct SkinColourPair {
+    const char* what;
+    QColor foreground;
+    QColor background;
+    double minimumContrast;
+};
+std::vector<SkinColourPair> SkinColourPairs(int index);  // empty outside 0..19
 
 // Applies the skin to the application; an index outside 0..19 is ignored (false).
 bool ApplySkin(int index);

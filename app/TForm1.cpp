@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include "platform/LoginStore.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "service/ExchangeWait.h"
 #include "service/NoticeCheck.h"
 
 namespace smsc {
@@ -149,6 +151,11 @@ TForm1::TForm1(TForm2* mainWindow)
         cursor.insertText(QStringFromGbk(contact.lines[i]));
     }
     Memo1->moveCursor(QTextCursor::Start);
+    // A scroll bar only when there is something to scroll (five or more values); an empty one
+    // looks like a stray box.
+    const bool overflows =
+        static_cast<int>(contact.lines.size()) * kContactLineHeight > contact.height;
+    Memo1->setVerticalScrollBarPolicy(overflows ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
     m_contactShift = contact.shift;
     relayout();
 
@@ -158,7 +165,11 @@ TForm1::TForm1(TForm2* mainWindow)
 TForm1::~TForm1() = default;
 
 void TForm1::buildControls() {
-    setStyleSheet(QStringLiteral("#TForm1, #Panel1 { background-color: white; }"));
+    // White whatever the skin, so its texts are dark whatever the skin (the banner keeps the
+    // skin's colours).
+    setStyleSheet(
+        QStringLiteral("#TForm1, #Panel1 { background-color: white; }\n"
+                       "#Label1, #Label2, #Label3, #CheckBox1 { color: #222222; }"));
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -207,7 +218,6 @@ void TForm1::buildControls() {
     Memo1 = named(new QTextEdit(this), "Memo1");
     Memo1->setReadOnly(true);
     Memo1->setFrameShape(QFrame::NoFrame);
-    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->document()->setDocumentMargin(0);
     Memo1->setStyleSheet(
@@ -222,7 +232,11 @@ void TForm1::buildControls() {
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(1000);
     Timer1->setSingleShot(true);
+    HoldWhileExchanging(Timer1);
 
+    // A plain window has no default button: Enter in a field presses "登录" here.
+    Edit1->installEventFilter(this);
+    Edit2->installEventFilter(this);
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
     connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
@@ -273,8 +287,13 @@ void TForm1::Button1Click() {
 
 void TForm1::Button3Click() {
     const QString page = QString::fromStdString(DataPath("index.html"));
-    if (!QFileInfo(page).isFile() || !Ui().openWithDesktop(page))
+    if (!QFileInfo(page).isFile()) {
         showLoginMessage(QStringLiteral("关于文档文件丢失"));
+        return;
+    }
+    // The document is there: say what really failed.
+    if (!Ui().openWithDesktop(page))
+        showLoginMessage(QStringLiteral("无法打开关于文档：没有可用的浏览器"));
 }
 
 void TForm1::CheckBox1Click() {
@@ -361,6 +380,20 @@ void TForm1::closeToOffline() {
         return;
     m_main->showOffline();
     m_main->show();
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Edit1 || watched == Edit2) && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            // A held key repeats; one press logs in once.
+            if (!key->isAutoRepeat())
+                Button1->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TForm1::showEvent(QShowEvent* event) {

@@ -83,6 +83,8 @@ public:
     int contactShift() const { return m_contactShift; }
 
 protected:
+    // Enter in the user name or the password field presses "登录".
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -12,6 +12,7 @@
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "sending/TForm15.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -58,6 +59,7 @@ TForm16::TForm16(TForm2* mainWindow) : QDialog(nullptr), m_main(mainWindow) {
     Timer1 = named(new QTimer(this), "Timer1");
     Timer1->setInterval(2000);
     Timer1->setSingleShot(true);
+    HoldWhileExchanging(Timer1);
 
     connect(Button1, &QPushButton::clicked, this, &TForm16::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm16::Button2Click);

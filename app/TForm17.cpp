@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 
 #include "app/AppCommon.h"
@@ -28,6 +29,13 @@ TForm17::TForm17(QWidget* parent) : QDialog(parent) {
     CheckBox1 = new QCheckBox(QStringLiteral("以后不再显示"), this);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
     CheckBox1->setGeometry(12, 288, 200, 22);
+
+    // Besides the close box, a button to close the window (Enter and Esc too).
+    Button1 = new QPushButton(QStringLiteral("确定"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(350, 286, 80, 26);
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
 
     const IniFile ini(DataPath(kCompanyInfoFile));
     CheckBox1->setChecked(ini.valueAt("showNotic", 0) == std::string("hide"));

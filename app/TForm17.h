@@ -7,6 +7,7 @@
 
 class QCheckBox;
 class QPlainTextEdit;
+class QPushButton;
 
 namespace smsc {
 
@@ -18,6 +19,7 @@ public:
 
     QPlainTextEdit* Memo1;
     QCheckBox* CheckBox1;  // "以后不再显示"
+    QPushButton* Button1;  // "确定": closes the window
 
     // Writes boo = "hide" (ticked) or "show" and saves the file; runs on every change of the
     // tick, also one made by the program.

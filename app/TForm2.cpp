@@ -37,6 +37,8 @@
 #include "recipients/ImportRun.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
+#include "optout/OptOutDialog.h"
+#include "optout/ReceivedOptOut.h"
 #include "records/ReceivedPage.h"
 #include "records/RecordsPage.h"
 #include "records/TForm21.h"
@@ -138,6 +140,13 @@ void TForm2::createRemainingWindows() {
     m_form21 = new TForm21(this);
     m_receivedPage->setWaitWindow(m_form21);
     m_recordsPage->setWaitWindow(m_form21);
+    createOptOutWindow();
+}
+
+void TForm2::createOptOutWindow() {
+    m_optOutDialog = std::make_unique<OptOutDialog>(this);
+    m_receivedPage->optOut()->setListWindow(m_optOutDialog.get());
+    m_contactsPage->setOptOutHandler([this] { m_optOutDialog->openDialog(); });
 }
 
 void TForm2::createRecipientCoordinator() {
@@ -309,8 +318,16 @@ void TForm2::buildSkinMenu() {
     for (int index : SkinMenuIndexes()) {
         QAction* action = PopupMenu1->addAction(SkinName(index));
         action->setData(index);
+        action->setCheckable(true);
         connect(action, &QAction::triggered, this, [this, index] { chooseSkin(index); });
     }
+    // The skin in use is marked, whoever applied it (the menu, the settings at start).
+    connect(PopupMenu1, &QMenu::aboutToShow, this, &TForm2::markCurrentSkin);
+}
+
+void TForm2::markCurrentSkin() {
+    for (QAction* action : PopupMenu1->actions())
+        action->setChecked(action->data().toInt() == CurrentSkin());
 }
 
 void TForm2::chooseSkin(int index) {
@@ -466,8 +483,9 @@ void TForm2::terminateProgram() {
     m_exiting = true;
     m_segmentDb.close();
     Ui().quitEventLoop();
-    // Also ends any other running copy of the program.
-    Ui().killProcessesByName(ExecutableFileName());
+    // Also ends this user's other running copies of this executable (what an update needs);
+    // colleagues' clients on a shared machine and copies in other folders keep running.
+    Ui().endOwnCopies(ExecutablePath());
 }
 
 void TForm2::closeEvent(QCloseEvent* event) {

@@ -27,6 +27,7 @@ class ContactsPage;
 class CredentialsSource;
 class ImportRunner;
 class MmsPage;
+class OptOutDialog;
 class PhrasesPage;
 class ReceivedPage;
 class RecordsPage;
@@ -96,6 +97,8 @@ public:
     void Button8Click();
     void Button9Click();
     void Button10Click();
+    // Ticks the skin menu's entry of the skin in use (none for one the menu does not offer).
+    void markCurrentSkin();
     void Button11Click();
     // Connection picture: disconnect when connected, reopen the login window when offline.
     void Image2Click();
@@ -178,6 +181,8 @@ public:
     TForm11* newCategoryDialog() const { return m_form11.get(); }
     TForm12* phraseDialog() const { return m_form12.get(); }
     TForm21* queryWaitWindow() const { return m_form21; }
+    // The opt-out list window, opened from the 收到短信 and 通讯录 pages.
+    OptOutDialog* optOutDialog() const { return m_optOutDialog.get(); }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -197,6 +202,7 @@ private:
     // "请连接服务器！" when not connected; true when connected.
     bool requireConnection(const QString& caption);
     void createRecipientCoordinator();
+    void createOptOutWindow();
     void showCostNote(const QString& note);
 
     QWidget* m_pages[kPageCount] = {};
@@ -229,6 +235,7 @@ private:
     std::unique_ptr<TForm15> m_form15;
     std::unique_ptr<TForm16> m_form16;
     std::unique_ptr<TForm17> m_form17;
+    std::unique_ptr<OptOutDialog> m_optOutDialog;
 };
 
 }  // namespace smsc

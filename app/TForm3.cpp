@@ -12,6 +12,7 @@
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -33,6 +34,7 @@ TForm3::TForm3(TForm2* mainWindow)
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(2500);
     Timer1->setSingleShot(true);
+    HoldWhileExchanging(Timer1);
     connect(Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
 }
 

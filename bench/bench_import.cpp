@@ -37,15 +37,20 @@ test::TempFolder& folder() {
     return instance;
 }
 
-// The source files, written once.
+// The source files, written once: as saved on Windows (CR LF) and on Linux (LF).
+std::string writeTextFile(const std::string& name, const std::string& lineEnd) {
+    std::string text;
+    for (int i = 0; i < kNumbers; ++i)
+        text += std::to_string(numberAt(i)) + (i + 1 < kNumbers ? lineEnd : "");
+    folder().writeFile(name, text);
+    return folder().file(name);
+}
 const std::string& textFile() {
-    static const std::string path = [] {
-        std::string text;
-        for (int i = 0; i < kNumbers; ++i)
-            text += std::to_string(numberAt(i)) + (i + 1 < kNumbers ? "\r\n" : "");
-        folder().writeFile("numbers.txt", text);
-        return folder().file("numbers.txt");
-    }();
+    static const std::string path = writeTextFile("numbers.txt", "\r\n");
+    return path;
+}
+const std::string& lfTextFile() {
+    static const std::string path = writeTextFile("numbers-lf.txt", "\n");
     return path;
 }
 
@@ -125,6 +130,9 @@ void endToEnd(benchmark::State& state, Item item, const std::string& file) {
 void BM_TextFileImport(benchmark::State& state) {
     endToEnd(state, Item::TextFileImport, textFile());
 }
+void BM_TextFileImportLf(benchmark::State& state) {
+    endToEnd(state, Item::TextFileImport, lfTextFile());
+}
 void BM_TextFileExtract(benchmark::State& state) {
     endToEnd(state, Item::TextFileExtract, textFile());
 }
@@ -135,6 +143,7 @@ void BM_ExcelExtractXls(benchmark::State& state) {
     endToEnd(state, Item::ExcelExtract, xlsFile());
 }
 BENCHMARK(BM_TextFileImport)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextFileImportLf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextFileExtract)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExcelExtractXlsx)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExcelExtractXls)->Unit(benchmark::kMillisecond);

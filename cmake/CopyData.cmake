@@ -1,14 +1,14 @@
 # Copies the shipped data folder next to the executables without touching the user's files:
 #   cmake -DSRC=<data folder> -DDEST=<folder of the executables> -P CopyData.cmake
-# The settings files and the address book and phrase folders are the user's once they exist:
-# each is copied only when missing (a folder as a whole). Read-only resources (pictures,
-# clips, index.html, the icon...) are refreshed when they differ.
+# The settings files, the opt-out list and the address book and phrase folders are the user's
+# once they exist: each is copied only when missing (a folder as a whole). Read-only
+# resources (pictures, clips, index.html, the icon...) are refreshed when they differ.
 cmake_minimum_required(VERSION 3.24)
 if(NOT SRC OR NOT DEST)
   message(FATAL_ERROR "usage: cmake -DSRC=folder -DDEST=folder -P CopyData.cmake")
 endif()
 
-set(user_files Company_Info.ini Notice_info.ini)
+set(user_files Company_Info.ini Notice_info.ini OptOut.txt)
 set(user_folders LinkmanBook phrase)
 
 file(MAKE_DIRECTORY "${DEST}")

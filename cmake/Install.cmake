@@ -27,27 +27,68 @@ file(WRITE ${CMAKE_BINARY_DIR}/smsclient-installed-marker
 install(FILES ${CMAKE_BINARY_DIR}/smsclient-installed-marker DESTINATION ${SMSC_INSTALL_DIR}
   RENAME .smsclient-installed)
 
-# Desktop integration: the application menu entry and its icon in the hicolor theme.
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/smsclient.desktop DESTINATION share/applications)
+# Desktop integration: the application menu entry, its icon in the hicolor theme, the
+# AppStream metadata software centres list, and the completion of smsclient-cli's commands.
+set(SMSC_APP_ID cn.smsclient.client)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${SMSC_APP_ID}.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/${SMSC_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 if(TARGET smsc_icons)
   install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION share/icons)
 endif()
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/smsclient-cli.bash-completion
+  DESTINATION share/bash-completion/completions RENAME smsclient-cli)
+
+# Documentation: the copyright file, the changelog and the manual pages, compressed as Debian
+# wants them (gzip -9n: no name or time stamp, so the package is reproducible).
+find_program(SMSC_GZIP gzip REQUIRED)
+set(SMSC_DOC_DIR ${CMAKE_BINARY_DIR}/doc)
+file(MAKE_DIRECTORY ${SMSC_DOC_DIR})
+add_custom_command(OUTPUT ${SMSC_DOC_DIR}/changelog.gz
+  COMMAND ${SMSC_GZIP} -9n -c ${CMAKE_SOURCE_DIR}/packaging/changelog > ${SMSC_DOC_DIR}/changelog.gz
+  DEPENDS ${CMAKE_SOURCE_DIR}/packaging/changelog VERBATIM)
+set(smsc_docs ${SMSC_DOC_DIR}/changelog.gz)
+# The manual pages are made from each program's own --help, so they never drift from it.
+set(smsc_man_smsclient "bulk SMS and MMS client")
+set(smsc_man_smsclient-cli "command-line SMS and MMS sender")
+set(smsc_man_smsclient-demo-service "local stand-in for the bulk-messaging service")
+set(smsc_make_manpage ${CMAKE_SOURCE_DIR}/tools/make-manpage/make_manpage.py)
+foreach(program smsclient smsclient-cli smsclient-demo-service)
+  if(TARGET ${program})
+    add_custom_command(OUTPUT ${SMSC_DOC_DIR}/${program}.1.gz
+      COMMAND /usr/bin/python3 ${smsc_make_manpage} $<TARGET_FILE:${program}> ${program}
+              ${smsc_man_${program}} ${PROJECT_VERSION} ${SMSC_DOC_DIR}/${program}.1
+      COMMAND ${SMSC_GZIP} -9nf ${SMSC_DOC_DIR}/${program}.1
+      DEPENDS ${program} ${smsc_make_manpage} VERBATIM)
+    list(APPEND smsc_docs ${SMSC_DOC_DIR}/${program}.1.gz)
+    install(FILES ${SMSC_DOC_DIR}/${program}.1.gz DESTINATION share/man/man1)
+  endif()
+endforeach()
+add_custom_target(smsc_docs ALL DEPENDS ${smsc_docs})
+install(FILES ${SMSC_DOC_DIR}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/copyright
+  DESTINATION share/doc/smsclient)
 
 # The Debian package: runtime dependencies are computed from the executables (dpkg-shlibdeps).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME smsclient)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "smsclient")
-set(CPACK_PACKAGE_CONTACT "smsclient maintainers <smsclient@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "短信彩信群发客户端 - bulk SMS and MMS client")
-set(CPACK_PACKAGE_DESCRIPTION
-  "Desktop client for an enterprise bulk-messaging web service: builds recipient lists\nfrom typed numbers, ranges, text files, spreadsheets and the address book, and\nsubmits SMS and MMS messages. Includes smsclient-cli and a local demo service.")
+set(CPACK_PACKAGE_CONTACT "smsclient 开发组 <dev@smsclient.cn>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bulk SMS and MMS client (短信彩信群发客户端)")
+# Lines of at most 80 columns.
+set(CPACK_PACKAGE_DESCRIPTION [=[
+Desktop client for an enterprise bulk-messaging web service: it builds
+recipient lists from typed numbers, ranges, text files, spreadsheets and
+the address book, and submits SMS and MMS messages. It keeps an address
+book, a phrase library and a number-segment lookup, and queries replies
+and past sends. Includes the command-line sender smsclient-cli and a local
+demo service.]=])
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The window-system plugin is loaded at run time, so the linked libraries do not name it.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The window-system plugin and Qt's Chinese translations are loaded at run time, so the linked
+# libraries do not name them.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk")
 include(CPack)

@@ -15,7 +15,8 @@ namespace smsc {
 namespace {
 
 // The files and folders the user edits; everything else shipped is a read-only resource.
-constexpr const char* kUserFiles[] = {"Company_Info.ini", "Notice_info.ini"};
+// OptOut.txt is never shipped: the program creates it, in the data folder.
+constexpr const char* kUserFiles[] = {"Company_Info.ini", "Notice_info.ini", "OptOut.txt"};
 constexpr const char* kUserFolders[] = {"LinkmanBook", "phrase"};
 
 std::mutex g_mutex;
@@ -150,6 +151,16 @@ std::string DataPath(const std::string& relative) {
     if (current.data == current.resources || IsUserDataFile(rel)) return current.data + rel;
     std::error_code ec;
     return fs::exists(current.resources + rel, ec) ? current.resources + rel : current.data + rel;
+}
+
+std::string ExecutablePath() {
+    std::string path = executablePath();
+    // A file replaced while the program runs (an update) reads "path (deleted)".
+    static const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+        path.resize(path.size() - deleted.size());
+    return path;
 }
 
 std::string ExecutableFileName() {

@@ -26,6 +26,8 @@ std::string DataPath(const std::string& relative);
 
 // File name (without folder) of the running executable.
 std::string ExecutableFileName();
+// Full path of the running executable (empty when the system does not tell).
+std::string ExecutablePath();
 
 // --- The decision, open to tests -----------------------------------------------------------
 
@@ -33,7 +35,7 @@ std::string ExecutableFileName();
 inline constexpr const char* kInstalledMarker = ".smsclient-installed";
 
 // Whether a path relative to the data folder names a file the user edits: the settings
-// files, the address book folder and the phrase folder.
+// files, the opt-out list, the address book folder and the phrase folder.
 bool IsUserDataFile(const std::string& relative);
 
 struct DataFolders {

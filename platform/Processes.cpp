@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <fstream>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,12 +37,25 @@ std::string exePathOf(const std::string& pid) {
     return path;
 }
 
-}  // namespace
+// The real user id from /proc/PID/status ("Uid:\treal\teffective\tsaved\tfs").
+std::optional<uid_t> realUserOf(const std::string& pid) {
+    std::ifstream status("/proc/" + pid + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Uid:", 0) != 0)
+            continue;
+        try {
+            return static_cast<uid_t>(std::stoul(line.substr(4)));
+        } catch (...) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
 
-bool KillProcessesByName(const std::string& name) {
-    if (name.empty())
-        return false;
-    const std::string wanted = lower(name);
+// Ends every process the predicate picks (never pid 1) and then, when it picks this process
+// too, this process with _exit(0). Returns the result of the last kill, false when none.
+bool endMatching(const std::function<bool(const std::string& pid, const std::string& exe)>& picks) {
     const pid_t self = ::getpid();
     std::vector<pid_t> matches;
     bool selfMatches = false;
@@ -58,9 +74,7 @@ bool KillProcessesByName(const std::string& name) {
         const std::string path = exePathOf(pidText);
         if (path.empty())
             continue;  // kernel thread, or not ours to look at
-        const auto slash = path.rfind('/');
-        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
-        if (lower(file) != wanted && lower(path) != wanted)
+        if (!picks(pidText, path))
             continue;
         if (pid == self)
             selfMatches = true;
@@ -78,6 +92,28 @@ bool KillProcessesByName(const std::string& name) {
     if (selfMatches)
         ::_exit(0);
     return last;
+}
+
+}  // namespace
+
+bool KillProcessesByName(const std::string& name) {
+    if (name.empty())
+        return false;
+    const std::string wanted = lower(name);
+    return endMatching([&wanted](const std::string&, const std::string& path) {
+        const auto slash = path.rfind('/');
+        const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+        return lower(file) == wanted || lower(path) == wanted;
+    });
+}
+
+bool EndOwnCopies(const std::string& executablePath) {
+    if (executablePath.empty() || executablePath.front() != '/')
+        return false;
+    const uid_t me = ::getuid();
+    return endMatching([&](const std::string& pid, const std::string& path) {
+        return path == executablePath && realUserOf(pid) == me;
+    });
 }
 
 }  // namespace smsc

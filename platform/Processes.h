@@ -1,5 +1,5 @@
 #pragma once
-// The process list: ending every process of a given executable, as exit and update do.
+// The process list: ending the processes of a given executable, as exit and update do.
 
 #include <string>
 
@@ -11,5 +11,13 @@ namespace smsc {
 // process matched. The calling process itself, if it matches, is ended last with _exit(0)
 // (exit code 0, no destructors or atexit handlers) and the call does not return.
 bool KillProcessesByName(const std::string& name);
+
+// What exit and update end: every other process of the calling user (the same real user id)
+// whose executable is the file at exactly this path (a replaced file, "(deleted)", still
+// counts), then the calling process itself, last and as KillProcessesByName ends it, when it
+// runs that file. Copies in other folders and other users' processes are never touched, so
+// on a shared machine one user's exit cannot end a colleague's client. Returns the result of
+// the last attempt, false when no other process matched.
+bool EndOwnCopies(const std::string& executablePath);
 
 }  // namespace smsc

@@ -111,8 +111,9 @@ public:
         const FreshKeysOnly keyGuard(&box);
         return box.exec() == QMessageBox::Ok ? MsgAnswer::Ok : MsgAnswer::Cancel;
     }
-    QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override {
-        return QFileDialog::getOpenFileName(parent, caption, QString(), filter);
+    QString openFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& startFolder) override {
+        return QFileDialog::getOpenFileName(parent, caption, startFolder, filter);
     }
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                          const QString& suggestedName) override {
@@ -126,7 +127,9 @@ public:
     bool startProgram(const QString& program, const QStringList& arguments) override {
         return QProcess::startDetached(program, arguments);
     }
-    bool killProcessesByName(const std::string& name) override { return KillProcessesByName(name); }
+    bool endOwnCopies(const std::string& executablePath) override {
+        return EndOwnCopies(executablePath);
+    }
     int execDialog(QDialog* dialog) override { return dialog->exec(); }
     void quitEventLoop() override { QApplication::quit(); }
 };

@@ -16,6 +16,15 @@ bool isDialogKey(int key) {
            key == Qt::Key_Enter || key == Qt::Key_Escape;
 }
 
+// Keys that type no character, whatever text the platform attaches to them (X11 gives the
+// Delete key the text "\x7f" and Control+A "\x01"): deleting forward, selecting all,
+// copying, undo and redo.
+bool isEditingKey(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Delete || key->matches(QKeySequence::SelectAll) ||
+           key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Undo) ||
+           key->matches(QKeySequence::Redo);
+}
+
 bool isAcceptedCharacter(const QKeyEvent* event) {
     if (event->key() == Qt::Key_Backspace)
         return true;
@@ -83,7 +92,8 @@ bool DigitKeyFilter::eventFilter(QObject*, QEvent* event) {
                 event->accept();
             return event->type() == QEvent::KeyPress;
         }
-        if (event->type() == QEvent::ShortcutOverride || isDialogKey(key->key()))
+        if (event->type() == QEvent::ShortcutOverride || isDialogKey(key->key()) ||
+            isEditingKey(key))
             return false;
         // Control with a letter types a control character, whatever the platform reports.
         const bool controlLetter = (key->modifiers() & Qt::ControlModifier) != 0 &&

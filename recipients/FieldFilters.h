@@ -12,7 +12,8 @@ namespace smsc {
 
 // Among typed characters only '0'..'9', ' ' and backspace reach the field; every other
 // character, and the editing shortcuts that would paste or cut, are swallowed. Keys that type
-// nothing (arrows, Delete, Home...) and the dialog keys (Tab, Enter, Esc) pass.
+// nothing (arrows, Delete, Home...), select all, copy, undo, redo and the dialog keys (Tab,
+// Enter, Esc) pass, also where the platform attaches a control character to them.
 class DigitKeyFilter final : public QObject {
     Q_OBJECT
 public:

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "platform/FileDialogs.h"
 #include "platform/QtText.h"
 #include "platform/Sync.h"
 #include "platform/UiSeam.h"
@@ -151,8 +152,10 @@ void ImportRunner::start(ImportKind kind, RecipientPanel* panel) {
     if (kind == ImportKind::ClipboardExtract) {
         payload = m_clipboardReader();
     } else {
-        const QString name =
-            Ui().openFileName(window, QStringLiteral("打开"), ImportFileFilter(kind));
+        const QString name = ChooseFileToOpen(
+            window,
+            kind == ImportKind::ExcelExtract ? folder_kind::kExcelImport : folder_kind::kTextImport,
+            QStringLiteral("打开"), ImportFileFilter(kind));
         if (name.isEmpty())
             return;
         payload = QFile::encodeName(name).toStdString();

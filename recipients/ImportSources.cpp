@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <utility>
 #include <sys/stat.h>
 
 #include "platform/Gbk.h"
@@ -18,8 +19,8 @@ bool isTextFileKind(ImportKind kind) {
 
 }  // namespace
 
-std::vector<std::string> TextImportCandidates(const std::string& fileText) {
-    return SplitLinesUnique(fileText, "\r");
+std::vector<std::string> TextImportCandidates(std::string fileText) {
+    return SplitLinesUnique(LineEndsAsCr(std::move(fileText)), "\r");
 }
 
 std::vector<std::string> ExtractCandidates(const std::string& text) {
@@ -175,14 +176,14 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
         switch (kind) {
             case ImportKind::TextFileImport:
             case ImportKind::TextFileExtract: {
-                const std::optional<std::string> text =
-                    ReadWholeFile(request.payload, kMaxTextFileBytes);
+                std::optional<std::string> text = ReadWholeFile(request.payload, kMaxTextFileBytes);
                 if (!text) {
                     events.failed(ImportFailure::TextFileUnreadable);
                     return ImportOutcome::Failed;
                 }
-                candidates = kind == ImportKind::TextFileImport ? TextImportCandidates(*text)
-                                                                : ExtractCandidates(*text);
+                candidates = kind == ImportKind::TextFileImport
+                                 ? TextImportCandidates(std::move(*text))
+                                 : ExtractCandidates(*text);
                 break;
             }
             case ImportKind::ExcelExtract: {

@@ -22,9 +22,10 @@ enum class ImportKind {
 };
 
 // ---- candidates, entry test, added text ------------------------------------------------------
-// "从文本文件导入": the lines of the whole file at carriage returns, repeats dropped, the part
-// after the last carriage return always last.
-std::vector<std::string> TextImportCandidates(const std::string& fileText);
+// "从文本文件导入": the lines of the whole file, repeats dropped, the part after the last line
+// end always last. A line ends at CR LF, LF or a lone CR, so a file saved on Linux gives its
+// lines too; a CR LF file gives what splitting at CR gives.
+std::vector<std::string> TextImportCandidates(std::string fileText);
 // "从文本文件提取" and "从剪切板提取": the distinct numbers found in the text.
 std::vector<std::string> ExtractCandidates(const std::string& text);
 

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -124,6 +125,21 @@ RecipientPanel::RecipientPanel(PanelKind kind, QWidget* page)
     connect(List, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         emit listMenuRequested(List->viewport()->mapToGlobal(pos));
     });
+    List->installEventFilter(this);
+}
+
+bool RecipientPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == List && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete &&
+            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            // A held key repeats; one press asks once.
+            if (!key->isAutoRepeat())
+                DeleteSelectedRecipients();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // The panel goes before the page's controls; a focused number field losing its focus as it

@@ -101,6 +101,10 @@ public:
     // The nineteen intervals of the interval box, "100" ... "10000".
     static QStringList intervalChoices();
 
+protected:
+    // The Delete key on the list deletes the selected entries as "删除" does.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     // "添加接收者" was pressed.
     void addMenuRequested();

@@ -80,7 +80,8 @@ void TForm4::showFor(RecipientPanel* target) {
 
 void TForm4::Button1Click() {
     const bool filter = Confirm(this, QStringLiteral("是否过滤重复号码？"), QStringLiteral("提醒"));
-    const std::string text = memoText(Memo1);
+    // Whatever line ends the text holds (a pasted lone CR included), one line is one piece.
+    const std::string text = LineEndsAsCr(memoText(Memo1));
     const std::vector<std::string> pieces =
         filter ? SplitLinesUnique(text, "\r") : SplitBySeparator(text, "\r");
     accept();

@@ -9,12 +9,16 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "optout/ReceivedOptOut.h"
+#include "platform/FileDialogs.h"
+#include "platform/ListViews.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "records/RecordUi.h"
 #include "records/TForm21.h"
 #include "sending/TForm13.h"
 #include "service/Credentials.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -39,7 +43,7 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
         QStringLiteral("请选择要查询的时间段，然后点[记录查询]按钮查询相应时间段内的回复短信"),
         this);
     HintLabel->setObjectName(QStringLiteral("HintLabel"));
-    HintLabel->setStyleSheet(QStringLiteral("color: red;"));
+    HintLabel->setProperty("skinNote", true);  // red, as readable in every skin
     DateTimePicker1 = makeDatePicker(this, QStringLiteral("DateTimePicker1"));
     DateTimePicker2 = makeDatePicker(this, QStringLiteral("DateTimePicker2"));
     QueryButton = new QPushButton(QStringLiteral("记录查询"), this);
@@ -52,12 +56,15 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView1->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
+    ShowGridRows(ListView1);
     ListView1->setHeaderLabels({QStringLiteral("时间"), QStringLiteral("手机号"),
                                 QStringLiteral("联系人名称"), QStringLiteral("短信内容")});
     const int widths[] = {120, 80, 80, 1000};
     for (int i = 0; i < 4; ++i)
         ListView1->setColumnWidth(i, widths[i]);
+    // A full date and time and an 11-digit number (or one with the country code) show whole.
+    FitColumns(ListView1,
+               {QStringLiteral("2024-12-31 23:59:59"), QStringLiteral("+8613912345678")});
 
     CountLabel = new QLabel(QStringLiteral("共有0条回复记录"), this);
     CountLabel->setObjectName(QStringLiteral("CountLabel"));
@@ -70,8 +77,10 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     Timer2->setObjectName(QStringLiteral("Timer2"));
     Timer2->setInterval(3000);
     Timer2->setSingleShot(true);
+    HoldWhileExchanging(Timer2);
 
     m_form13 = new TForm13(this);
+    m_optOut = new ReceivedOptOut(this, ListView1, &m_records);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(HintLabel);
@@ -85,7 +94,10 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     layout->addLayout(rangeRow);
     layout->addWidget(ListView1, 1);
     auto* bottomRow = new QHBoxLayout;
-    bottomRow->addWidget(CountLabel, 1);
+    bottomRow->addWidget(CountLabel);
+    bottomRow->addWidget(m_optOut->NoteLabel, 1);
+    bottomRow->addWidget(m_optOut->AddButton);
+    bottomRow->addWidget(m_optOut->ListButton);
     bottomRow->addWidget(ReplyButton);
     bottomRow->addWidget(ExportButton);
     layout->addLayout(bottomRow);
@@ -136,6 +148,7 @@ void ReceivedPage::Timer2Timer() {
     Timer2->stop();
     ListView1->clear();
     m_records.clear();
+    m_optOut->clear();
     const Credentials c = m_credentials ? m_credentials->currentCredentials() : Credentials{};
     const HttpResult result =
         QueryReceived(c.context, c.userName, c.password, shortDate(DateTimePicker1->date()),
@@ -151,6 +164,7 @@ void ReceivedPage::Timer2Timer() {
     if (answer.status == RecordStatus::Listed) {
         showRecords(std::move(answer.records), c.userName);
         endQuery(static_cast<int>(m_records.size()));
+        m_optOut->markReplies();
         if (answer.overLimit)
             ShowMessage(this, QStringFromGbk(RecordOverLimitMessage(kMaxReceivedRecords)),
                         QStringLiteral("提示"));
@@ -211,7 +225,9 @@ void ReceivedPage::ExportButtonClick() {
                     QStringLiteral("提醒"));
         return;
     }
-    ExportToTextFile(this, ReceivedExportBytes(m_records, m_userName));
+    ExportToTextFile(
+        this, ReceivedExportBytes(m_records, m_userName), folder_kind::kReceivedExport,
+        QStringLiteral("收到短信_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
 }
 
 }  // namespace smsc

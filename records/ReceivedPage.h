@@ -22,6 +22,7 @@ class QTreeWidget;
 namespace smsc {
 
 class CredentialsSource;
+class ReceivedOptOut;
 class TForm13;
 class TForm15;
 class TForm21;
@@ -43,6 +44,8 @@ public:
     QTimer* Timer2;              // the main window's query timer, 3000 ms, one-shot
 
     TForm13* replyDialog() const { return m_form13; }
+    // The opt-out list's marks, note and buttons on this page.
+    ReceivedOptOut* optOut() const { return m_optOut; }
 
     // ---- what the main window provides ---------------------------------------------------
     void setCredentialsSource(const CredentialsSource* source);
@@ -69,6 +72,7 @@ private:
     const CredentialsSource* m_credentials = nullptr;
     TForm21* m_wait = nullptr;
     TForm13* m_form13;
+    ReceivedOptOut* m_optOut;
     std::vector<ReceivedRecord> m_records;  // the rows, in list order
     std::string m_userName;                 // of the last query
 };

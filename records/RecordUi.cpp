@@ -5,6 +5,7 @@
 
 #include "platform/AppTitle.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileDialogs.h"
 #include "platform/UiSeam.h"
 #include "records/RecordAnswers.h"
 
@@ -35,9 +36,10 @@ std::string LocalPath(const QString& chosen) {
     return QFile::encodeName(chosen).toStdString();
 }
 
-bool ExportToTextFile(QWidget* parent, const std::string& bytes) {
-    const QString chosen = Ui().saveFileName(parent, QStringLiteral("记录导出"),
-                                             QStringLiteral("文本文件(*.txt)"), QString());
+bool ExportToTextFile(QWidget* parent, const std::string& bytes, const char* folderKind,
+                      const QString& suggestedName) {
+    const QString chosen = ChooseFileToSave(parent, folderKind, QStringLiteral("记录导出"),
+                                            QStringLiteral("文本文件(*.txt)"), suggestedName);
     if (chosen.isEmpty())
         return false;
     if (!WriteFileAtomically(ExportFileName(LocalPath(chosen)), bytes)) {

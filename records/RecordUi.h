@@ -21,10 +21,12 @@ void ShowPlainMessage(QWidget* parent, const QString& text);
 // The first selected row in list order; nullptr when none is selected.
 QTreeWidgetItem* FirstSelectedRow(const QTreeWidget* list);
 
-// Asks for a name with the "文本文件(*.txt)" filter and writes the bytes atomically to it
-// with ".txt" appended. A failed write is reported ("导出失败，请检查文件是否被其他程序使用",
-// caption "提醒"). True when a file was written.
-bool ExportToTextFile(QWidget* parent, const std::string& bytes);
+// Asks for a name with the "文本文件(*.txt)" filter (in the folder last used for the kind of
+// export, offering the suggested name, which goes without ".txt") and writes the bytes
+// atomically to it with ".txt" appended. A failed write is reported
+// ("导出失败，请检查文件是否被其他程序使用", caption "提醒"). True when a file was written.
+bool ExportToTextFile(QWidget* parent, const std::string& bytes, const char* folderKind,
+                      const QString& suggestedName);
 
 // A file name chosen in a dialog, as the local (UTF-8) path.
 std::string LocalPath(const QString& chosen);

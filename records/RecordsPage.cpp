@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileDialogs.h"
+#include "platform/ListViews.h"
 #include "platform/Gbk.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
@@ -18,6 +20,7 @@
 #include "records/TForm20.h"
 #include "records/TForm21.h"
 #include "service/Credentials.h"
+#include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
 
 namespace smsc {
@@ -56,7 +59,7 @@ RecordsPage::RecordsPage(QWidget* parent) : QWidget(parent) {
     ListView2->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListView2->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    ListView2->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
+    ShowGridRows(ListView2);
     ListView2->setHeaderLabels({QString(), QStringLiteral("提交时间"), QStringLiteral("号码个数"),
                                 QStringLiteral("当前状态"), QStringLiteral("信息类别"),
                                 QStringLiteral("彩信文件名"), QStringLiteral("短信内容")});
@@ -64,6 +67,10 @@ RecordsPage::RecordsPage(QWidget* parent) : QWidget(parent) {
     const int widths[] = {0, 130, 60, 70, 60, 120, 400};
     for (int i = 1; i < 7; ++i)
         ListView2->setColumnWidth(i, widths[i]);
+    // A full date and time, a count up to the cap and the service's MMS file names show whole.
+    FitColumns(ListView2,
+               {QString(), QStringLiteral("2024-12-31 23:59:59"), QStringLiteral("30000"),
+                QString(), QString(), QStringLiteral("20241231235959_123456.emm")});
     ListView2->setContextMenuPolicy(Qt::CustomContextMenu);
 
     NoteLabel = new QLabel(QStringLiteral("仅 返 回 最 近 500 条 记 录"), this);
@@ -82,6 +89,8 @@ RecordsPage::RecordsPage(QWidget* parent) : QWidget(parent) {
     Timer3 = makeTimer(this, "Timer3", 3000);
     Timer4 = makeTimer(this, "Timer4", 2000);
     Timer5 = makeTimer(this, "Timer5", 60000);
+    HoldWhileExchanging(Timer3);
+    HoldWhileExchanging(Timer4);
 
     m_form18 = new TForm18(this);
     m_form20 = new TForm20(this);
@@ -259,8 +268,11 @@ void RecordsPage::DownloadClick() {
         reportSaveFailure(this);
         return;
     }
-    const QString chosen = Ui().saveFileName(this, QStringLiteral("彩信下载"),
-                                             QStringLiteral("程序文件(*.* *)"), QString());
+    // The chosen name is a prefix of the MMS file's own name; the record's id is offered.
+    const QString chosen =
+        ChooseFileToSave(this, folder_kind::kMmsDownload, QStringLiteral("彩信下载"),
+                         QStringLiteral("程序文件(*.* *)"),
+                         QStringLiteral("彩信_%1_").arg(FileNamePart(QStringFromGbk(record->id))));
     if (chosen.isEmpty())
         return;
     // The chosen name is a prefix: the MMS file name follows it directly.

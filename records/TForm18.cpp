@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "platform/FileDialogs.h"
 #include "platform/QtText.h"
 #include "records/RecordAnswers.h"
 #include "records/RecordUi.h"
@@ -68,7 +69,8 @@ void TForm18::setNumbers(const std::string& recordId, std::vector<std::string> n
 }
 
 void TForm18::Button1Click() {
-    ExportToTextFile(this, NumberListExportBytes(m_id, m_numbers));
+    ExportToTextFile(this, NumberListExportBytes(m_id, m_numbers), folder_kind::kNumbersExport,
+                     QStringLiteral("发送号码_") + FileNamePart(QStringFromGbk(m_id)));
 }
 
 }  // namespace smsc

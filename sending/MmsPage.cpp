@@ -14,8 +14,10 @@
 
 #include <exception>
 
+#include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
+#include "platform/FileDialogs.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientPanel.h"
@@ -40,7 +42,7 @@ void tellGbk(QWidget* parent, const std::string& gbk) {
 QLabel* redLabel(const QString& text, const QString& name, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->setStyleSheet(QStringLiteral("color: red;"));
+    label->setProperty("skinNote", true);  // red, as readable in every skin
     return label;
 }
 
@@ -60,6 +62,7 @@ MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
     LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
     Memo2 = new QPlainTextEdit(this);
     Memo2->setObjectName(QStringLiteral("Memo2"));
+    Memo2->setTabChangesFocus(true);  // a typed tab would count as a character of the title
     Memo2->setMaximumHeight(60);
     auto* fileLabel = new QLabel(QStringLiteral("彩信文件："), this);
     FileEdit = new QLineEdit(this);
@@ -153,8 +156,8 @@ void MmsPage::titleChanged() {
 
 void MmsPage::BrowseClick() {
     const QString chosen =
-        Ui().openFileName(this, QStringLiteral("打开"),
-                          QStringLiteral("所有文件(*.*) (* *.*);;emm文件(*.emm) (*.emm)"));
+        ChooseFileToOpen(this, folder_kind::kMmsFile, QStringLiteral("打开"),
+                         QStringLiteral("所有文件(*.*) (* *.*);;emm文件(*.emm) (*.emm)"));
     if (chosen.isEmpty())
         return;
     m_lastChosen = nativePath(chosen);
@@ -200,7 +203,19 @@ void MmsPage::Button35Click() {
             m_panel->VerifyEdit->clear();
         return;
     }
+    if (!optOutAllowsSend())
+        return;
     armProgressWindow();
+}
+
+bool MmsPage::optOutAllowsSend() {
+    const OptOutSendPlan plan = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (plan.refusal == OptOutSendRefusal::None)
+        return true;
+    ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(plan.refusal)),
+                QStringLiteral("提醒"));
+    return false;
 }
 
 void MmsPage::armProgressWindow() {
@@ -230,9 +245,18 @@ void MmsPage::MmsTimerTick() {
         tell(this, QStringLiteral("要发送彩信的号码为空，请添加发送号码"));
         return;
     }
+    // Numbers on the opt-out list are left out; the list itself stays as it is.
+    const OptOutSendPlan optOut = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (optOut.refusal != OptOutSendRefusal::None) {
+        closeProgressWindow();
+        ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(optOut.refusal)),
+                    QStringLiteral("提醒"));
+        return;
+    }
     MmsSendOutcome outcome;
     try {
-        const std::string numbers = BuildNumberString(m_panel->entries(), m_panel->verificationOn(),
+        const std::string numbers = BuildNumberString(optOut.entries, m_panel->verificationOn(),
                                                       m_panel->verificationNumber());
         const Credentials credentials =
             m_credentials ? m_credentials->currentCredentials() : Credentials{};
@@ -256,7 +280,7 @@ void MmsPage::MmsTimerTick() {
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = MmsAnswerMessage(outcome.answer))
-        tell(this, QStringFromGbk(*message));
+        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
 }
 
 }  // namespace smsc

@@ -72,6 +72,9 @@ public:
     void MmsTimerTick();
 
 private:
+    // The opt-out list at the send checks: false (after the message) when it cannot be read
+    // or names every recipient.
+    bool optOutAllowsSend();
     void titleChanged();
     void armProgressWindow();
     void closeProgressWindow();

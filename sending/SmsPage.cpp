@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
@@ -36,12 +37,14 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     auto* contentLabel = new QLabel(QStringLiteral("短信内容："), this);
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
+    // Tab moves on: a tab typed into the text would count and go out as a character.
+    Memo1->setTabChangesFocus(true);
     LengthLabel = new QLabel(QStringLiteral("当前长度为0字。"), this);
     LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
     NoteLabel = new QLabel(
         QStringLiteral("单条中短信息允许发送信息文字总长度为70字，超过将分条发送。  "), this);
     NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
-    NoteLabel->setStyleSheet(QStringLiteral("color: red;"));
+    NoteLabel->setProperty("skinNote", true);  // red, as readable in every skin
     PhraseButton = new QPushButton(QStringLiteral("插入短语"), this);
     PhraseButton->setObjectName(QStringLiteral("PhraseButton"));
     BackButton = new QPushButton(QStringLiteral("返回首页"), this);
@@ -131,6 +134,8 @@ void SmsPage::Button15Click() {
         tell(this, QStringLiteral("要发送的短信内容不能为空"));
         return;
     }
+    if (!optOutAllowsSend())
+        return;
     if (!FitsOneMessage(message)) {
         const int pieces = PieceCount(PlanSmsPieces(message));
         const QString question =
@@ -143,6 +148,16 @@ void SmsPage::Button15Click() {
     }
     m_panel->SetRecipientStatus(QString());
     armProgressWindow();
+}
+
+bool SmsPage::optOutAllowsSend() {
+    const OptOutSendPlan plan = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (plan.refusal == OptOutSendRefusal::None)
+        return true;
+    ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(plan.refusal)),
+                QStringLiteral("提醒"));
+    return false;
 }
 
 void SmsPage::armProgressWindow() {
@@ -172,8 +187,17 @@ void SmsPage::SmsTimerTick() {
         m_progress->hide();
         return;
     }
-    const std::string numbers = BuildNumberString(m_panel->entries(), m_panel->verificationOn(),
-                                                  m_panel->verificationNumber());
+    // Numbers on the opt-out list are left out; the list itself stays as it is.
+    const OptOutSendPlan optOut = PlanOptOutSend(
+        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
+    if (optOut.refusal != OptOutSendRefusal::None) {
+        closeProgressWindow();
+        ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(optOut.refusal)),
+                    QStringLiteral("提醒"));
+        return;
+    }
+    const std::string numbers =
+        BuildNumberString(optOut.entries, m_panel->verificationOn(), m_panel->verificationNumber());
     const Credentials credentials =
         m_credentials ? m_credentials->currentCredentials() : Credentials{};
     const SmsPlan plan = PlanSmsPieces(messageText());
@@ -186,7 +210,7 @@ void SmsPage::SmsTimerTick() {
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = SmsAnswerMessage(answer))
-        tell(this, QStringFromGbk(*message));
+        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
     if (const std::optional<std::string> notice = UnconfirmedPiecesNotice(plan, result))
         ShowMessage(this, QStringFromGbk(*notice), QStringLiteral("提醒"));
 }

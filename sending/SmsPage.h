@@ -61,6 +61,9 @@ public:
     void SmsTimerTick();
 
 private:
+    // The opt-out list at the send checks: false (after the message) when it cannot be read
+    // or names every recipient.
+    bool optOutAllowsSend();
     void updateLengthCaption();
     void armProgressWindow();
     void closeProgressWindow();

@@ -42,8 +42,9 @@ TForm13::TForm13(QWidget* parent) : QDialog(parent) {
     Label3->setObjectName(QStringLiteral("Label3"));
     Memo2 = new QPlainTextEdit(this);
     Memo2->setObjectName(QStringLiteral("Memo2"));
+    Memo2->setTabChangesFocus(true);  // a typed tab would count as a character of the reply
     auto* note = new QLabel(QStringLiteral("单条中短信息允许发送信息文字总长度为70字  "), this);
-    note->setStyleSheet(QStringLiteral("color: red;"));
+    note->setProperty("skinNote", true);  // red, as readable in every skin
     Button1 = new QPushButton(QStringLiteral("确定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button2 = new QPushButton(QStringLiteral("取消"), this);

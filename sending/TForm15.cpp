@@ -7,6 +7,7 @@
 
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
+#include "service/ExchangeWait.h"
 
 namespace smsc {
 namespace {
@@ -16,6 +17,7 @@ QTimer* makeTimer(QWidget* owner, const char* name) {
     timer->setObjectName(QString::fromLatin1(name));
     timer->setInterval(3000);
     timer->setSingleShot(true);
+    HoldWhileExchanging(timer);
     return timer;
 }
 

@@ -131,6 +131,21 @@ std::string StripLineBreaks(const std::string& text) {
     return out;
 }
 
+std::string LineEndsAsCr(std::string text) {
+    // In place: CR LF shrinks to CR, a lone LF becomes CR. Neither byte is ever the trail
+    // byte of a two-byte character.
+    size_t out = 0;
+    const size_t size = text.size();
+    for (size_t in = 0; in < size; ++in) {
+        const char c = text[in];
+        if (c == '\r' && in + 1 < size && text[in + 1] == '\n')
+            ++in;
+        text[out++] = c == '\n' ? '\r' : c;
+    }
+    text.resize(out);
+    return text;
+}
+
 int TextLength(const std::string& text) {
     if (std::memchr(text.data(), '\r', text.size()) == nullptr &&
         std::memchr(text.data(), '\n', text.size()) == nullptr)

@@ -13,6 +13,9 @@ namespace smsc {
 
 // Every CR and every LF removed.
 std::string StripLineBreaks(const std::string& text);
+// Every line end (CR LF, a lone LF, a lone CR) made one CR, so that a text saved on any system
+// splits at CR into the lines it shows. A CR LF text splits as it did before.
+std::string LineEndsAsCr(std::string text);
 // The text with every leading and trailing byte of code 0..32 (blanks and control
 // characters) removed: the program's "trim".
 std::string_view TrimmedView(std::string_view text);

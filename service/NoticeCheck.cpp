@@ -174,9 +174,12 @@ NoticeCheckEnd RunNoticeCheck(const HttpResult& fetched, IniFile& local, NoticeC
     const NoticeFile file(fetched.body);
     Saver saver(local, host);
     local.reload();
-    if (!local.hasKey(kNoticeSection, "Version"))
+    // The installed version is the program's own: a copy left in the user's folder by an
+    // earlier version (a package upgrade never touches that folder) is brought up to date, or
+    // the new version would go on offering itself as an update.
+    if (localValue(local, "Version") != std::optional<std::string>(kInstalledVersion))
         saver.check(local.write(kNoticeSection, "Version", kInstalledVersion));
-    const std::string installed = localValue(local, "Version").value_or(kInstalledVersion);
+    const std::string installed = kInstalledVersion;
     const auto costBefore = localValue(local, "mmstosms");
 
     NoticeCopyMode mode = NoticeCopyMode::All;

@@ -5,6 +5,7 @@
 // All texts are GBK bytes, exactly as they travel on the wire.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -145,6 +146,16 @@ std::string MakeBoundary(std::chrono::system_clock::time_point now);
 // (two fields when there is a "|", else the whole answer as the one field).
 std::vector<std::string> SplitAnswer(const std::string& answer);
 std::vector<std::string> SplitAnswerOnce(const std::string& answer);
+
+// ---- Where the transfer runs ------------------------------------------------------------
+
+// Runs the transfer of one exchange (client, request, answer) and returns once it has
+// ended. Without one installed the transfer runs at once on the calling thread, as the
+// command-line sender wants; the windows install one that runs it on a worker thread while
+// the window thread keeps painting (service/ExchangeWait.h).
+using ExchangeRunner = void (*)(const std::function<void()>& transfer);
+// Installs the runner of every later exchange; nullptr restores running at once.
+void SetExchangeRunner(ExchangeRunner runner);
 
 // ---- Operations -------------------------------------------------------------------------
 

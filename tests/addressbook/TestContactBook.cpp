@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 
@@ -45,6 +46,15 @@ protected:
 };
 
 using Names = std::vector<std::string>;
+
+// The sample's first contact and caption in ISO-2022-CN, a stateful encoding that the
+// XML library writes back faithfully.
+std::string Iso2022CnBook() {
+    const std::string so = "\x1b$)A\x0e", si = "\x0f";
+    return "<?xml version=\"1.0\" encoding=\"ISO-2022-CN\"?>\n<a " + so + "18W\"" + si + "=\"[" +
+           so + "M(Q6B<" + si + "]\"><b " + so + "18W\"" + si + "=\"" + so + "UEH}" + si + "\">" +
+           so + "UEH}" + si + "|138||||||||0</b></a>\n";
+}
 
 TEST_F(ContactBookTest, TreeAndListingsFollowTheLevels) {
     open(SampleBook());
@@ -185,7 +195,173 @@ TEST_F(ContactBookTest, FailedSaveReloadsWhatIsOnDisk) {
     EXPECT_EQ(book.tree().children.size(), 3u);
 }
 
-TEST(AddressBookFormat, RestoreAcceptsOnlyAddressBooks) {
+// XML 1.0 cannot hold C0 control characters other than tab, CR and LF (a word processor's
+// manual line break is U+000B): they never reach the file, whatever the change.
+TEST_F(ContactBookTest, ControlCharactersNeverReachTheFile) {
+    const struct {
+        const char* what;
+        std::function<BookChange(ContactBook&)> change;
+        BookPath node;
+        std::string caption;  // UTF-8, as a fresh load shows it
+        std::string record;
+    } cases[] = {
+        {"address with U+000B",
+         [](ContactBook& b) { return b.addContact({}, G("孙七"), G("孙七|1|||北京\v朝阳|||||3")); },
+         {3},
+         "孙七",
+         "孙七|1|||北京朝阳|||||3"},
+        {"name with U+0001",
+         [](ContactBook& b) {
+             return b.addContact({2}, G("周\x01八"), G("周\x01八|2||||||||2,1"));
+         },
+         {2, 1},
+         "周八",
+         "周八|2||||||||2,1"},
+        {"rewrite with U+000C and U+001B",
+         [](ContactBook& b) {
+             return b.rewriteContact({0}, G("张\x1b三"), G("张\x1b三|138||\f|||||\t|0"));
+         },
+         {0},
+         "张三",
+         "张三|138|||||||\t|0"},
+        {"contact renamed with U+001F",
+         [](ContactBook& b) {
+             return b.rename({1, 0}, G("李\x1f四"));
+         },
+         {1, 0},
+         "李四",
+         "李四|13900000001||||||||1,0"},
+        {"group renamed with U+000B",
+         [](ContactBook& b) { return b.rename({2}, G("[同\v事]")); },
+         {2},
+         "[同事]",
+         ""},
+        {"book renamed with U+0008",
+         [](ContactBook& b) { return b.rename({}, G("[通\b讯录]")); },
+         {},
+         "[通讯录]",
+         ""},
+        {"group added with U+0002",
+         [](ContactBook& b) { return b.addGroup({1}, G("新\x02组")); },
+         {1, 2},
+         "[新组]",
+         ""},
+    };
+    for (const auto& c : cases) {
+        open(SampleBook());
+        ASSERT_EQ(c.change(book), BookChange::Ok) << c.what;
+        ContactBook again;
+        ASSERT_TRUE(again.load(file())) << c.what << "\n" << onDisk();
+        const BookNode root = again.tree();
+        const BookNode* node = &root;
+        for (int index : c.node)
+            node = &node->children.at(static_cast<std::size_t>(index));
+        EXPECT_EQ(GbkToUtf8(node->caption), c.caption) << c.what;
+        EXPECT_EQ(GbkToUtf8(again.recordAt(c.node)), c.record) << c.what;
+    }
+}
+
+// Renumbering after a deletion changes only the text after the last "|"; contacts nobody
+// edited keep characters that GBK cannot hold, in a UTF-8 book.
+TEST_F(ContactBookTest, RenumberingKeepsUntouchedRecordsByteForByte) {
+    const std::string korean = Contact("김민수", "13900000001", "1");
+    const std::string others =
+        "<人员 备注=\"Straße ☎\">Straße ☎|13900000002|Herr|ß@x.de|"
+        "서울 😀|||||2</人员>";
+    open("<?xml version=\"1.0\" encoding=\"UTF-8\"?><通讯录 备注=\"[通讯录]\">" +
+         Contact("甲", "1", "0") + korean + others +
+         "<team 备注=\"[组 ☎]\"><人员 备注=\"丙\"><![CDATA[丙|3|||한|||||3,0]]></人员></team>"
+         "</通讯录>");
+    ASSERT_EQ(book.remove({0}), BookChange::Ok);
+    const std::string saved = onDisk();
+    for (const std::string& kept :
+         {std::string("<人员 备注=\"김민수\">김민수|13900000001||||||||0</人员>"),
+          std::string("<人员 备注=\"Straße ☎\">Straße ☎|13900000002|Herr|ß@x.de|서울 😀|||||1"
+                      "</人员>"),
+          std::string("<team 备注=\"[组 ☎]\">"), std::string("<![CDATA[丙|3|||한|||||2,0]]>")})
+        EXPECT_NE(saved.find(kept), std::string::npos) << kept << "\n" << saved;
+
+    // A rename rewrites the name and nothing else of that record.
+    ASSERT_EQ(book.rename({1}, G("施特劳斯")), BookChange::Ok);
+    EXPECT_NE(onDisk().find("施特劳斯|13900000002|Herr|ß@x.de|서울 😀|||||1</人员>"),
+              std::string::npos)
+        << onDisk();
+}
+
+// An address book needs no entity declarations; expanding them is what made a 32 KB book
+// take seconds and hundreds of megabytes. Such a book is neither loaded nor restored.
+TEST(AddressBookFormat, EntityDeclarationsAreRefused) {
+    std::string refs;
+    for (int i = 0; i < 4000; ++i)
+        refs += "&e;";
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool loads;
+    } cases[] = {
+        {"entity in the caption",
+         "<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY e \"[组]\">]><a 备注=\"&e;\"/>", false},
+        {"4000 references in a group caption",
+         "<!DOCTYPE a [<!ENTITY e \"" + std::string(8, 'x') +
+             "\">]><a 备注=\"[b]\"><team 备注=\"[" + refs + "]\"/></a>",
+         false},
+        {"entity in a record",
+         "<!DOCTYPE a [<!ENTITY n \"138\">]><a 备注=\"[b]\"><人员 "
+         "备注=\"x\">x|&n;||||||||0</人员></a>",
+         false},
+        {"parameter entity", "<!DOCTYPE a [<!ENTITY % p \"\">]><a 备注=\"[b]\"/>", false},
+        {"unparsed entity",
+         "<!DOCTYPE a [<!NOTATION n SYSTEM \"n\"><!ENTITY u SYSTEM \"u\" NDATA n>]>"
+         "<a 备注=\"[b]\"/>",
+         false},
+        {"external entity",
+         "<!DOCTYPE a [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><a 备注=\"[&x;]\"/>", false},
+        {"doctype without declarations", "<!DOCTYPE a><a 备注=\"[b]\"/>", true},
+        {"character references", "<a 备注=\"[&#x7EC4;&amp;]\"/>", true},
+    };
+    for (const auto& c : cases) {
+        ContactBook book;
+        EXPECT_EQ(book.loadBytes(c.bytes), c.loads) << c.what;
+        EXPECT_EQ(IsValidAddressBook(c.bytes), c.loads) << c.what;
+    }
+}
+
+// A stateful or 7-bit encoding cannot be written back by the XML library: such a book is
+// saved as UTF-8 with its declaration changed. Encodings that survive the trip are kept.
+TEST_F(ContactBookTest, EncodingsThatCannotBeWrittenBackBecomeUtf8) {
+    const struct {
+        const char* encoding;
+        std::string bytes;  // 张三 and the book's caption in that encoding
+        const char* savedAs;
+    } cases[] = {
+        {"UTF-7",
+         "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<+kBqLr19V- +WQds6A-=\"[+kBqLr19V-]\">"
+         "<+TrpUWA- +WQds6A-=\"+XyBOCQ-\">+XyBOCQ-|138||||||||0</+TrpUWA-></+kBqLr19V->\n",
+         "UTF-8"},
+        {"ISO-2022-CN", Iso2022CnBook(), "ISO-2022-CN"},
+    };
+    for (const auto& c : cases) {
+        open(c.bytes);
+        ASSERT_EQ(GbkToUtf8(book.tree().children.at(0).caption), "张三") << c.encoding;
+        ASSERT_EQ(book.addContact({}, G("李四"), G("李四|139||||||||1")), BookChange::Ok);
+        const std::string saved = onDisk();
+        EXPECT_NE(saved.find(std::string("encoding=\"") + c.savedAs + "\""), std::string::npos)
+            << c.encoding << "\n"
+            << saved;
+        ContactBook again;
+        ASSERT_TRUE(again.load(file())) << c.encoding << "\n" << saved;
+        EXPECT_EQ(GbkToUtf8(again.recordAt({0})), "张三|138||||||||0") << c.encoding;
+        EXPECT_EQ(GbkToUtf8(again.recordAt({1})), "李四|139||||||||1") << c.encoding;
+        // The next change goes straight to the written encoding.
+        ASSERT_EQ(book.rename({0}, G("张三丰")), BookChange::Ok);
+        ASSERT_TRUE(again.load(file())) << c.encoding;
+        EXPECT_EQ(GbkToUtf8(again.recordAt({0})), "张三丰|138||||||||0");
+    }
+}
+
+// Restore takes every file the loader reads whose book caption holds "]", and nothing else:
+// comments, a "|" inside a field (shifted columns) and levels below 3 all load and list.
+TEST(AddressBookFormat, RestoreAcceptsWhatTheLoaderAccepts) {
     const struct {
         const char* what;
         std::string bytes;
@@ -195,17 +371,29 @@ TEST(AddressBookFormat, RestoreAcceptsOnlyAddressBooks) {
         {"empty book", EmptyBookXml(), true},
         {"empty file", "", false},
         {"plain text", "13800000000\r\n13900000000\r\n", false},
-        {"other xml", "<?xml version=\"1.0\"?><root a=\"[x]\"><item>1</item></root>", false},
+        {"no caption attribute", "<?xml version=\"1.0\"?><html><body>x</body></html>", false},
+        {"other xml with a bracket", "<?xml version=\"1.0\"?><root a=\"[x]\"><item>1</item></root>",
+         true},
         {"caption without bracket", "<a 备注=\"book\"/>", false},
-        {"nine fields", "<a 备注=\"[b]\"><人员 备注=\"x\">x|1|||||||</人员></a>", false},
-        {"comment", "<a 备注=\"[b]\"><!-- c --></a>", false},
+        {"nine fields", "<a 备注=\"[b]\"><人员 备注=\"x\">x|1|||||||</人员></a>", true},
+        {"comment", "<a 备注=\"[b]\"><!-- c --></a>", true},
+        {"comment before a contact",
+         "<a 备注=\"[b]\"><!-- 备份 --><人员 备注=\"x\">x|1||||||||0</人员></a>", true},
+        {"bar inside a field", "<a 备注=\"[b]\"><人员 备注=\"x\">x|1|||北京|朝阳|||||0</人员></a>",
+         true},
         {"too deep",
          "<a 备注=\"[b]\"><t 备注=\"[1]\"><p 备注=\"[2]\"><p 备注=\"[3]\"><p 备注=\"4\">"
          "4|1||||||||0,0,0,0</p></p></p></t></a>",
-         false},
+         true},
+        {"control character", "<a 备注=\"[b]\"><人员 备注=\"x\">x|1|\v|||||||0</人员></a>", false},
+        {"not well-formed", "<a 备注=\"[b]\"><team 备注=\"[c]\"></a>", false},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
+        ContactBook book;
+        const bool loads = book.loadBytes(c.bytes);
         EXPECT_EQ(IsValidAddressBook(c.bytes), c.valid) << c.what;
+        EXPECT_EQ(c.valid, loads && book.tree().caption.find(']') != std::string::npos) << c.what;
+    }
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QDate>
+#include <QDir>
 #include <QLabel>
 #include <QProgressBar>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -103,15 +107,17 @@ TEST_F(ImportTest, MmsPanelEmptyMobileAndRefusals) {
     EXPECT_TRUE(ui.shownDialogs.empty());
 }
 
-TEST_F(ImportTest, MoreThanTheCapIsRefused) {
+// The import from the address book applies no recipient cap (the send refuses an
+// oversized list with its own message): 15001 contacts with a copy before each.
+TEST_F(ImportTest, NoRecipientCapOnTheImport) {
     startWith(FlatBook(Numbers(15001)));
     verification(sms, QStringLiteral("10086"), QStringLiteral("1"));
-    bool closed = true;
+    bool closed = false;
     importRows({}, &closed);
-    EXPECT_FALSE(closed);
-    EXPECT_TRUE(sms->entries().empty());
-    EXPECT_EQ(ui.lastMessage().text,
-              QStringLiteral("本系统每次最多只能发送三万个号码，您导入的号码过多"));
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(sms->entries().size(), 30002u);
+    EXPECT_EQ(sms->Counter->text(), QStringLiteral("当前发送30002个对象"));
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
 }
 
 TEST_F(ImportTest, BackupAndRestore) {
@@ -127,6 +133,14 @@ TEST_F(ImportTest, BackupAndRestore) {
         EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("恭喜"));
     }
     EXPECT_TRUE(std::filesystem::exists(target.file("book.xml.xml")));
+    // The backup offers a dated name (".xml" follows) in the folder last used for backups,
+    // where the restore then opens too.
+    const QString folder = QString::fromStdString(target.path()).chopped(1);
+    const QString offered =
+        QStringLiteral("通讯录备份_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd"));
+    ASSERT_EQ(ui.fileDialogStarts.size(), 3u);
+    EXPECT_EQ(ui.fileDialogStarts[0], QDir::homePath() + QLatin1Char('/') + offered);
+    EXPECT_EQ(ui.fileDialogStarts[1], folder + QLatin1Char('/') + offered);
     std::ifstream in(target.file("book.xml"), std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), original);
 
@@ -137,6 +151,7 @@ TEST_F(ImportTest, BackupAndRestore) {
     ui.chooseFileNext(base + QStringLiteral(".xml"));
     page->RestoreButton->click();
     EXPECT_EQ(ui.messageTexts(), QStringList({QStringLiteral("通讯录恢复成功")}));
+    EXPECT_EQ(ui.fileDialogStarts, std::vector<QString>{folder});
     EXPECT_EQ(bookBytes(), original);
     EXPECT_EQ(caption({1, 1, 0}), QStringLiteral("王五"));
 
@@ -162,6 +177,69 @@ TEST_F(ImportTest, BackupAndRestore) {
     page->BackupButton->click();
     page->RestoreButton->click();
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// Backup reads the book as the loader does: only a regular file of bounded size (a FIFO
+// would block for ever, /dev/zero never ends). Restore reads the chosen file the same way.
+TEST_F(ImportTest, BackupAndRestoreReadOnlyRegularFiles) {
+    startWith(SampleBook());
+    const std::string original = bookBytes();
+    TempFolder target;
+    const std::string fifo = target.file("fifo.xml");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string big = target.file("big.xml");
+    target.writeFile("big.xml", SampleBook());
+    std::filesystem::resize_file(big, kMaxBookBytes + 1);
+    const std::string hostile[] = {fifo, "/dev/zero", big};
+    for (const std::string& source : hostile) {
+        std::filesystem::remove(data.file(kBook));
+        if (source == big)
+            std::filesystem::copy_file(big, data.file(kBook));
+        else
+            std::filesystem::create_symlink(source, data.file(kBook));
+        ui.clear();
+        ui.chooseFileNext(QString::fromStdString(target.file("copy")));
+        page->BackupButton->click();
+        EXPECT_EQ(ui.messageTexts(),
+                  QStringList({QStringLiteral("通讯录备份失败，文件可能被其他程序使用")}))
+            << source;
+        EXPECT_FALSE(std::filesystem::exists(target.file("copy.xml"))) << source;
+    }
+    std::filesystem::remove(data.file(kBook));
+    data.writeFile(kBook, original);
+    for (const std::string& source : hostile) {
+        ui.clear();
+        ui.chooseFileNext(QString::fromStdString(source));
+        page->RestoreButton->click();
+        ASSERT_EQ(ui.messages.size(), 1u) << source;
+        EXPECT_TRUE(ui.lastMessage().text.startsWith(QStringLiteral("通讯录恢复失败"))) << source;
+        EXPECT_EQ(bookBytes(), original) << source;
+    }
+}
+
+// Every book the page reads backs up and restores: a comment, a "|" inside a field.
+TEST_F(ImportTest, EveryReadableBookRestores) {
+    const std::string books[] = {
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><通讯录 备注=\"[通讯录]\"><!-- 导出 -->" +
+            Contact("张三", "138", "0") + "</通讯录>",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><通讯录 备注=\"[通讯录]\"><人员 备注=\"李四\">"
+        "李四|139|||北京|朝阳||||||0</人员></通讯录>",
+    };
+    TempFolder target;
+    for (const std::string& bytes : books) {
+        startWith(bytes);
+        ui.clear();
+        ui.chooseFileNext(QString::fromStdString(target.file("book")));
+        page->BackupButton->click();
+        data.writeFile(kBook, EmptyBookXml());
+        ui.chooseFileNext(QString::fromStdString(target.file("book.xml")));
+        page->RestoreButton->click();
+        EXPECT_EQ(ui.messageTexts(),
+                  QStringList({QStringLiteral("通讯录备份成功"), QStringLiteral("通讯录恢复成功")}))
+            << bytes;
+        EXPECT_EQ(bookBytes(), bytes);
+        EXPECT_EQ(node({})->childCount(), 1);
+    }
 }
 
 }  // namespace

@@ -3,11 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <filesystem>
 
@@ -42,7 +46,8 @@ protected:
         page->AddGroupItem->trigger();
     }
     void rename(const BookPath& path, const QString& typed) {
-        node(path)->setText(0, typed);  // what an accepted in-place edit does
+        node(path)->setText(0, typed);      // what an accepted in-place edit does
+        QCoreApplication::processEvents();  // what follows the edit once it is done
     }
 };
 
@@ -60,11 +65,6 @@ TEST_F(ContactsPageTest, TreeListingAndMenusFollowTheSelectedNode) {
     ASSERT_EQ(page->ListView4->selectedItems().size(), 1);
     EXPECT_EQ(page->ListView4->selectedItems()[0]->text(1), QStringLiteral("李四"));
 
-    // A right click elsewhere neither selects that node nor changes the menu.
-    page->show();
-    const QRect other = page->TreeView1->visualItemRect(node({2}));
-    QTest::mouseClick(page->TreeView1->viewport(), Qt::RightButton, {}, other.center());
-    EXPECT_TRUE(node({1, 0})->isSelected());
     EXPECT_EQ(page->prepareTreeMenu(), page->PopupMenu4);
     select({});
     EXPECT_EQ(page->prepareTreeMenu(), page->PopupMenu3);
@@ -76,6 +76,86 @@ TEST_F(ContactsPageTest, TreeListingAndMenusFollowTheSelectedNode) {
     EXPECT_FALSE(page->AddGroupItem->isEnabled());
     EXPECT_TRUE(page->DeleteContactButton->isHidden());
     EXPECT_FALSE(page->DeleteContactButton->isEnabled());
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+// Deliberately changed: a right click selects the node under the pointer first and opens that
+// node's menu, also over an in-place edit (never the editor's own menu) and right after a
+// click that would start one.
+TEST_F(ContactsPageTest, ChangedRightClickSelectsTheNodeUnderThePointer) {
+    startWith(SampleBook());
+    page->resize(600, 420);
+    page->show();
+    QTreeWidget* tree = page->TreeView1;
+    tree->expandAll();
+    QApplication::processEvents();
+    // A right click as X11 delivers it: the press, then the menu request.
+    const auto rightClick = [&](QWidget* target, const QPoint& pos) {
+        QTest::mousePress(target, Qt::RightButton, {}, pos);
+        QContextMenuEvent request(QContextMenuEvent::Mouse, pos, target->mapToGlobal(pos));
+        QApplication::sendEvent(target, &request);
+        QTest::mouseRelease(target, Qt::RightButton, {}, pos);
+    };
+    const auto centre = [&](const BookPath& path) {
+        return tree->visualItemRect(node(path)).center();
+    };
+    const auto shownMenu = [&]() -> QMenu* {
+        QMenu* shown = page->PopupMenu3->isVisible()   ? page->PopupMenu3
+                       : page->PopupMenu4->isVisible() ? page->PopupMenu4
+                                                       : nullptr;
+        page->PopupMenu3->hide();
+        page->PopupMenu4->hide();
+        return shown;
+    };
+    struct Case {
+        BookPath selected, clicked;
+        QMenu* menu;
+        bool addGroup, deleteGroup;
+    };
+    const Case cases[] = {
+        {{1, 0}, {1, 1}, page->PopupMenu3, false, true},  // a subgroup, not the contact's menu
+        {{1, 1}, {2}, page->PopupMenu3, true, true},      // a top-level group
+        {{2}, {0}, page->PopupMenu4, true, true},         // a contact
+        {{0}, {}, page->PopupMenu3, true, false},         // the book
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(PathText(c.clicked));
+        select(c.selected);
+        rightClick(tree->viewport(), centre(c.clicked));
+        EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{node(c.clicked)});
+        EXPECT_EQ(tree->currentItem(), node(c.clicked));
+        EXPECT_EQ(shownMenu(), c.menu);
+        if (c.menu == page->PopupMenu3) {
+            EXPECT_EQ(page->AddGroupItem->isEnabled(), c.addGroup);
+            EXPECT_EQ(page->DeleteGroupItem->isEnabled(), c.deleteGroup);
+        }
+    }
+
+    // A click on the selected node arms its rename; a right click drops it and opens the menu.
+    select({2});
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centre({2}));
+    EXPECT_TRUE(page->RenameTimer->isActive());
+    rightClick(tree->viewport(), centre({1}));
+    EXPECT_FALSE(page->RenameTimer->isActive());
+    page->RenameTimerTimer();  // even if it fired now
+    EXPECT_EQ(tree->viewport()->findChild<QLineEdit*>(), nullptr);
+    EXPECT_EQ(shownMenu(), page->PopupMenu3);
+
+    // Left alone, the armed rename opens the editor; a right click on it ends the edit,
+    // keeping what was typed, and shows the node's menu, not the editor's.
+    select({2});
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, centre({2}));
+    page->RenameTimerTimer();
+    auto* editor = tree->viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("同事们"));
+    rightClick(editor, editor->rect().center());
+    QApplication::processEvents();
+    EXPECT_EQ(caption({2}), QStringLiteral("[同事们]"));
+    EXPECT_NE(book().find("备注=\"[同事们]\""), std::string::npos);
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{node({2})});
+    EXPECT_EQ(shownMenu(), page->PopupMenu3);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);  // no other menu is open
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -247,7 +327,9 @@ TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
     bool closed = true;
     editor([&] { page->AddContactItem->trigger(); }, {{0, "孙七"}, {1, "139"}}, &closed);
     EXPECT_FALSE(closed);  // nothing typed is lost
-    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"));
+    // The change reloads the book first, and a folder is no book.
+    EXPECT_EQ(ui.lastMessage().text,
+              QStringLiteral("通讯录文件无法读取，请检查LinkmanBook\\Contacts.xml"));
     EXPECT_EQ(node({2})->childCount(), 1);
     EXPECT_EQ(rows().size(), 1);
     rename({0}, QStringLiteral("张三丰"));
@@ -258,6 +340,126 @@ TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
     data.writeFile(kBook, saved);
     select({});
     EXPECT_EQ(rows().size(), 4);
+}
+
+// Pasted text may hold control characters XML cannot carry (U+000B from a word processor):
+// they are dropped, the book stays readable and shows what was stored.
+TEST_F(ContactsPageTest, ControlCharactersTypedAreDropped) {
+    startWith(SampleBook());
+    select({2});
+    editor([&] { page->AddContactItem->trigger(); },
+           {{0, "孙\x01七"}, {1, "139\x1b"}, {4, "北京\v朝阳"}, {7, "\f"}});
+    rename({1}, QStringLiteral("客\u000B户"));
+    rename({0}, QStringLiteral("张\u001F三"));
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+    ContactBook again;
+    ASSERT_TRUE(again.load(data.file(kBook))) << book();
+    EXPECT_EQ(GbkToUtf8(again.recordAt({2, 1})), "孙七|139|||北京朝阳|||||2,1");
+    EXPECT_EQ(GbkToUtf8(again.tree().children.at(1).caption), "[客户]");
+    EXPECT_EQ(GbkToUtf8(again.recordAt({0})), "张三|13800000000||||||||0");
+    EXPECT_EQ(caption({2, 1}), QStringLiteral("孙七"));
+    EXPECT_EQ(caption({1}), QStringLiteral("[客户]"));
+    EXPECT_EQ(caption({0}), QStringLiteral("张三"));
+    // A name of nothing but control characters is an empty name.
+    select({2});
+    bool closed = true;
+    editor([&] { page->AddContactItem->trigger(); }, {{0, "\v\x01"}, {1, "139"}}, &closed);
+    EXPECT_FALSE(closed);
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("姓名不能为空"));
+}
+
+// Another program (a second copy, a restore, a sync tool) changed the book since the tree
+// was built. Every change reloads the book and acts only when the node still names an
+// element with the same caption and kind; otherwise the tree is rebuilt and the user told.
+TEST_F(ContactsPageTest, ChangesByAnotherProgramAreNoticed) {
+    const std::string head =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<通讯录 备注=\"[通讯录]\">";
+    const std::string group = "<team 备注=\"[组]\">" + Contact("丙", "3", "2,0") + "</team>";
+    const std::string ours =
+        head + Contact("甲", "1", "0") + Contact("乙", "2", "1") + group + "</通讯录>";
+    // 甲 deleted elsewhere: 乙 is now at 0 and the group at 1.
+    const std::string moved = head + Contact("乙", "2", "0") + group + "</通讯录>";
+    // 丁 added elsewhere at the end: every node still names its element.
+    const std::string added = head + Contact("甲", "1", "0") + Contact("乙", "2", "1") + group +
+                              Contact("丁", "4", "3") + "</通讯录>";
+    const auto editSecondRow = [this] {
+        page->ListView4->clearSelection();
+        page->ListView4->topLevelItem(1)->setSelected(true);
+        page->EditContactButton->click();
+    };
+    const struct {
+        const char* what;
+        std::string other;  // what the other program wrote after the tree was built
+        BookPath selected;
+        std::function<void()> act;
+        const char* expected;  // a text the book then holds; nullptr: refused
+    } cases[] = {
+        {"delete", moved, {1}, [this] { page->DeleteContactItem->trigger(); }, nullptr},
+        {"rename", moved, {1}, [this] { rename({1}, QStringLiteral("乙乙")); }, nullptr},
+        {"edit from the tree", moved, {1}, [this] { page->EditContactItem->trigger(); }, nullptr},
+        {"edit from the list", moved, {}, editSecondRow, nullptr},
+        {"delete a group", moved, {2}, [this] { page->DeleteGroupItem->trigger(); }, nullptr},
+        {"rename kept the other's contact",
+         added,
+         {0},
+         [this] { rename({0}, QStringLiteral("甲甲")); },
+         "甲甲|1||||||||0"},
+        {"delete kept the other's contact",
+         added,
+         {1},
+         [this] { page->DeleteContactItem->trigger(); },
+         "丁|4||||||||2"},
+        {"add kept the other's contact",
+         added,
+         {2},
+         [this] {
+             editor([this] { page->AddContactItem->trigger(); }, {{0, "戊"}, {1, "5"}});
+         },
+         "戊|5||||||||2,1"},
+        {"group added kept the other's contact",
+         added,
+         {},
+         [this] { newGroup(QStringLiteral("新组")); },
+         "<team 备注=\"[新组]\"/>"},
+    };
+    for (const auto& c : cases) {
+        startWith(ours);
+        select(c.selected);
+        data.writeFile(kBook, c.other);
+        ui.clear();
+        c.act();
+        if (!c.expected) {
+            EXPECT_EQ(ui.messageTexts(),
+                      QStringList({QStringLiteral("通讯录已被其他程序修改，请重新选择")}))
+                << c.what;
+            EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提醒")) << c.what;
+            EXPECT_EQ(book(), c.other) << c.what;
+            // The tree shows the book as it now is.
+            EXPECT_EQ(caption({0}), QStringLiteral("乙")) << c.what;
+            EXPECT_EQ(caption({1}), QStringLiteral("[组]")) << c.what;
+            EXPECT_EQ(node({})->childCount(), 2) << c.what;
+            EXPECT_TRUE(ui.shownDialogs.empty()) << c.what;
+        } else {
+            EXPECT_NE(book().find(c.expected), std::string::npos) << c.what << "\n" << book();
+            EXPECT_NE(book().find("<人员 备注=\"丁\">"), std::string::npos) << c.what << "\n"
+                                                                            << book();
+        }
+    }
+
+    // The book changes while the editor is open: the rewrite is refused, not misplaced.
+    startWith(ours);
+    select({1});
+    ui.clear();
+    ui.onNextDialog([&](QDialog* dialog) {
+        auto* form = static_cast<TForm9*>(dialog);
+        data.writeFile(kBook, moved);
+        form->setValue(1, QStringLiteral("22"));
+        form->Button1->click();
+        EXPECT_FALSE(form->isVisible());
+    });
+    page->EditContactItem->trigger();
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录已被其他程序修改，请重新选择"));
+    EXPECT_EQ(book(), moved);
 }
 
 }  // namespace

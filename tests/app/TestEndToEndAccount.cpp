@@ -134,7 +134,7 @@ TEST_F(EndToEndNotice, AcceptedUpdateOpensTheUpdaterAndEnds) {
     ASSERT_EQ(ui.openedWithDesktop.size(), 1u);
     EXPECT_TRUE(ui.openedWithDesktop[0].endsWith(QStringLiteral("UpData.exe")));
     EXPECT_EQ(ui.quitCount, 1);
-    EXPECT_FALSE(ui.killedNames.empty());
+    EXPECT_FALSE(ui.endedCopies.empty());
     EXPECT_TRUE(ui.shownDialogs.empty());  // nothing else is done
     EXPECT_EQ(localNotice("Notice"), "<missing>");
     EXPECT_EQ(main->costNote(), QString());

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QTest>
 #include <QTimer>
@@ -18,7 +19,9 @@
 #include "app/Labels.h"
 #include "app/Skins.h"
 #include "app/TForm16.h"
+#include "app/TForm3.h"
 #include "tests/app/AppFixture.h"
+#include "tests/support/KeyEvents.h"
 
 using namespace smsc;
 using namespace smsc::test;
@@ -52,7 +55,6 @@ TEST_F(LoginWindow, CreationSetsCaptionsTimerAndHiddenLineChooser) {
     EXPECT_TRUE(login().windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(login().ComboBox1->isVisible());
     EXPECT_EQ(login().Edit2->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(login().Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     EXPECT_EQ(login().Timer1->interval(), 1000);
     EXPECT_TRUE(login().Timer1->isSingleShot());
     EXPECT_EQ(login().ComboBox1->itemText(0), QStringLiteral("电信用户===>请选择"));
@@ -84,17 +86,26 @@ TEST_F(LoginWindow, MissingCaptionKeepsTheDefaults) {
 }
 
 TEST_F(LoginWindow, ContactBlockSizesTheWindow) {
-    // n values: block height, window height with the line chooser hidden (330 - 22 - shift).
+    // n values: block height, window height with the line chooser hidden (330 - 22 - shift),
+    // and whether the block shows a scroll bar (only when there is something to scroll).
     const struct {
         int values, blockHeight, windowHeight;
-    } cases[] = {{0, 0, 188}, {3, 75, 263}, {5, 120, 308}};
+        bool scrolls;
+    } cases[] = {{0, 0, 188, false},
+                 {3, 75, 263, false},
+                 {4, 105, 293, false},
+                 {5, 120, 308, true},
+                 {9, 120, 308, true}};
     for (const auto& c : cases) {
         contactValues(c.values);
         start();
+        QApplication::processEvents();
         EXPECT_EQ(login().Memo1->height(), c.blockHeight) << c.values;
         EXPECT_EQ(login().height(), c.windowHeight) << c.values;
         EXPECT_EQ(login().width(), 324);
         EXPECT_EQ(login().Label3->y(), login().Memo1->y() + c.blockHeight + 4);
+        EXPECT_EQ(login().Memo1->verticalScrollBar()->isVisibleTo(login().Memo1), c.scrolls)
+            << c.values;
         main.reset();
     }
     contactValues(3);
@@ -240,11 +251,56 @@ TEST_F(LoginWindow, AboutOpensTheDocumentOrReportsItMissing) {
     EXPECT_EQ(ui.openedWithDesktop[0], QString::fromStdString(data.file("index.html")));
     EXPECT_TRUE(ui.messages.empty());
 
+    // The document is there but nothing opens it: said as it is, not "missing".
+    ui.setOpenWithDesktopResult(false);
+    login().Button3Click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("无法打开关于文档：没有可用的浏览器"));
+    EXPECT_EQ(ui.lastMessage().caption, ApplicationTitle());
+    EXPECT_EQ(ui.openedWithDesktop.size(), 2u);
+
+    ui.clear();
     std::filesystem::remove(data.file("index.html"));
     login().Button3Click();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("关于文档文件丢失"));
-    EXPECT_EQ(ui.openedWithDesktop.size(), 1u);
+    EXPECT_TRUE(ui.openedWithDesktop.empty());
+}
+
+// Enter (either key, held or not) in the user name or the password field presses "登录".
+TEST_F(LoginWindow, EnterInEitherFieldLogsIn) {
+    start();
+    struct Case {
+        QLineEdit* field;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+    };
+    const Case cases[] = {{login().Edit1, Qt::Key_Return, Qt::NoModifier},
+                          {login().Edit2, Qt::Key_Return, Qt::NoModifier},
+                          {login().Edit2, Qt::Key_Enter, Qt::KeypadModifier}};
+    TForm3* wait = main->waitWindow();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field->objectName().toStdString());
+        ui.clear();
+        wait->Timer1->stop();
+        login().Edit1->clear();
+        login().Edit2->clear();
+        SendKey(c.field, c.key, c.modifiers, QStringLiteral("\r"));
+        EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("密码不能为空！")});
+
+        ui.clear();
+        login().Edit1->setText(QStringLiteral("demo"));
+        login().Edit2->setText(QStringLiteral("demo"));
+        SendKey(c.field, c.key, c.modifiers, QStringLiteral("\r"));
+        EXPECT_TRUE(ui.messages.empty());
+        EXPECT_TRUE(wait->Timer1->isActive());  // the login check is armed
+    }
+    // Auto-repeats of a held Enter do not press it again.
+    login().Edit1->clear();
+    ui.clear();
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), true);
+    QApplication::sendEvent(login().Edit1, &repeat);
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(LoginWindow, LinkOpensItsTextAndChangesColour) {

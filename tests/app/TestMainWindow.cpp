@@ -207,6 +207,25 @@ TEST_F(MainWindow, SkinMenuOffersNineteenSkinsAndStoresTheChoice) {
     EXPECT_EQ(CurrentSkin(), 9);
     EXPECT_EQ(qApp->styleSheet(), SkinStyleSheet(9));
 
+    // The menu marks the skin in use, and only it; none for one it does not offer.
+    const auto marked = [&] {
+        QStringList names;
+        for (QAction* a : actions)
+            if (a->isChecked())
+                names << a->text();
+        return names;
+    };
+    main->Button10Click();
+    EXPECT_EQ(marked(), QStringList{QStringLiteral("经典Vista")});
+    main->PopupMenu1->close();
+    ApplySkin(3);
+    emit main->PopupMenu1->aboutToShow();
+    EXPECT_EQ(marked(), QStringList{QStringLiteral("黑夜绿光")});
+    ApplySkin(15);
+    emit main->PopupMenu1->aboutToShow();
+    EXPECT_TRUE(marked().isEmpty());
+    ApplySkin(9);
+
     // The next start shows that skin.
     main.reset();
     ApplySkin(0);
@@ -223,7 +242,7 @@ TEST_F(MainWindow, ExitAsksAndEndsThroughTheSeam) {
     EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提醒"));
     EXPECT_EQ(ui.lastMessage().buttons, MsgButtons::OkCancel);
     EXPECT_EQ(ui.quitCount, 0);
-    EXPECT_TRUE(ui.killedNames.empty());
+    EXPECT_TRUE(ui.endedCopies.empty());
 
     ui.answerNext(MsgAnswer::Cancel);
     EXPECT_FALSE(main->close());  // the close box asks the same
@@ -233,8 +252,9 @@ TEST_F(MainWindow, ExitAsksAndEndsThroughTheSeam) {
     ui.answerNext(MsgAnswer::Ok);
     EXPECT_TRUE(main->close());
     EXPECT_EQ(ui.quitCount, 1);
-    ASSERT_EQ(ui.killedNames.size(), 1u);
-    EXPECT_EQ(ui.killedNames[0], ExecutableFileName());
+    // Only this user's copies of this very file: the path, not the file name.
+    ASSERT_EQ(ui.endedCopies.size(), 1u);
+    EXPECT_EQ(ui.endedCopies[0], ExecutablePath());
 }
 
 TEST_F(MainWindow, StatusTextsAndCostNoteForLaterPages) {

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <filesystem>
@@ -130,6 +131,15 @@ TEST_F(NoticeLogic, DeclinedUpdateCopiesAllButVersionAndIsOfferedAgain) {
     EXPECT_EQ(host.offers, 4);
 }
 
+TEST_F(NoticeLogic, ChangedBehaviourAStoredOlderVersionGivesWayToTheProgramsOwn) {
+    // A user folder seeded by 6.7 and kept across the upgrade.
+    IniFile(dir.file("Notice_info.ini")).write(kNoticeSection, "Version", "6.7");
+    EXPECT_EQ(run(kNotice), NoticeCheckEnd::Completed);
+    EXPECT_EQ(host.offers, 0);
+    EXPECT_EQ(host.versionLabel, "V 6.8");
+    EXPECT_EQ(local("Version"), "6.8");
+}
+
 TEST_F(NoticeLogic, UnchangedSuppressedNoticeIsNotShownButAChangedOneIs) {
     run(kNotice);
     host.notices.clear();
@@ -207,8 +217,9 @@ public:
         parents.push_back(parent);
         return m_inner.messageBox(parent, text, caption, icon, buttons);
     }
-    QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override {
-        return m_inner.openFileName(parent, caption, filter);
+    QString openFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& startFolder) override {
+        return m_inner.openFileName(parent, caption, filter, startFolder);
     }
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                          const QString& suggestedName) override {
@@ -220,8 +231,8 @@ public:
     bool startProgram(const QString& program, const QStringList& arguments) override {
         return m_inner.startProgram(program, arguments);
     }
-    bool killProcessesByName(const std::string& name) override {
-        return m_inner.killProcessesByName(name);
+    bool endOwnCopies(const std::string& executablePath) override {
+        return m_inner.endOwnCopies(executablePath);
     }
     int execDialog(QDialog* dialog) override { return m_inner.execDialog(dialog); }
     void quitEventLoop() override { m_inner.quitEventLoop(); }
@@ -285,7 +296,16 @@ TEST_F(NoticeCheckWindows, DeclinedUpdateShowsTheNoticeAndSetsTheCostNote) {
     EXPECT_TRUE(notice->CheckBox1->isChecked());
     EXPECT_TRUE(login().Timer1->isSingleShot());
     ui.answerNext(MsgAnswer::Cancel);
+    // The notice window closes with its "确定" button.
+    bool closedByButton = false;
+    ui.onNextDialog([&](QDialog* d) {
+        auto* shown = static_cast<TForm17*>(d);
+        EXPECT_EQ(shown->Button1->text(), QStringLiteral("确定"));
+        shown->Button1->click();
+        closedByButton = !shown->isVisible() && shown->result() == QDialog::Accepted;
+    });
     tick();
+    EXPECT_TRUE(closedByButton);
     ASSERT_GE(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, QStringLiteral("发现有新版软件,是否现在需要升级?"));
     EXPECT_EQ(ui.messages[0].buttons, MsgButtons::OkCancel);
@@ -316,8 +336,8 @@ TEST_F(NoticeCheckWindows, AcceptedUpdateOpensTheUpdaterAndEnds) {
     EXPECT_EQ(ui.openedWithDesktop[0], QString::fromStdString(data.file("UpData.exe")));
     EXPECT_TRUE(ui.startedPrograms.empty());
     EXPECT_EQ(ui.quitCount, 1);
-    ASSERT_EQ(ui.killedNames.size(), 1u);
-    EXPECT_EQ(ui.killedNames[0], ExecutableFileName());
+    ASSERT_EQ(ui.endedCopies.size(), 1u);
+    EXPECT_EQ(ui.endedCopies[0], ExecutablePath());
     EXPECT_TRUE(ui.shownDialogs.empty());
     EXPECT_EQ(main->costNote(), QString());
 

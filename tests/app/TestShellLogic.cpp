@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QLocale>
 #include <QSet>
+#include <QTranslator>
 
 #include <algorithm>
 
 #include <sys/stat.h>
 
 #include "app/AccountAnswers.h"
+#include "app/AppCommon.h"
 #include "app/AppSettings.h"
 #include "app/Skins.h"
 #include "platform/Gbk.h"
@@ -148,6 +151,31 @@ TEST(LoginStoreFile, OwnerOnlyAndRoundTrips) {
     EXPECT_EQ(ModeOf(path), 0600u);
     EXPECT_EQ(store.value(QStringLiteral("User_Name")), QStringLiteral("张三 =;#"));
     EXPECT_EQ(store.value(QStringLiteral("User_Pass")), QStringLiteral("p"));
+}
+
+// Qt's own texts (file dialogs, the editors' menus, standard buttons) come in Chinese,
+// whatever the system's language: the translations are a dependency of the package.
+TEST(QtTranslations, QtsOwnTextsAreChinese) {
+    QTranslator* translator = InstallQtTranslations(*qApp);
+    ASSERT_NE(translator, nullptr) << "qt6-translations-l10n is not installed";
+    const struct {
+        const char* context;
+        const char* english;
+    } texts[] = {{"QFileDialog", "Look in:"},     {"QFileDialog", "File &name:"},
+                 {"QFileDialog", "&Open"},        {"QPlatformTheme", "Cancel"},
+                 {"QLineEdit", "&Copy"},          {"QLineEdit", "&Paste"},
+                 {"QWidgetTextControl", "&Undo"}, {"QPlatformTheme", "OK"}};
+    for (const auto& t : texts) {
+        const QString shown = QCoreApplication::translate(t.context, t.english);
+        EXPECT_NE(shown, QString::fromLatin1(t.english)) << t.context << " " << t.english;
+        EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](QChar c) {
+            return c.unicode() >= 0x4e00 && c.unicode() <= 0x9fff;
+        })) << shown.toStdString();
+    }
+    EXPECT_EQ(QLocale().language(), QLocale::Chinese);
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    QLocale::setDefault(QLocale::system());
 }
 
 TEST(LoginStoreFile, UnusableLocationFailsQuietly) {

@@ -16,6 +16,7 @@
 #include "lookup/SegmentDatabase.h"
 #include "platform/Gbk.h"
 #include "tests/lookup/SegmentFixture.h"
+#include "tests/support/KeyEvents.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDataDir.h"
 
@@ -82,6 +83,15 @@ TEST_F(SearchPageTest, NumberAndAreaCodeLookups) {
     page.Button2Click();
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("要查询的区号为空！请输入区号"));
     EXPECT_EQ(ui.messages.size(), 4u);
+}
+
+// Deliberately changed: Delete and Control+A work in the lookup fields as X11 sends them.
+TEST_F(SearchPageTest, ChangedLookupFieldsTakeDeleteAndSelectAll) {
+    for (QLineEdit* field : {page.Edit1, page.Edit2}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        ExpectEditingKeysWork(field);
+    }
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(SearchPageTest, SameCityListingByCarrier) {

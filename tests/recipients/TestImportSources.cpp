@@ -8,6 +8,7 @@
 
 #include "platform/Gbk.h"
 #include "recipients/ImportSources.h"
+#include "recipients/PhoneRules.h"
 #include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
@@ -77,11 +78,49 @@ TEST(ImportCandidates, TextImportDropsRepeatedAndBlankLines) {
     EXPECT_EQ(plan.totalSteps, 4);
 }
 
-TEST(ImportCandidates, LineFeedsOnlyMakeOneEntry) {
-    const std::string file = A + "\n" + B + "\n" + C;
-    const AddPlan plan =
-        BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(file), std::nullopt);
-    EXPECT_EQ(plan.entries, (Strings{A + B + C}));
+// Deliberately changed: a line also ends at a lone LF or CR (a file saved on Linux used to be
+// one entry of all its numbers); a CR LF file gives exactly what splitting at CR gave.
+TEST(ImportCandidates, ChangedToSplitAtEveryKindOfLineEnd) {
+    struct Case {
+        const char* what;
+        std::string file;
+        Strings entries;
+        long long candidates;  // L, the empty last element included
+    };
+    const Case cases[] = {
+        {"LF", A + "\n" + B + "\n" + A + "\n\n" + C + "\n", {A, B, C}, 4},
+        {"LF, no final break", A + "\n" + B + "\n" + C, {A, B, C}, 3},
+        {"lone CR", A + "\r" + B + "\r" + C + "\r", {A, B, C}, 4},
+        {"mixed", A + "\r\n" + B + "\n" + C + "\r" + A, {A, B, C}, 4},
+        {"CR LF", A + "\r\n" + B + "\r\n" + A + "\r\n\r\n" + C + "\r\n", {A, B, C}, 4},
+        {"blank lines only", "\n \r\n\r", {}, 1},
+        {"LF keeps blanks inside a line", " 138 0000 0001\n" + A, {" 138 0000 0001", A}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const AddPlan plan =
+            BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(c.file), std::nullopt);
+        EXPECT_EQ(plan.entries, c.entries);
+        EXPECT_EQ(plan.progressMaximum, c.candidates);
+    }
+
+    // 5000 numbers one per LF line are 5000 entries; as CR LF lines, what the CR split gives.
+    std::string lf, crlf;
+    for (int i = 0; i < 5000; ++i) {
+        lf += std::to_string(13800000000LL + i) + "\n";
+        crlf += std::to_string(13800000000LL + i) + "\r\n";
+    }
+    const AddPlan fromLf =
+        BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(lf), std::nullopt);
+    EXPECT_EQ(fromLf.entries.size(), 5000u);
+    EXPECT_EQ(fromLf.entries.front(), "13800000000");
+    const AddPlan fromCrlf =
+        BuildAddPlan(ImportKind::TextFileImport, TextImportCandidates(crlf), std::nullopt);
+    const AddPlan atCr =
+        BuildAddPlan(ImportKind::TextFileImport, SplitLinesUnique(crlf, "\r"), std::nullopt);
+    EXPECT_EQ(fromCrlf.entries, atCr.entries);
+    EXPECT_EQ(fromCrlf.progressMaximum, atCr.progressMaximum);
+    EXPECT_EQ(fromCrlf.entries, fromLf.entries);
 }
 
 TEST(ImportCandidates, ImportKeepsAnyLineExtractKeepsNumbers) {

@@ -102,6 +102,11 @@ TEST_F(DialogTest, TypedNumbersWithAndWithoutTheFilter) {
     typeNumbers(text, MsgAnswer::Cancel);
     EXPECT_EQ(sms->entries(), (Items{A, "12345", A, A, "12345"}));
     EXPECT_EQ(sms->Status->text(), QStringLiteral("导入号码完毕,已过滤重复号码"));
+
+    // Pasted text with CR LF or lone CR line ends gives one number per line as well.
+    sms->model()->clear();
+    typeNumbers(QString::fromStdString(A + "\r\n12345\r" + A + "\r\n678"), MsgAnswer::Cancel);
+    EXPECT_EQ(sms->entries(), (Items{A, "12345", A, "678"}));
 }
 
 TEST_F(DialogTest, TypedNumbersOpenEmptyWithTheNote) {

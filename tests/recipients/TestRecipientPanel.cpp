@@ -25,7 +25,9 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
+#include "recipients/TForm6.h"
 #include "tests/recipients/RecipientFixtures.h"
+#include "tests/support/KeyEvents.h"
 
 using namespace smsc;
 using smsc::test::Numbers;
@@ -211,6 +213,47 @@ TEST_F(PanelTest, DeletingThreeOfTenKeepsTheOrder) {
     EXPECT_EQ(sms->Counter->text(), QStringLiteral("当前发送7个对象"));
 }
 
+// The Delete key on a list does what "删除" under it does (an empty list: nothing; no
+// selection: the message; else the question, then the selected entries go).
+TEST_F(PanelTest, DeleteKeyActsAsTheDeleteButton) {
+    struct Case {
+        const char* what;
+        int entries;
+        std::vector<int> selected;
+        MsgAnswer answer;
+        QStringList messages;
+        int left;
+    };
+    const Case cases[] = {
+        {"empty list", 0, {}, MsgAnswer::Ok, {}, 0},
+        {"no selection", 3, {}, MsgAnswer::Ok, {QStringLiteral("请选择要删除的号码")}, 3},
+        {"cancelled", 5, {0, 2}, MsgAnswer::Cancel, {QStringLiteral("确定要删除号码么？")}, 5},
+        {"two of five", 5, {0, 2}, MsgAnswer::Ok, {QStringLiteral("确定要删除号码么？")}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (RecipientPanel* panel : {sms, mms}) {
+            panel->model()->clear();
+            panel->AddRecipients(Numbers(c.entries));
+            panel->List->clearSelection();
+            select(panel, c.selected);
+            ui.clear();
+            ui.answerNext(c.answer);
+            test::SendKey(panel->List, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"));
+            EXPECT_EQ(ui.messageTexts(), c.messages);
+            EXPECT_EQ(panel->RecipientCount(), c.left);
+        }
+    }
+    // Auto-repeated presses of a held key ask nothing more.
+    sms->List->selectAll();
+    ui.clear();
+    QKeyEvent repeated(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QStringLiteral("\x7f"),
+                       true);
+    QApplication::sendEvent(sms->List, &repeated);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(sms->RecipientCount(), 3);
+}
+
 TEST_F(PanelTest, DeletingEverySelectedEntryEmptiesAndDisablesSending) {
     sms->AddRecipients(Numbers(4));
     sms->UpdateSendButton();
@@ -366,6 +409,21 @@ TEST_F(PanelTest, NumberFieldTakesOnlyDigitsSpaceAndBackspace) {
     edit->clear();
     QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
     EXPECT_TRUE(edit->text().isEmpty());
+}
+
+// Deliberately changed: besides digits, the space and backspace, the digit-only fields take
+// Delete and Control+A as X11 delivers them (with a control character as their text).
+TEST_F(PanelTest, ChangedDigitFieldsTakeDeleteAndSelectAll) {
+    sms->VerifyBox->setChecked(true);
+    mms->VerifyBox->setChecked(true);
+    TForm6* range = coordinator->form6();
+    range->CheckBox1->setChecked(true);
+    for (QLineEdit* field :
+         {sms->VerifyEdit, mms->VerifyEdit, range->Edit1, range->Edit2, range->Edit3}) {
+        SCOPED_TRACE(field->objectName().toStdString());
+        test::ExpectEditingKeysWork(field);
+    }
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST_F(PanelTest, AddMenuItemsInOrderEachCheckingFirst) {

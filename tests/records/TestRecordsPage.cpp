@@ -2,6 +2,9 @@
 // the listing of records and its failures, the text viewer TForm20, the sent-number list
 // TForm18 with its export, and the MMS download.
 #include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -10,6 +13,7 @@
 #include <sys/stat.h>
 
 #include "app/AppCommon.h"
+#include "records/ReceivedPage.h"
 #include "records/RecordsPage.h"
 #include "records/TForm18.h"
 #include "records/TForm20.h"
@@ -172,6 +176,11 @@ TEST_F(RecordsPageTest, NumberListAndItsExport) {
             EXPECT_EQ(fileBytes(files.file(name) + ".txt"),
                       G("ID号：17\r\n13900000001\r\n13900000002\r\n13900000003\r\n"));
         }
+        // The list's name is offered (".txt" follows), in the folder last exported to.
+        ASSERT_EQ(ui.fileDialogStarts.size(), 2u);
+        EXPECT_EQ(ui.fileDialogStarts[0], QDir::homePath() + QStringLiteral("/发送号码_17"));
+        EXPECT_EQ(ui.fileDialogStarts[1],
+                  QString::fromStdString(files.path()) + QStringLiteral("发送号码_17"));
         ASSERT_EQ(::mkdir(files.file("busy.txt").c_str(), 0755), 0);
         ui.chooseFileNext(QString::fromStdString(files.file("busy")));
         f->Button1->click();
@@ -217,6 +226,43 @@ TEST_F(RecordsPageTest, NumberListAndItsExport) {
     EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("请选择要导出号码列表的条目")});
 }
 
+// At the window's size the columns show an 11-digit sender, a full date and time, a count and
+// the service's MMS file names whole; the user can still widen every column.
+TEST_F(RecordsPageTest, ColumnsShowNumbersDatesAndFileNamesWhole) {
+    query("4|" + Record({"7", "30000", "t", "已提交", "彩信", "20241231235959_123456.emm",
+                         "2024-12-31 23:59:59"}));
+    ReceivedPage* received = main->receivedPage();
+    server.setResponse("/softweb/receive.asp",
+                       Answer(200, G("4|13912345678*2024-12-31 23:59:59^你好[$$]")));
+    received->QueryButton->click();
+    received->Timer2Timer();
+    ASSERT_EQ(received->ListView1->topLevelItemCount(), 1);
+
+    struct Case {
+        QTreeWidget* list;
+        void (TForm2::*open)();
+        std::vector<int> columns;  // every column but the text, which takes the rest
+    };
+    const Case cases[] = {{received->ListView1, &TForm2::Button5Click, {0, 1, 2}},
+                          {list(), &TForm2::Button4Click, {1, 2, 3, 4, 5}}};
+    main->show();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list->objectName().toStdString());
+        (main.get()->*c.open)();
+        QApplication::processEvents();
+        int total = 0;
+        for (int column : c.columns) {
+            const int width = c.list->columnWidth(column);
+            c.list->resizeColumnToContents(column);
+            EXPECT_LE(c.list->columnWidth(column), width) << column;  // nothing cut off
+            c.list->setColumnWidth(column, width);
+            EXPECT_EQ(c.list->header()->sectionResizeMode(column), QHeaderView::Interactive);
+            total += width;
+        }
+        EXPECT_LE(total, c.list->viewport()->width());
+    }
+}
+
 TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
     const std::string pic("GIF89a\0\x01\x02 bytes", 15);
     std::string asked;
@@ -258,12 +304,15 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
     EXPECT_EQ(asked, "/mms/2024/pic.jpg");  // the address itself is the service's name
     EXPECT_EQ(ui.fileDialogFilters.back(), QStringLiteral("程序文件(*.* *)"));
     EXPECT_EQ(fileBytes(files.file("mms_pic.jpg")), pic);
+    EXPECT_EQ(ui.fileDialogStarts.back(), QDir::homePath() + QStringLiteral("/彩信_18_"));
 
     // Cancelled: nothing saved, nothing said. Unwritable target, empty download, no name
     // and a failed download are reported.
     ui.clear();
     page()->DownloadButton->click();
     EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.fileDialogStarts.back(),
+              QString::fromStdString(files.path()) + QStringLiteral("彩信_18_"));
     ASSERT_EQ(::mkdir(files.file("busypic.jpg").c_str(), 0755), 0);
     ui.chooseFileNext(QString::fromStdString(files.file("busy")));
     page()->DownloadButton->click();

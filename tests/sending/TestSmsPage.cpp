@@ -25,6 +25,7 @@
 #include "sending/TForm15.h"
 #include "sending/TextHelpers.h"
 #include "service/Credentials.h"
+#include "tests/support/KeyEvents.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/ScriptedUi.h"
 
@@ -139,6 +140,13 @@ TEST_F(SmsPageTest, EditorCaptionAndNote) {
     EXPECT_EQ(page->messageText(), G("ab\r\ncd中"));
     page->Memo1->clear();
     EXPECT_EQ(page->LengthLabel->text(), QStringLiteral("当前长度为0字"));
+
+    // Tab moves the focus instead of typing a character that would count; Ctrl+A selects all.
+    page->Memo1->setPlainText(QStringLiteral("ab"));
+    test::SendKey(page->Memo1, Qt::Key_Tab, Qt::NoModifier, QStringLiteral("\t"));
+    EXPECT_EQ(page->Memo1->toPlainText(), QStringLiteral("ab"));
+    test::SendKey(page->Memo1, Qt::Key_A, Qt::ControlModifier, QStringLiteral("\x01"));
+    EXPECT_EQ(page->Memo1->textCursor().selectedText(), QStringLiteral("ab"));
 }
 
 TEST_F(SmsPageTest, OneMessageExactRequestAndSuccess) {

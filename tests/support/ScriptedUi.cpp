@@ -22,9 +22,10 @@ const RecordedMessage& ScriptedUi::lastMessage() const {
 void ScriptedUi::clear() {
     messages.clear();
     fileDialogFilters.clear();
+    fileDialogStarts.clear();
     openedWithDesktop.clear();
     startedPrograms.clear();
-    killedNames.clear();
+    endedCopies.clear();
     shownDialogs.clear();
     quitCount = 0;
     m_answers.clear();
@@ -42,8 +43,10 @@ MsgAnswer ScriptedUi::messageBox(QWidget*, const QString& text, const QString& c
     return a;
 }
 
-QString ScriptedUi::openFileName(QWidget*, const QString&, const QString& filter) {
+QString ScriptedUi::openFileName(QWidget*, const QString&, const QString& filter,
+                                 const QString& startFolder) {
     fileDialogFilters.push_back(filter);
+    fileDialogStarts.push_back(startFolder);
     if (m_files.empty()) return {};
     QString f = m_files.front();
     m_files.pop_front();
@@ -51,8 +54,8 @@ QString ScriptedUi::openFileName(QWidget*, const QString&, const QString& filter
 }
 
 QString ScriptedUi::saveFileName(QWidget* parent, const QString& caption, const QString& filter,
-                                 const QString&) {
-    return openFileName(parent, caption, filter);
+                                 const QString& suggestedName) {
+    return openFileName(parent, caption, filter, suggestedName);
 }
 
 bool ScriptedUi::openWithDesktop(const QString& fileOrUrl) {
@@ -65,8 +68,8 @@ bool ScriptedUi::startProgram(const QString& program, const QStringList& argumen
     return m_startResult;
 }
 
-bool ScriptedUi::killProcessesByName(const std::string& name) {
-    killedNames.push_back(name);
+bool ScriptedUi::endOwnCopies(const std::string& executablePath) {
+    endedCopies.push_back(executablePath);
     return true;
 }
 

@@ -43,9 +43,12 @@ public:
     // --- what happened ---
     std::vector<RecordedMessage> messages;
     std::vector<QString> fileDialogFilters;
+    // Where each file dialog opened: the start folder of an open dialog, the suggested path
+    // of a save dialog.
+    std::vector<QString> fileDialogStarts;
     std::vector<QString> openedWithDesktop;
     std::vector<std::pair<QString, QStringList>> startedPrograms;
-    std::vector<std::string> killedNames;
+    std::vector<std::string> endedCopies;  // executable paths given to endOwnCopies
     std::vector<QDialog*> shownDialogs;
     int quitCount = 0;
 
@@ -56,12 +59,13 @@ public:
     // --- UiSeam ---
     MsgAnswer messageBox(QWidget* parent, const QString& text, const QString& caption,
                          MsgIcon icon, MsgButtons buttons) override;
-    QString openFileName(QWidget* parent, const QString& caption, const QString& filter) override;
+    QString openFileName(QWidget* parent, const QString& caption, const QString& filter,
+                         const QString& startFolder = QString()) override;
     QString saveFileName(QWidget* parent, const QString& caption, const QString& filter,
                          const QString& suggestedName) override;
     bool openWithDesktop(const QString& fileOrUrl) override;
     bool startProgram(const QString& program, const QStringList& arguments) override;
-    bool killProcessesByName(const std::string& name) override;
+    bool endOwnCopies(const std::string& executablePath) override;
     int execDialog(QDialog* dialog) override;
     void quitEventLoop() override { ++quitCount; }
 

@@ -164,6 +164,21 @@ TEST_F(CliRecords, RecordsNumbersAndDownload) {
     CliRun noAddress = run("download-mms", {"--id", "18", "--output", files.file("c.gif")});
     EXPECT_EQ(noAddress.code, 2);
     EXPECT_NE(noAddress.err.find("Download_Url"), std::string::npos) << noAddress.err;
+
+    // --download-url stands in for the settings' address.
+    server.setBody("/softweb/Consumerlog.asp",
+                   G("4|18[**]1[**]标题[**]已提交[**]彩信[**]pic.gif[**]2024-01-05 11:00:00[$$]"));
+    server.setHandler([&](const RecordedRequest& r) {
+        asked = r.target;
+        CannedResponse response;
+        response.body = gif;
+        return response;
+    });
+    CliRun given = run("download-mms", {"--id", "18", "--output", files.file("c.gif"),
+                                        "--download-url", server.baseUrl() + "other"});
+    ASSERT_EQ(given.code, 0) << given.err;
+    EXPECT_EQ(asked.rfind("/other/", 0), 0u) << asked;
+    EXPECT_EQ(ReadWholeFile(files.file("c.gif")).value_or(""), gif);
 }
 
 TEST_F(CliRecords, OptionsBelongToTheirCommands) {
@@ -174,6 +189,8 @@ TEST_F(CliRecords, OptionsBelongToTheirCommands) {
         {"numbers"},
         {"numbers", "--id", "1&x=2"},
         {"download-mms", "--id", "1"},
+        {"download-mms", "--id", "1", "--output", "x", "--download-url", "ftp://x/"},
+        {"records", "--download-url", "http://127.0.0.1/"},
         {"balance", "--from", "2024-01-05"},
         {"replies", "--from", "2024-01-05", "--to", "2024-01-05", "--number", "139"},
     };

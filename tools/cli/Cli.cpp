@@ -14,6 +14,7 @@
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
 #include "tools/cli/CliLookup.h"
+#include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliRecords.h"
@@ -50,6 +51,8 @@ public:
                 return prepareSession() ? send() : kExitUsage;
             case Command::SendMms:
                 return prepareSession() ? sendMms() : kExitUsage;
+            case Command::OptOut:
+                return optOut();
             case Command::Replies:
             case Command::Records:
             case Command::Numbers:
@@ -63,6 +66,15 @@ public:
     }
 
 private:
+    int optOut() {
+        if (!OptOutNeedsSession(m_options))
+            return RunOptOut(m_options, CliDataDir(m_options, m_env), nullptr, m_out, m_err);
+        if (!prepareSession())
+            return kExitUsage;
+        const CliSession session{m_context, m_user, m_password};
+        return RunOptOut(m_options, CliDataDir(m_options, m_env), &session, m_out, m_err);
+    }
+
     int usage(const std::string& message) {
         m_err << "smsclient-cli: " << message << "\n" << UsageHint() << "\n";
         return kExitUsage;
@@ -116,6 +128,8 @@ private:
         if (m_options.baseUrl)
             (m_context.lineIndex == 1 ? m_context.endpoints.netcomUrl
                                       : m_context.endpoints.telecomUrl) = *m_options.baseUrl;
+        if (m_options.downloadUrl)
+            m_context.endpoints.downloadUrl = *m_options.downloadUrl;
         m_context.boundaryOverride = m_env.boundary;
         if (m_context.baseAddress().empty()) {
             usage("没有服务地址：" + companyInfo + " 中 [Service_Url] 的" +
@@ -258,11 +272,18 @@ private:
             return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
                           G("条发送；去掉 --no-split 即可分条发送"));
 
+        int skipped = 0;
+        if (const std::optional<int> code = LeaveOutOptOut(m_options, CliDataDir(m_options, m_env),
+                                                           recipients, &skipped, m_err))
+            return *code;
+
         const std::string numberString = recipients.numberString();
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
             return SendMessage(m_context, m_user, m_password, numberString, piece);
         });
-        return report(plan, result);
+        const int code = report(plan, result);
+        ReportSkipped(skipped, m_err);
+        return code;
     }
 
     // The MMS page's checks, one request and its answer (CliMms.cpp).
@@ -274,7 +295,9 @@ private:
         if (std::optional<std::string> refusal = ArrangeRecipients(
                 std::move(actions), m_options.verify, m_options.interval, recipients))
             return refuse(*refusal);
-        return RunSendMms({m_options, recipients, m_context, m_user, m_password}, m_out, m_err);
+        return RunSendMms(
+            {m_options, recipients, m_context, m_user, m_password, CliDataDir(m_options, m_env)},
+            m_out, m_err);
     }
 
     int report(const SmsPlan& plan, const SmsSendResult& result) {

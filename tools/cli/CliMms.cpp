@@ -9,6 +9,7 @@
 #include "sending/MmsSend.h"
 #include "sending/SmsSend.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliText.h"
@@ -31,6 +32,33 @@ std::string fullPath(const std::string& path) {
     std::error_code ec;
     const std::filesystem::path full = std::filesystem::absolute(path, ec);
     return ec ? path : full.lexically_normal().string();
+}
+
+// The one request with the recipients left after the opt-out list.
+int submit(const CliMmsSend& send, const CliRecipients& recipients, const std::string& path,
+           const std::string& title, const std::string& wirePath, std::ostream& out,
+           std::ostream& err) {
+    const std::string numbers = recipients.numberString();
+    const std::string sentTitle = StripLineBreaks(title);
+    const MmsSendOutcome outcome = RunMmsSend(path, [&](const std::string& bytes) {
+        return SendMms(send.context, send.user, send.password, numbers, sentTitle, wirePath, bytes);
+    });
+    if (outcome.refusal != MmsRefusal::None)
+        return refuse(err, MmsRefusalMessage(outcome.refusal));
+
+    const std::string& answer = outcome.answer;
+    const std::optional<std::string> message = MmsAnswerMessage(answer);
+    if (AnswerCode(answer) == "7") {
+        out << TerminalFromGbk(*message) << "\n";
+        if (const std::optional<std::string> quota = QuotaTextOf(answer))
+            out << TerminalFromGbk(*quota) << "\n";
+        return kExitOk;
+    }
+    if (message)
+        err << TerminalFromGbk(*message) << "\n";
+    else
+        err << TerminalFromGbk(G("发送失败\r")) << UnknownAnswerText(answer) << "\n";
+    return answer == FailureAnswer() ? kExitUsage : kExitRefused;
 }
 
 }  // namespace
@@ -58,28 +86,14 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
         return refuse(err, MmsRefusalMessage(refusal));
 
-    const std::string numbers = send.recipients.numberString();
-    const std::string sentTitle = StripLineBreaks(*title);
-    const MmsSendOutcome outcome = RunMmsSend(path, [&](const std::string& bytes) {
-        return SendMms(send.context, send.user, send.password, numbers, sentTitle, *wirePath,
-                       bytes);
-    });
-    if (outcome.refusal != MmsRefusal::None)
-        return refuse(err, MmsRefusalMessage(outcome.refusal));
-
-    const std::string& answer = outcome.answer;
-    const std::optional<std::string> message = MmsAnswerMessage(answer);
-    if (AnswerCode(answer) == "7") {
-        out << TerminalFromGbk(*message) << "\n";
-        if (const std::optional<std::string> quota = QuotaTextOf(answer))
-            out << TerminalFromGbk(*quota) << "\n";
-        return kExitOk;
-    }
-    if (message)
-        err << TerminalFromGbk(*message) << "\n";
-    else
-        err << TerminalFromGbk(G("发送失败\r")) << UnknownAnswerText(answer) << "\n";
-    return answer == FailureAnswer() ? kExitUsage : kExitRefused;
+    CliRecipients recipients = send.recipients;
+    int skipped = 0;
+    if (const std::optional<int> code =
+            LeaveOutOptOut(send.options, send.dataDir, recipients, &skipped, err))
+        return *code;
+    const int code = submit(send, recipients, path, *title, *wirePath, out, err);
+    ReportSkipped(skipped, err);
+    return code;
 }
 
 }  // namespace smsc::cli

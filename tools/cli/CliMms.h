@@ -18,6 +18,7 @@ struct CliMmsSend {
     const ServiceContext& context;
     const std::string& user;  // GBK
     const std::string& password;
+    std::string dataDir;  // of the opt-out list
 };
 
 // Exit codes as for send: 0 on "7", 1 refused (a check or the service), 2 usage or network.

@@ -7,6 +7,7 @@
 
 #include "recipients/PhoneRules.h"
 #include "tools/cli/CliLookup.h"
+#include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
 
@@ -18,6 +19,7 @@ enum class Opt {
     User,
     Password,
     BaseUrl,
+    DownloadUrl,
     DataDir,
     Number,
     NumbersFile,
@@ -33,7 +35,8 @@ enum class Opt {
     From,
     To,
     Id,
-    Output
+    Output,
+    IncludeOptOut
 };
 
 struct OptionSpec {
@@ -49,6 +52,7 @@ constexpr OptionSpec kOptions[] = {
     {"--user", Opt::User, true, false, false},
     {"--password", Opt::Password, true, false, false},
     {"--base-url", Opt::BaseUrl, true, false, false},
+    {"--download-url", Opt::DownloadUrl, true, false, false},
     {"--data-dir", Opt::DataDir, true, false, false},
     {"--number", Opt::Number, true, true, true},
     {"--numbers-file", Opt::NumbersFile, true, true, true},
@@ -65,6 +69,7 @@ constexpr OptionSpec kOptions[] = {
     {"--to", Opt::To, true, false, false},
     {"--id", Opt::Id, true, false, false},
     {"--output", Opt::Output, true, false, false},
+    {"--include-optout", Opt::IncludeOptOut, false, false, true},
 };
 
 // Options of one send command only: the SMS text, or the MMS file and title.
@@ -106,6 +111,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::Numbers;
     if (word == "download-mms")
         return Command::DownloadMms;
+    if (word == "optout")
+        return Command::OptOut;
     return std::nullopt;
 }
 
@@ -131,6 +138,8 @@ const char* commandName(Command command) {
             return "numbers";
         case Command::DownloadMms:
             return "download-mms";
+        case Command::OptOut:
+            return "optout";
         case Command::Help:
             break;
     }
@@ -252,6 +261,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 if (!o.baseUrl)
                     return fail("--base-url 必须是 http:// 或 https:// 开头的地址：" + value);
                 break;
+            case Opt::DownloadUrl:
+                o.downloadUrl = checkBaseUrl(value);
+                if (!o.downloadUrl)
+                    return fail("--download-url 必须是 http:// 或 https:// 开头的地址：" + value);
+                break;
             case Opt::DataDir:
                 if (value.empty())
                     return fail("--data-dir 不能为空");
@@ -310,11 +324,14 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::Output:
                 o.output = value;
                 break;
+            case Opt::IncludeOptOut:
+                o.includeOptOut = true;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms、optout 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -322,6 +339,19 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     if (o.command == Command::Lookup)
         return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
                                                      seen.count(Opt::AreaCode), positional, error);
+    if (o.command == Command::OptOut) {
+        // --data-dir always; the options of the service only with sync.
+        const bool sync = !positional.empty() && positional.front() == "sync";
+        for (const OptionSpec* option : given) {
+            const Opt id = option->id;
+            const bool session = id == Opt::User || id == Opt::Password || id == Opt::Line ||
+                                 id == Opt::BaseUrl || id == Opt::From || id == Opt::To;
+            if (id != Opt::DataDir && !(sync && session))
+                return fail(std::string("选项 ") + option->name + " 不能用于 optout" +
+                            (positional.empty() ? "" : " " + positional.front()));
+        }
+        return FinishOptOutOptions(std::move(o), positional, error);
+    }
     for (const OptionSpec* option : given) {
         // contacts takes only --data-dir and --group; --group belongs to contacts alone.
         const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
@@ -381,16 +411,20 @@ std::string CliHelpText() {
   smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
-                     [--no-split] [公共选项]
+                     [--no-split] [--include-optout] [公共选项]
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
-                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]] [公共选项]
+                     --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]]
+                     [--include-optout] [公共选项]
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
   smsclient-cli replies --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli records --user 用户名 [公共选项]
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
-  smsclient-cli download-mms --user 用户名 --id ID --output 文件 [公共选项]
+  smsclient-cli download-mms --user 用户名 --id ID --output 文件 [--download-url 地址]
+                     [公共选项]
+  smsclient-cli optout (list | add 号码... | remove 号码... | import 文件 | export 文件) [--data-dir 目录]
+  smsclient-cli optout sync --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli help | --help | -h
   smsclient-cli --version        打印版本号 (print the version): 6.8
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
@@ -426,10 +460,26 @@ std::string CliHelpText() {
             符号链接写到它所指的文件，FIFO 和设备直接写入。
             Download the MMS file of one submission into the --output file ("-" is
             standard output; a link's file is written through it).
-            下载地址取数据目录中 Company_Info.ini 的 [Service_Url] Download_Url。
-            The download address is Download_Url of Company_Info.ini.
+            下载地址为 --download-url（须以 http:// 或 https:// 开头，末尾自动补 "/"），
+            省略时取数据目录中 Company_Info.ini 的 [Service_Url] Download_Url。
+            The download address is --download-url, else Download_Url of
+            Company_Info.ini.
             以上各命令的内容中若有换行或TAB，输出时换成空格。Line breaks and tabs inside
             a field are printed as spaces.
+  optout    退订名单（数据目录中的 OptOut.txt，每行：号码<TAB>加入日期<TAB>来源）。
+            The opt-out list, OptOut.txt of the data folder.
+            list             打印全部退订号码，每行：号码<TAB>加入日期<TAB>来源（回复/手工/导入）。
+            add 号码...      加入号码（1到12位数字），来源"手工"；打印"新增N个退订号码"。
+            remove 号码...   移出号码；打印"移除N个退订号码"。
+            import 文件      加入文本文件中找到的全部手机号码（同"从文本文件提取"），来源"导入"；
+                             文件中没有手机号码时退出码 1。
+            export 文件      把退订名单写到该文件（GBK，CR LF，每行一个号码及其日期和来源）。
+            sync             查询时间段内收到的回复短信（同 replies），把回复内容是退订关键词
+                             （Company_Info.ini 的 [OptOut] Keywords，默认 T,TD,N,退订,退订短信,
+                             取消,取消订阅,STOP,0000）的号码加入名单，来源"回复"；打印新增个数。
+            退订名单无法读取或保存时退出码 2。send 和 send-mms 不会发给名单中的号码（见下）。
+            list, add, remove, import, export or sync (add the senders of unsubscribing
+            replies); send and send-mms leave the listed numbers out.
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):
@@ -475,6 +525,12 @@ send 的选项 (send options):
                          默认 100。Verification interval, default 100.
   --no-split             不分条发送：内容超过一条短信（70个字）时报错退出（退出码 1），不发送。
                          Refuse a message longer than one SMS instead of splitting it.
+  --include-optout       也发给退订名单中的号码（send 和 send-mms）。不加此选项时，退订名单中的
+                         号码不发送（验证号码除外），标准错误中打印"已跳过N个退订号码"；全部号码
+                         都在名单中时报"发送对象均在退订名单中，未发送"，退订名单无法读取时报
+                         "退订名单无法读取，请检查OptOut.txt"，均不发送，退出码 1。
+                         Send to numbers on the opt-out list too. Without it they are left
+                         out (the verification number never is).
 
 send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--interval 同 send):
   --file 文件            彩信文件（如 .emm），最大 51200 字节；路径中不能含双引号或换行。
@@ -496,7 +552,7 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
 
 退出码 (exit codes):
   0  成功：balance 得到余额；send、send-mms 服务器应答 7（发送成功）；extract 完成。
-     replies、records、numbers 列出完成；download-mms 文件已保存。
+     replies、records、numbers 列出完成；download-mms 文件已保存；optout 完成。
      （records 遇到不足七项的记录时，列出其前各条后报网络故障，同"发送记录"页，退出码 2。）
      （应答超出服务器所能列出的数目（号码 30000 个、回复 10000 条、发送记录 500 条）时，
      只列出前面这些并在标准错误中说明，退出码 2。）
@@ -517,6 +573,8 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   smsclient-cli send --user demo --base-url http://127.0.0.1:18068/ --number 13912345678 --text 测试
   smsclient-cli send-mms --user demo --numbers-file 客户.txt --file 贺卡.emm --title 新年快乐
   smsclient-cli extract 客户.txt > 号码.txt
+  smsclient-cli optout sync --user demo --from 2024-01-01 --to 2024-01-31
+  smsclient-cli optout add 13912345678
 )";
 }
 

@@ -8,7 +8,7 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms };
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -30,6 +30,7 @@ struct CliOptions {
     std::optional<std::string> verify;  // as typed; checked like the window's field
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
+    bool includeOptOut = false;  // --include-optout (send, send-mms): numbers on the list too
     // send-mms (the numbers and the verification as for send)
     std::optional<std::string> mmsFile;  // --file, a native path
     std::optional<std::string> title;    // --title
@@ -45,6 +46,9 @@ struct CliOptions {
     std::optional<std::string> toDate;    // --to YYYY-MM-DD
     std::optional<std::string> id;        // --id of a send record
     std::optional<std::string> output;    // --output file
+    std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
+    // optout: the action and its arguments (checked in CliOptOut)
+    std::vector<std::string> optOutArgs;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

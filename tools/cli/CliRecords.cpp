@@ -173,7 +173,7 @@ private:
         if (m_s.context.endpoints.downloadUrl.empty()) {
             m_err
                 << "smsclient-cli: 没有彩信下载地址：数据目录中 Company_Info.ini 的 [Service_Url] "
-                   "Download_Url 为空或文件不存在；请用 --data-dir 指定\n";
+                   "Download_Url 为空或文件不存在；请用 --download-url 或 --data-dir 指定\n";
             return kExitUsage;
         }
         SendRecordsAnswer a;
@@ -228,6 +228,8 @@ std::optional<std::string> RecordOptionsError(const CliOptions& o) {
         return std::string("选项 --id 只能用于 numbers 和 download-mms");
     if (o.output && o.command != Command::DownloadMms)
         return std::string("选项 --output 只能用于 download-mms");
+    if (o.downloadUrl && o.command != Command::DownloadMms)
+        return std::string("选项 --download-url 只能用于 download-mms");
     if (replies) {
         if (!o.fromDate || !o.toDate)
             return std::string("replies 需要 --from 和 --to（日期，如 2024-01-05）");
@@ -248,6 +250,13 @@ std::optional<std::string> RecordOptionsError(const CliOptions& o) {
     if (o.command == Command::DownloadMms && (!o.output || o.output->empty()))
         return std::string("download-mms 需要 --output（保存的文件名）");
     return std::nullopt;
+}
+
+std::optional<CliDate> ParseCliDate(const std::string& text) {
+    const std::optional<Date> d = ParseDate(text);
+    if (!d)
+        return std::nullopt;
+    return CliDate{d->year, d->month, d->day};
 }
 
 int RunRecordCommand(const CliOptions& options, const CliSession& session, std::ostream& out,

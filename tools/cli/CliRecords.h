@@ -22,6 +22,12 @@ struct CliSession {
 // its commands only, and each command has the ones it needs. The error (UTF-8), or none.
 std::optional<std::string> RecordOptionsError(const CliOptions& options);
 
+// "YYYY-MM-DD", a real calendar day.
+struct CliDate {
+    int year = 0, month = 0, day = 0;
+};
+std::optional<CliDate> ParseCliDate(const std::string& text);
+
 // Runs replies, records, numbers or download-mms; the exit code.
 int RunRecordCommand(const CliOptions& options, const CliSession& session, std::ostream& out,
                      std::ostream& err);

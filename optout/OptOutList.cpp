@@ -1,0 +1,554 @@
+#include "optout/OptOutList.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <ctime>
+
+#include "platform/AtomicFile.h"
+#include "platform/DataDir.h"
+#include "platform/Gbk.h"
+#include "recipients/PhoneRules.h"
+
+namespace smsc {
+namespace {
+
+bool IsBlank(char c) {
+    return static_cast<unsigned char>(c) <= 32;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool IsDigitRun(std::string_view text) {
+    if (text.empty() || text.size() > 12)
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+// Digits and their count, so "0000" and "00000" differ; never 0 for a number.
+std::uint64_t KeyOf(std::string_view digits) {
+    std::uint64_t value = 0;
+    for (char c : digits)
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    return (value << 4) | digits.size();
+}
+
+std::uint64_t Mix(std::uint64_t key) {
+    key ^= key >> 33;
+    key *= 0xff51afd7ed558ccdULL;
+    key ^= key >> 33;
+    return key;
+}
+
+// The first word of a line: up to its first blank or tab.
+std::string_view FirstWord(std::string_view line) {
+    line = Trimmed(line);
+    size_t end = 0;
+    while (end < line.size() && !IsBlank(line[end]))
+        ++end;
+    return line.substr(0, end);
+}
+
+// Field i (0-based) of a tab-separated line, trimmed; empty when absent.
+std::string_view Field(std::string_view line, int index) {
+    for (int i = 0; i < index; ++i) {
+        const size_t tab = line.find('\t');
+        if (tab == std::string_view::npos)
+            return {};
+        line.remove_prefix(tab + 1);
+    }
+    return Trimmed(line.substr(0, line.find('\t')));
+}
+
+bool IsValidUtf8WithWideCharacter(std::string_view bytes) {
+    bool wide = false;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t length = 0;
+        std::uint32_t cp = 0;
+        if (b >= 0xC2 && b <= 0xDF) {
+            length = 2;
+            cp = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            length = 3;
+            cp = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            length = 4;
+            cp = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > bytes.size())
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto t = static_cast<unsigned char>(bytes[i + k]);
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        wide = wide || length >= 3;
+        i += length;
+    }
+    return wide;
+}
+
+struct RawRead {
+    OptOutState state = OptOutState::Ok;
+    std::string bytes;
+};
+
+// The file read with its size bounded; opened without waiting, so a FIFO cannot hold us.
+RawRead ReadBounded(const std::string& path, size_t maxBytes) {
+    RawRead read;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            read.state = OptOutState::Unreadable;
+        return read;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        read.state = OptOutState::Unreadable;
+        return read;
+    }
+    if (static_cast<unsigned long long>(st.st_size) > maxBytes) {
+        ::close(fd);
+        read.state = OptOutState::TooLarge;
+        return read;
+    }
+    read.bytes.reserve(static_cast<size_t>(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            read.state = OptOutState::Unreadable;
+            break;
+        }
+        if (got == 0)
+            break;
+        read.bytes.append(buffer, static_cast<size_t>(got));
+        // A file that grows while it is read is bounded all the same.
+        if (read.bytes.size() > maxBytes) {
+            read.state = OptOutState::TooLarge;
+            break;
+        }
+    }
+    ::close(fd);
+    if (read.state != OptOutState::Ok)
+        read.bytes.clear();
+    return read;
+}
+
+std::string WriteFailure(const std::string& path) {
+    return G("退订名单保存失败，请检查OptOut.txt所在的文件夹是否可写：") + Utf8ToGbk(path);
+}
+
+}  // namespace
+
+std::string OptOutPath() {
+    return DataPath(kOptOutFileName);
+}
+
+std::string OptOutPathIn(const std::string& dataDir) {
+    if (dataDir.empty())
+        return kOptOutFileName;
+    return dataDir + (dataDir.back() == '/' ? "" : "/") + kOptOutFileName;
+}
+
+std::string OptOutSourceText(OptOutSource source) {
+    switch (source) {
+        case OptOutSource::Reply:
+            return G("回复");
+        case OptOutSource::Manual:
+            return G("手工");
+        case OptOutSource::Import:
+            return G("导入");
+    }
+    return {};
+}
+
+std::string OptOutToday() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&now, &local);
+    char text[16];
+    std::strftime(text, sizeof text, "%Y-%m-%d", &local);
+    return text;
+}
+
+std::optional<std::string> OptOutNumber(std::string_view text) {
+    text = Trimmed(text);
+    if (!IsDigitRun(text))
+        return std::nullopt;
+    return std::string(text);
+}
+
+bool IsGbkListText(std::string_view bytes) {
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0 || bytes.rfind("\xFF\xFE", 0) == 0 ||
+        bytes.rfind("\xFE\xFF", 0) == 0)
+        return false;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == 0 || b == 0xFF)
+            return false;
+        if (b <= 0x80)
+            continue;
+        if (i + 1 >= bytes.size())
+            return false;
+        const auto t = static_cast<unsigned char>(bytes[i + 1]);
+        if (t < 0x40 || t == 0x7F || t == 0xFF)
+            return false;
+        ++i;
+    }
+    // Chinese text saved as UTF-8 also pairs up as GBK bytes, but reads as nonsense.
+    return !IsValidUtf8WithWideCharacter(bytes);
+}
+
+// ---- OptOutList ---------------------------------------------------------------------------
+
+OptOutList OptOutList::Load(const std::string& path) {
+    RawRead read = ReadBounded(path, kMaxOptOutFileBytes);
+    OptOutList list;
+    if (read.state == OptOutState::Ok)
+        list = FromBytes(std::move(read.bytes));
+    else
+        list.m_state = read.state;
+    list.m_path = path;
+    return list;
+}
+
+OptOutList OptOutList::FromBytes(std::string bytes) {
+    OptOutList list;
+    if (bytes.size() > kMaxOptOutFileBytes) {
+        list.m_state = OptOutState::TooLarge;
+        return list;
+    }
+    if (!IsGbkListText(bytes)) {
+        list.m_state = OptOutState::NotGbk;
+        return list;
+    }
+    list.m_text = std::move(bytes);
+    list.parse();
+    return list;
+}
+
+void OptOutList::parse() {
+    const std::string_view text(m_text);
+    size_t lines = 0;
+    for (char c : text)
+        lines += c == '\n' ? 1 : 0;
+    m_lines.reserve(lines + 1);
+    size_t begin = 0;
+    while (begin < text.size()) {
+        size_t end = text.find('\n', begin);
+        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end > begin && text[end - 1] == '\r')
+            --end;
+        appendLine(static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end - begin));
+        begin = next;
+    }
+}
+
+std::string_view OptOutList::lineText(const Line& line) const {
+    return std::string_view(m_text).substr(line.begin, line.length);
+}
+
+std::size_t OptOutList::slotOf(std::uint64_t key) const {
+    const size_t mask = m_keys.size() - 1;
+    size_t slot = static_cast<size_t>(Mix(key)) & mask;
+    while (m_keys[slot] != 0 && m_keys[slot] != key)
+        slot = (slot + 1) & mask;
+    return slot;
+}
+
+void OptOutList::growIndex() {
+    std::vector<std::uint64_t> keys;
+    std::vector<std::uint32_t> lines;
+    keys.swap(m_keys);
+    lines.swap(m_slotLines);
+    const size_t capacity = keys.empty() ? 64 : keys.size() * 2;
+    m_keys.assign(capacity, 0);
+    m_slotLines.assign(capacity, 0);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] == 0)
+            continue;
+        const size_t slot = slotOf(keys[i]);
+        m_keys[slot] = keys[i];
+        m_slotLines[slot] = lines[i];
+    }
+}
+
+void OptOutList::appendLine(std::uint32_t begin, std::uint32_t length) {
+    const auto index = static_cast<std::uint32_t>(m_lines.size());
+    m_lines.push_back({begin, length, Kind::Other});
+    const std::string_view number = FirstWord(lineText(m_lines.back()));
+    if (!IsDigitRun(number))
+        return;
+    if ((m_used + 1) * 2 > m_keys.size())
+        growIndex();
+    const std::uint64_t key = KeyOf(number);
+    const size_t slot = slotOf(key);
+    if (m_keys[slot] == key && m_lines[m_slotLines[slot]].kind == Kind::Entry) {
+        m_lines.back().kind = Kind::Dropped;  // listed above already
+        return;
+    }
+    if (m_keys[slot] == 0)
+        ++m_used;
+    m_keys[slot] = key;
+    m_slotLines[slot] = index;
+    m_lines.back().kind = Kind::Entry;
+    ++m_count;
+}
+
+std::optional<std::uint32_t> OptOutList::lineOf(std::string_view number) const {
+    number = Trimmed(number);
+    if (m_keys.empty() || !IsDigitRun(number))
+        return std::nullopt;
+    const std::uint64_t key = KeyOf(number);
+    const size_t slot = slotOf(key);
+    if (m_keys[slot] != key || m_lines[m_slotLines[slot]].kind != Kind::Entry)
+        return std::nullopt;
+    return m_slotLines[slot];
+}
+
+bool OptOutList::contains(std::string_view number) const {
+    return lineOf(number).has_value();
+}
+
+std::vector<OptOutList::Entry> OptOutList::entries() const {
+    std::vector<Entry> out;
+    out.reserve(m_count);
+    for (const Line& line : m_lines) {
+        if (line.kind != Kind::Entry)
+            continue;
+        const std::string_view text = lineText(line);
+        out.push_back({FirstWord(text), Field(text, 1), Field(text, 2)});
+    }
+    return out;
+}
+
+bool OptOutList::add(std::string_view number, std::string_view date, OptOutSource source) {
+    number = Trimmed(number);
+    if (!ok() || !IsDigitRun(number) || contains(number))
+        return false;
+    std::string line(number);
+    line += '\t';
+    line += date;
+    line += '\t';
+    line += OptOutSourceText(source);
+    const auto begin = static_cast<std::uint32_t>(m_text.size());
+    m_text += line;
+    appendLine(begin, static_cast<std::uint32_t>(line.size()));
+    return true;
+}
+
+bool OptOutList::remove(std::string_view number) {
+    const std::optional<std::uint32_t> line = lineOf(number);
+    if (!line)
+        return false;
+    m_lines[*line].kind = Kind::Dropped;
+    --m_count;
+    return true;
+}
+
+std::string OptOutList::toBytes() const {
+    std::string out;
+    out.reserve(m_text.size() + m_lines.size() * 2);
+    for (const Line& line : m_lines) {
+        if (line.kind == Kind::Dropped)
+            continue;
+        out += lineText(line);
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string OptOutList::errorMessage() const {
+    const std::string where = m_path.empty() ? std::string() : G("：") + Utf8ToGbk(m_path);
+    switch (m_state) {
+        case OptOutState::Ok:
+            return {};
+        case OptOutState::Unreadable:
+            return G("退订名单OptOut.txt无法读取（不是普通文件或没有读取权限），请检查") + where;
+        case OptOutState::NotGbk:
+            return G("退订名单OptOut.txt不是GBK编码的文本文件，请检查") + where;
+        case OptOutState::TooLarge:
+            return G("退订名单OptOut.txt超过16MB，请检查") + where;
+    }
+    return {};
+}
+
+// ---- changes ------------------------------------------------------------------------------
+
+namespace {
+
+template <typename Change>
+OptOutChange ChangeFile(const std::string& path, const std::vector<std::string>& numbers,
+                        Change change) {
+    OptOutChange result;
+    OptOutList list = OptOutList::Load(path);
+    result.state = list.state();
+    if (!list.ok()) {
+        result.error = list.errorMessage();
+        return result;
+    }
+    for (const std::string& text : numbers) {
+        if (!OptOutNumber(text))
+            ++result.invalid;
+        else if (change(list, text))
+            ++result.changed;
+        else
+            ++result.unchanged;
+    }
+    if (result.changed > 0 && !WriteFileAtomically(path, list.toBytes())) {
+        result.error = WriteFailure(path);
+        result.changed = 0;
+    }
+    return result;
+}
+
+}  // namespace
+
+OptOutChange AddToOptOutFile(const std::string& path, const std::vector<std::string>& numbers,
+                             OptOutSource source, const std::string& date) {
+    return ChangeFile(path, numbers, [&](OptOutList& list, const std::string& number) {
+        return list.add(number, date, source);
+    });
+}
+
+OptOutChange RemoveFromOptOutFile(const std::string& path,
+                                  const std::vector<std::string>& numbers) {
+    return ChangeFile(path, numbers, [](OptOutList& list, const std::string& number) {
+        return list.remove(number);
+    });
+}
+
+std::string OptOutExportBytes(const OptOutList& list) {
+    std::string out;
+    for (const OptOutList::Entry& e : list.entries()) {
+        out += e.number;
+        out += '\t';
+        out += e.date;
+        out += '\t';
+        out += e.source;
+        out += "\r\n";
+    }
+    return out;
+}
+
+OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string& textPath,
+                                  const std::string& date) {
+    OptOutImport result;
+    const RawRead read = ReadBounded(textPath, kMaxOptOutImportBytes);
+    if (read.state == OptOutState::TooLarge) {
+        result.error = G("文件过大（超过64MB），无法导入：") + Utf8ToGbk(textPath);
+        return result;
+    }
+    if (read.state != OptOutState::Ok || ::access(textPath.c_str(), F_OK) != 0) {
+        result.error = G("文件无法读取：") + Utf8ToGbk(textPath);
+        return result;
+    }
+    const std::vector<std::string> numbers = ExtractMobileNumbers(read.bytes);
+    result.found = static_cast<int>(numbers.size());
+    result.change = AddToOptOutFile(listPath, numbers, OptOutSource::Import, date);
+    result.error = result.change.error;
+    return result;
+}
+
+// ---- sending ------------------------------------------------------------------------------
+
+namespace {
+
+template <typename Keep>
+int Walk(const OptOutList& list, const std::vector<std::string>& entries, bool verificationOn,
+         const std::string& verificationNumber, Keep keep) {
+    const std::string_view verification = Trimmed(verificationNumber);
+    int skipped = 0;
+    for (const std::string& entry : entries) {
+        const bool copy = verificationOn && entry == verification;
+        if (!copy && list.contains(entry))
+            ++skipped;
+        else
+            keep(entry);
+    }
+    return skipped;
+}
+
+}  // namespace
+
+OptOutFilter FilterOptOut(const OptOutList& list, const std::vector<std::string>& entries,
+                          bool verificationOn, const std::string& verificationNumber) {
+    OptOutFilter filter;
+    filter.kept.reserve(entries.size());
+    filter.skipped = Walk(list, entries, verificationOn, verificationNumber,
+                          [&](const std::string& entry) { filter.kept.push_back(entry); });
+    return filter;
+}
+
+int CountOptOut(const OptOutList& list, const std::vector<std::string>& entries,
+                bool verificationOn, const std::string& verificationNumber) {
+    return Walk(list, entries, verificationOn, verificationNumber, [](const std::string&) {});
+}
+
+std::string OptOutSendRefusalMessage(OptOutSendRefusal refusal) {
+    switch (refusal) {
+        case OptOutSendRefusal::None:
+            return {};
+        case OptOutSendRefusal::ListUnreadable:
+            return G("退订名单无法读取，请检查OptOut.txt");
+        case OptOutSendRefusal::AllListed:
+            return G("发送对象均在退订名单中，未发送");
+    }
+    return {};
+}
+
+std::string OptOutSkippedText(int skipped) {
+    return G("已跳过") + std::to_string(skipped) + G("个退订号码");
+}
+
+std::string WithOptOutSkipped(const std::string& gbkMessage, int skipped) {
+    return skipped > 0 ? gbkMessage + "\r" + OptOutSkippedText(skipped) : gbkMessage;
+}
+
+OptOutSendPlan PlanOptOutSend(const std::string& listPath, const std::vector<std::string>& entries,
+                              bool verificationOn, const std::string& verificationNumber) {
+    OptOutSendPlan plan;
+    const OptOutList list = OptOutList::Load(listPath);
+    if (!list.ok()) {
+        plan.refusal = OptOutSendRefusal::ListUnreadable;
+        plan.listError = list.errorMessage();
+        return plan;
+    }
+    OptOutFilter filter = FilterOptOut(list, entries, verificationOn, verificationNumber);
+    plan.skipped = filter.skipped;
+    plan.entries = std::move(filter.kept);
+    if (plan.entries.empty() && !entries.empty())
+        plan.refusal = OptOutSendRefusal::AllListed;
+    return plan;
+}
+
+}  // namespace smsc

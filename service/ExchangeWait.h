@@ -1,0 +1,26 @@
+#pragma once
+// Exchanges with the service made on the window thread never stop it. The transfer runs on
+// a worker thread while the window thread waits in a local event loop: painting, the wait
+// windows' clips, the busy indicator and window moves go on, and until the exchange has
+// ended
+//  - clicks, keys and the wheel are dropped (not delivered later either);
+//  - a window's close box, and the tick of a one-shot timer that starts an exchange, are
+//    held and come again right after it, so that the exit question, or the next exchange,
+//    follows the answer of the running one.
+// Exchanges go out one at a time, in the order they were made. Exchanges made on another
+// thread, or before there is an application object, run at once on their own thread.
+
+class QTimer;
+
+namespace smsc {
+
+// Installs the wait for every later exchange (again after SetExchangeRunner(nullptr)).
+void InstallExchangeWait();
+
+// Marks a one-shot timer whose tick starts an exchange, and installs the wait.
+void HoldWhileExchanging(QTimer* timer);
+
+// Whether the window thread is waiting for an exchange.
+bool ExchangeInFlight();
+
+}  // namespace smsc

@@ -304,7 +304,7 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
     EXPECT_EQ(asked, "/mms/2024/pic.jpg");  // the address itself is the service's name
     EXPECT_EQ(ui.fileDialogFilters.back(), QStringLiteral("程序文件(*.* *)"));
     EXPECT_EQ(fileBytes(files.file("mms_pic.jpg")), pic);
-    EXPECT_EQ(ui.fileDialogStarts.back(), QDir::homePath() + QStringLiteral("/彩信_18_"));
+    EXPECT_EQ(ui.fileDialogStarts.back(), QDir::homePath() + QStringLiteral("/彩信_21_"));
 
     // Cancelled: nothing saved, nothing said. Unwritable target, empty download, no name
     // and a failed download are reported.
@@ -312,7 +312,7 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
     page()->DownloadButton->click();
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.fileDialogStarts.back(),
-              QString::fromStdString(files.path()) + QStringLiteral("彩信_18_"));
+              QString::fromStdString(files.path()) + QStringLiteral("彩信_21_"));
     ASSERT_EQ(::mkdir(files.file("busypic.jpg").c_str(), 0755), 0);
     ui.chooseFileNext(QString::fromStdString(files.file("busy")));
     page()->DownloadButton->click();

@@ -464,6 +464,8 @@ bool ContactBook::holds(const BookPath& node, const std::string& caption, bool c
 }
 
 BookChange ContactBook::commit() {
+    if (m_batch)
+        return BookChange::Ok;  // written by endBatch
     if (save())
         return BookChange::Ok;
     // What is on disk stays the state of record.
@@ -559,6 +561,23 @@ std::string ContactBook::serialize() {
     m_doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
     m_gbkAlias.clear();
     return bytes;
+}
+
+BookChange ContactBook::endBatch() {
+    m_batch = false;
+    if (!isLoaded())
+        return BookChange::NotLoaded;
+    const std::string bytes = serialize();
+    // serialize() gives nothing for a book it cannot read back, as one past the size limit.
+    if (bytes.size() > kMaxBookBytes ||
+        (bytes.empty() && isLoaded() && Dump(m_doc, "UTF-8").size() > kMaxBookBytes)) {
+        reload();
+        return BookChange::Refused;
+    }
+    if (!bytes.empty() && !m_path.empty() && WriteFileAtomically(m_path, bytes))
+        return BookChange::Ok;
+    reload();
+    return BookChange::SaveFailed;
 }
 
 bool ContactBook::save() {

@@ -93,6 +93,17 @@ public:
     BookChange rewriteContact(const BookPath& node, const std::string& name,
                               const std::string& record);
 
+    // Changes made between beginBatch and endBatch are written once, by endBatch: whole and
+    // atomically, or not at all (the file is then reloaded). A book that would grow past
+    // kMaxBookBytes, and so could not be read again, is not written: Refused.
+    void beginBatch() { m_batch = true; }
+    BookChange endBatch();
+    // Drops the batch's changes: the file is reloaded.
+    void cancelBatch() {
+        m_batch = false;
+        reload();
+    }
+
     // The document as written to the file: every ten-field record's field 10 set to its
     // contact's current position path, in the document's own encoding when that reads
     // back as the same document, else in UTF-8 (the declaration then says so). Empty when
@@ -107,6 +118,7 @@ private:
     std::string m_path;
     _xmlDoc* m_doc = nullptr;
     std::string m_gbkAlias;  // a gb2312 declaration read and written as GBK
+    bool m_batch = false;
 };
 
 // "1,2,5" for {1,2,5}.

@@ -17,6 +17,7 @@
 
 #include <filesystem>
 
+#include "addressbook/ContactTransfer.h"
 #include "addressbook/TForm10.h"
 #include "addressbook/TForm8.h"
 #include "addressbook/TForm9.h"
@@ -31,6 +32,9 @@
 
 namespace smsc {
 namespace {
+
+// "通讯录导入" and "通讯录导出" share one remembered folder.
+constexpr const char* kContactsFolderKind = "Contacts_Exchange";
 
 constexpr int kCaptionRole = Qt::UserRole;      // the caption as stored in the book
 constexpr int kContactRole = Qt::UserRole + 1;  // whether the node is a contact
@@ -134,7 +138,7 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
 
     ListView4 = new QTreeWidget(this);
     ListView4->setObjectName(QStringLiteral("ListView4"));
-    ListView4->setGeometry(196, 28, 400, 330);
+    ListView4->setGeometry(196, 28, 400, 296);
     ListView4->setRootIsDecorated(false);
     ListView4->setUniformRowHeights(true);
     ListView4->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -166,6 +170,10 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
         button(QStringLiteral("删除联系人"), QStringLiteral("DeleteContactButton"), 502);
     DeleteContactButton->setEnabled(false);
     DeleteContactButton->hide();
+    ImportButton = button(QStringLiteral("通讯录导入"), QStringLiteral("ImportButton"), 400);
+    ImportButton->move(400, 332);
+    ExportButton = button(QStringLiteral("通讯录导出"), QStringLiteral("ExportButton"), 502);
+    ExportButton->move(502, 332);
     // The opt-out list is the main window's; this page only offers the way to it.
     OptOutButton = button(QStringLiteral("退订名单"), QStringLiteral("OptOutButton"), 506);
     OptOutButton->setGeometry(506, 2, 90, 24);
@@ -204,6 +212,8 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     connect(DeleteContactButton, &QPushButton::clicked, this, &ContactsPage::deleteNode);
     connect(BackupButton, &QPushButton::clicked, this, &ContactsPage::backupClick);
     connect(RestoreButton, &QPushButton::clicked, this, &ContactsPage::restoreClick);
+    connect(ImportButton, &QPushButton::clicked, this, &ContactsPage::importClick);
+    connect(ExportButton, &QPushButton::clicked, this, &ContactsPage::exportClick);
 }
 
 ContactsPage::~ContactsPage() = default;
@@ -701,6 +711,86 @@ void ContactsPage::restoreClick() {
     }
     Treev1_Initialization();
     ShowMessage(this, QStringLiteral("通讯录恢复成功"), QStringLiteral("恭喜"));
+}
+
+void ContactsPage::importClick() {
+    QTreeWidgetItem* node = selectedNode();
+    if (!node) {
+        ShowMessage(this, QStringLiteral("请指定要导入联系人的分组"), kNotice);
+        return;
+    }
+    if (!isGroupCaption(node->text(0))) {
+        ShowMessage(this, QStringLiteral("该分组不能添加联系人"), kNotice);
+        return;
+    }
+    if (levelOf(node) > 2) {
+        ShowMessage(this, kTooDeep, kNotice);
+        return;
+    }
+    const QString chosen = ChooseFileToOpen(
+        this, kContactsFolderKind, QStringLiteral("通讯录导入"),
+        QStringLiteral("通讯录文件(*.vcf *.csv *.xls *.xlsx *.ods);;vCard文件(*.vcf);;"
+                       "CSV文件(*.csv);;Excel文件(*.xls *.xlsx *.ods);;所有文件(*)"));
+    // The group must still be where the tree shows it.
+    if (chosen.isEmpty() || !reloadAndCheck(node))
+        return;
+    const ContactsRead read = ReadContactsFile(QFile::encodeName(chosen).toStdString());
+    if (read.error != ContactReadError::None) {
+        ShowMessage(this, QStringFromGbk(ContactReadErrorText(read.error)), kWarning);
+        return;
+    }
+    const BookPath group = pathOf(node);
+    const ContactImportResult result = ImportContacts(m_book, group, read.contacts);
+    if (result.change == BookChange::Refused) {
+        ShowMessage(this,
+                    QStringLiteral("导入后通讯录将超过%1MB，没有导入任何联系人")
+                        .arg(kMaxBookBytes / (1024 * 1024)),
+                    kWarning);
+        return;
+    }
+    if (!changed(result.change))
+        return;
+    // The tree shows the group's new contacts, the list the group.
+    m_filling = true;
+    TreeView1->clear();
+    m_filling = false;
+    buildTree();
+    if (QTreeWidgetItem* item = itemAt(group)) {
+        for (QTreeWidgetItem* up = item; up; up = up->parent())
+            up->setExpanded(true);
+        TreeView1->setCurrentItem(item);
+        item->setSelected(true);
+    }
+    ShowMessage(this, QStringFromGbk(ImportResultText(result)), kNotice);
+}
+
+void ContactsPage::exportClick() {
+    const QTreeWidgetItem* node = selectedNode();
+    const BookPath path = node ? pathOf(node) : BookPath{};
+    if (node ? !reloadAndCheck(node) : !reloadBook())
+        return;
+    if (m_book.listContacts(path).empty()) {
+        ShowMessage(this, QStringLiteral("没有可导出的联系人"), kNotice);
+        return;
+    }
+    const QString suggested =
+        (node && node->parent() ? node->text(0).remove(QLatin1Char('[')).remove(QLatin1Char(']'))
+                                : QStringLiteral("通讯录")) +
+        QStringLiteral(".vcf");
+    QString chosen =
+        ChooseFileToSave(this, kContactsFolderKind, QStringLiteral("通讯录导出"),
+                         QStringLiteral("vCard文件(*.vcf);;CSV文件(*.csv)"), suggested);
+    if (chosen.isEmpty())
+        return;
+    // A name without its own extension is a vCard file.
+    if (!chosen.endsWith(QStringLiteral(".vcf"), Qt::CaseInsensitive) &&
+        !chosen.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        chosen += QStringLiteral(".vcf");
+    int count = 0;
+    if (ExportContacts(m_book, path, QFile::encodeName(chosen).toStdString(), &count))
+        ShowMessage(this, QStringLiteral("通讯录导出成功，共导出%1个联系人").arg(count), kNotice);
+    else
+        ShowMessage(this, QStringLiteral("通讯录导出失败，文件可能被其他程序使用"), kWarning);
 }
 
 }  // namespace smsc

@@ -52,6 +52,8 @@ public:
     QPushButton* BackupButton;         // "通讯录备份"
     QPushButton* RestoreButton;        // "通讯录恢复"
     QPushButton* DeleteContactButton;  // "删除联系人", hidden and disabled
+    QPushButton* ImportButton;         // "通讯录导入"
+    QPushButton* ExportButton;         // "通讯录导出"
     QTimer* RenameTimer;               // a click on the selected node renames it when this fires
     QPushButton* OptOutButton;         // "退订名单": opens the opt-out list window
 
@@ -102,6 +104,11 @@ public:
     bool storeContact(bool add, const std::array<std::string, 9>& fields, const std::string& path);
     void backupClick();   // "通讯录备份"
     void restoreClick();  // "通讯录恢复"
+    // "通讯录导入": into the selected group (or the book), saved once, the result told.
+    void importClick();
+    // "通讯录导出": the selected node's contacts (the book, a group or one contact) as
+    // vCard, or as CSV when the name ends in ".csv".
+    void exportClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

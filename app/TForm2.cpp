@@ -44,6 +44,7 @@
 #include "records/TForm21.h"
 #include "sending/MmsPage.h"
 #include "sending/MmsSend.h"
+#include "sending/PlanLine.h"
 #include "sending/SmsPage.h"
 #include "sending/TForm15.h"
 
@@ -276,6 +277,10 @@ void TForm2::createPages() {
     m_mmsPage->showCostNote(QStringFromGbk(LocalCostNote(DataPath("Notice_info.ini"))));
     m_receivedPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     connect(this, &TForm2::costNoteChanged, this, &TForm2::showCostNote);
+    if (m_segmentDb.isOpen())
+        m_carriers.setDatabasePath(m_segmentDb.path());
+    m_smsPage->plan()->setCarriers(&m_carriers);
+    m_mmsPage->plan()->setCarriers(&m_carriers);
 }
 
 // The one place where the pages are made; each subsystem's page class replaces its
@@ -437,6 +442,7 @@ void TForm2::showConnected(const QString& quotaText, const QString& userText) {
     Label5->setText(quotaText);
     Label4->setText(userText);
     setConnectionState(QStringLiteral("3"));
+    updateRemainingQuota();
 }
 
 void TForm2::showOffline() {
@@ -445,6 +451,7 @@ void TForm2::showOffline() {
     Label4->clear();
     Label5->clear();
     setConnectionState(QStringLiteral("0"));
+    updateRemainingQuota();
 }
 
 QString TForm2::statusText() const {
@@ -458,6 +465,17 @@ QString TForm2::quotaText() const {
 }
 void TForm2::setQuotaText(const QString& text) {
     Label5->setText(text);
+    updateRemainingQuota();
+}
+
+void TForm2::updateRemainingQuota() {
+    if (!m_smsPage || !m_mmsPage)
+        return;
+    std::optional<long long> remaining;
+    if (isConnected())
+        remaining = QuotaOfStatusText(GbkFromQString(Label5->text()));
+    m_smsPage->plan()->setRemainingQuota(remaining);
+    m_mmsPage->plan()->setRemainingQuota(remaining);
 }
 void TForm2::setVersionText(const QString& text) {
     Label2->setText(text);

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "lookup/Carriers.h"
 #include "lookup/SegmentDatabase.h"
 
 class QLabel;
@@ -204,6 +205,8 @@ private:
     void createRecipientCoordinator();
     void createOptOutWindow();
     void showCostNote(const QString& note);
+    // The send pages' plan lines learn the quota of the status line ("剩余短信N条").
+    void updateRemainingQuota();
 
     QWidget* m_pages[kPageCount] = {};
     SmsPage* m_smsPage = nullptr;
@@ -225,6 +228,7 @@ private:
     QDateTime m_receivedStart;
     QDate m_receivedEnd;
     SegmentDatabase m_segmentDb;
+    CarrierTable m_carriers;  // the send plans' carriers, from the segment database
     bool m_exiting = false;
 
     std::unique_ptr<TForm1> m_form1;

@@ -1,7 +1,9 @@
 // The address book page with a book of 10000 contacts in 50 groups and 200 subgroups:
 // building the tree, listing the whole book, selecting one contact (the listing reloads
 // the file), deleting a group (renumbering and saving), adding a contact (with its save),
-// and TForm10's "全选" + "导入" into an empty recipient list.
+// and TForm10's "全选" + "导入" into an empty recipient list. Also "通讯录导入" of 10000
+// contacts into a new group of that book (read, checked against the group, saved once) from a
+// phone's vCard export and from a CSV and an .xlsx name list, and "通讯录导出" of the book.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -12,12 +14,14 @@
 #include <memory>
 #include <string>
 
+#include "addressbook/ContactTransfer.h"
 #include "addressbook/ContactsPage.h"
 #include "addressbook/TForm10.h"
 #include "platform/Gbk.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
+#include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDataDir.h"
 
@@ -144,5 +148,88 @@ void BM_ImportWholeBook(benchmark::State& state) {
     state.counters["entries"] = sms->RecipientCount();
 }
 BENCHMARK(BM_ImportWholeBook)->Unit(benchmark::kMillisecond);
+
+constexpr int kImported = 10000;
+
+// 10000 cards as a phone exports them (vCard 3.0: name, two numbers, e-mail, company, title,
+// address), a CSV with the same and an .xlsx name list.
+const std::string& contactFile(const std::string& name) {
+    static test::TempFolder folder;
+    static const bool written = [] {
+        std::string vcf, csv = "\xEF\xBB\xBF姓名,手机号码,公司电话,邮箱,公司,职务,地址,邮编\r\n";
+        const auto list = test::OfficeNameList(kImported);
+        for (int i = 0; i < kImported; ++i) {
+            const std::string mobile = std::to_string(15000000000LL + 3LL * i);
+            const std::string& n = list[static_cast<size_t>(i)].name;
+            const std::string& company = list[static_cast<size_t>(i)].company;
+            vcf += "BEGIN:VCARD\r\nVERSION:3.0\r\nN:" + n + ";;;;\r\nFN:" + n +
+                   "\r\nTEL;TYPE=CELL:+86 " + mobile + "\r\nTEL;TYPE=WORK,VOICE:010-6234" +
+                   std::to_string(1000 + i % 9000) + "\r\nEMAIL;TYPE=INTERNET:user" +
+                   std::to_string(i) + "@example.com\r\nORG:" + company +
+                   "\r\nTITLE:经理\r\nADR;TYPE=WORK:;;海淀区中关村大街" + std::to_string(i) +
+                   "号;北京;;100080;中国\r\nEND:VCARD\r\n";
+            csv += n + "," + mobile + ",010-62341000,user" + std::to_string(i) + "@example.com," +
+                   company + ",经理,海淀区中关村大街" + std::to_string(i) + "号,100080\r\n";
+        }
+        folder.writeFile("contacts.vcf", vcf);
+        folder.writeFile("contacts.csv", csv);
+        std::vector<test::NameListRow> rows = list;
+        for (int i = 0; i < kImported; ++i)
+            rows[static_cast<size_t>(i)].mobile = 15000000000LL + 3LL * i;
+        test::WriteOfficeXlsx(folder.file("contacts.xlsx"), rows);
+        return true;
+    }();
+    (void)written;
+    static std::string path;
+    path = folder.file(name);
+    return path;
+}
+
+void importContacts(benchmark::State& state, const std::string& name) {
+    test::TempDataDir data;
+    const std::string book = bigBook();
+    const std::string file = contactFile(name);
+    int added = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        data.writeFile("LinkmanBook/Contacts.xml", book);
+        ContactBook contacts;
+        contacts.load(data.file("LinkmanBook/Contacts.xml"));
+        contacts.addGroup({}, G("导入"));
+        state.ResumeTiming();
+        const ContactsRead read = ReadContactsFile(file);
+        const ContactImportResult result = ImportContacts(contacts, {50}, read.contacts);
+        added = result.added;
+        if (result.change != BookChange::Ok || added != kImported) {
+            state.SkipWithError("the import did not add every contact");
+            break;
+        }
+    }
+    state.counters["added"] = added;
+}
+void BM_ContactsImportVcf(benchmark::State& state) {
+    importContacts(state, "contacts.vcf");
+}
+void BM_ContactsImportCsv(benchmark::State& state) {
+    importContacts(state, "contacts.csv");
+}
+void BM_ContactsImportXlsx(benchmark::State& state) {
+    importContacts(state, "contacts.xlsx");
+}
+BENCHMARK(BM_ContactsImportVcf)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContactsImportCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ContactsImportXlsx)->Unit(benchmark::kMillisecond);
+
+void BM_ContactsExportVcf(benchmark::State& state) {
+    test::TempDataDir data;
+    data.writeFile("LinkmanBook/Contacts.xml", bigBook());
+    ContactBook contacts;
+    contacts.load(data.file("LinkmanBook/Contacts.xml"));
+    int count = 0;
+    for (auto _ : state)
+        ExportContacts(contacts, {}, data.file("out.vcf"), &count);
+    state.counters["contacts"] = count;
+}
+BENCHMARK(BM_ContactsExportVcf)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -63,7 +63,12 @@ LookupAnswer LookupAreaCode(SegmentDatabase& db, const std::string& areaCodeFiel
 std::optional<std::vector<std::string>> CitySegmentEntries(SegmentDatabase& db,
                                                            const std::string& city,
                                                            CarrierFilter filter) {
-    auto segments = db.segmentsOfCity(TrimBlanks(city));
+    const std::string name = TrimBlanks(city);
+    // Segments whose place the data does not know are stored without a city; they belong
+    // to no city, so a blank name in the province list lists none of them.
+    if (name.empty())
+        return db.isOpen() ? std::optional(std::vector<std::string>()) : std::nullopt;
+    auto segments = db.segmentsOfCity(name);
     if (!segments)
         return std::nullopt;
     std::vector<std::string> entries;

@@ -30,7 +30,7 @@ LookupAnswer LookupAreaCode(SegmentDatabase& db, const std::string& areaCodeFiel
 enum class CarrierFilter { All, Mobile, Unicom, Telecom };
 
 // The list entries (segment + "****") of the city (trimmed) that pass the filter, in table
-// order; nullopt when the query could not run.
+// order; none for a blank name; nullopt when the query could not run.
 std::optional<std::vector<std::string>> CitySegmentEntries(SegmentDatabase& db,
                                                            const std::string& city,
                                                            CarrierFilter filter);

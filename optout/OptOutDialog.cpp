@@ -1,6 +1,7 @@
 #include "optout/OptOutDialog.h"
 
 #include <QAbstractTableModel>
+#include <QDate>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +16,7 @@
 #include <algorithm>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileDialogs.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/PhoneRules.h"
@@ -22,6 +24,9 @@
 
 namespace smsc {
 namespace {
+
+// The import and export of the list share one remembered folder.
+constexpr const char* kOptOutFolderKind = "OptOut_File";
 
 QString Latin(std::string_view ascii) {
     return QString::fromLatin1(ascii.data(), static_cast<qsizetype>(ascii.size()));
@@ -250,8 +255,8 @@ void OptOutDialog::DeleteClick() {
 }
 
 void OptOutDialog::ImportClick() {
-    const QString chosen = Ui().openFileName(this, QStringLiteral("导入退订号码"),
-                                             QStringLiteral("文本文件(*.txt);;所有文件(*)"));
+    const QString chosen = ChooseFileToOpen(this, kOptOutFolderKind, QStringLiteral("导入退订号码"),
+                                            QStringLiteral("文本文件(*.txt);;所有文件(*)"));
     if (chosen.isEmpty())
         return;
     const OptOutImport import =
@@ -277,8 +282,10 @@ void OptOutDialog::ExportClick() {
         Remind(this, QStringLiteral("退订名单为空，没有可导出的号码"));
         return;
     }
-    const QString chosen = Ui().saveFileName(this, QStringLiteral("导出退订号码"),
-                                             QStringLiteral("文本文件(*.txt)"), QString());
+    const QString chosen = ChooseFileToSave(
+        this, kOptOutFolderKind, QStringLiteral("导出退订号码"), QStringLiteral("文本文件(*.txt)"),
+        QStringLiteral("退订名单_%1")
+            .arg(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))));
     if (chosen.isEmpty())
         return;
     const std::string path = ExportFileName(QFile::encodeName(chosen).toStdString());

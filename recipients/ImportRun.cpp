@@ -48,7 +48,8 @@ QString ImportFileFilter(ImportKind kind) {
             return QStringLiteral("文本文件(*.txt)");
         case ImportKind::ExcelExtract:
             return QStringLiteral(
-                "Excel文件(*.xls *.xlsx);;文本文件(*.xls);;CSV文件(*.csv);;所有文件(*.*)");
+                "Excel文件(*.xls *.xlsx *.ods);;文本文件(*.xls);;OpenDocument表格(*.ods);;"
+                "CSV文件(*.csv);;所有文件(*.* *)");
         case ImportKind::ClipboardExtract:
             break;
     }

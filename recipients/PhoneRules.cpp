@@ -57,32 +57,43 @@ private:
     pcre2_code* m_code = nullptr;
 };
 
-// The character classes hold digits only: the classes were once written with commas
-// ("5[0,1,2]"), which made a comma count as a digit.
+// The prefixes are those of today's numbering plan (130-139, 145, 147, 150-159 without 154,
+// 162, 165-167, 170-178 with only 17400-17405 of 174, 180-189, 190-199 without 194), added to
+// those of the older plan, which all stay. The character classes hold digits only: they were
+// once written with commas ("5[0,1,2]"), which made a comma count as a digit.
+//
+// A segment's carrier follows the carrier data; 170 is split by its fourth digit, 1349 is
+// the satellite block and no carrier's, 192 (China Broadnet) is none of the three. 154 stays
+// with China Mobile as it always was; it holds no numbers.
 const Pattern& chinaMobileSegment() {
-    static const Pattern p("^1(3[4-9]|4[7]|5[0124789]|8[278])\\d{4}$");
+    static const Pattern p(
+        "^1(34[0-8]\\d{3}|(3[5-9]|47|5[0124789]|72|78|8[23478]|9[57])\\d{4}|70[356]\\d{3})$");
     return p;
 }
 const Pattern& chinaUnicomSegment() {
-    static const Pattern p("^1(3[012]|5[56]|8[56])\\d{4}$");
+    static const Pattern p("^1((3[012]|45|5[56]|6[67]|7[156]|8[56]|96)\\d{4}|70[4789]\\d{3})$");
     return p;
 }
 const Pattern& chinaTelecomSegment() {
-    static const Pattern p("^1(3[3]|5[3]|8[09])\\d{4}$");
+    static const Pattern p("^1((33|53|7[37]|8[019]|9[01389])\\d{4}|70[012]\\d{3}|740[0-5]\\d{2})$");
     return p;
 }
 const Pattern& digits1To12() {
     static const Pattern p("^[\\d]{1,12}$");
     return p;
 }
-// The two differ in the 14x block: the checker accepts 140 and 147, the extractor finds 143
-// and 147.
+// The two differ in the 14x block: the checker accepts 140, the extractor finds 143; both
+// know 145 and 147.
 const Pattern& mobileNumber() {
-    static const Pattern p("^1(3[0-9]|4[07]|5[012356789]|8[02356789])\\d{8}$");
+    static const Pattern p(
+        "^1((3[0-9]|4[057]|5[012356789]|6[2567]|7[0-35-8]|8[0-9]|9[012356789])\\d{8}|"
+        "740[0-5]\\d{6})$");
     return p;
 }
 const Pattern& mobileNumberInText() {
-    static const Pattern p("1(3[0-9]|4[37]|5[012356789]|8[02356789])\\d{8}");
+    static const Pattern p(
+        "1((3[0-9]|4[357]|5[012356789]|6[2567]|7[0-35-8]|8[0-9]|9[012356789])\\d{8}|"
+        "740[0-5]\\d{6})");
     return p;
 }
 

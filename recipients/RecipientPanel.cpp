@@ -18,6 +18,7 @@
 #include "platform/AppTitle.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "recipients/Duplicates.h"
 #include "recipients/FieldFilters.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/RecipientListModel.h"
@@ -96,6 +97,9 @@ RecipientPanel::RecipientPanel(PanelKind kind, QWidget* page)
     VerifyEdit =
         named(new QLineEdit(page), sms ? QStringLiteral("Edit1") : QStringLiteral("Edit8"));
     VerifyEdit->setMaxLength(12);
+    // Room for all twelve digits however crowded the button row gets.
+    VerifyEdit->setMinimumWidth(
+        VerifyEdit->fontMetrics().horizontalAdvance(QStringLiteral("0").repeated(12)) + 16);
     VerifyEdit->setEnabled(false);
     DigitKeyFilter::installOn(VerifyEdit);
     m_leaveWatcher = OnFieldLeft(VerifyEdit, [this] { verifyFieldLeft(); });
@@ -119,7 +123,12 @@ RecipientPanel::RecipientPanel(PanelKind kind, QWidget* page)
                          QStringLiteral("DeleteButton") + suffix);
     ClearButton = named(new QPushButton(QStringLiteral("全部清空"), page),
                         QStringLiteral("ClearButton") + suffix);
+    DedupButton = named(new QPushButton(QStringLiteral("去除重复"), page),
+                        QStringLiteral("DedupButton") + suffix);
+    PlanLabel = named(new QLabel(page), QStringLiteral("PlanLabel") + suffix);
+    PlanQuotaLabel = named(new QLabel(page), QStringLiteral("PlanQuotaLabel") + suffix);
     connect(AddButton, &QPushButton::clicked, this, &RecipientPanel::addMenuRequested);
+    connect(DedupButton, &QPushButton::clicked, this, &RecipientPanel::RemoveDuplicates);
     connect(DeleteButton, &QPushButton::clicked, this, &RecipientPanel::DeleteSelectedRecipients);
     connect(ClearButton, &QPushButton::clicked, this, &RecipientPanel::ClearRecipients);
     connect(List, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
@@ -160,16 +169,26 @@ QVBoxLayout* RecipientPanel::createListLayout() {
     statusRow->addWidget(Status, 1);
     statusRow->addWidget(Counter);
     layout->addLayout(statusRow);
+    auto* planRow = new QHBoxLayout;
+    planRow->addStretch(1);
+    planRow->addWidget(PlanLabel);
+    planRow->addWidget(PlanQuotaLabel);
+    layout->addLayout(planRow);
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(AddButton);
     buttonRow->addWidget(DeleteButton);
     buttonRow->addWidget(ClearButton);
+    buttonRow->addWidget(DedupButton);
     buttonRow->addStretch(1);
-    buttonRow->addWidget(VerifyBox);
-    buttonRow->addWidget(VerifyEdit);
-    buttonRow->addWidget(IntervalLabel);
-    buttonRow->addWidget(IntervalBox);
+    // Beside "去除重复" the verification controls would no longer fit: a row of their own.
+    auto* verificationRow = new QHBoxLayout;
+    verificationRow->addWidget(VerifyBox);
+    verificationRow->addWidget(VerifyEdit);
+    verificationRow->addWidget(IntervalLabel);
+    verificationRow->addWidget(IntervalBox);
+    verificationRow->addStretch(1);
     layout->addLayout(buttonRow);
+    layout->addLayout(verificationRow);
     return layout;
 }
 
@@ -276,6 +295,17 @@ void RecipientPanel::DeleteSelectedFromContextMenu() {
     if (RecipientCount() == 0 || !hasSelection())
         return;
     deleteSelection();
+}
+
+void RecipientPanel::RemoveDuplicates() {
+    const std::string number = verificationNumber();
+    const std::vector<bool> flags =
+        FlagLaterDuplicates(entries(), verificationOn() ? &number : nullptr);
+    const int removed = m_model->removeFlagged(flags);
+    ShowRecipientCount(false);
+    UpdateSendButton();
+    SetRecipientStatus(removed > 0 ? QStringLiteral("已去除重复号码%1个").arg(removed)
+                                   : QStringLiteral("没有重复号码"));
 }
 
 bool RecipientPanel::verificationOn() const {

@@ -58,6 +58,9 @@ public:
     QPushButton* AddButton;     // "添加接收者"
     QPushButton* DeleteButton;  // "删除"
     QPushButton* ClearButton;   // "全部清空"
+    QPushButton* DedupButton;   // "去除重复", beside "全部清空"
+    QLabel* PlanLabel;          // the send plan under the counter (set by the page)
+    QLabel* PlanQuotaLabel;     // "（剩余 Q 条）" after it, red when the send exceeds it
 
     // The progress bar, the list, the status and counter line, the buttons under the list
     // and the verification controls, top to bottom. The send button is left to the page.
@@ -88,6 +91,9 @@ public:
     void DeleteSelectedRecipients();
     // "删除" of the list's pop-up menu: asks first; deletes the selection if there is one.
     void DeleteSelectedFromContextMenu();
+    // "去除重复": removes every later copy of an entry, keeping the first one and the
+    // verification copies (while the option is on), then updates the counter.
+    void RemoveDuplicates();
 
     // ---- the verification option ---------------------------------------------------------
     bool verificationOn() const;

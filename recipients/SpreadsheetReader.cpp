@@ -6,10 +6,13 @@
 #include <minizip/unzip.h>
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -33,21 +36,60 @@ std::string gbkFromUtf8(std::string_view utf8) {
     return isAscii(utf8) ? std::string(utf8) : Utf8ToGbk(utf8);
 }
 
+// Short comparisons and slices of the sheet loops, kept inline (the library calls cost more
+// than the work on names of one to three letters).
+inline bool is(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+inline std::string_view slice(std::string_view text, size_t from, size_t to) {
+    return std::string_view(text.data() + from, to - from);
+}
+inline std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32)
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
+        text.remove_suffix(1);
+    return text;
+}
+
+// A cell's text as the file holds it: GBK already, or UTF-8 still to convert. Only what
+// is kept is converted: a mobile number is ASCII digits, the same in both.
+struct CellText {
+    std::string_view bytes;
+    bool utf8 = false;
+};
+
+std::string gbkOf(CellText text) {
+    return text.utf8 ? gbkFromUtf8(text.bytes) : std::string(text.bytes);
+}
+
 // Receives the first sheet's cells, in any order. Returns false to stop reading (a limit).
 class CellSink {
 public:
     virtual ~CellSink() = default;
-    virtual bool cell(uint32_t row, uint32_t column, std::string_view text) = 0;
+    // rows × columns cells from (row, column) that hold the same value (a repeated cell).
+    virtual bool cells(uint32_t row, uint32_t column, uint32_t rows, uint32_t columns,
+                       CellText text) = 0;
+    bool cell(uint32_t row, uint32_t column, CellText text) {
+        return cells(row, column, 1, 1, text);
+    }
 };
 
 // Keeps what the number import needs: the valid cells that come first column by column.
 // A valid cell is always 11 ASCII digits once trimmed, so it is kept as its value. Only the
 // first kMaxValidCells of them in that order are ever taken, so only those are kept, whatever
 // the order the format delivers cells in: memory stays bounded however large the sheet is.
+// A repeated cell is kept as runs (one per column), never cell by cell.
 class NumberCollector final : public CellSink {
 public:
-    bool cell(uint32_t row, uint32_t column, std::string_view text) override {
-        const std::string_view value = TrimmedView(text);
+    bool cells(uint32_t row, uint32_t column, uint32_t rows, uint32_t columns,
+               CellText text) override {
+        const std::string_view value = trimmed(text.bytes);
         if (value.size() != kMobileLength)
             return true;
         const std::string number(value);
@@ -55,53 +97,146 @@ public:
             return true;
         uint64_t digits = 0;
         std::from_chars(number.data(), number.data() + number.size(), digits);
-        const Valid valid{column, row, digits};
-        // A heap with the last kept cell on top.
-        if (m_valid.size() < static_cast<size_t>(kMaxValidCells)) {
-            m_valid.push_back(valid);
-            std::push_heap(m_valid.begin(), m_valid.end(), before);
-        } else if (before(valid, m_valid.front())) {
-            std::pop_heap(m_valid.begin(), m_valid.end(), before);
-            m_valid.back() = valid;
-            std::push_heap(m_valid.begin(), m_valid.end(), before);
+        // Later columns come later: once one is past the kept cells, so are the rest.
+        for (uint64_t c = column; c < uint64_t{column} + columns; ++c) {
+            if (!add(static_cast<uint32_t>(c), row, rows, digits))
+                break;
         }
         return true;
     }
 
-    std::vector<std::string> numbers() const {
+    std::vector<std::string> numbers() {
         // Cells are read from row 1 and column 1 up to the end of the used range. (Taking only
         // the used range's counts from A1 would lose every number of a sheet whose data
         // starts further in, e.g. numbers in column B under an empty column A.) The counter
         // rule takes at most kMaxValidCells valid cells, and no more are kept.
-        std::set<std::string> distinct;
-        for (const Valid& v : m_valid)
-            distinct.insert(std::to_string(v.digits));
-        return {distinct.begin(), distinct.end()};
+        compact();
+        // Eleven digits each: in numeric order is in text order.
+        std::vector<uint64_t> distinct;
+        distinct.reserve(m_runs.size());
+        for (const Run& run : m_runs)
+            distinct.push_back(run.digits);
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        std::vector<std::string> numbers;
+        numbers.reserve(distinct.size());
+        for (uint64_t digits : distinct)
+            numbers.push_back(std::to_string(digits));
+        return numbers;
     }
 
 private:
-    struct Valid {
-        uint32_t column;
-        uint32_t row;
+    // `count` cells of one column from `row` down.
+    struct Run {
+        uint64_t key;  // column, then row: the reading order
+        uint64_t count;
         uint64_t digits;
     };
-    // Column by column, row by row within a column.
-    static bool before(const Valid& a, const Valid& b) {
-        return a.column != b.column ? a.column < b.column : a.row < b.row;
+    static uint64_t keyOf(uint32_t column, uint32_t row) { return uint64_t{column} << 32 | row; }
+
+    // False when no cell of the run can be among the cells taken.
+    bool add(uint32_t column, uint32_t row, uint64_t count, uint64_t digits) {
+        const uint64_t first = keyOf(column, row);
+        if (m_full && first > m_lastKept)
+            return false;
+        if (m_full && count > m_lastKept - first + 1)
+            count = m_lastKept - first + 1;  // same column: the keys of a run are consecutive
+        m_runs.push_back({first, count, digits});
+        if (m_runs.size() >= m_compactAt)
+            compact();
+        return true;
     }
 
-    std::vector<Valid> m_valid;
+    // Sorts the runs and keeps the first kMaxValidCells cells.
+    void compact() {
+        std::sort(m_runs.begin(), m_runs.end(),
+                  [](const Run& a, const Run& b) { return a.key < b.key; });
+        uint64_t taken = 0;
+        for (size_t i = 0; i < m_runs.size(); ++i) {
+            if (taken + m_runs[i].count >= static_cast<uint64_t>(kMaxValidCells)) {
+                m_runs[i].count = static_cast<uint64_t>(kMaxValidCells) - taken;
+                m_runs.resize(i + 1);
+                m_full = true;
+                m_lastKept = m_runs[i].key + m_runs[i].count - 1;
+                break;
+            }
+            taken += m_runs[i].count;
+        }
+        m_compactAt = std::max<size_t>(2 * m_runs.size(), 1 << 16);
+    }
+
+    std::vector<Run> m_runs;
+    size_t m_compactAt = 1 << 16;
+    bool m_full = false;  // the runs hold kMaxValidCells cells, the last at m_lastKept
+    uint64_t m_lastKept = 0;
 };
 
 class CellRecorder final : public CellSink {
 public:
-    bool cell(uint32_t row, uint32_t column, std::string_view text) override {
-        if (cells.size() >= kMaxSheetCells)
+    bool cells(uint32_t row, uint32_t column, uint32_t rows, uint32_t columns,
+               CellText text) override {
+        if (uint64_t{rows} * columns > kMaxSheetCells - recorded.size())
             return false;
-        cells.push_back({row, column, std::string(text)});
+        const std::string gbk = gbkOf(text);
+        for (uint32_t r = 0; r < rows; ++r)
+            for (uint32_t c = 0; c < columns; ++c)
+                recorded.push_back({row + r, column + c, gbk});
         return true;
     }
-    std::vector<SheetCell> cells;
+    std::vector<SheetCell> recorded;
+};
+
+// Keeps the cells of the first rows and columns as a table.
+class TableCollector final : public CellSink {
+public:
+    explicit TableCollector(const SheetTableLimits& limits) : m_limits(limits) {}
+
+    bool cells(uint32_t row, uint32_t column, uint32_t rows, uint32_t columns,
+               CellText text) override {
+        if (text.bytes.empty())
+            return true;
+        if (uint64_t{row} + rows - 1 > m_limits.maxRows)
+            m_clipped = true;
+        if (row > m_limits.maxRows || column > m_limits.maxColumns)
+            return true;
+        const uint32_t lastRow =
+            static_cast<uint32_t>(std::min<uint64_t>(uint64_t{row} + rows - 1, m_limits.maxRows));
+        const uint32_t lastColumn = static_cast<uint32_t>(
+            std::min<uint64_t>(uint64_t{column} + columns - 1, m_limits.maxColumns));
+        const std::string gbk = gbkOf(text);
+        // What the table takes in memory, its own bookkeeping included.
+        for (uint32_t r = row; r <= lastRow; ++r) {
+            auto [at, added] = m_rows.try_emplace(r);
+            std::vector<std::string>& cells = at->second;
+            m_bytes +=
+                (added ? kRowBytes : 0) +
+                (cells.size() < lastColumn ? (lastColumn - cells.size()) : 0) * sizeof(std::string);
+            if (cells.size() < lastColumn)
+                cells.resize(lastColumn);
+            for (uint32_t c = column; c <= lastColumn; ++c) {
+                m_bytes += gbk.size();
+                if (m_bytes > m_limits.maxBytes)
+                    return false;
+                cells[c - 1] = gbk;
+            }
+        }
+        return true;
+    }
+
+    SheetTable table() {
+        SheetTable table;
+        table.clipped = m_clipped;
+        for (auto& [row, cells] : m_rows)
+            table.rows.push_back({row, std::move(cells)});
+        return table;
+    }
+
+private:
+    static constexpr uint64_t kRowBytes = 64;
+    SheetTableLimits m_limits;
+    std::map<uint32_t, std::vector<std::string>> m_rows;
+    uint64_t m_bytes = 0;
+    bool m_clipped = false;
 };
 
 std::optional<uint64_t> fileSize(const std::string& path) {
@@ -164,15 +299,18 @@ bool readXls(const std::string& path, CellSink& sink) {
             if (freexl_get_cell_value(xls.handle, row, static_cast<unsigned short>(column),
                                       &value) != FREEXL_OK)
                 continue;
-            std::string text;
+            std::string number;
+            CellText text;
             switch (value.type) {
                 case FREEXL_CELL_NULL:
                     continue;
                 case FREEXL_CELL_INT:
-                    text = std::to_string(value.value.int_value);
+                    number = std::to_string(value.value.int_value);
+                    text.bytes = number;
                     break;
                 case FREEXL_CELL_DOUBLE:
-                    text = NumberCellText(value.value.double_value);
+                    number = NumberCellText(value.value.double_value);
+                    text.bytes = number;
                     break;
                 case FREEXL_CELL_TEXT:
                 case FREEXL_CELL_SST_TEXT:
@@ -180,7 +318,7 @@ bool readXls(const std::string& path, CellSink& sink) {
                 case FREEXL_CELL_DATETIME:
                 case FREEXL_CELL_TIME:
                     if (value.value.text_value)
-                        text = gbkFromUtf8(value.value.text_value);
+                        text = {value.value.text_value, true};
                     break;
                 default:
                     break;
@@ -341,6 +479,594 @@ bool parsePart(ZipReader& zip, const std::string& part, Parse&& parse) {
     return zip.close() && ok;
 }
 
+// The attributes of a start tag: local names and values.
+class Attributes {
+public:
+    struct Attribute {
+        std::string_view name;
+        std::string_view value;
+    };
+    // ampAsCharRef: libxml2's SAX parser leaves a "&amp;" in a value as "&#38;".
+    Attributes(const std::vector<Attribute>& list, bool ampAsCharRef)
+        : m_list(list), m_ampAsCharRef(ampAsCharRef) {}
+    // The value of the attribute with this local name, in any namespace.
+    std::optional<std::string_view> find(std::string_view name) const {
+        for (const Attribute& a : m_list)
+            if (is(a.name, name))
+                return a.value;
+        return std::nullopt;
+    }
+    // The same as text.
+    std::optional<std::string> text(std::string_view name) const {
+        const std::optional<std::string_view> raw = find(name);
+        if (!raw)
+            return std::nullopt;
+        std::string value(*raw);
+        if (m_ampAsCharRef) {
+            for (size_t at = value.find("&#38;"); at != std::string::npos;
+                 at = value.find("&#38;", at + 1))
+                value.replace(at, 5, "&");
+        }
+        return value;
+    }
+
+private:
+    const std::vector<Attribute>& m_list;
+    bool m_ampAsCharRef;
+};
+
+// What a part's parse reports to. stop() ends the parse early: with what it needs, or
+// (failed) on content it refuses.
+class SaxHandler {
+public:
+    virtual ~SaxHandler() = default;
+    virtual void start(std::string_view name, const Attributes& attributes) = 0;
+    virtual void end(std::string_view name) = 0;
+    virtual void text(std::string_view chars) = 0;
+    void stop(bool failed = false) {
+        m_stopped = true;
+        m_failed = m_failed || failed;
+    }
+    bool stopped() const { return m_stopped; }
+    bool failed() const { return m_failed; }
+
+private:
+    bool m_stopped = false;
+    bool m_failed = false;
+};
+
+void appendCodePoint(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | cp >> 6);
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | cp >> 12);
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | cp >> 18);
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Appends text with its character and predefined entity references replaced. Any other
+// reference is left out when the document has a document type (its entities are never
+// expanded, nor loaded), and is an error otherwise (nothing declares it).
+bool appendDecoded(std::string& out, std::string_view text, bool documentType) {
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t amp = text.find('&', i);
+        out.append(text.substr(i, amp == std::string_view::npos ? text.size() - i : amp - i));
+        if (amp == std::string_view::npos)
+            break;
+        const size_t semi = text.find(';', amp);
+        if (semi == std::string_view::npos || semi - amp > 12)
+            return false;
+        const std::string_view name = text.substr(amp + 1, semi - amp - 1);
+        if (name == "lt") {
+            out += '<';
+        } else if (name == "gt") {
+            out += '>';
+        } else if (name == "amp") {
+            out += '&';
+        } else if (name == "quot") {
+            out += '"';
+        } else if (name == "apos") {
+            out += '\'';
+        } else if (name.size() >= 2 && name[0] == '#') {
+            const bool hex = name[1] == 'x';
+            const std::string_view digits = name.substr(hex ? 2 : 1);
+            uint32_t cp = 0;
+            const auto [end, error] =
+                std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
+            if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+                cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+                return false;
+            appendCodePoint(out, cp);
+        } else if (!documentType || name.empty()) {
+            return false;
+        }
+        i = semi + 1;
+    }
+    return true;
+}
+
+// A streaming tokenizer for the UTF-8 parts office programs write, several times faster than
+// libxml2 on a large sheet. It reports what the SAX parser would (elements by local name,
+// decoded text) and refuses what is not well formed in ways that matter here: unbalanced or
+// mismatched tags, bad references, markup left open at the end. A document type is passed
+// over and its entities are never expanded. Markup is taken whole (at most kMaxMarkupBytes);
+// text streams through, so memory stays small.
+class FastXmlParse {
+public:
+    explicit FastXmlParse(SaxHandler& handler) : m_handler(handler) {}
+
+    // Whether the part starts as a UTF-8 document (or one without a declaration, UTF-8 by
+    // default); anything else is left to libxml2.
+    static bool handles(std::string_view head) {
+        if (head.substr(0, 3) == "\xEF\xBB\xBF")
+            head.remove_prefix(3);
+        // UTF-16 and the like hold NUL bytes among their first characters.
+        if (head.find('\0') != std::string_view::npos)
+            return false;
+        if (head.substr(0, 5) != "<?xml") {
+            const std::string_view start = TrimmedView(head);
+            return !start.empty() && start[0] == '<';
+        }
+        const size_t close = head.find("?>");
+        if (close == std::string_view::npos || close > 1024)
+            return false;
+        const std::string_view declaration = head.substr(0, close);
+        const size_t at = declaration.find("encoding");
+        if (at == std::string_view::npos)
+            return true;
+        const size_t quote = declaration.find_first_of("\"'", at);
+        if (quote == std::string_view::npos)
+            return false;
+        const size_t end = declaration.find(declaration[quote], quote + 1);
+        if (end == std::string_view::npos)
+            return false;
+        std::string name(declaration.substr(quote + 1, end - quote - 1));
+        for (char& c : name)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return name == "utf-8" || name == "utf8";
+    }
+
+    // The next bytes of the part; false once the document is refused.
+    bool feed(std::string_view bytes) {
+        // An unfinished markup left from the last bytes is completed first: with the bytes up to
+        // its likely end while it is short, so that the rest is scanned where it lies.
+        while (!m_buffer.empty() && !bytes.empty() && !m_handler.stopped()) {
+            const size_t close = bytes.find('>');
+            const size_t take = close == std::string_view::npos || m_buffer.size() > 4096
+                                    ? bytes.size()
+                                    : close + 1;
+            std::string joined;
+            joined.swap(m_buffer);
+            joined.append(bytes.substr(0, take));
+            bytes.remove_prefix(take);
+            if (!scan(joined, false))
+                return false;
+        }
+        return bytes.empty() || m_handler.stopped() || scan(bytes, false);
+    }
+    // The end of the part: false unless the document was complete.
+    bool finish() {
+        std::string rest;
+        rest.swap(m_buffer);
+        if (!scan(rest, true))
+            return false;
+        return m_handler.stopped() || (m_rootSeen && m_open.empty() && m_buffer.empty());
+    }
+
+private:
+    static constexpr size_t kMaxMarkupBytes = 1 << 20;
+    static constexpr size_t kMaxDepth = 256;
+
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+    // The bytes that end a name.
+    static bool endsName(char c) {
+        static const std::array<bool, 256> table = [] {
+            std::array<bool, 256> t{};
+            for (const char c : std::string_view(" \t\r\n>/=<"))
+                t[static_cast<unsigned char>(c)] = true;
+            return t;
+        }();
+        return table[static_cast<unsigned char>(c)];
+    }
+
+    // Scans the bytes and keeps what is left unfinished in m_buffer.
+    bool scan(std::string_view buffer, bool atEnd) {
+        size_t i = m_first ? skipBom(buffer) : 0;
+        m_first = false;
+        while (i < buffer.size() && !m_handler.stopped()) {
+            if (buffer[i] != '<') {
+                size_t end = buffer.find('<', i);
+                if (end == std::string_view::npos) {
+                    end = buffer.size();
+                    // A reference cut by the chunk's end waits for the rest.
+                    const size_t amp = buffer.rfind('&');
+                    if (!atEnd && amp != std::string_view::npos && amp >= i &&
+                        buffer.find(';', amp) == std::string_view::npos) {
+                        if (end - amp > 16)
+                            return false;
+                        end = amp;
+                    }
+                }
+                if (!text(slice(buffer, i, end)))
+                    return false;
+                i = end;
+                if (i < buffer.size() && buffer[i] != '<')
+                    break;  // the cut reference
+                continue;
+            }
+            const size_t next = markup(buffer, i);
+            if (next == kFailed)
+                return false;
+            if (next == kIncomplete)
+                break;
+            i = next;
+        }
+        m_buffer.assign(buffer.substr(std::min(i, buffer.size())));
+        if (m_handler.failed())
+            return false;
+        if (m_handler.stopped())
+            return true;
+        return m_buffer.size() <= kMaxMarkupBytes && (!atEnd || m_buffer.empty());
+    }
+
+    static size_t skipBom(std::string_view buffer) {
+        return buffer.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    }
+
+    bool text(std::string_view raw) {
+        if (m_open.empty())
+            return TrimmedView(raw).empty();  // only blanks outside the document element
+        if (raw.find('&') == std::string_view::npos) {
+            m_handler.text(raw);
+            return true;
+        }
+        m_scratch.clear();
+        if (!appendDecoded(m_scratch, raw, m_documentType))
+            return false;
+        m_handler.text(m_scratch);
+        return true;
+    }
+
+    static constexpr size_t kFailed = std::string_view::npos;
+    static constexpr size_t kIncomplete = std::string_view::npos - 1;
+
+    // The markup at buffer[i] == '<': the position after it, kIncomplete or kFailed.
+    size_t markup(std::string_view buffer, size_t i) {
+        const std::string_view rest = slice(buffer, i, buffer.size());
+        const auto skipTo = [&](std::string_view terminator, size_t from) {
+            const size_t at = buffer.find(terminator, i + from);
+            return at == std::string_view::npos ? kIncomplete : at + terminator.size();
+        };
+        if (rest.size() < 2)
+            return kIncomplete;
+        if (rest[1] == '?')
+            return skipTo("?>", 2);
+        if (rest[1] == '!') {
+            if (rest.starts_with("<!--"))
+                return skipTo("-->", 4);
+            if (rest.starts_with("<![CDATA[")) {
+                const size_t end = skipTo("]]>", 9);
+                if (end == kIncomplete)
+                    return end;
+                if (m_open.empty())
+                    return kFailed;
+                m_handler.text(buffer.substr(i + 9, end - 3 - (i + 9)));
+                return end;
+            }
+            if (rest.starts_with("<!DOCTYPE") && !m_rootSeen)
+                return documentType(buffer, i);
+            if (std::string_view("<!--").starts_with(rest) ||
+                std::string_view("<![CDATA[").starts_with(rest) ||
+                std::string_view("<!DOCTYPE").starts_with(rest))
+                return kIncomplete;
+            return kFailed;
+        }
+        return rest[1] == '/' ? endTag(buffer, i) : startTag(buffer, i);
+    }
+
+    // A document type declaration, passed over: its internal subset (in brackets, where
+    // quoted values and comments may hold anything) up to the closing ">".
+    size_t documentType(std::string_view buffer, size_t i) {
+        bool subset = false;
+        for (size_t j = i + 9; j < buffer.size(); ++j) {
+            const char c = buffer[j];
+            if (c == '"' || c == '\'') {
+                const size_t close = buffer.find(c, j + 1);
+                if (close == std::string_view::npos)
+                    return kIncomplete;
+                j = close;
+            } else if (subset && buffer.substr(j, 4) == "<!--") {
+                const size_t close = buffer.find("-->", j + 4);
+                if (close == std::string_view::npos)
+                    return kIncomplete;
+                j = close + 2;
+            } else if (c == '[') {
+                subset = true;
+            } else if (c == ']') {
+                subset = false;
+            } else if (c == '>' && !subset) {
+                m_documentType = true;
+                return j + 1;
+            }
+        }
+        return kIncomplete;
+    }
+
+    // The end of the name at j; *local: where its local part starts (after a prefix's ":").
+    size_t nameEnd(std::string_view buffer, size_t j, size_t* local = nullptr) const {
+        if (local)
+            *local = j;
+        for (; j < buffer.size() && !endsName(buffer[j]); ++j)
+            if (local && buffer[j] == ':')
+                *local = j + 1;
+        return j;
+    }
+    size_t skipSpace(std::string_view buffer, size_t j) const {
+        while (j < buffer.size() && isSpace(buffer[j]))
+            ++j;
+        return j;
+    }
+
+    size_t endTag(std::string_view buffer, size_t i) {
+        const size_t start = i + 2;
+        size_t local = start;
+        const size_t end = nameEnd(buffer, start, &local);
+        const size_t close = skipSpace(buffer, end);
+        if (close >= buffer.size())
+            return kIncomplete;
+        const std::string_view name = slice(buffer, start, end);
+        if (buffer[close] != '>' || m_open.empty() ||
+            !is(std::string_view(m_names).substr(m_open.back()), name))
+            return kFailed;
+        m_names.resize(m_open.back());
+        m_open.pop_back();
+        m_handler.end(slice(buffer, local, end));
+        return close + 1;
+    }
+
+    size_t startTag(std::string_view buffer, size_t i) {
+        const size_t start = i + 1;
+        size_t local = start;
+        size_t j = nameEnd(buffer, start, &local);
+        if (j >= buffer.size())
+            return kIncomplete;
+        const std::string_view name = slice(buffer, start, j);
+        const std::string_view localName = slice(buffer, local, j);
+        if (name.empty())
+            return kFailed;
+        m_attributes.clear();
+        m_values.clear();
+        m_decodedAt.clear();
+        bool selfClosing = false;
+        for (;;) {
+            j = skipSpace(buffer, j);
+            if (j >= buffer.size())
+                return kIncomplete;
+            if (buffer[j] == '>')
+                break;
+            if (buffer[j] == '/') {
+                if (j + 1 >= buffer.size())
+                    return kIncomplete;
+                if (buffer[j + 1] != '>')
+                    return kFailed;
+                selfClosing = true;
+                ++j;
+                break;
+            }
+            const size_t attributeStart = j;
+            size_t attributeLocal = j;
+            j = nameEnd(buffer, j, &attributeLocal);
+            const std::string_view attribute = slice(buffer, attributeLocal, j);
+            j = skipSpace(buffer, j);
+            if (j >= buffer.size())
+                return kIncomplete;
+            if (j == attributeStart || attribute.empty() || buffer[j] != '=')
+                return kFailed;
+            j = skipSpace(buffer, j + 1);
+            if (j >= buffer.size())
+                return kIncomplete;
+            const char quote = buffer[j];
+            if (quote != '"' && quote != '\'')
+                return kFailed;
+            size_t close = j + 1;
+            bool reference = false;
+            for (; close < buffer.size() && buffer[close] != quote; ++close) {
+                if (buffer[close] == '<')
+                    return kFailed;
+                reference = reference || buffer[close] == '&';
+            }
+            if (close >= buffer.size())
+                return kIncomplete;
+            const std::string_view value = slice(buffer, j + 1, close);
+            if (!reference) {
+                // Filled in place: a copied temporary stalls on its own stores here.
+                Attributes::Attribute& added = m_attributes.emplace_back();
+                added.name = attribute;
+                added.value = value;
+            } else {
+                std::string decoded;
+                if (!appendDecoded(decoded, value, m_documentType))
+                    return kFailed;
+                m_values.push_back(std::move(decoded));
+                m_attributes.emplace_back().name = attribute;
+                m_decodedAt.push_back(m_attributes.size() - 1);
+            }
+            j = close + 1;
+            if (j < buffer.size() && !isSpace(buffer[j]) && buffer[j] != '>' && buffer[j] != '/')
+                return kFailed;
+        }
+        // Decoded values live in m_values, whose elements no longer move.
+        for (size_t k = 0; k < m_decodedAt.size(); ++k)
+            m_attributes[m_decodedAt[k]].value = m_values[k];
+        if (m_open.empty() && m_rootSeen)
+            return kFailed;  // a second document element
+        if (m_open.size() >= kMaxDepth)
+            return kFailed;
+        m_rootSeen = true;
+        m_handler.start(localName, Attributes(m_attributes, false));
+        if (selfClosing) {
+            if (!m_handler.stopped())
+                m_handler.end(localName);
+        } else {
+            m_open.push_back(m_names.size());
+            m_names.append(name);
+        }
+        return j + 1;
+    }
+
+    SaxHandler& m_handler;
+    std::string m_buffer;  // what is left of the input: an unfinished markup or reference
+    bool m_first = true;
+    bool m_rootSeen = false;
+    bool m_documentType = false;
+    std::string m_names;         // the qualified names of the open elements, one after the other
+    std::vector<size_t> m_open;  // where each starts in m_names
+    std::vector<Attributes::Attribute> m_attributes;
+    std::vector<std::string> m_values;
+    std::vector<size_t> m_decodedAt;
+    std::string m_scratch;
+};
+
+void ignoreXmlError(void*, const char*, ...) {}
+
+// The same through libxml2's SAX2 parser, for parts in any other encoding: no tree, no
+// network, no entity expanded.
+class LibxmlSaxParse {
+public:
+    explicit LibxmlSaxParse(SaxHandler& handler) : m_handler(handler) {
+        static std::once_flag once;
+        std::call_once(once, [] { xmlInitParser(); });
+        // Encoding errors are reported outside the parser's own handlers (this thread's).
+        xmlSetGenericErrorFunc(nullptr, ignoreXmlError);
+        xmlSAXHandler sax{};
+        sax.initialized = XML_SAX2_MAGIC;
+        sax.startElementNs = [](void* context, const xmlChar* localName, const xmlChar*,
+                                const xmlChar*, int, const xmlChar**, int attributeCount, int,
+                                const xmlChar** attributes) {
+            auto* self = static_cast<LibxmlSaxParse*>(context);
+            if (self->m_handler.stopped())
+                return;
+            self->m_attributes.clear();
+            for (int i = 0; i < attributeCount; ++i) {
+                const xmlChar* const* a = attributes + 5 * i;
+                self->m_attributes.push_back({reinterpret_cast<const char*>(a[0]),
+                                              std::string_view(reinterpret_cast<const char*>(a[3]),
+                                                               static_cast<size_t>(a[4] - a[3]))});
+            }
+            self->m_handler.start(reinterpret_cast<const char*>(localName),
+                                  Attributes(self->m_attributes, true));
+            self->haltIfStopped();
+        };
+        sax.endElementNs = [](void* context, const xmlChar* localName, const xmlChar*,
+                              const xmlChar*) {
+            auto* self = static_cast<LibxmlSaxParse*>(context);
+            if (self->m_handler.stopped())
+                return;
+            self->m_handler.end(reinterpret_cast<const char*>(localName));
+            self->haltIfStopped();
+        };
+        const auto characters = [](void* context, const xmlChar* chars, int length) {
+            auto* self = static_cast<LibxmlSaxParse*>(context);
+            if (!self->m_handler.stopped())
+                self->m_handler.text(std::string_view(reinterpret_cast<const char*>(chars),
+                                                      static_cast<size_t>(length)));
+        };
+        sax.characters = characters;
+        sax.cdataBlock = characters;
+        // No entityDecl handler: declared entities are never recorded, so a reference to one
+        // makes the part unreadable instead of being expanded (or loaded).
+        sax.serror = [](void*, xmlErrorPtr) {};
+        m_context = xmlCreatePushParserCtxt(&sax, this, nullptr, 0, nullptr);
+        if (m_context)
+            xmlCtxtUseOptions(m_context, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                             XML_PARSE_NOCDATA);
+    }
+    ~LibxmlSaxParse() {
+        if (m_context)
+            xmlFreeParserCtxt(m_context);
+    }
+    LibxmlSaxParse(const LibxmlSaxParse&) = delete;
+    LibxmlSaxParse& operator=(const LibxmlSaxParse&) = delete;
+
+    bool feed(std::string_view bytes) { return push(bytes, false); }
+    bool finish() { return push({}, true) && (m_handler.stopped() || m_context->wellFormed); }
+
+private:
+    bool push(std::string_view bytes, bool last) {
+        if (!m_context)
+            return false;
+        if (m_handler.stopped())
+            return !m_handler.failed();
+        const int error =
+            xmlParseChunk(m_context, bytes.data(), static_cast<int>(bytes.size()), last ? 1 : 0);
+        return m_handler.stopped() ? !m_handler.failed() : error == 0;
+    }
+    void haltIfStopped() {
+        if (m_handler.stopped())
+            xmlStopParser(m_context);
+    }
+
+    SaxHandler& m_handler;
+    xmlParserCtxtPtr m_context = nullptr;
+    std::vector<Attributes::Attribute> m_attributes;
+};
+
+// Runs the handler over the part named. False when the part is missing or broken, or the
+// handler failed; a handler may stop early (it has what it needs).
+template <typename Parse>
+bool feedPart(ZipReader& zip, Parse& parse, SaxHandler& handler, std::string_view first) {
+    if (!parse.feed(first))
+        return false;
+    char buffer[1 << 16];
+    while (!handler.stopped()) {
+        const int got = zip.read(buffer, sizeof buffer);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return parse.finish();
+        if (!parse.feed(std::string_view(buffer, static_cast<size_t>(got))))
+            return false;
+    }
+    return !handler.failed();
+}
+
+bool parseSaxPart(ZipReader& zip, const std::string& part, SaxHandler& handler) {
+    if (!zip.open(part))
+        return false;
+    // Enough of the part to read its declaration.
+    std::string first(4096, '\0');
+    size_t have = 0;
+    while (have < first.size()) {
+        const int got = zip.read(first.data() + have, static_cast<int>(first.size() - have));
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        have += static_cast<size_t>(got);
+    }
+    first.resize(have);
+    bool ok;
+    if (FastXmlParse::handles(first)) {
+        FastXmlParse parse(handler);
+        ok = feedPart(zip, parse, handler, first);
+    } else {
+        LibxmlSaxParse parse(handler);
+        ok = feedPart(zip, parse, handler, first);
+    }
+    const bool closed = zip.close();
+    return ok && !handler.failed() && (handler.stopped() || closed);
+}
+
 // A shared-string table up to this size is kept whole: at most a few tens of MB.
 constexpr uint64_t kWholeTableBytes = 8ULL * 1024 * 1024;
 
@@ -420,10 +1146,11 @@ std::string relsPartOf(const std::string& part) {
     return folder + "_rels/" + name + ".rels";
 }
 
-// The shared-string table. A table of modest declared size is kept whole (compactly: one
-// text buffer and an end offset per entry). For a larger one, a first pass over the sheet
-// notes the indexes its cells refer to, and only those strings are kept, so memory follows
-// the sheet, never the table's own count of entries (which may be millions of empty ones).
+// The shared-string table, its texts kept as UTF-8. A table of modest declared size is kept
+// whole (compactly: one text buffer and an end offset per entry). For a larger one, a first
+// pass over the sheet notes the indexes its cells refer to, and only those strings are kept,
+// so memory follows the sheet, never the table's own count of entries (which may be millions
+// of empty ones).
 class SharedStrings {
 public:
     // The whole table is kept (no first pass over the sheet).
@@ -431,7 +1158,6 @@ public:
         m_all = true;
         m_noting = false;
     }
-    bool keepsAll() const { return m_all; }
     bool noting() const { return m_noting; }
     void note(uint32_t index) {
         m_indexes.push_back(index);
@@ -446,13 +1172,14 @@ public:
         m_noting = false;
         m_texts.resize(m_indexes.size());
     }
-    // Whether the entry at this table index is kept; false also when no later one is.
+    // Whether the entry at this table index is kept.
     bool keeps(uint64_t index) const {
         if (m_all)
             return true;
         return index <= UINT32_MAX &&
                std::binary_search(m_indexes.begin(), m_indexes.end(), static_cast<uint32_t>(index));
     }
+    // True also when no later one is.
     bool beyondLastKept(uint64_t index) const {
         return !m_all && (m_indexes.empty() || index > m_indexes.back());
     }
@@ -460,19 +1187,19 @@ public:
     void set(uint64_t index, std::string_view text) {
         if (m_all) {
             m_arena.append(text);
-            m_ends.push_back(static_cast<uint32_t>(m_arena.size()));
+            m_ends.push_back(m_arena.size());
         } else if (keeps(index)) {
             const auto it =
                 std::lower_bound(m_indexes.begin(), m_indexes.end(), static_cast<uint32_t>(index));
             m_texts[static_cast<size_t>(it - m_indexes.begin())] = text;
         }
     }
-    std::string text(uint32_t index) const {
+    std::string_view text(uint32_t index) const {
         if (m_all) {
             if (index >= m_ends.size())
                 return {};
-            const uint32_t start = index == 0 ? 0 : m_ends[index - 1];
-            return m_arena.substr(start, m_ends[index] - start);
+            const size_t start = index == 0 ? 0 : m_ends[index - 1];
+            return std::string_view(m_arena).substr(start, m_ends[index] - start);
         }
         const auto it = std::lower_bound(m_indexes.begin(), m_indexes.end(), index);
         if (it == m_indexes.end() || *it != index)
@@ -493,56 +1220,57 @@ private:
     std::vector<uint32_t> m_indexes;  // noted indexes, sorted once noting ends
     std::vector<std::string> m_texts;
     std::string m_arena;  // keepAll: every text, one after the other
-    std::vector<uint32_t> m_ends;
+    std::vector<size_t> m_ends;
 };
 
-// The table's entries in order, up to the last one kept.
-bool parseSharedStrings(XmlReader& xml, SharedStrings& shared) {
-    std::string current;
-    uint64_t index = 0;
-    bool inItem = false;
-    bool kept = false;
-    int textDepth = 0;      // inside <t>
-    int phoneticDepth = 0;  // inside <rPh>: reading hints, not part of the text
-    auto endItem = [&] {
-        if (kept)
-            shared.set(index, gbkFromUtf8(current));
-        inItem = false;
-        ++index;
-    };
-    int step;
-    while ((step = xml.next()) == 1) {
-        if (shared.beyondLastKept(index))
-            return true;  // no later entry is used
-        if (xml.isElement()) {
-            const std::string_view name = xml.localName();
-            const bool empty = xml.isEmptyElement();
-            if (name == "si") {
-                current.clear();
-                inItem = true;
-                kept = shared.keeps(index);
-                if (empty)
-                    endItem();
-            } else if (name == "rPh" && !empty) {
-                ++phoneticDepth;
-            } else if (name == "t" && !empty) {
-                ++textDepth;
-            }
-        } else if (xml.isEnd()) {
-            const std::string_view name = xml.localName();
-            if (name == "si" && inItem) {
-                endItem();
-            } else if (name == "rPh") {
-                phoneticDepth = std::max(0, phoneticDepth - 1);
-            } else if (name == "t") {
-                textDepth = std::max(0, textDepth - 1);
-            }
-        } else if (xml.isText() && inItem && kept && textDepth > 0 && phoneticDepth == 0) {
-            appendBounded(current, xml.value());
+// The table's entries in order, up to the last one kept. Rich text runs (<r>) give their
+// <t> texts; reading hints (<rPh>) are not part of the text.
+class SharedStringsParse final : public SaxHandler {
+public:
+    explicit SharedStringsParse(SharedStrings& shared) : m_shared(shared) {}
+
+    void start(std::string_view name, const Attributes&) override {
+        if (m_shared.beyondLastKept(m_index)) {
+            stop();  // no later entry is used
+            return;
+        }
+        if (is(name, "si")) {
+            m_current.clear();
+            m_inItem = true;
+            m_kept = m_shared.keeps(m_index);
+            m_textDepth = m_phoneticDepth = 0;
+        } else if (is(name, "rPh")) {
+            ++m_phoneticDepth;
+        } else if (is(name, "t")) {
+            ++m_textDepth;
         }
     }
-    return step == 0;
-}
+    void end(std::string_view name) override {
+        if (is(name, "si") && m_inItem) {
+            if (m_kept)
+                m_shared.set(m_index, m_current);
+            m_inItem = false;
+            ++m_index;
+        } else if (is(name, "rPh")) {
+            m_phoneticDepth = std::max(0, m_phoneticDepth - 1);
+        } else if (is(name, "t")) {
+            m_textDepth = std::max(0, m_textDepth - 1);
+        }
+    }
+    void text(std::string_view chars) override {
+        if (m_inItem && m_kept && m_textDepth > 0 && m_phoneticDepth == 0)
+            appendBounded(m_current, chars);
+    }
+
+private:
+    SharedStrings& m_shared;
+    std::string m_current;
+    uint64_t m_index = 0;
+    bool m_inItem = false;
+    bool m_kept = false;
+    int m_textDepth = 0;
+    int m_phoneticDepth = 0;
+};
 
 // "B7" → column 2, row 7. False when the reference is not letters followed by digits.
 bool parseCellReference(std::string_view ref, uint32_t& row, uint32_t& column) {
@@ -551,7 +1279,7 @@ bool parseCellReference(std::string_view ref, uint32_t& row, uint32_t& column) {
     while (i < ref.size() &&
            ((ref[i] >= 'A' && ref[i] <= 'Z') || (ref[i] >= 'a' && ref[i] <= 'z'))) {
         col = col * 26 + static_cast<uint64_t>((ref[i] | 0x20) - 'a' + 1);
-        if (col > 16384)
+        if (col > kMaxSheetColumns)
             return false;
         ++i;
     }
@@ -559,7 +1287,7 @@ bool parseCellReference(std::string_view ref, uint32_t& row, uint32_t& column) {
     const size_t digitsStart = i;
     while (i < ref.size() && ref[i] >= '0' && ref[i] <= '9') {
         r = r * 10 + static_cast<uint64_t>(ref[i] - '0');
-        if (r > 1048576)
+        if (r > kMaxSheetRows)
             return false;
         ++i;
     }
@@ -571,7 +1299,7 @@ bool parseCellReference(std::string_view ref, uint32_t& row, uint32_t& column) {
 }
 
 std::optional<uint32_t> parseIndex(std::string_view text) {
-    text = TrimmedView(text);
+    text = trimmed(text);
     uint32_t value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (error != std::errc() || end != text.data() + text.size() || text.empty())
@@ -579,131 +1307,128 @@ std::optional<uint32_t> parseIndex(std::string_view text) {
     return value;
 }
 
-// The text of a value-bearing cell of the sheet part, by its type attribute.
-std::string cellText(std::string_view type, const std::string& value, const std::string& inlineText,
-                     SharedStrings& shared) {
-    if (type == "s") {
-        const std::optional<uint32_t> index = parseIndex(value);
-        if (!index)
-            return {};
-        if (shared.noting()) {
-            shared.note(*index);
-            return {};
-        }
-        return shared.text(*index);
-    }
-    if (type == "inlineStr")
-        return gbkFromUtf8(inlineText);
-    if (type == "b")
-        return TrimmedView(value) == "1" ? "TRUE" : "FALSE";
-    if (type == "str" || type == "e" || type == "d")
-        return gbkFromUtf8(value);
-    // A number.
-    const std::string_view number = TrimmedView(value);
+// A number's text as the application shows it; nullopt when the text is no number.
+std::optional<std::string> numberText(std::string_view value) {
+    const std::string_view number = trimmed(value);
+    // A whole number written plainly is its own text (the common case: no conversion).
+    if (!number.empty() && number.size() <= 15 && (number[0] != '0' || number.size() == 1) &&
+        std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::string(number);
     double parsed = 0;
     const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
     if (number.empty() || error != std::errc() || end != number.data() + number.size())
-        return gbkFromUtf8(value);
+        return std::nullopt;
     return NumberCellText(parsed);
 }
 
-bool parseSheet(XmlReader& xml, SharedStrings& shared, CellSink& sink) {
-    uint32_t row = 0;         // current row number
-    uint32_t lastColumn = 0;  // column of the previous cell of the row
-    bool inCell = false;
-    uint32_t cellRow = 0, cellColumn = 0;
-    std::string type, value, inlineText;
-    int valueDepth = 0, inlineDepth = 0, textDepth = 0, phoneticDepth = 0;
+// The cells of a worksheet part, in document order.
+class SheetParse final : public SaxHandler {
+public:
+    SheetParse(SharedStrings& shared, CellSink& sink) : m_shared(shared), m_sink(sink) {}
 
-    auto startCell = [&]() -> bool {
-        type = xml.attribute("t").value_or("n");
-        value.clear();
-        inlineText.clear();
-        valueDepth = inlineDepth = textDepth = phoneticDepth = 0;
-        const std::optional<std::string> ref = xml.attribute("r");
-        if (ref) {
-            if (!parseCellReference(*ref, cellRow, cellColumn))
-                return false;
-        } else {
-            cellRow = row == 0 ? 1 : row;
-            cellColumn = lastColumn + 1;
-        }
-        lastColumn = cellColumn;
-        if (row == 0)
-            row = cellRow;
-        return true;
-    };
-    auto endCell = [&]() {
-        return sink.cell(cellRow, cellColumn, cellText(type, value, inlineText, shared));
-    };
-
-    int step;
-    while ((step = xml.next()) == 1) {
-        if (xml.isElement()) {
-            const std::string_view name = xml.localName();
-            const bool empty = xml.isEmptyElement();
-            if (name == "row") {
-                const std::optional<std::string> r = xml.attribute("r");
-                const std::optional<uint32_t> number = r ? parseIndex(*r) : std::nullopt;
-                if (r && (!number || *number == 0 || *number > 1048576))
-                    return false;
-                row = number ? *number : row + 1;
-                lastColumn = 0;
-            } else if (name == "c") {
-                if (!startCell())
-                    return false;
-                inCell = !empty;
-                if (empty && !endCell())
-                    return false;
-            } else if (inCell && !empty) {
-                if (name == "v")
-                    ++valueDepth;
-                else if (name == "is")
-                    ++inlineDepth;
-                else if (name == "t")
-                    ++textDepth;
-                else if (name == "rPh")
-                    ++phoneticDepth;
+    void start(std::string_view name, const Attributes& attributes) override {
+        if (is(name, "row")) {
+            const std::optional<std::string_view> r = attributes.find("r");
+            const std::optional<uint32_t> number = r ? parseIndex(*r) : std::nullopt;
+            if (r && (!number || *number == 0 || *number > kMaxSheetRows))
+                return stop(true);
+            m_row = number ? *number : m_row + 1;
+            m_lastColumn = 0;
+        } else if (is(name, "c")) {
+            m_type = attributes.find("t").value_or("n");
+            m_value.clear();
+            m_inlineText.clear();
+            m_valueDepth = m_inlineDepth = m_textDepth = m_phoneticDepth = 0;
+            if (const std::optional<std::string_view> ref = attributes.find("r")) {
+                if (!parseCellReference(*ref, m_cellRow, m_cellColumn))
+                    return stop(true);
+            } else {
+                m_cellRow = m_row == 0 ? 1 : m_row;
+                m_cellColumn = m_lastColumn + 1;
             }
-        } else if (xml.isEnd()) {
-            const std::string_view name = xml.localName();
-            if (name == "c" && inCell) {
-                inCell = false;
-                if (!endCell())
-                    return false;
-            } else if (name == "v") {
-                valueDepth = std::max(0, valueDepth - 1);
-            } else if (name == "is") {
-                inlineDepth = std::max(0, inlineDepth - 1);
-            } else if (name == "t") {
-                textDepth = std::max(0, textDepth - 1);
-            } else if (name == "rPh") {
-                phoneticDepth = std::max(0, phoneticDepth - 1);
-            }
-        } else if (inCell && xml.isText()) {
-            if (valueDepth > 0)
-                appendBounded(value, xml.value());
-            else if (inlineDepth > 0 && textDepth > 0 && phoneticDepth == 0)
-                appendBounded(inlineText, xml.value());
+            m_lastColumn = m_cellColumn;
+            if (m_row == 0)
+                m_row = m_cellRow;
+            m_inCell = true;
+        } else if (m_inCell) {
+            if (is(name, "v"))
+                ++m_valueDepth;
+            else if (is(name, "is"))
+                ++m_inlineDepth;
+            else if (is(name, "t"))
+                ++m_textDepth;
+            else if (is(name, "rPh"))
+                ++m_phoneticDepth;
         }
     }
-    return step == 0;
-}
+    void end(std::string_view name) override {
+        if (name.size() > 3)
+            return;  // none of the names below
+        if (is(name, "c") && m_inCell) {
+            m_inCell = false;
+            if (!endCell())
+                stop(true);
+        } else if (is(name, "v")) {
+            m_valueDepth = std::max(0, m_valueDepth - 1);
+        } else if (is(name, "is")) {
+            m_inlineDepth = std::max(0, m_inlineDepth - 1);
+        } else if (is(name, "t")) {
+            m_textDepth = std::max(0, m_textDepth - 1);
+        } else if (is(name, "rPh")) {
+            m_phoneticDepth = std::max(0, m_phoneticDepth - 1);
+        }
+    }
+    void text(std::string_view chars) override {
+        if (!m_inCell)
+            return;
+        if (m_valueDepth > 0)
+            appendBounded(m_value, chars);
+        else if (m_inlineDepth > 0 && m_textDepth > 0 && m_phoneticDepth == 0)
+            appendBounded(m_inlineText, chars);
+    }
+
+private:
+    // The text of the cell by its type attribute.
+    bool endCell() {
+        if (m_type == "s") {
+            const std::optional<uint32_t> index = parseIndex(m_value);
+            if (!index)
+                return m_sink.cell(m_cellRow, m_cellColumn, {});
+            if (m_shared.noting()) {
+                m_shared.note(*index);
+                return true;
+            }
+            return m_sink.cell(m_cellRow, m_cellColumn, {m_shared.text(*index), true});
+        }
+        if (m_type == "inlineStr")
+            return m_sink.cell(m_cellRow, m_cellColumn, {m_inlineText, true});
+        if (m_type == "b")
+            return m_sink.cell(m_cellRow, m_cellColumn,
+                               {trimmed(m_value) == "1" ? "TRUE" : "FALSE"});
+        if (m_type != "str" && m_type != "e" && m_type != "d") {
+            if (const std::optional<std::string> number = numberText(m_value))
+                return m_sink.cell(m_cellRow, m_cellColumn, {*number});
+        }
+        return m_sink.cell(m_cellRow, m_cellColumn, {m_value, true});
+    }
+
+    SharedStrings& m_shared;
+    CellSink& m_sink;
+    uint32_t m_row = 0;         // current row number
+    uint32_t m_lastColumn = 0;  // column of the previous cell of the row
+    bool m_inCell = false;
+    uint32_t m_cellRow = 0, m_cellColumn = 0;
+    std::string m_type, m_value, m_inlineText;
+    int m_valueDepth = 0, m_inlineDepth = 0, m_textDepth = 0, m_phoneticDepth = 0;
+};
 
 // Discards every cell: the first pass over a sheet only notes its shared-string indexes.
 class NoSink final : public CellSink {
 public:
-    bool cell(uint32_t, uint32_t, std::string_view) override { return true; }
+    bool cells(uint32_t, uint32_t, uint32_t, uint32_t, CellText) override { return true; }
 };
 
-bool readXlsx(const std::string& path, CellSink& sink) {
-    const std::optional<uint64_t> size = fileSize(path);
-    if (!size || *size > kMaxSpreadsheetFileBytes)
-        return false;
-    ZipReader zip(path);
-    if (!zip.isOpen())
-        return false;
-
+bool readXlsx(ZipReader& zip, CellSink& sink) {
     // The workbook part, named by the package's relationships ("xl/workbook.xml" as a rule).
     std::string workbookPart = "xl/workbook.xml";
     forEachRelationship(zip, "_rels/.rels", [&](const Relationship& rel) {
@@ -756,22 +1481,197 @@ bool readXlsx(const std::string& path, CellSink& sink) {
     if (tableSize && *tableSize <= kWholeTableBytes) {
         // The declared size bounds what is inflated (the zip reader stops there).
         shared.keepAll();
-        if (!parsePart(zip, sharedPart,
-                       [&](XmlReader& xml) { return parseSharedStrings(xml, shared); }))
+        SharedStringsParse table(shared);
+        if (!parseSaxPart(zip, sharedPart, table))
             return false;
     } else if (tableSize) {
         NoSink none;
-        if (!parsePart(zip, sheetPart,
-                       [&](XmlReader& xml) { return parseSheet(xml, shared, none); }))
+        SheetParse noting(shared, none);
+        if (!parseSaxPart(zip, sheetPart, noting))
             return false;
         shared.endNoting();
-        if (!parsePart(zip, sharedPart,
-                       [&](XmlReader& xml) { return parseSharedStrings(xml, shared); }))
+        SharedStringsParse table(shared);
+        if (!parseSaxPart(zip, sharedPart, table))
             return false;
     } else {
         shared.endNoting();
     }
-    return parsePart(zip, sheetPart, [&](XmlReader& xml) { return parseSheet(xml, shared, sink); });
+    SheetParse sheet(shared, sink);
+    return parseSaxPart(zip, sheetPart, sheet);
+}
+
+// ---- .ods ----------------------------------------------------------------------------------
+
+constexpr std::string_view kOdsMimeType = "application/vnd.oasis.opendocument.spreadsheet";
+
+// Whether the package's "mimetype" entry names an OpenDocument spreadsheet.
+bool isOdsPackage(ZipReader& zip) {
+    const std::optional<uint64_t> size = zip.declaredSize("mimetype");
+    if (!size || *size > 256 || !zip.open("mimetype"))
+        return false;
+    char buffer[257];
+    int total = 0;
+    for (int got; (got = zip.read(buffer + total, 256 - total)) > 0;)
+        total += got;
+    const bool closed = zip.close();
+    return closed && trimmed(std::string_view(buffer, static_cast<size_t>(total))) == kOdsMimeType;
+}
+
+// A repeat count: 1 when missing or not a positive number, at most `limit`.
+uint32_t repeatCount(const Attributes& attributes, std::string_view name, uint32_t limit) {
+    const std::optional<std::string_view> text = attributes.find(name);
+    if (!text)
+        return 1;
+    const std::string_view digits = trimmed(*text);
+    uint64_t value = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (error == std::errc::result_out_of_range)
+        return limit;
+    if (error != std::errc() || end != digits.data() + digits.size() || value == 0)
+        return 1;
+    return static_cast<uint32_t>(std::min<uint64_t>(value, limit));
+}
+
+// The cells of the first table of content.xml. A run of repeated cells, or of repeated rows,
+// is handed over as one block: an empty run only moves the position, so a sheet whose last row
+// repeats a million empty cells costs nothing. Each value as text: a number's decimal digits
+// when whole (as .xlsx), a boolean TRUE or FALSE, a date or time as written, text as its
+// paragraphs (joined by line feeds; comments left out).
+class OdsContentParse final : public SaxHandler {
+public:
+    explicit OdsContentParse(CellSink& sink) : m_sink(sink) {}
+
+    void start(std::string_view name, const Attributes& attributes) override {
+        if (is(name, "table")) {
+            if (++m_tableDepth == 1 && m_tablesSeen++ > 0)
+                stop();  // only the first sheet
+            return;
+        }
+        if (m_tableDepth != 1)
+            return;
+        if (is(name, "table-row")) {
+            m_rowRepeat = repeatCount(attributes, "number-rows-repeated", kMaxSheetRows);
+            m_column = 1;
+            m_inRow = true;
+        } else if ((is(name, "table-cell") || is(name, "covered-table-cell")) && m_inRow) {
+            startCell(attributes);
+        } else if (m_inCell && m_collectText && m_annotationDepth == 0) {
+            if (is(name, "annotation")) {
+                ++m_annotationDepth;
+            } else if (is(name, "p") || is(name, "h")) {
+                if (m_paragraphs++ > 0)
+                    appendBounded(m_text, "\n");
+                ++m_paragraphDepth;
+            } else if (m_paragraphDepth > 0 && is(name, "s")) {
+                const size_t room = kMaxCellTextBytes - std::min(m_text.size(), kMaxCellTextBytes);
+                m_text.append(
+                    std::min<size_t>(repeatCount(attributes, "c", kMaxSheetColumns), room), ' ');
+            } else if (m_paragraphDepth > 0 && is(name, "tab")) {
+                appendBounded(m_text, "\t");
+            } else if (m_paragraphDepth > 0 && is(name, "line-break")) {
+                appendBounded(m_text, "\n");
+            }
+        } else if (m_inCell && is(name, "annotation")) {
+            ++m_annotationDepth;
+        }
+    }
+    void end(std::string_view name) override {
+        if (is(name, "table")) {
+            if (--m_tableDepth == 0)
+                stop();  // the first sheet is read
+            return;
+        }
+        if (m_tableDepth != 1)
+            return;
+        if (is(name, "table-row") && m_inRow) {
+            m_inRow = false;
+            m_row += m_rowRepeat;
+        } else if ((is(name, "table-cell") || is(name, "covered-table-cell")) && m_inCell) {
+            m_inCell = false;
+            if (!endCell())
+                stop(true);
+        } else if (m_inCell && is(name, "annotation")) {
+            m_annotationDepth = std::max(0, m_annotationDepth - 1);
+        } else if (m_inCell && (is(name, "p") || is(name, "h"))) {
+            m_paragraphDepth = std::max(0, m_paragraphDepth - 1);
+        }
+    }
+    void text(std::string_view chars) override {
+        if (m_tableDepth == 1 && m_inCell && m_collectText && m_paragraphDepth > 0 &&
+            m_annotationDepth == 0)
+            appendBounded(m_text, chars);
+    }
+
+private:
+    void startCell(const Attributes& attributes) {
+        m_inCell = true;
+        m_columnRepeat = repeatCount(attributes, "number-columns-repeated", kMaxSheetColumns);
+        m_text.clear();
+        m_paragraphs = m_paragraphDepth = m_annotationDepth = 0;
+        m_collectText = false;
+        const std::string_view type = attributes.find("value-type").value_or("");
+        if (type == "float" || type == "percentage" || type == "currency") {
+            const std::optional<std::string> number =
+                numberText(attributes.find("value").value_or(""));
+            if (number)
+                m_text = *number;
+            m_collectText = !number;
+        } else if (type == "boolean") {
+            const std::string_view value = trimmed(attributes.find("boolean-value").value_or(""));
+            m_text = value == "true" || value == "1" ? "TRUE" : "FALSE";
+        } else if (type == "date" || type == "time") {
+            m_text = std::string(
+                attributes.find(type == "date" ? "date-value" : "time-value").value_or(""));
+            m_collectText = m_text.empty();
+        } else if (std::optional<std::string> value = attributes.text("string-value")) {
+            appendBounded(m_text, *value);
+        } else {
+            m_collectText = true;  // text, or a cell without a value type
+        }
+    }
+
+    bool endCell() {
+        const uint64_t column = m_column;
+        m_column += m_columnRepeat;
+        if (m_text.empty() || m_row > kMaxSheetRows || column > kMaxSheetColumns)
+            return true;
+        const uint32_t rows =
+            static_cast<uint32_t>(std::min<uint64_t>(m_rowRepeat, kMaxSheetRows - m_row + 1));
+        const uint32_t columns = static_cast<uint32_t>(
+            std::min<uint64_t>(m_columnRepeat, kMaxSheetColumns - column + 1));
+        return m_sink.cells(static_cast<uint32_t>(m_row), static_cast<uint32_t>(column), rows,
+                            columns, {m_text, true});
+    }
+
+    CellSink& m_sink;
+    int m_tableDepth = 0;
+    int m_tablesSeen = 0;
+    bool m_inRow = false;
+    bool m_inCell = false;
+    uint64_t m_row = 1;  // of the current row; may pass the sheet's end in a broken file
+    uint32_t m_rowRepeat = 1;
+    uint64_t m_column = 1;
+    uint32_t m_columnRepeat = 1;
+    bool m_collectText = false;
+    std::string m_text;
+    int m_paragraphs = 0;
+    int m_paragraphDepth = 0;
+    int m_annotationDepth = 0;
+};
+
+bool readOds(ZipReader& zip, CellSink& sink) {
+    OdsContentParse content(sink);
+    return parseSaxPart(zip, "content.xml", content);
+}
+
+bool readZipSpreadsheet(const std::string& path, CellSink& sink) {
+    const std::optional<uint64_t> size = fileSize(path);
+    if (!size || *size > kMaxSpreadsheetFileBytes)
+        return false;
+    ZipReader zip(path);
+    if (!zip.isOpen())
+        return false;
+    return isOdsPackage(zip) ? readOds(zip, sink) : readXlsx(zip, sink);
 }
 
 // ---- .csv ----------------------------------------------------------------------------------
@@ -877,7 +1777,7 @@ bool parseCsv(std::string_view bytes, CellSink& sink) {
     const size_t n = bytes.size();
     auto emit = [&]() {
         // An empty field is no value: it does not widen the used range.
-        const bool ok = field.empty() || sink.cell(row, column, field);
+        const bool ok = field.empty() || sink.cell(row, column, {field});
         field.clear();
         return ok;
     };
@@ -937,7 +1837,7 @@ bool readFirstSheet(const std::string& path, CellSink& sink) {
         std::ifstream in(path, std::ios::binary);
         if (!in)
             return false;
-        char buffer[8] = {};
+        char buffer[128] = {};
         in.read(buffer, sizeof buffer);
         head.assign(buffer, static_cast<size_t>(in.gcount()));
     }
@@ -945,7 +1845,9 @@ bool readFirstSheet(const std::string& path, CellSink& sink) {
         case SpreadsheetFormat::Xls:
             return readXls(path, sink);
         case SpreadsheetFormat::Xlsx:
-            return readXlsx(path, sink);
+        case SpreadsheetFormat::Ods:
+            // A zip either way; its "mimetype" entry tells which, wherever it lies.
+            return readZipSpreadsheet(path, sink);
         case SpreadsheetFormat::Csv:
             return readCsv(path, sink);
         case SpreadsheetFormat::Unknown:
@@ -957,8 +1859,19 @@ bool readFirstSheet(const std::string& path, CellSink& sink) {
 }  // namespace
 
 SpreadsheetFormat DetectSpreadsheetFormat(const std::string& path, std::string_view head) {
-    if (head.substr(0, 4) == std::string_view("PK\x03\x04", 4))
+    if (head.substr(0, 4) == std::string_view("PK\x03\x04", 4)) {
+        // An OpenDocument package starts with its "mimetype" entry, stored, not compressed.
+        const auto u16 = [&](size_t at) {
+            return static_cast<size_t>(static_cast<unsigned char>(head[at]) |
+                                       static_cast<unsigned char>(head[at + 1]) << 8);
+        };
+        if (head.size() >= 30 && u16(8) == 0 && u16(26) == 8 && head.substr(30, 8) == "mimetype") {
+            const size_t at = 38 + u16(28);
+            if (at <= head.size() && head.substr(at, kOdsMimeType.size()) == kOdsMimeType)
+                return SpreadsheetFormat::Ods;
+        }
         return SpreadsheetFormat::Xlsx;
+    }
     if (head.substr(0, 4) == std::string_view("\xD0\xCF\x11\xE0", 4))
         return SpreadsheetFormat::Xls;
     std::string tail = path.size() >= 4 ? path.substr(path.size() - 4) : std::string();
@@ -994,13 +1907,27 @@ std::optional<std::vector<SheetCell>> ReadFirstSheetCells(const std::string& pat
     CellRecorder recorder;
     if (!readFirstSheet(path, recorder))
         return std::nullopt;
-    return std::move(recorder.cells);
+    return std::move(recorder.recorded);
+}
+
+std::optional<SheetTable> ReadSheetTable(const std::string& path, const SheetTableLimits& limits) {
+    TableCollector collector(limits);
+    if (!readFirstSheet(path, collector))
+        return std::nullopt;
+    return collector.table();
+}
+
+std::optional<SheetTable> ParseCsvTable(std::string_view bytes, const SheetTableLimits& limits) {
+    TableCollector collector(limits);
+    if (!parseCsv(bytes, collector))
+        return std::nullopt;
+    return collector.table();
 }
 
 std::vector<SheetCell> ParseCsvCells(std::string_view bytes) {
     CellRecorder recorder;
     parseCsv(bytes, recorder);
-    return std::move(recorder.cells);
+    return std::move(recorder.recorded);
 }
 
 }  // namespace smsc

@@ -1,6 +1,7 @@
 #pragma once
 // Reads the mobile numbers of a spreadsheet's first sheet without an office suite: .xls
-// (BIFF through FreeXL), .xlsx (Office Open XML through minizip and libxml2) and .csv.
+// (BIFF through FreeXL), .xlsx (Office Open XML) and .ods (OpenDocument, with its repeated
+// cells and rows taken as runs, never expanded) through minizip and libxml2, and .csv.
 //
 // The cells are read the way the spreadsheet application's automation reads them: the
 // first sheet's used range gives a row count and a column count, and the cells from row 1
@@ -21,10 +22,12 @@
 
 namespace smsc {
 
-enum class SpreadsheetFormat { Xls, Xlsx, Csv, Unknown };
+enum class SpreadsheetFormat { Xls, Xlsx, Ods, Csv, Unknown };
 
-// By content first (zip "PK\3\4" → xlsx, OLE2 D0 CF 11 E0 → xls), then by the name's
-// extension (.csv, any case).
+// By content first (a zip whose leading "mimetype" entry names an OpenDocument spreadsheet →
+// ods, any other zip "PK\3\4" → xlsx, OLE2 D0 CF 11 E0 → xls), then by the name's extension
+// (.csv, any case). head: the file's first bytes (128 are enough). A zip whose "mimetype"
+// entry is not the first is told apart when it is read.
 SpreadsheetFormat DetectSpreadsheetFormat(const std::string& path, std::string_view head);
 
 // Limits that keep a huge or hostile file from exhausting memory.
@@ -35,6 +38,10 @@ inline constexpr uint64_t kMaxZipEntryBytes = 256ULL * 1024 * 1024;  // uncompre
 inline constexpr uint64_t kMaxSheetCells = 20ULL * 1000 * 1000;
 // The counter rule: at most this many valid cells are taken.
 inline constexpr int kMaxValidCells = 30001;
+
+// The largest sheet the office programs make: cells beyond it are not read.
+inline constexpr uint32_t kMaxSheetRows = 1048576;
+inline constexpr uint32_t kMaxSheetColumns = 16384;
 
 // A number as the spreadsheet shows it in text: integral values as plain decimal digits
 // (13812345678.0 → "13812345678"), others with up to 15 significant digits.
@@ -53,6 +60,27 @@ struct SheetCell {
     std::string text;
 };
 std::optional<std::vector<SheetCell>> ReadFirstSheetCells(const std::string& path);
+
+// The first sheet as rows, for tables whose first row names the columns: each row that holds
+// a value, in row order, its cells from column 1 (GBK, not trimmed; missing cells empty).
+// Cells beyond maxColumns are left out; a value beyond maxRows sets `clipped` instead of
+// being read; texts past maxBytes in all make the sheet unreadable (nullopt).
+struct SheetTableLimits {
+    uint32_t maxRows = 100001;
+    uint32_t maxColumns = 256;
+    uint64_t maxBytes = 128ULL * 1024 * 1024;  // texts and their bookkeeping
+};
+struct SheetRow {
+    uint32_t row = 0;
+    std::vector<std::string> cells;
+};
+struct SheetTable {
+    std::vector<SheetRow> rows;
+    bool clipped = false;
+};
+std::optional<SheetTable> ReadSheetTable(const std::string& path, const SheetTableLimits& limits);
+// The same for CSV text (as ParseCsvCells reads it).
+std::optional<SheetTable> ParseCsvTable(std::string_view bytes, const SheetTableLimits& limits);
 
 // CSV text (RFC 4180 quotes; CR LF, LF or CR record ends) as cells; UTF-16 text (with its
 // byte-order mark) and UTF-8 text (with a byte-order mark, or valid UTF-8 with non-ASCII

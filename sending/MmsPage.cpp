@@ -22,6 +22,8 @@
 #include "platform/UiSeam.h"
 #include "recipients/RecipientPanel.h"
 #include "sending/MmsSend.h"
+#include "sending/PlanLine.h"
+#include "sending/SendPlan.h"
 #include "sending/SmsSend.h"
 #include "sending/TForm15.h"
 #include "sending/TextHelpers.h"
@@ -100,6 +102,8 @@ MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
     buttonRow->addWidget(BackButton);
     layout->addLayout(buttonRow);
 
+    m_plan = new PlanLine(m_panel, [this] { return m_unitsPerMms; });
+
     connect(Memo2, &QPlainTextEdit::textChanged, this, &MmsPage::titleChanged);
     connect(BrowseButton, &QPushButton::clicked, this, &MmsPage::BrowseClick);
     connect(MakeButton, &QPushButton::clicked, this, &MmsPage::MakeClick);
@@ -120,6 +124,10 @@ void MmsPage::setProgressWindow(TForm15* window) {
 
 void MmsPage::showCostNote(const QString& note) {
     CostNoteLabel->setText(note);
+    if (const std::optional<long long> units = UnitsOfCostNote(GbkFromQString(note))) {
+        m_unitsPerMms = *units;
+        m_plan->schedule();
+    }
 }
 
 std::string MmsPage::titleText() const {
@@ -204,6 +212,8 @@ void MmsPage::Button35Click() {
         return;
     }
     if (!optOutAllowsSend())
+        return;
+    if (!m_plan->confirmQuota(this))
         return;
     armProgressWindow();
 }

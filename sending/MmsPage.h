@@ -19,6 +19,7 @@ class QVBoxLayout;
 namespace smsc {
 
 class CredentialsSource;
+class PlanLine;
 class RecipientPanel;
 class TForm15;
 
@@ -29,6 +30,8 @@ public:
     ~MmsPage() override;
 
     RecipientPanel* panel() const { return m_panel; }
+    // The send plan line under the counter; the units per number come from the cost note.
+    PlanLine* plan() const { return m_plan; }
 
     QLabel* TitleCaption;       // "彩信标题（最长为30个字符）", red
     QLabel* LengthLabel;        // "当前长度为N字"
@@ -80,6 +83,8 @@ private:
     void closeProgressWindow();
 
     RecipientPanel* m_panel;
+    PlanLine* m_plan;
+    long long m_unitsPerMms = 5;  // the cost note's count; the service's default until told
     QVBoxLayout* m_composition;
     const CredentialsSource* m_credentials = nullptr;
     TForm15* m_progress = nullptr;

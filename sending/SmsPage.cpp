@@ -15,6 +15,8 @@
 #include "recipients/NumberEntries.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/RecipientPanel.h"
+#include "sending/PlanLine.h"
+#include "sending/SendPlan.h"
 #include "service/Credentials.h"
 #include "service/ServiceClient.h"
 #include "sending/SmsSend.h"
@@ -53,7 +55,7 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(m_panel->createListLayout(), 3);
     layout->addWidget(contentLabel);
-    layout->addWidget(Memo1, 2);
+    layout->addWidget(Memo1, 1);
     auto* captionRow = new QHBoxLayout;
     captionRow->addWidget(LengthLabel);
     captionRow->addWidget(NoteLabel, 1);
@@ -65,7 +67,10 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     buttonRow->addWidget(BackButton);
     layout->addLayout(buttonRow);
 
+    m_plan = new PlanLine(m_panel, [this] { return SmsUnitsPerNumber(messageText()); });
+
     connect(Memo1, &QPlainTextEdit::textChanged, this, &SmsPage::updateLengthCaption);
+    connect(Memo1, &QPlainTextEdit::textChanged, m_plan, &PlanLine::schedule);
     connect(m_panel->SendButton, &QPushButton::clicked, this, &SmsPage::Button15Click);
     connect(PhraseButton, &QPushButton::clicked, this, [this] {
         if (m_insertPhrase)
@@ -146,6 +151,8 @@ void SmsPage::Button15Click() {
             return;
         }
     }
+    if (!m_plan->confirmQuota(this))
+        return;
     m_panel->SetRecipientStatus(QString());
     armProgressWindow();
 }

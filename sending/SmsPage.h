@@ -16,6 +16,7 @@ class QPushButton;
 namespace smsc {
 
 class CredentialsSource;
+class PlanLine;
 class RecipientPanel;
 class TForm15;
 
@@ -26,6 +27,8 @@ public:
     ~SmsPage() override;
 
     RecipientPanel* panel() const { return m_panel; }
+    // The send plan line under the counter.
+    PlanLine* plan() const { return m_plan; }
 
     QPlainTextEdit* Memo1;      // the message
     QLabel* LengthLabel;        // "当前长度为N字"
@@ -69,6 +72,7 @@ private:
     void closeProgressWindow();
 
     RecipientPanel* m_panel;
+    PlanLine* m_plan;
     const CredentialsSource* m_credentials = nullptr;
     TForm15* m_progress = nullptr;
     std::function<void(const QString&)> m_quotaHandler;

@@ -15,6 +15,7 @@
 
 #include <filesystem>
 
+#include "platform/AtomicFile.h"
 #include "tests/addressbook/PageFixture.h"
 
 using namespace smsc;
@@ -340,6 +341,67 @@ TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
     data.writeFile(kBook, saved);
     select({});
     EXPECT_EQ(rows().size(), 4);
+}
+
+// "通讯录导入" fills the selected group from a file and tells the result; "通讯录导出" writes
+// the selected node's contacts; what cannot be done is said, and a cancelled dialog says
+// nothing.
+TEST_F(ContactsPageTest, ImportAndExportContacts) {
+    startWith(SampleBook());
+    TempFolder files;
+    files.writeFile(
+        "in.vcf",
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:孙八\r\nTEL;TYPE=CELL:13500135004\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:李四\r\nTEL;TYPE=CELL:13900000001\r\nEND:VCARD\r\n");
+    files.writeFile("none.csv", "a,b\r\n1,2\r\n");
+    const QString in = QString::fromStdString(files.file("in.vcf"));
+    select({1});
+    ui.chooseFileNext(in);
+    page->ImportButton->click();
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("导入1个联系人，跳过1个（号码重复或无效）"));
+    EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提示"));
+    EXPECT_EQ(caption({1, 2}), QStringLiteral("孙八"));
+    EXPECT_TRUE(node({1})->isSelected());
+    EXPECT_EQ(rows().last(), QStringLiteral("1,2:孙八:13500135004"));
+    EXPECT_NE(book().find("孙八|13500135004||||||||1,2"), std::string::npos);
+
+    // A name without an extension of its own becomes a vCard file.
+    ui.chooseFileNext(QString::fromStdString(files.file("out")));
+    page->ExportButton->click();
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录导出成功，共导出3个联系人"));
+    EXPECT_NE(ReadWholeFile(files.file("out.vcf")).value_or("").find("FN:孙八\r\n"),
+              std::string::npos);
+
+    select({});
+    newGroup(QStringLiteral("空组"));
+    const struct {
+        BookPath selected;
+        QPushButton* button;
+        QString file;
+        QString message;  // empty: none
+    } cases[] = {
+        {{0}, page->ImportButton, in, QStringLiteral("该分组不能添加联系人")},
+        {{2},
+         page->ImportButton,
+         QString::fromStdString(files.file("none.csv")),
+         QStringLiteral("文件第一行没有可识别的列名，请用“姓名”“手机号码”等作为列名")},
+        {{2}, page->ImportButton, QString(), QString()},
+        {{3},
+         page->ExportButton,
+         QStringLiteral("/tmp/never.vcf"),
+         QStringLiteral("没有可导出的联系人")},
+        {{1}, page->ExportButton, QString(), QString()},
+    };
+    for (const auto& c : cases) {
+        select(c.selected);
+        ui.clear();
+        if (!c.file.isEmpty())
+            ui.chooseFileNext(c.file);
+        c.button->click();
+        EXPECT_EQ(ui.messageTexts(), c.message.isEmpty() ? QStringList() : QStringList{c.message})
+            << c.message.toStdString();
+    }
+    EXPECT_EQ(node({2})->childCount(), 1);
 }
 
 // Pasted text may hold control characters XML cannot carry (U+000B from a word processor):

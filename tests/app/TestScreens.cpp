@@ -12,6 +12,7 @@
 #include <cstdlib>
 
 #include "recipients/RecipientPanel.h"
+#include "sending/PlanLine.h"
 #include "sending/SmsPage.h"
 #include "tests/app/AppFixture.h"
 
@@ -68,6 +69,7 @@ TEST_F(Screens, SmsPageFitsTheMainWindow) {
     panel->UpdateSendButton();
     page->Memo1->setPlainText(
         QStringLiteral("尊敬的客户：本店周六全场商品八折，会员另有礼品相送，欢迎光临！"));
+    page->plan()->refresh();  // the plan line as it reads a moment later
     QApplication::processEvents();
 
     // Every control is whole inside the page, none covers another, none is squeezed below

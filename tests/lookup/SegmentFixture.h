@@ -31,6 +31,7 @@ inline const std::vector<SegmentFixtureRow>& SmallSegmentRows() {
         {"1399999", "北京", "北京", "中国移动", "010"},
         {"1399999", "北京", "北京", "中国移动", "010"},  // stored twice
         {"123", "测试", "短号", "", "999"},              // a segment shorter than seven digits
+        {"1991234", "", "", "中国电信", ""},             // a carrier but no place
     };
     return rows;
 }

@@ -5,12 +5,15 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "lookup/CityInfo.h"
 #include "lookup/SegmentDatabase.h"
 #include "lookup/SegmentLookup.h"
 #include "platform/Gbk.h"
+#include "recipients/PhoneRules.h"
 #include "tests/lookup/SegmentFixture.h"
 #include "tests/support/TempDataDir.h"
 
@@ -26,9 +29,9 @@ const char* const kAreaNotFound = "对不起，没有查到该区号的归属地
 std::string shown(const LookupAnswer& answer) {
     if (!answer.found())
         return GbkToUtf8(answer.message);
-    std::string text;
-    for (const std::string& field : answer.fields)
-        text += (text.empty() ? "" : "|") + GbkToUtf8(field);
+    std::string text = GbkToUtf8(answer.fields[0]);
+    for (size_t i = 1; i < answer.fields.size(); ++i)
+        text += "|" + GbkToUtf8(answer.fields[i]);
     return text;
 }
 
@@ -51,6 +54,7 @@ TEST_F(SmallDatabase, NumberLookup) {
         {" 13912345678", "江苏|常州|中国移动|0519"},  // leading space trimmed
         {"1349000", "北京|北京||010"},                // no card type
         {"123", "测试|短号||999"},                    // fewer than seven digits: unchanged
+        {"19912345678", "||中国电信|"},               // no place: the card type alone
         {"1234567", kNumberNotFound},
         {"13999990000", kNumberNotFound},  // segment stored twice
         {"", "要查询的手机号码为空！请输入手机号码"},
@@ -89,7 +93,8 @@ TEST_F(SmallDatabase, CarrierFiltersKeepTableOrder) {
         {CarrierFilter::All,
          {"1349000****", "1380000****", "1300001****", "1330000****", "1899999****", "1399999****",
           "1399999****"}},
-        {CarrierFilter::Mobile, {"1349000****", "1380000****", "1399999****", "1399999****"}},
+        // 1349 is the satellite block, no carrier's.
+        {CarrierFilter::Mobile, {"1380000****", "1399999****", "1399999****"}},
         {CarrierFilter::Unicom, {"1300001****"}},  // 130 listed, 139 not
         {CarrierFilter::Telecom, {"1330000****", "1899999****"}},
     };
@@ -97,6 +102,8 @@ TEST_F(SmallDatabase, CarrierFiltersKeepTableOrder) {
         EXPECT_EQ(CitySegmentEntries(db, G(" 北京 "), c.filter), c.expected);
     EXPECT_EQ(CitySegmentEntries(db, G("无此城市"), CarrierFilter::All),
               std::vector<std::string>());
+    // The segments without a place belong to no city, a blank name included.
+    EXPECT_EQ(CitySegmentEntries(db, " ", CarrierFilter::All), std::vector<std::string>());
     EXPECT_EQ(CitySegmentEntries(db, G("北京' OR '1'='1"), CarrierFilter::All),
               std::vector<std::string>());
     EXPECT_EQ(GbkToUtf8(SegmentCountText(0)), "0个号码段    00000个号码");
@@ -200,9 +207,26 @@ TEST(GeneratedSegmentData, KnownSegmentsAndEveryCityListedWithAnAreaCode) {
     ASSERT_FALSE(dir.empty()) << "SMSC_BIN_DIR is not set";
     SegmentDatabase db;
     ASSERT_TRUE(db.open(dir + "sjhmd.dat"));
-    EXPECT_EQ(shown(LookupNumber(db, "13800000000")), "北京|北京|中国移动|010");
-    EXPECT_EQ(shown(LookupNumber(db, "13912345678")), "江苏|常州|中国移动|0519");
-    EXPECT_EQ(shown(LookupAreaCode(db, "0519")), "江苏|常州||0519");
+    const struct {
+        LookupAnswer (*lookup)(SegmentDatabase&, const std::string&);
+        const char* field;
+        const char* expected;
+    } cases[] = {
+        {LookupNumber, "13800000000", "北京|北京|中国移动|010"},
+        {LookupNumber, "13912345678", "江苏|常州|中国移动|0519"},
+        {LookupNumber, "19912345678", "||中国电信|"},  // a carrier but no place
+        {LookupNumber, "19212345678", "||中国广电|"},
+        {LookupNumber, "13490001234", "北京|北京|卫星电话|010"},
+        {LookupNumber, "16212345678", kNumberNotFound},  // neither place nor carrier
+        {LookupAreaCode, "0519", "江苏|常州||0519"},
+        // The city the fixed-line data names first for its code comes first.
+        {LookupAreaCode, "028", "四川|成都||028"},
+        {LookupAreaCode, "0551", "安徽|合肥||0551"},
+        {LookupAreaCode, "0731", "湖南|长沙||0731"},
+        {LookupAreaCode, "0710", "湖北|襄阳||0710"},  // once 襄樊
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(shown(c.lookup(db, c.field)), c.expected) << c.field;
 
     const auto provinces = ReadCityInfo(dir + "CityInfo.dat");
     ASSERT_TRUE(provinces);
@@ -215,7 +239,8 @@ TEST(GeneratedSegmentData, KnownSegmentsAndEveryCityListedWithAnAreaCode) {
     ASSERT_EQ(sqlite3_open_v2((dir + "sjhmd.dat").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr),
               SQLITE_OK);
     sqlite3_stmt* query = nullptr;
-    sqlite3_prepare_v2(raw, "SELECT DISTINCT 城市, 区号 FROM hd", -1, &query, nullptr);
+    sqlite3_prepare_v2(raw, "SELECT DISTINCT 城市, 区号 FROM hd WHERE 城市 <> ''", -1, &query,
+                       nullptr);
     std::set<std::string> cities;
     while (sqlite3_step(query) == SQLITE_ROW) {
         const std::string city = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
@@ -227,6 +252,81 @@ TEST(GeneratedSegmentData, KnownSegmentsAndEveryCityListedWithAnAreaCode) {
     sqlite3_close(raw);
     EXPECT_GT(cities.size(), 300u);
     EXPECT_EQ(cities, listed);
+    for (const char* old : {"襄樊", "巢湖", "株州"})
+        EXPECT_EQ(cities.count(old), 0u) << old;
+}
+
+// Every stored segment is a number the rules accept and find, listed under the carrier its
+// card type names, so a city's carrier counts and its other segments add up to its total.
+TEST(GeneratedSegmentData, EveryRowFollowsTheNumberRulesAndItsCarrier) {
+    const std::string dir = BuiltDataDir();
+    ASSERT_FALSE(dir.empty()) << "SMSC_BIN_DIR is not set";
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open_v2((dir + "sjhmd.dat").c_str(), &raw, SQLITE_OPEN_READONLY, nullptr),
+              SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    sqlite3_prepare_v2(raw, "SELECT 号段, 省份, 城市, 卡型, 区号 FROM hd ORDER BY rowid", -1,
+                       &query, nullptr);
+    const std::map<std::string, std::string> carrierOf = {
+        {"中国移动", "M"}, {"中国联通", "U"}, {"中国电信", "T"}};
+    std::set<std::string> prefixes;
+    std::string text;
+    size_t rows = 0, placeless = 0, wrong = 0;
+    while (sqlite3_step(query) == SQLITE_ROW) {
+        std::string column[5];
+        for (int i = 0; i < 5; ++i)
+            column[i] = reinterpret_cast<const char*>(sqlite3_column_text(query, i));
+        const std::string& segment = column[0];
+        ++rows;
+        prefixes.insert(segment.substr(0, 3));
+        text += segment + "0000 ";
+        const auto carrier = carrierOf.find(column[3]);
+        const std::string expected = carrier == carrierOf.end() ? "" : carrier->second;
+        const std::string matched = std::string(IsSegmentChinaMobile(segment) ? "M" : "") +
+                                    (IsSegmentChinaUnicom(segment) ? "U" : "") +
+                                    (IsSegmentChinaTelecom(segment) ? "T" : "");
+        if (column[2].empty()) {
+            ++placeless;
+            wrong += !column[1].empty() || !column[4].empty() || column[3].empty();
+        }
+        if (matched != expected || !IsMobileNumber(segment + "0000")) {
+            if (++wrong <= 5)
+                ADD_FAILURE() << segment << " " << column[3] << " matched " << matched;
+        }
+    }
+    sqlite3_finalize(query);
+    sqlite3_close(raw);
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(ExtractMobileNumbers(text).size(), rows);
+    EXPECT_GT(placeless, 0u);
+    // Every mobile prefix but 162 and 165, which have neither place nor carrier.
+    std::string stored;
+    for (const std::string& p : prefixes)
+        stored += (stored.empty() ? "" : " ") + p;
+    EXPECT_EQ(stored,
+              "130 131 132 133 134 135 136 137 138 139 145 147 150 151 152 153 155 156 157 158 "
+              "159 166 167 170 171 172 173 174 175 176 177 178 180 181 182 183 184 185 186 187 "
+              "188 189 190 191 192 193 195 196 197 198 199");
+
+    SegmentDatabase db;
+    ASSERT_TRUE(db.open(dir + "sjhmd.dat"));
+    for (const char* city : {"北京", "上海", "成都", "合肥"}) {
+        const auto all = CitySegmentEntries(db, G(city), CarrierFilter::All);
+        ASSERT_TRUE(all);
+        size_t carriers = 0;
+        for (CarrierFilter f :
+             {CarrierFilter::Mobile, CarrierFilter::Unicom, CarrierFilter::Telecom})
+            carriers += CitySegmentEntries(db, G(city), f)->size();
+        size_t others = 0;
+        for (const std::string& entry : *all) {
+            const auto row = db.rowsOfSegment(entry.substr(0, 7), 1);
+            others += carrierOf.count(GbkToUtf8(row->front().cardType)) == 0;
+        }
+        EXPECT_EQ(carriers + others, all->size()) << city;
+        EXPECT_GT(carriers, 1000u) << city;
+    }
+    const auto telecom = CitySegmentEntries(db, G("北京"), CarrierFilter::Telecom);
+    EXPECT_NE(std::find(telecom->begin(), telecom->end(), "1810000****"), telecom->end());
 }
 
 }  // namespace

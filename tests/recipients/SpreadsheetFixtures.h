@@ -2,7 +2,8 @@
 // Small spreadsheet writers for tests and benchmarks: .xlsx (a minimal Office Open XML
 // package written with minizip) and .xls (a minimal BIFF8 workbook in an OLE2 compound
 // file). They write just what a reader needs: one or more sheets, shared strings, numbers,
-// inline strings, booleans and blank cells.
+// inline strings, booleans and blank cells. Also packages from given parts (.xlsx and .ods)
+// and a name list shaped as an office program saves it (OfficeNameList).
 
 #include <minizip/zip.h>
 
@@ -502,6 +503,325 @@ inline void WriteXls(const std::string& path, const std::vector<FixtureSheet>& s
     out.write(file.data(), static_cast<std::streamsize>(file.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
+}
+
+// A zip of the given entries in order, the first one stored (as an OpenDocument package's
+// "mimetype" must be), the others deflated.
+inline void WriteZip(const std::string& path,
+                     const std::vector<std::pair<std::string, std::string>>& entries,
+                     bool storeFirst = false) {
+    zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+    if (!zip)
+        throw std::runtime_error("cannot create " + path);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto& [name, bytes] = entries[i];
+        zip_fileinfo info{};
+        const bool stored = storeFirst && i == 0;
+        if (zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+                                stored ? 0 : Z_DEFLATED,
+                                stored ? 0 : Z_DEFAULT_COMPRESSION) != ZIP_OK ||
+            zipWriteInFileInZip(zip, bytes.data(), static_cast<unsigned>(bytes.size())) != ZIP_OK ||
+            zipCloseFileInZip(zip) != ZIP_OK)
+            throw std::runtime_error("cannot write zip entry " + name);
+    }
+    if (zipClose(zip, nullptr) != ZIP_OK)
+        throw std::runtime_error("cannot close " + path);
+}
+
+// An .xlsx of one sheet whose worksheet part (and shared-string table, when given) are the
+// texts given, as they are.
+inline void WriteXlsxParts(const std::string& path, const std::string& sheetXml,
+                           const std::string& sharedXml = {}) {
+    std::string rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+        "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+        "relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>";
+    if (!sharedXml.empty())
+        rels +=
+            "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/"
+            "2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>";
+    rels += "</Relationships>";
+    std::vector<std::pair<std::string, std::string>> entries = {
+        {"_rels/.rels",
+         "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+         "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+         "relationships/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+        {"xl/workbook.xml",
+         "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+         "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+         "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>"},
+        {"xl/_rels/workbook.xml.rels", rels},
+        {"xl/worksheets/sheet1.xml", sheetXml},
+    };
+    if (!sharedXml.empty())
+        entries.push_back({"xl/sharedStrings.xml", sharedXml});
+    WriteZip(path, entries);
+}
+
+// The start of an OpenDocument spreadsheet's content.xml up to <office:spreadsheet>; the
+// tables follow, then kOdsContentTail.
+inline const std::string kOdsContentHead =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<office:document-content "
+    "xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+    "xmlns:table=\"urn:oasis:names:tc:opendocument:xmlns:table:1.0\" "
+    "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+    "xmlns:calcext=\"urn:org:documentfoundation:names:experimental:calc:xmlns:calcext:1.0\" "
+    "office:version=\"1.3\"><office:body><office:spreadsheet>";
+inline const std::string kOdsContentTail =
+    "</office:spreadsheet></office:body></office:document-content>";
+
+// An .ods package around the tables given (the content between kOdsContentHead and
+// kOdsContentTail). mimetypeFirst: the "mimetype" entry leads, stored, as the format asks.
+inline void WriteOds(const std::string& path, const std::string& tables,
+                     bool mimetypeFirst = true) {
+    const std::string manifest =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<manifest:manifest "
+        "xmlns:manifest=\"urn:oasis:names:tc:opendocument:xmlns:manifest:1.0\" "
+        "manifest:version=\"1.3\"><manifest:file-entry manifest:full-path=\"/\" "
+        "manifest:media-type=\"application/vnd.oasis.opendocument.spreadsheet\"/>"
+        "<manifest:file-entry manifest:full-path=\"content.xml\" "
+        "manifest:media-type=\"text/xml\"/></manifest:manifest>";
+    std::vector<std::pair<std::string, std::string>> entries = {
+        {"content.xml", kOdsContentHead + tables + kOdsContentTail},
+        {"META-INF/manifest.xml", manifest},
+    };
+    const std::pair<std::string, std::string> mimetype = {
+        "mimetype", "application/vnd.oasis.opendocument.spreadsheet"};
+    if (mimetypeFirst)
+        entries.insert(entries.begin(), mimetype);
+    else
+        entries.push_back(mimetype);
+    WriteZip(path, entries, mimetypeFirst);
+}
+
+// A name list (name, mobile number, company) as office programs save one: the header row, a
+// text cell for each name and company through the shared-string table (a few names with
+// inline formatting), the number as a number, a styles part, and the row and sheet attributes
+// LibreOffice writes (about 250 bytes of sheet XML a row).
+struct NameListRow {
+    std::string name;  // UTF-8
+    long long mobile = 0;
+    std::string company;  // UTF-8
+};
+inline std::vector<NameListRow> OfficeNameList(int rows) {
+    static const char* const kFamily[] = {"王", "李", "张", "刘", "陈",
+                                          "杨", "黄", "赵", "吴", "周"};
+    static const char* const kGiven[] = {"伟", "芳", "娜", "秀英", "敏", "静", "丽", "强",
+                                         "磊", "军", "洋", "勇",   "艳", "杰", "娟", "涛"};
+    static const char* const kCompany[] = {"北京华信科技有限公司", "上海东方贸易有限公司",
+                                           "深圳市腾达电子有限公司", "广州白云物流有限公司",
+                                           "杭州西湖文化传媒有限公司"};
+    std::vector<NameListRow> list;
+    list.reserve(static_cast<size_t>(rows));
+    for (int i = 0; i < rows; ++i)
+        list.push_back(
+            {std::string(kFamily[i % 10]) + kGiven[(i / 10) % 16] + kGiven[(i / 160) % 16],
+             13800000000LL + 7LL * i, kCompany[(i * 7) % 5]});
+    return list;
+}
+
+inline void WriteOfficeXlsx(const std::string& path, const std::vector<NameListRow>& list) {
+    using namespace fixture_detail;
+    std::vector<std::string> shared;
+    std::map<std::string, size_t> sharedIndex;
+    const auto sharedAt = [&](const std::string& text) {
+        auto [it, added] = sharedIndex.emplace(text, shared.size());
+        if (added)
+            shared.push_back(text);
+        return it->second;
+    };
+    const std::string rowAttributes =
+        "customFormat=\"false\" ht=\"12.8\" hidden=\"false\" customHeight=\"false\" "
+        "outlineLevel=\"0\" collapsed=\"false\"";
+    std::string sheet =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\" "
+        "xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
+        "xmlns:x14=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/main\" "
+        "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\">"
+        "<sheetPr filterMode=\"false\"><pageSetUpPr fitToPage=\"false\"/></sheetPr>"
+        "<dimension ref=\"A1:C" +
+        std::to_string(list.size() + 1) +
+        "\"/>"
+        "<sheetViews><sheetView showFormulas=\"false\" showGridLines=\"true\" "
+        "showRowColHeaders=\"true\" showZeros=\"true\" rightToLeft=\"false\" "
+        "tabSelected=\"true\" showOutlineSymbols=\"true\" defaultGridColor=\"true\" "
+        "view=\"normal\" topLeftCell=\"A1\" colorId=\"64\" zoomScale=\"100\" "
+        "zoomScaleNormal=\"100\" zoomScalePageLayoutView=\"60\" workbookViewId=\"0\">"
+        "<selection pane=\"topLeft\" activeCell=\"A1\" activeCellId=\"0\" sqref=\"A1\"/>"
+        "</sheetView></sheetViews><sheetFormatPr defaultColWidth=\"10.08203125\" "
+        "defaultRowHeight=\"12.8\" zeroHeight=\"false\" outlineLevelRow=\"0\" "
+        "outlineLevelCol=\"0\"></sheetFormatPr><cols>"
+        "<col collapsed=\"false\" customWidth=\"true\" hidden=\"false\" outlineLevel=\"0\" "
+        "max=\"1\" min=\"1\" style=\"0\" width=\"6.12\"/>"
+        "<col collapsed=\"false\" customWidth=\"true\" hidden=\"false\" outlineLevel=\"0\" "
+        "max=\"2\" min=\"2\" style=\"0\" width=\"12.09\"/>"
+        "<col collapsed=\"false\" customWidth=\"true\" hidden=\"false\" outlineLevel=\"0\" "
+        "max=\"3\" min=\"3\" style=\"0\" width=\"24.5\"/></cols><sheetData>";
+    sheet.reserve(list.size() * 260 + 4096);
+    const auto textCell = [&](const std::string& ref, const std::string& text) {
+        sheet += "<c r=\"" + ref + "\" s=\"1\" t=\"s\"><v>" + std::to_string(sharedAt(text)) +
+                 "</v></c>";
+    };
+    sheet += "<row r=\"1\" " + rowAttributes + ">";
+    textCell("A1", "姓名");
+    textCell("B1", "手机号码");
+    textCell("C1", "公司");
+    sheet += "</row>";
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string r = std::to_string(i + 2);
+        sheet += "<row r=\"" + r + "\" " + rowAttributes + ">";
+        textCell("A" + r, list[i].name);
+        sheet +=
+            "<c r=\"B" + r + "\" s=\"0\" t=\"n\"><v>" + std::to_string(list[i].mobile) + "</v></c>";
+        textCell("C" + r, list[i].company);
+        sheet += "</row>";
+    }
+    sheet +=
+        "</sheetData><printOptions headings=\"false\" gridLines=\"false\" gridLinesSet=\"true\" "
+        "horizontalCentered=\"false\" verticalCentered=\"false\"/><pageMargins left=\"0.7875\" "
+        "right=\"0.7875\" top=\"1.05277777777778\" bottom=\"1.05277777777778\" header=\"0.7875\" "
+        "footer=\"0.7875\"/><pageSetup paperSize=\"9\" scale=\"100\" fitToWidth=\"1\" "
+        "fitToHeight=\"1\" pageOrder=\"downThenOver\" orientation=\"portrait\" "
+        "blackAndWhite=\"false\" draft=\"false\" cellComments=\"none\" firstPageNumber=\"1\" "
+        "useFirstPageNumber=\"true\" horizontalDpi=\"300\" verticalDpi=\"300\" copies=\"1\"/>"
+        "<headerFooter differentFirst=\"false\" differentOddEven=\"false\"><oddHeader>"
+        "&amp;C&amp;&quot;DejaVu Serif,Book&quot;&amp;12&amp;A</oddHeader><oddFooter>&amp;C&amp;"
+        "&quot;DejaVu Serif,Book&quot;&amp;12Page &amp;P</oddFooter></headerFooter></worksheet>";
+
+    std::string sst =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"" +
+        std::to_string(2 * list.size() + 3) + "\" uniqueCount=\"" + std::to_string(shared.size()) +
+        "\">";
+    for (size_t i = 0; i < shared.size(); ++i) {
+        const std::string& text = shared[i];
+        if (i % 50 == 7 && text.size() > 3) {
+            // Inline formatting: the first character bold, in runs.
+            sst +=
+                "<si><r><rPr><b val=\"true\"/><sz val=\"10\"/><rFont val=\"Arial\"/>"
+                "<family val=\"2\"/></rPr><t xml:space=\"preserve\">" +
+                xmlEscape(text.substr(0, 3)) +
+                "</t></r><r><rPr><sz val=\"10\"/>"
+                "<rFont val=\"Arial\"/><family val=\"2\"/></rPr><t xml:space=\"preserve\">" +
+                xmlEscape(text.substr(3)) + "</t></r></si>";
+        } else {
+            sst += "<si><t xml:space=\"preserve\">" + xmlEscape(text) + "</t></si>";
+        }
+    }
+    sst += "</sst>";
+
+    std::string styles =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+        "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"General\"/></numFmts>"
+        "<fonts count=\"5\">";
+    for (const char* font : {"DejaVu Sans", "Arial", "Arial", "Arial", "WenQuanYi Micro Hei"})
+        styles += std::string("<font><sz val=\"10\"/><name val=\"") + font +
+                  "\"/><family val=\"2\"/></font>";
+    styles +=
+        "</fonts><fills count=\"2\"><fill><patternFill patternType=\"none\"/></fill><fill>"
+        "<patternFill patternType=\"gray125\"/></fill></fills><borders count=\"1\"><border "
+        "diagonalUp=\"false\" diagonalDown=\"false\"><left/><right/><top/><bottom/><diagonal/>"
+        "</border></borders><cellStyleXfs count=\"20\">";
+    for (int i = 0; i < 20; ++i)
+        styles += "<xf numFmtId=\"" + std::to_string(i == 0 ? 164 : 0) + "\" fontId=\"" +
+                  std::to_string(i % 4) +
+                  "\" fillId=\"0\" borderId=\"0\" applyFont=\"true\" applyBorder=\"false\" "
+                  "applyAlignment=\"false\" applyProtection=\"false\"></xf>";
+    styles +=
+        "</cellStyleXfs><cellXfs count=\"2\"><xf numFmtId=\"164\" fontId=\"0\" fillId=\"0\" "
+        "borderId=\"0\" xfId=\"0\" applyFont=\"false\" applyBorder=\"false\" "
+        "applyAlignment=\"false\" applyProtection=\"false\"><alignment horizontal=\"general\" "
+        "vertical=\"bottom\" textRotation=\"0\" wrapText=\"false\" indent=\"0\" "
+        "shrinkToFit=\"false\"/><protection locked=\"true\" hidden=\"false\"/></xf><xf "
+        "numFmtId=\"164\" fontId=\"4\" fillId=\"0\" borderId=\"0\" xfId=\"0\" "
+        "applyFont=\"true\" applyBorder=\"false\" applyAlignment=\"false\" "
+        "applyProtection=\"false\"/></cellXfs><cellStyles count=\"1\"><cellStyle "
+        "name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles></styleSheet>";
+
+    const std::string contentTypes =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\"><Default "
+        "Extension=\"xml\" ContentType=\"application/xml\"/><Default Extension=\"rels\" "
+        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/><Override "
+        "PartName=\"/xl/workbook.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/><Override "
+        "PartName=\"/xl/styles.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/><Override "
+        "PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/><Override "
+        "PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/"
+        "vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/></Types>";
+    const std::string workbook =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+        "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+        "<fileVersion appName=\"Calc\"/><workbookPr backupFile=\"false\" showObjects=\"all\" "
+        "date1904=\"false\"/><workbookProtection/><bookViews><workbookView "
+        "showHorizontalScroll=\"true\" showVerticalScroll=\"true\" showSheetTabs=\"true\" "
+        "xWindow=\"0\" yWindow=\"0\" windowWidth=\"16384\" windowHeight=\"8192\" "
+        "tabRatio=\"600\" firstSheet=\"0\" activeTab=\"0\"/></bookViews><sheets><sheet "
+        "name=\"名单\" sheetId=\"1\" state=\"visible\" r:id=\"rId2\"/></sheets><calcPr "
+        "iterateCount=\"100\" refMode=\"A1\" iterate=\"false\" iterateDelta=\"0.001\"/>"
+        "</workbook>";
+    const std::string workbookRels =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+        "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+        "styles\" Target=\"styles.xml\"/><Relationship Id=\"rId2\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+        "Target=\"worksheets/sheet1.xml\"/><Relationship Id=\"rId3\" "
+        "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+        "sharedStrings\" Target=\"sharedStrings.xml\"/>\n</Relationships>";
+    const std::string rootRels =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships "
+        "xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\"><Relationship "
+        "Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+        "officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>";
+    WriteZip(path, {{"[Content_Types].xml", contentTypes},
+                    {"_rels/.rels", rootRels},
+                    {"xl/_rels/workbook.xml.rels", workbookRels},
+                    {"xl/workbook.xml", workbook},
+                    {"xl/styles.xml", styles},
+                    {"xl/sharedStrings.xml", sst},
+                    {"xl/worksheets/sheet1.xml", sheet}});
+}
+
+// The same list as CSV (UTF-8, CR LF), as an office program saves it.
+inline std::string OfficeNameListCsv(const std::vector<NameListRow>& list) {
+    std::string csv = "姓名,手机号码,公司\r\n";
+    for (const NameListRow& row : list)
+        csv += row.name + "," + std::to_string(row.mobile) + "," + row.company + "\r\n";
+    return csv;
+}
+
+// The same list as an .ods, with the repeated cells and rows LibreOffice writes.
+inline void WriteOfficeOds(const std::string& path, const std::vector<NameListRow>& list) {
+    const auto text = [](const std::string& t) {
+        return "<table:table-cell office:value-type=\"string\" calcext:value-type=\"string\">"
+               "<text:p>" +
+               fixture_detail::xmlEscape(t) + "</text:p></table:table-cell>";
+    };
+    std::string tables =
+        "<table:table table:name=\"名单\" table:style-name=\"ta1\"><table:table-column "
+        "table:style-name=\"co1\" table:number-columns-repeated=\"3\" "
+        "table:default-cell-style-name=\"Default\"/><table:table-row table:style-name=\"ro1\">" +
+        text("姓名") + text("手机号码") + text("公司") + "</table:table-row>";
+    tables.reserve(list.size() * 330 + 1024);
+    for (const NameListRow& row : list) {
+        const std::string number = std::to_string(row.mobile);
+        tables += "<table:table-row table:style-name=\"ro1\">" + text(row.name) +
+                  "<table:table-cell office:value-type=\"float\" office:value=\"" + number +
+                  "\" calcext:value-type=\"float\"><text:p>" + number +
+                  "</text:p></table:table-cell>" + text(row.company) + "</table:table-row>";
+    }
+    tables += "<table:table-row table:style-name=\"ro1\" table:number-rows-repeated=\"" +
+              std::to_string(1048576 - list.size() - 1) +
+              "\"><table:table-cell table:number-columns-repeated=\"1024\"/></table:table-row>"
+              "</table:table>";
+    WriteOds(path, tables);
 }
 
 }  // namespace smsc::test

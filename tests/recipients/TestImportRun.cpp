@@ -198,7 +198,8 @@ TEST_F(ImportRunTest, SpreadsheetImportAndFailure) {
     EXPECT_EQ(entries(), (Strings{A, B, C}));
     ASSERT_FALSE(ui.fileDialogFilters.empty());
     EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("文本文件(*.xls)")));
-    EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("所有文件(*.*)")));
+    EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("所有文件(*.* *)")));
+    EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("(*.xls *.xlsx *.ods)")));
     runItem(Item::ExcelExtract, folder.file("n.xls"));
     EXPECT_EQ(entries(), (Strings{A, B, C, A, B, C}));
     EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));

@@ -224,6 +224,11 @@ TEST_F(DialogTest, RangeCountZeroAndNine) {
     EXPECT_EQ(last, (Items{"5", "6", "7", "8", "9", "0", "1", "2", "3"}));
 }
 
+TEST_F(DialogTest, RangeFromATodaysPrefix) {
+    EXPECT_EQ(numberRange(QStringLiteral("19912345678"), QStringLiteral("3")), QDialog::Accepted);
+    EXPECT_EQ(sms->entries(), (Items{"19912345678", "19912345679", "19912345670"}));
+}
+
 TEST_F(DialogTest, RangeInterleavesCopiesBeforeThe1st101stAnd201st) {
     verification(sms, QStringLiteral("10086"), QStringLiteral("100"));
     numberRange(QString::fromStdString(P + "000"), QStringLiteral("250"));
@@ -249,6 +254,8 @@ TEST_F(DialogTest, RangeRefusalsKeepTheDialogOpen) {
         {QStringLiteral("1381234"), QStringLiteral("10"), QString(),
          QStringLiteral("请输入正确的11位起始号码手机号")},
         {QStringLiteral("14312345678"), QStringLiteral("10"), QString(),
+         QStringLiteral("请输入正确的11位起始号码手机号")},
+        {QStringLiteral("19412345678"), QStringLiteral("10"), QString(),
          QStringLiteral("请输入正确的11位起始号码手机号")},
         {QString::fromStdString(P + "000"), QStringLiteral("  "), QString(),
          QStringLiteral("生成个数不能为空！")},

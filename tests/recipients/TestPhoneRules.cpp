@@ -28,7 +28,9 @@ std::string trimmed(const std::string& s) {
 // The extractor step by step as the rule describes it: search from the start, take the
 // match, cut every occurrence of it out of the text, search again.
 Items literalExtract(std::string work) {
-    static const std::regex pattern("1(3[0-9]|4[37]|5[012356789]|8[02356789])[0-9]{8}");
+    static const std::regex pattern(
+        "1((3[0-9]|4[357]|5[012356789]|6[2567]|7[0-35-8]|8[0-9]|9[012356789])[0-9]{8}|"
+        "740[0-5][0-9]{6})");
     Items result;
     std::smatch m;
     while (std::regex_search(work, m, pattern)) {
@@ -70,25 +72,126 @@ std::string number(std::mt19937& rng, const std::string& prefix) {
     return s;
 }
 
-std::set<std::string> prefixesAccepted(bool (*rule)(const std::string&), int digits) {
-    std::set<std::string> accepted;
-    for (int p = 100; p <= 199; ++p) {
-        const std::string text =
-            std::to_string(p) + std::string(static_cast<size_t>(digits - 3), '5');
-        if (rule(text))
-            accepted.insert(std::to_string(p));
-    }
-    return accepted;
-}
-
 }  // namespace
 
+// Today's numbering plan, as the phone-number data counts mobile numbers, added to the old
+// one: every prefix 130 to 199, whether the checker accepts it, whether the extractor finds
+// it, and the carrier rule matching its segments ('M' China Mobile, 'U' China Unicom, 'T'
+// China Telecom, '-' none), one letter for the prefix or one per fourth digit.
+TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
+    const struct {
+        int prefix;
+        bool checker, extractor;
+        const char* carriers;
+    } table[] = {
+        // clang-format off
+        {130, true , true , "U"},
+        {131, true , true , "U"},
+        {132, true , true , "U"},
+        {133, true , true , "T"},
+        {134, true , true , "MMMMMMMMM-"},         // 1349: the satellite block
+        {135, true , true , "M"},
+        {136, true , true , "M"},
+        {137, true , true , "M"},
+        {138, true , true , "M"},
+        {139, true , true , "M"},
+        {140, true , false, "-"},                  // unallocated; the old checker's
+        {141, false, false, "-"},
+        {142, false, false, "-"},
+        {143, false, true , "-"},                  // unallocated; the old extractor's
+        {144, false, false, "-"},
+        {145, true , true , "U"},
+        {146, false, false, "-"},
+        {147, true , true , "M"},
+        {148, false, false, "-"},
+        {149, false, false, "-"},
+        {150, true , true , "M"},
+        {151, true , true , "M"},
+        {152, true , true , "M"},
+        {153, true , true , "T"},
+        {154, false, false, "M"},                  // unallocated; the old China Mobile rule's
+        {155, true , true , "U"},
+        {156, true , true , "U"},
+        {157, true , true , "M"},
+        {158, true , true , "M"},
+        {159, true , true , "M"},
+        {160, false, false, "-"},
+        {161, false, false, "-"},
+        {162, true , true , "-"},                  // no carrier in the data
+        {163, false, false, "-"},
+        {164, false, false, "-"},
+        {165, true , true , "-"},                  // no carrier in the data
+        {166, true , true , "U"},
+        {167, true , true , "U"},
+        {168, false, false, "-"},
+        {169, false, false, "-"},
+        {170, true , true , "TTTMUMMUUU"},
+        {171, true , true , "U"},
+        {172, true , true , "M"},
+        {173, true , true , "T"},
+        {174, true , true , "T---------"},         // only 17400 to 17405
+        {175, true , true , "U"},
+        {176, true , true , "U"},
+        {177, true , true , "T"},
+        {178, true , true , "M"},
+        {179, false, false, "-"},
+        {180, true , true , "T"},
+        {181, true , true , "T"},
+        {182, true , true , "M"},
+        {183, true , true , "M"},
+        {184, true , true , "M"},
+        {185, true , true , "U"},
+        {186, true , true , "U"},
+        {187, true , true , "M"},
+        {188, true , true , "M"},
+        {189, true , true , "T"},
+        {190, true , true , "T"},
+        {191, true , true , "T"},
+        {192, true , true , "-"},                  // China Broadnet
+        {193, true , true , "T"},
+        {194, false, false, "-"},
+        {195, true , true , "M"},
+        {196, true , true , "U"},
+        {197, true , true , "M"},
+        {198, true , true , "T"},
+        {199, true , true , "T"},
+        // clang-format on
+    };
+    ASSERT_EQ(std::size(table), 70u);
+    for (size_t i = 0; i < std::size(table); ++i) {
+        const auto& row = table[i];
+        ASSERT_EQ(row.prefix, 130 + static_cast<int>(i));
+        const std::string prefix = std::to_string(row.prefix);
+        SCOPED_TRACE(prefix);
+        // The fifth digit 0 or 5 keeps 174's numbers in its one block.
+        for (const char* rest : {"00000000", "05999999", "05123456"}) {
+            const std::string number = prefix + rest;
+            EXPECT_EQ(IsMobileNumber(number), row.checker) << number;
+            EXPECT_EQ(ExtractMobileNumbers("x" + number + "x"),
+                      row.extractor ? Items{number} : Items{})
+                << number;
+        }
+        const std::string carriers = row.carriers;
+        for (char fourth = '0'; fourth <= '9'; ++fourth) {
+            const char expected = carriers.size() == 1 ? carriers[0] : carriers[fourth - '0'];
+            for (const char* rest : {"000", "599"}) {
+                const std::string segment = prefix + fourth + rest;
+                const std::string matched = std::string(IsSegmentChinaMobile(segment) ? "M" : "") +
+                                            (IsSegmentChinaUnicom(segment) ? "U" : "") +
+                                            (IsSegmentChinaTelecom(segment) ? "T" : "");
+                EXPECT_EQ(matched, expected == '-' ? "" : std::string(1, expected)) << segment;
+            }
+        }
+    }
+    // 174 holds only 17400 to 17405.
+    for (const std::string number : {"17406000000", "17410000000", "17499999999"}) {
+        EXPECT_FALSE(IsMobileNumber(number));
+        EXPECT_EQ(ExtractMobileNumbers(number), Items{});
+        EXPECT_FALSE(IsSegmentChinaTelecom(number.substr(0, 7)));
+    }
+}
+
 TEST(PhoneRules, MobileNumberChecker) {
-    const std::set<std::string> expected = {"130", "131", "132", "133", "134", "135", "136", "137",
-                                            "138", "139", "140", "147", "150", "151", "152", "153",
-                                            "155", "156", "157", "158", "159", "180", "182", "183",
-                                            "185", "186", "187", "188", "189"};
-    EXPECT_EQ(prefixesAccepted(IsMobileNumber, 11), expected);
     EXPECT_TRUE(IsMobileNumber("13812345678"));
     EXPECT_FALSE(IsMobileNumber("1381234567"));
     EXPECT_FALSE(IsMobileNumber("138123456789"));
@@ -110,13 +213,6 @@ TEST(PhoneRules, DigitsAndSegments) {
     EXPECT_FALSE(IsDigits1To12("12 34"));
     EXPECT_FALSE(IsDigits1To12("12a"));
 
-    EXPECT_EQ(prefixesAccepted(IsSegmentChinaMobile, 7),
-              (std::set<std::string>{"134", "135", "136", "137", "138", "139", "147", "150", "151",
-                                     "152", "154", "157", "158", "159", "182", "187", "188"}));
-    EXPECT_EQ(prefixesAccepted(IsSegmentChinaUnicom, 7),
-              (std::set<std::string>{"130", "131", "132", "155", "156", "185", "186"}));
-    EXPECT_EQ(prefixesAccepted(IsSegmentChinaTelecom, 7),
-              (std::set<std::string>{"133", "153", "180", "189"}));
     EXPECT_TRUE(IsSegmentChinaMobile("1391234"));
     EXPECT_FALSE(IsSegmentChinaMobile("1301234"));
     EXPECT_TRUE(IsSegmentChinaUnicom("1301234"));
@@ -148,6 +244,12 @@ TEST(PhoneRules, ExtractorFindsNumbersInText) {
     // The 14x block differs from the checker: 143 is found, 140 is not.
     EXPECT_EQ(ExtractMobileNumbers("14312345678 14012345678 14712345678"),
               (Items{"14312345678", "14712345678"}));
+    // Old and new prefixes mixed, in the order of the text; 194 and 17406 are not numbers.
+    EXPECT_EQ(ExtractMobileNumbers(G("客户：13812345678，19912345678；张三17400123456\r\n") +
+                                   "19412345678 17406123456 14512345678/16612345678 " +
+                                   "19912345678 18112345678,13012345678\t19212345678"),
+              (Items{"13812345678", "19912345678", "17400123456", "14512345678", "16612345678",
+                     "18112345678", "13012345678", "19212345678"}));
     EXPECT_FALSE(IsMobileNumber("14312345678"));
     EXPECT_TRUE(IsMobileNumber("14012345678"));
 }
@@ -180,8 +282,8 @@ TEST(PhoneRules, ExtractorMatchesTheCutAndSearchSteps) {
                                                  "@"};
     for (int round = 0; round < 400; ++round) {
         std::vector<std::string> pool;
-        for (const char* prefix :
-             {"138", "139", "143", "147", "150", "189", "140", "141", "154", "120"})
+        for (const char* prefix : {"138", "139", "143", "147", "150", "189", "140", "141", "154",
+                                   "120", "199", "1740", "1741", "194", "166"})
             pool.push_back(number(rng, prefix));
         std::string text = separators[rng() % separators.size()];
         const int tokens = static_cast<int>(rng() % 30);

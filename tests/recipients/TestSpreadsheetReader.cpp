@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,13 @@ TEST(DetectSpreadsheetFormat, ContentFirstThenExtension) {
     EXPECT_EQ(DetectSpreadsheetFormat("numbers.CSV", "1380"), SpreadsheetFormat::Csv);
     EXPECT_EQ(DetectSpreadsheetFormat("numbers.xls", "1380"), SpreadsheetFormat::Unknown);
     EXPECT_EQ(DetectSpreadsheetFormat("csv", ""), SpreadsheetFormat::Unknown);
+    // A zip whose first entry is "mimetype" with an extra field past the bytes given.
+    std::string head("PK\x03\x04", 4);
+    head += std::string(22, '\0') + std::string("\x08\x00\xFF\x7F", 4) + "mimetype";
+    EXPECT_EQ(DetectSpreadsheetFormat("a.ods", head), SpreadsheetFormat::Xlsx);
+    head.replace(28, 2, std::string(2, '\0'));
+    EXPECT_EQ(DetectSpreadsheetFormat("a", head + "application/vnd.oasis.opendocument.spreadsheet"),
+              SpreadsheetFormat::Ods);
 }
 
 TEST_F(SpreadsheetTest, XlsxValidCellsDistinctAndAscending) {
@@ -331,4 +339,71 @@ TEST_F(SpreadsheetTest, SheetXmlEntitiesAreNotExpanded) {
            "<row r=\"2\"><c r=\"A2\"><v>13800000009</v></sheetData>");
     zipClose(zip, nullptr);
     EXPECT_FALSE(ReadSpreadsheetNumbers(folder.file("broken.xlsx")));
+}
+
+// Sheet parts as other producers write them: prefixes, single quotes, references, CDATA,
+// comments, a ">" inside a value, a reference cut where the reader's chunks meet, other
+// encodings (read through libxml2), a document type whose entity is not expanded; and what
+// is not well formed, refused.
+TEST_F(SpreadsheetTest, SheetXmlForms) {
+    const auto sheet = [](const std::string& rows, const std::string& head = {}) {
+        return head +
+               "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
+               "<x:sheetData>" +
+               rows + "</x:sheetData></x:worksheet>";
+    };
+    const auto padded = [&](size_t at) {
+        // The "&#49;" starts at byte `at` of the part.
+        const std::string before = "<x:row><x:c><x:v>1380000000";
+        std::string doc = sheet("<!---->" + before + "&#49;</x:v></x:c></x:row>");
+        const size_t reference = doc.find("&#49;");
+        doc.insert(doc.find("<!--") + 4, std::string(at - reference, ' '));
+        return doc;
+    };
+    const auto utf16 = [](const std::string& ascii) {
+        std::string out = "\xFF\xFE";
+        for (char c : ascii) {
+            out += c;
+            out += '\0';
+        }
+        return out;
+    };
+    const std::string forms = sheet(
+        "<!-- by hand --><x:row r='1'><x:c r='A1'><x:v>1380000000&#49;</x:v></x:c>"
+        "<x:c r=\"B1\" t=\"inlineStr\" note=\"a>b &amp; "
+        "c\"><x:is><x:t>&#x31;3800000002</x:t></x:is></x:c>"
+        "<x:c r=\"C1\" t=\"str\"><x:v><![CDATA[13800000003]]></x:v></x:c><?pi data?></x:row>",
+        "<?xml version='1.0' encoding='UTF-8'?>\n");
+    const Strings three = {"13800000001", "13800000002", "13800000003"};
+    const struct {
+        const char* name;
+        std::string xml;
+        std::optional<Strings> numbers;
+    } cases[] = {
+        {"forms", forms, three},
+        {"UTF-16", utf16(std::string(forms).replace(forms.find("UTF-8"), 5, "UTF-16")), three},
+        {"GBK",
+         "<?xml version=\"1.0\" encoding=\"GBK\"?>" +
+             sheet(G("<x:row><x:c t=\"inlineStr\"><x:is><x:t>号码</x:t></x:is></x:c>"
+                     "<x:c><x:v>13800000004</x:v></x:c></x:row>")),
+         Strings{"13800000004"}},
+        {"cut 4093", padded(4093), Strings{"13800000001"}},
+        {"cut 4094", padded(4094), Strings{"13800000001"}},
+        {"cut 4096", padded(4096), Strings{"13800000001"}},
+        {"document type",
+         "<!DOCTYPE x [<!ENTITY n \"13800000005\"><!-- ]> -->]>" +
+             sheet("<x:row><x:c><x:v>&n;</x:v><x:v>13800000006</x:v></x:c></x:row>"),
+         Strings{"13800000006"}},
+        {"undeclared reference", sheet("<x:row><x:c><x:v>&nbsp;13800000006</x:v></x:c></x:row>"),
+         std::nullopt},
+        {"crossed tags", sheet("<x:row><x:c><x:v>13800000007</x:v></x:row></x:c>"), std::nullopt},
+        {"left open", sheet("<x:row><x:c><x:v>13800000008</x:v></x:c></x:row>").substr(0, 100),
+         std::nullopt},
+        {"two roots", sheet("") + sheet("<x:row><x:c><x:v>13800000009</x:v></x:c></x:row>"),
+         std::nullopt},
+    };
+    for (const auto& c : cases) {
+        test::WriteXlsxParts(folder.file("forms.xlsx"), c.xml);
+        EXPECT_EQ(ReadSpreadsheetNumbers(folder.file("forms.xlsx")), c.numbers) << c.name;
+    }
 }

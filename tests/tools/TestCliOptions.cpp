@@ -93,13 +93,16 @@ TEST(CliCommandLine, ParsedOptions) {
 
 TEST(CliExtract, PrintsTheNumbersOfAFile) {
     TempFolder folder;
-    // GBK text around the numbers; a repeat, a 12-digit run, a 143 and a 140 number.
+    // GBK text around the numbers; a repeat, a 12-digit run, a 143 and a 140 number, today's
+    // prefixes 199 and 170 and the unallocated 194.
     folder.writeFile("mix.txt", G("张三 13912345678，李四：13800000000；\r\n") +
                                     "13912345678 139123456789 14312345678 14012345678\r\n" +
+                                    "19912345678 19412345678 17012345678\r\n" +
                                     G("王五15012345678"));
     CliRun run = RunCliInProcess({"extract", folder.file("mix.txt")});
     EXPECT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.out, "13912345678\n13800000000\n14312345678\n15012345678\n");
+    EXPECT_EQ(run.out,
+              "13912345678\n13800000000\n14312345678\n19912345678\n17012345678\n15012345678\n");
 
     folder.writeFile("empty.txt", "");
     run = RunCliInProcess({"extract", folder.file("empty.txt")});

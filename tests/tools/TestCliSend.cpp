@@ -161,7 +161,7 @@ TEST(CliSendWire, VerificationCopiesAreInterleavedPerAddActionAndMarked) {
     RecordingServer server;
     server.setBody("/softweb/send1.asp", "7|100");
     TempFolder folder;
-    folder.writeFile("n.txt", "13900000002,13900000003;13900000002 13900000004");
+    folder.writeFile("n.txt", "13900000002,13900000003;13900000002 19900000004");
     auto numberString = [&server, &folder](std::vector<std::string> sources) {
         std::vector<std::string> args{
             "send",       "--user",         "demo",     "--password",    "demo",
@@ -174,18 +174,18 @@ TEST(CliSendWire, VerificationCopiesAreInterleavedPerAddActionAndMarked) {
         return MultipartField(server.lastRequest().body, "smsnumber");
     };
     // Each add action starts its own blocks of K = 2, as the window's imports do: the typed
-    // 1; the file's 2, 3, 4 (its duplicate once); the typed 13800000000, which equals the
-    // verification number and so is marked too.
+    // 1; the file's 2, 3 and the 199 number (its duplicate once); the typed 13800000000, which
+    // equals the verification number and so is marked too.
     EXPECT_EQ(numberString(
                   {"--number", "13900000001", "--numbers-file", "FILE", "--number", "13800000000"}),
               "13800000000*13900000001|13800000000*13900000002|13900000003|"
-              "13800000000*13900000004|13800000000*13800000000*");
+              "13800000000*19900000004|13800000000*13800000000*");
     // Consecutive --number options are one typed batch; the same file twice is two imports.
     EXPECT_EQ(numberString({"--number", "13900000001", "--number", "13900000005", "--number",
                             "13900000006", "--numbers-file", "FILE", "--numbers-file", "FILE"}),
               "13800000000*13900000001|13900000005|13800000000*13900000006|"
-              "13800000000*13900000002|13900000003|13800000000*13900000004|"
-              "13800000000*13900000002|13900000003|13800000000*13900000004|");
+              "13800000000*13900000002|13900000003|13800000000*19900000004|"
+              "13800000000*13900000002|13900000003|13800000000*19900000004|");
     EXPECT_EQ(server.requestCount(), 2u);
 }
 

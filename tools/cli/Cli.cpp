@@ -11,11 +11,13 @@
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
+#include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliPlan.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
@@ -45,14 +47,20 @@ public:
                                  m_out, m_err);
             case Command::Contacts:
                 return RunContacts(m_options, m_env, m_out, m_err);
+            case Command::ContactsImport:
+                return RunContactsImport(m_options, m_env, m_out, m_err);
+            case Command::ContactsExport:
+                return RunContactsExport(m_options, m_env, m_out, m_err);
             case Command::Balance:
                 return prepareSession() ? balance() : kExitUsage;
             case Command::Send:
-                return prepareSession() ? send() : kExitUsage;
+                return m_options.dryRun || prepareSession() ? send() : kExitUsage;
             case Command::SendMms:
-                return prepareSession() ? sendMms() : kExitUsage;
+                return m_options.dryRun || prepareSession() ? sendMms() : kExitUsage;
             case Command::OptOut:
                 return optOut();
+            case Command::Campaign:
+                return campaign();
             case Command::Replies:
             case Command::Records:
             case Command::Numbers:
@@ -271,6 +279,17 @@ private:
         if (plan.split && m_options.noSplit)
             return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
                           G("条发送；去掉 --no-split 即可分条发送"));
+        if (m_options.dryRun) {
+            const std::optional<OptOutTest> optOut =
+                OptOutTestIn(m_options, CliDataDir(m_options, m_env), m_err);
+            if (!optOut)
+                return kExitRefused;
+            PrintSendPlan(
+                m_out,
+                ComputeCliPlan(entries, recipients.verifying ? &recipients.verification : nullptr,
+                               PieceCount(plan), PlanFilesFor(m_options, m_env), *optOut));
+            return kExitOk;
+        }
 
         int skipped = 0;
         if (const std::optional<int> code = LeaveOutOptOut(m_options, CliDataDir(m_options, m_env),
@@ -295,9 +314,27 @@ private:
         if (std::optional<std::string> refusal = ArrangeRecipients(
                 std::move(actions), m_options.verify, m_options.interval, recipients))
             return refuse(*refusal);
-        return RunSendMms(
-            {m_options, recipients, m_context, m_user, m_password, CliDataDir(m_options, m_env)},
-            m_out, m_err);
+        const PlanFiles files = PlanFilesFor(m_options, m_env);
+        return RunSendMms({m_options, recipients, m_context, m_user, m_password,
+                           CliDataDir(m_options, m_env), m_options.dryRun ? &files : nullptr},
+                          m_out, m_err);
+    }
+
+    // campaign start|resume|status|list (CliCampaign.cpp), with this runner's session, file
+    // and message reading.
+    int campaign() {
+        CampaignInputs inputs;
+        inputs.session = [this](const std::string& journalUser) -> std::optional<CliSession> {
+            if (!m_options.user)
+                m_options.user = TerminalFromGbk(journalUser);
+            if (!prepareSession())
+                return std::nullopt;
+            return CliSession{m_context, m_user, m_password};
+        };
+        inputs.numbersFile = [this](const std::string& path) { return readNumbersFile(path); };
+        inputs.messageText = [this] { return messageText(); };
+        inputs.usage = [this](const std::string& message) { return usage(message); };
+        return RunCampaignCommand(m_options, m_env, inputs, m_out, m_err);
     }
 
     int report(const SmsPlan& plan, const SmsSendResult& result) {

@@ -1,6 +1,8 @@
 #pragma once
 // smsclient-cli contacts: the mobile numbers of the address book, or of one of its groups,
-// one per line in book order, ready for send --numbers-file.
+// one per line in book order, ready for send --numbers-file. contacts-import and
+// contacts-export: contacts from a vCard, CSV or spreadsheet file into a group, and the
+// book or a group out as vCard or CSV.
 
 #include <iosfwd>
 
@@ -11,5 +13,9 @@ namespace smsc::cli {
 
 int RunContacts(const CliOptions& options, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err);
+int RunContactsImport(const CliOptions& options, const CliEnvironment& env, std::ostream& out,
+                      std::ostream& err);
+int RunContactsExport(const CliOptions& options, const CliEnvironment& env, std::ostream& out,
+                      std::ostream& err);
 
 }  // namespace smsc::cli

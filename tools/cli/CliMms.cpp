@@ -11,6 +11,7 @@
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
+#include "tools/cli/CliPlan.h"
 #include "tools/cli/CliRecipients.h"
 #include "tools/cli/CliText.h"
 
@@ -85,6 +86,16 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     checks.filePath = path;
     if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
         return refuse(err, MmsRefusalMessage(refusal));
+    if (send.dryRunPlan) {
+        const std::optional<OptOutTest> optOut = OptOutTestIn(send.options, send.dataDir, err);
+        if (!optOut)
+            return kExitRefused;
+        const CliRecipients& r = send.recipients;
+        PrintSendPlan(
+            out, ComputeCliPlan(r.entries, r.verifying ? &r.verification : nullptr,
+                                MmsUnitsPerNumber(*send.dryRunPlan), *send.dryRunPlan, *optOut));
+        return kExitOk;
+    }
 
     CliRecipients recipients = send.recipients;
     int skipped = 0;

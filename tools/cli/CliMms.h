@@ -11,6 +11,7 @@ namespace smsc::cli {
 
 struct CliOptions;
 struct CliRecipients;
+struct PlanFiles;
 
 struct CliMmsSend {
     const CliOptions& options;        // --file and --title
@@ -19,6 +20,7 @@ struct CliMmsSend {
     const std::string& user;  // GBK
     const std::string& password;
     std::string dataDir;  // of the opt-out list
+    const PlanFiles* dryRunPlan = nullptr;  // --dry-run: the plan's files; nothing is sent
 };
 
 // Exit codes as for send: 0 on "7", 1 refused (a check or the service), 2 usage or network.

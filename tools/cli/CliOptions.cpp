@@ -6,6 +6,7 @@
 #include <set>
 
 #include "recipients/PhoneRules.h"
+#include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliRecords.h"
@@ -36,6 +37,10 @@ enum class Opt {
     To,
     Id,
     Output,
+    DryRun,
+    Batch,
+    ResendUnknown,
+    SkipUnknown,
     IncludeOptOut
 };
 
@@ -44,7 +49,7 @@ struct OptionSpec {
     Opt id;
     bool takesValue;
     bool repeatable;
-    bool sendOnly;  // send and send-mms; else: balance and the send commands
+    bool sendOnly;  // send, send-mms and campaign; else: balance and the send commands
 };
 
 constexpr OptionSpec kOptions[] = {
@@ -69,15 +74,26 @@ constexpr OptionSpec kOptions[] = {
     {"--to", Opt::To, true, false, false},
     {"--id", Opt::Id, true, false, false},
     {"--output", Opt::Output, true, false, false},
+    {"--dry-run", Opt::DryRun, false, false, true},
+    {"--batch", Opt::Batch, true, false, true},
+    {"--resend-unknown", Opt::ResendUnknown, false, false, true},
+    {"--skip-unknown", Opt::SkipUnknown, false, false, true},
     {"--include-optout", Opt::IncludeOptOut, false, false, true},
 };
 
-// Options of one send command only: the SMS text, or the MMS file and title.
+// Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
 bool optionFits(Opt id, Command command) {
-    if (id == Opt::Text || id == Opt::TextFile || id == Opt::NoSplit)
+    const bool campaign = command == Command::Campaign;
+    if (id == Opt::Text || id == Opt::TextFile)
+        return command == Command::Send || campaign;
+    if (id == Opt::NoSplit)
         return command == Command::Send;
     if (id == Opt::MmsFile || id == Opt::Title)
-        return command == Command::SendMms;
+        return command == Command::SendMms || campaign;
+    if (id == Opt::Verify || id == Opt::Interval || id == Opt::DryRun)
+        return !campaign;
+    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown)
+        return campaign;
     return true;
 }
 
@@ -99,6 +115,10 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::SendMms;
     if (word == "contacts")
         return Command::Contacts;
+    if (word == "contacts-import")
+        return Command::ContactsImport;
+    if (word == "contacts-export")
+        return Command::ContactsExport;
     if (word == "help")
         return Command::Help;
     if (word == "lookup")
@@ -113,6 +133,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::DownloadMms;
     if (word == "optout")
         return Command::OptOut;
+    if (word == "campaign")
+        return Command::Campaign;
     return std::nullopt;
 }
 
@@ -130,6 +152,10 @@ const char* commandName(Command command) {
             return "lookup";
         case Command::Contacts:
             return "contacts";
+        case Command::ContactsImport:
+            return "contacts-import";
+        case Command::ContactsExport:
+            return "contacts-export";
         case Command::Replies:
             return "replies";
         case Command::Records:
@@ -140,6 +166,8 @@ const char* commandName(Command command) {
             return "download-mms";
         case Command::OptOut:
             return "optout";
+        case Command::Campaign:
+            return "campaign";
         case Command::Help:
             break;
     }
@@ -324,6 +352,22 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::Output:
                 o.output = value;
                 break;
+            case Opt::DryRun:
+                o.dryRun = true;
+                break;
+            case Opt::Batch: {
+                std::optional<int> k = positiveInt(value);
+                if (!k || *k > 30000)
+                    return fail("--batch 必须是1到30000之间的整数：" + value);
+                o.batch = *k;
+                break;
+            }
+            case Opt::ResendUnknown:
+                o.resendUnknown = true;
+                break;
+            case Opt::SkipUnknown:
+                o.skipUnknown = true;
+                break;
             case Opt::IncludeOptOut:
                 o.includeOptOut = true;
                 break;
@@ -331,7 +375,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、replies、records、numbers、download-mms、optout 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -353,14 +397,17 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishOptOutOptions(std::move(o), positional, error);
     }
     for (const OptionSpec* option : given) {
-        // contacts takes only --data-dir and --group; --group belongs to contacts alone.
+        // The contacts commands take only --data-dir and --group; --group belongs to them alone.
         const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
-        const bool contacts = o.command == Command::Contacts;
+        const bool contacts = o.command == Command::Contacts ||
+                              o.command == Command::ContactsImport ||
+                              o.command == Command::ContactsExport;
         if (contacts ? !contactsOption : option->id == Opt::Group)
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
         if (contacts)
             continue;
-        const bool sending = o.command == Command::Send || o.command == Command::SendMms;
+        const bool sending = o.command == Command::Send || o.command == Command::SendMms ||
+                             o.command == Command::Campaign;
         if (option->id == Opt::AreaCode || o.command == Command::Extract ||
             (option->sendOnly && !sending) || !optionFits(option->id, o.command))
             return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
@@ -375,11 +422,24 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         o.extractFile = positional.front();
         return o;
     }
+    if (o.command == Command::Campaign)
+        return FinishCampaignOptions(std::move(o), positional,
+                                     seen.count(Opt::Text) > 0 || seen.count(Opt::TextFile) > 0,
+                                     error);
+    if (o.command == Command::ContactsImport || o.command == Command::ContactsExport) {
+        if (positional.size() != 1)
+            return fail(std::string(commandName(o.command)) + " 需要且只需要一个文件名");
+        if (o.command == Command::ContactsImport && !o.group)
+            return fail("contacts-import 需要 --group（导入到哪个分组，如 \"[客户]/[北京]\"）");
+        o.contactsFile = positional.front();
+        return o;
+    }
     if (!positional.empty())
         return fail("多余的参数：" + positional.front());
     if (o.command == Command::Contacts)
         return o;
-    if (!o.user)
+    // A dry run shows the plan without the service: no account is needed.
+    if (!o.user && !o.dryRun)
         return fail("缺少 --user（用户名）");
     if (o.command == Command::Send) {
         if (o.text && o.textFile)
@@ -411,13 +471,15 @@ std::string CliHelpText() {
   smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
-                     [--no-split] [--include-optout] [公共选项]
+                     [--no-split] [--include-optout] [--dry-run] [公共选项]
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]]
-                     [--include-optout] [公共选项]
+                     [--include-optout] [--dry-run] [公共选项]
   smsclient-cli extract 文件
   smsclient-cli lookup (手机号码 | --area-code 区号) [--data-dir 目录]
   smsclient-cli contacts [--data-dir 目录] [--group 分组路径]
+  smsclient-cli contacts-import 文件 --group 分组路径 [--data-dir 目录]
+  smsclient-cli contacts-export 文件 [--group 分组路径] [--data-dir 目录]
   smsclient-cli replies --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli records --user 用户名 [公共选项]
   smsclient-cli numbers --user 用户名 --id ID [公共选项]
@@ -425,6 +487,12 @@ std::string CliHelpText() {
                      [公共选项]
   smsclient-cli optout (list | add 号码... | remove 号码... | import 文件 | export 文件) [--data-dir 目录]
   smsclient-cli optout sync --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
+  smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
+                     (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
+                     [--batch K] [公共选项]
+  smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [公共选项]
+  smsclient-cli campaign status 名称 [--data-dir 目录]
+  smsclient-cli campaign list [--data-dir 目录]
   smsclient-cli help | --help | -h
   smsclient-cli --version        打印版本号 (print the version): 6.8
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
@@ -443,11 +511,19 @@ std::string CliHelpText() {
             Print the mobile numbers found in a text file, one per line.
   lookup    查询手机号码（按前七位号段）或长途区号的归属地，用程序目录（或 --data-dir）中的
             sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
-            第一条记录的 省份、城市、区号。查不到时提示写到标准错误，退出码 1。
+            第一条记录的 省份、城市、区号。归属地不明的号段只打印卡型（省份、城市、区号
+            为空）。查不到时提示写到标准错误，退出码 1。
             Where a mobile number (by its 7-digit segment) or an area code belongs.
   contacts  按通讯录顺序打印整个通讯录或一个分组（--group "[客户]/[北京]"）的手机号码，
             每行一个，可作为 send --numbers-file 的输入；分组不存在时退出码为 1。
             Print the mobile numbers of the address book or of one group, one per line.
+  contacts-import  把 vCard（.vcf，2.1/3.0/4.0）、CSV 或电子表格（.xls、.xlsx、.ods，第一行
+            为列名：姓名、手机号码、公司、职务、地址、邮箱……或 Name、Mobile、Company……）中的
+            联系人导入到已有的分组（--group "[客户]/[北京]"）；该分组中已有号码的和
+            没有有效手机号码的联系人跳过。打印 "导入N个联系人，跳过M个（号码重复或无效）"。
+            Import contacts from a vCard, CSV or spreadsheet file into an existing group.
+  contacts-export  把整个通讯录或一个分组（--group）导出为 vCard 3.0（.vcf 等）或 CSV（文件名
+            以 .csv 结尾时；UTF-8，带BOM）。Export the book or a group as vCard 3.0 or CSV.
   replies   列出时间段内收到的回复短信（同"收到短信"页），每行：时间<TAB>手机号<TAB>内容。
             日期按本机的短日期格式发送。List the replies received from --from to --to.
   records   列出最近的发送记录（同"发送记录"页，最多500条，最新的在前），每行七项以TAB
@@ -480,6 +556,17 @@ std::string CliHelpText() {
             退订名单无法读取或保存时退出码 2。send 和 send-mms 不会发给名单中的号码（见下）。
             list, add, remove, import, export or sync (add the senders of unsubscribing
             replies); send and send-mms leave the listed numbers out.
+  campaign  超过三万个号码的群发活动：号码一次读入（各文件之间的重复号码只发一次），分批发送
+            （每批最多 --batch K 个，默认30000），每个请求的状态记在数据目录的
+            campaigns/名称.sqlite 中。中断（强制结束、断电、网络故障、余额不足）后用
+            resume 继续，已被服务器接受的请求不会再发。未得到应答的请求先查“发送记录”：
+            记录显示已发送则不再发送，显示未发送则重新发送；无法确定时 resume 停下并说明，
+            再用 --resend-unknown（重新发送）或 --skip-unknown（不再发送）决定。
+            status 打印各状态的请求数和号码数（状态<TAB>请求数<TAB>号码数）、已扣除条数和
+            服务器应答；list 列出全部活动（名称、类型、号码数、完成的请求/请求总数、状态）。
+            同一活动不能由两个进程同时运行。名称是普通文件名（不含 /、..、控制字符）。
+            Campaigns past 30000 numbers: batches, a journal, resume after any interruption
+            without sending an accepted request twice; status and list.
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):
@@ -525,6 +612,11 @@ send 的选项 (send options):
                          默认 100。Verification interval, default 100.
   --no-split             不分条发送：内容超过一条短信（70个字）时报错退出（退出码 1），不发送。
                          Refuse a message longer than one SMS instead of splitting it.
+  --dry-run              只显示发送计划，不发送，也不需要帐户和密码（send、send-mms）。每行
+                         "项目<TAB>数值"：numbers（发送的号码数，含验证号码）、mobile、unicom、
+                         telecom、other（按号段数据库的卡型，其次按号段规则）、optout（退订）、
+                         duplicates（重复号码）、pieces（每号条数；彩信为每条彩信扣除的短信条数）、
+                         units（预计扣除条数）。Print the send plan and send nothing.
   --include-optout       也发给退订名单中的号码（send 和 send-mms）。不加此选项时，退订名单中的
                          号码不发送（验证号码除外），标准错误中打印"已跳过N个退订号码"；全部号码
                          都在名单中时报"发送对象均在退订名单中，未发送"，退订名单无法读取时报
@@ -561,6 +653,9 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、一个号码文件超过三万个号码、
      没有服务地址等）或网络故障（"连接服务器超时，请检查网络！"）。
      Usage error (also a numbers file over the import cap) or network failure.
+  campaign：0 全部完成（status、list 已显示）；1 服务器拒绝或无法从发送记录确定，活动暂停；
+     2 用法错误、网络故障（活动暂停）或活动记录无法写入。用 campaign resume 继续。
+     campaign: 0 done; 1 refused or undecided (paused); 2 usage, network or journal failure.
 
 环境变量 (environment):
   SMSCLIENT_PASSWORD     未给出 --password 时使用的密码。Password when --password is absent.
@@ -573,6 +668,9 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   smsclient-cli send --user demo --base-url http://127.0.0.1:18068/ --number 13912345678 --text 测试
   smsclient-cli send-mms --user demo --numbers-file 客户.txt --file 贺卡.emm --title 新年快乐
   smsclient-cli extract 客户.txt > 号码.txt
+  smsclient-cli send --dry-run --numbers-file 客户.txt --text-file 通知.txt
+  smsclient-cli campaign start 春季 --user demo --numbers-file 全部客户.txt --text-file 通知.txt
+  smsclient-cli campaign resume 春季
   smsclient-cli optout sync --user demo --from 2024-01-01 --to 2024-01-31
   smsclient-cli optout add 13912345678
 )";

@@ -8,7 +8,8 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut };
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut,
+                     ContactsImport, ContactsExport, Campaign };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -31,6 +32,7 @@ struct CliOptions {
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
     bool includeOptOut = false;  // --include-optout (send, send-mms): numbers on the list too
+    bool dryRun = false;  // send, send-mms: print the plan, send nothing
     // send-mms (the numbers and the verification as for send)
     std::optional<std::string> mmsFile;  // --file, a native path
     std::optional<std::string> title;    // --title
@@ -41,6 +43,8 @@ struct CliOptions {
     std::optional<std::string> areaCode;
     // contacts: the group's captions from the book down, "/" between them
     std::optional<std::string> group;
+    // contacts-import, contacts-export: the file read or written
+    std::string contactsFile;
     // replies, numbers, download-mms (checked in CliRecords)
     std::optional<std::string> fromDate;  // --from YYYY-MM-DD
     std::optional<std::string> toDate;    // --to YYYY-MM-DD
@@ -49,6 +53,12 @@ struct CliOptions {
     std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
     // optout: the action and its arguments (checked in CliOptOut)
     std::vector<std::string> optOutArgs;
+    // campaign: start|resume|status|list and the campaign's name (checked in CliCampaign)
+    std::string campaignAction;
+    std::string campaignName;
+    std::optional<int> batch;  // --batch K
+    bool resendUnknown = false;
+    bool skipUnknown = false;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -1,9 +1,15 @@
 #!/usr/bin/python3
 """Writes the number-segment database sjhmd.dat and the province/city list CityInfo.dat.
 
-The source is the China (+86) geocoding and carrier data of libphonenumber, as the Python
-package "phonenumbers" ships it (Debian: python3-phonenumbers; Apache License 2.0). The
-output depends only on that data: the same package version gives the same bytes.
+The source is the China (+86) metadata, geocoding and carrier data of libphonenumber, as the
+Python package "phonenumbers" ships it (Debian: python3-phonenumbers; Apache License 2.0).
+The output depends only on that data: the same package version gives the same bytes.
+
+Every segment (first seven digits) of 130 to 199 that the metadata counts as mobile gets a
+row when the data names its place or its carrier; a segment with a carrier but no place has
+an empty province, city and area code, so a lookup still tells its card type. The rows of an
+area code begin with the city the fixed-line data names first for it; each city's rows are
+in segment order.
 
 usage: make_segments.py OUTPUT_FOLDER
        make_segments.py --version-stamp FILE   (writes the package version, if it changed)
@@ -16,11 +22,11 @@ import sys
 
 import phonenumbers
 
-# The mobile prefixes the phone-number rules know, in segment order.
-MOBILE_PREFIXES = ([str(p) for p in range(130, 140)] + ["140", "143", "145", "147"] +
-                   [str(p) for p in range(150, 160)] + [str(p) for p in range(180, 190)])
+# The mobile numbering the segments are taken from: every 3-digit prefix 130 to 199.
+MOBILE_PREFIXES = [str(p) for p in range(130, 200)]
 
-PROVINCE = re.compile(r"^(.+?省|北京市|天津市|上海市|重庆市|内蒙古|广西|西藏|宁夏|新疆)(.*)$")
+# A municipality is written with or without 市 (one 177 block says only "天津").
+PROVINCE = re.compile(r"^(.+?省|北京市?|天津市?|上海市?|重庆市?|内蒙古|广西|西藏|宁夏|新疆)(.*)$")
 MUNICIPALITIES = {"北京", "天津", "上海", "重庆"}
 
 # Cities the fixed-line data has no entry for. Source: the list of mainland long-distance
@@ -29,7 +35,6 @@ MUNICIPALITIES = {"北京", "天津", "上海", "重庆"}
 AREA_CODE_OVERRIDES = {
     ("河北", "秦皇岛"): "0335",
     ("浙江", "舟山"): "0580",
-    ("湖南", "株洲"): "0731",
     ("江西", "鹰潭"): "0701",
     ("山西", "朔州"): "0349",
     ("安徽", "亳州"): "0558",
@@ -42,6 +47,26 @@ AREA_CODE_OVERRIDES = {
     ("广西", "贵港"): "0775",
     ("广西", "贺州"): "0774",
 }
+
+
+# Cities of this data under a name they no longer have, by today's name. Source: the
+# administrative-division changes the State Council approved, as the Ministry of Civil
+# Affairs publishes them (民政部 行政区划变更): 襄樊 renamed 襄阳 in 2010; the prefecture 巢湖
+# dissolved in 2011, its seat now the county-level city 巢湖 of 合肥. "株州" is a misspelling
+# of 株洲 in the fixed-line data.
+CITY_RENAMES = {
+    ("湖北", "襄樊"): "襄阳",
+    ("安徽", "巢湖"): "合肥",
+    ("湖南", "株州"): "株洲",
+}
+
+# Card types the carrier data gives in another form, or not at all. Sources: the carrier data
+# names China Broadnet (中国广电, given the prefix 192 by the Ministry of Industry and
+# Information Technology in 2019) only as "CBN"; the block 1349 is the satellite telephone
+# block of 中国卫通 in the national numbering plan (《电信网编号计划》), and the data names no
+# carrier for it.
+CARRIER_NAMES = {"CBN": "中国广电"}
+CARD_TYPE_OF_BLOCK = {"1349": "卫星电话"}
 
 
 def longest_prefix(data, number):
@@ -65,8 +90,9 @@ def province_of(description):
     return province, m.group(2)
 
 
-def city_name(name):
-    return name[:-1] if name.endswith("市") else name
+def city_name(province, name):
+    name = name[:-1] if name.endswith("市") else name
+    return CITY_RENAMES.get((province, name), name)
 
 
 def place_of(description):
@@ -79,14 +105,16 @@ def place_of(description):
         return (province, province) if province in MUNICIPALITIES else None
     if "、" in rest:
         return None
-    return province, city_name(rest)
+    return province, city_name(province, rest)
 
 
 def area_codes():
-    """{(province, city): area code with its leading 0}."""
+    """({(province, city): area code with its leading 0},
+        {area code: the cities the fixed-line data names for it, in its order})."""
     from phonenumbers.geodata import GEOCODE_DATA
 
     candidates = {}
+    named = {}
     for key in sorted(GEOCODE_DATA):
         if not key.startswith("86") or len(key) > 5:
             continue
@@ -100,7 +128,8 @@ def area_codes():
         if not parsed:
             continue
         province, rest = parsed
-        names = [city_name(n) for n in rest.split("、")] if rest else [province]
+        names = [city_name(province, n) for n in rest.split("、")] if rest else [province]
+        named["0" + national] = list(dict.fromkeys((province, n) for n in names))
         for position, name in enumerate(names):
             rank = (position, len(national), national)
             place = (province, name)
@@ -108,19 +137,37 @@ def area_codes():
                 candidates[place] = (rank, "0" + national)
     codes = {place: code for place, (_, code) in candidates.items()}
     codes.update(AREA_CODE_OVERRIDES)
-    return codes
+    return codes, named
 
 
-def segment_rows():
-    from phonenumbers.carrierdata import CARRIER_DATA
-    from phonenumbers.geodata import GEOCODE_DATA
+def mobile_segments():
+    """Every segment of MOBILE_PREFIXES whose numbers the metadata counts as mobile."""
+    from phonenumbers import PhoneMetadata
 
+    pattern = re.compile("(?:%s)\\Z" % PhoneMetadata.metadata_for_region("CN").mobile
+                         .national_number_pattern)
     for prefix in MOBILE_PREFIXES:
         for i in range(10000):
             segment = "%s%04d" % (prefix, i)
-            place = place_of(longest_prefix(GEOCODE_DATA, "86" + segment))
-            if place:
-                yield segment, place[0], place[1], longest_prefix(CARRIER_DATA, "86" + segment)
+            first, last = pattern.match(segment + "0000"), pattern.match(segment + "9999")
+            if bool(first) != bool(last):
+                sys.exit("make_segments: the mobile pattern splits the segment " + segment)
+            if first:
+                yield segment
+
+
+def segment_rows(segments):
+    """(segment, province, city, card type) of every segment whose place or carrier the data
+    names; province and city are empty when only the carrier is known."""
+    from phonenumbers.carrierdata import CARRIER_DATA
+    from phonenumbers.geodata import GEOCODE_DATA
+
+    for segment in segments:
+        place = place_of(longest_prefix(GEOCODE_DATA, "86" + segment)) or ("", "")
+        carrier = longest_prefix(CARRIER_DATA, "86" + segment)
+        card_type = CARD_TYPE_OF_BLOCK.get(segment[:4], CARRIER_NAMES.get(carrier, carrier))
+        if place[0] or card_type:
+            yield segment, place[0], place[1], card_type
 
 
 def write_database(path, rows):
@@ -176,22 +223,41 @@ def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     out = sys.argv[1]
-    codes = area_codes()
+    codes, named = area_codes()
+    segments = list(mobile_segments())
     rows = []
     missing = set()
-    for segment, province, city, carrier in segment_rows():
-        code = codes.get((province, city))
-        if code is None:
+    for segment, province, city, card_type in segment_rows(segments):
+        code = codes.get((province, city), "") if city else ""
+        if city and not code:
             missing.add(province + city)
-        rows.append((segment, province, city, carrier, code))
+        rows.append((segment, province, city, card_type, code))
     if missing:
         sys.exit("make_segments: no area code for " + "、".join(sorted(missing)))
+
+    # The lookup by area code answers its first row: rows of a code begin with the city its
+    # fixed-line entry names first; then the other cities of the code, a city's rows in
+    # segment order. Rows without a place come last.
+    def order(row):
+        segment, province, city, _, code = row
+        if not city:
+            return (1, "", 0, "", "", segment)
+        cities = named.get(code, [])
+        rank = cities.index((province, city)) if (province, city) in cities else len(cities)
+        return (0, code, rank, province, city, segment)
+
+    rows.sort(key=order)
+    placeless = sum(1 for row in rows if not row[2])
+    prefixes = sorted({segment[:3] for segment, *_ in rows})
+    print("make_segments: %d rows of %d mobile segments (%d without a place), prefixes %s" %
+          (len(rows), len(segments), placeless, " ".join(prefixes)))
 
     # Provinces in the order of their smallest area code (北京 010, 上海 021, ...), cities
     # likewise, then by name.
     places = {}
     for _, province, city, _, code in rows:
-        places.setdefault(province, {})[city] = code
+        if city:
+            places.setdefault(province, {})[city] = code
     order = sorted(places, key=lambda p: (min(places[p].values()), p))
     cities = [(p, sorted(places[p], key=lambda c: (places[p][c], c))) for p in order]
 

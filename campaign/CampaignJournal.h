@@ -1,0 +1,124 @@
+#pragma once
+// The journal of a campaign: one SQLite file (WAL) per campaign, campaigns/NAME.sqlite in
+// the data folder. It holds what the campaign sends (the SMS pieces or the MMS title and
+// file), its numbers in batches, and the state of every request: each piece of each batch
+// for SMS, each batch for MMS. Every state change is committed before the next request goes
+// out, so the journal always tells what may have reached the service. Texts are GBK, paths
+// native.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace smsc::campaign {
+
+// pending → sending → accepted ("7") / refused (any other answer) / unknown (the process
+// ended, or the network failed, while the request was out). Skipped: an unknown request the
+// user chose not to send again.
+enum class RequestState {
+    Pending = 0,
+    Sending = 1,
+    Accepted = 2,
+    Refused = 3,
+    Unknown = 4,
+    Skipped = 5
+};
+inline constexpr int kStateCount = 6;
+
+// "pending", "sending", "accepted", "refused", "unknown", "skipped".
+const char* StateName(RequestState state);
+
+enum class CampaignKind { Sms, Mms };
+
+// A batch carries at most this many numbers, like one send.
+inline constexpr int kMaxBatch = 30000;
+
+struct CampaignSettings {
+    CampaignKind kind = CampaignKind::Sms;
+    std::string user;         // the account the campaign belongs to
+    std::string text;         // SMS: the message as given
+    std::string title;        // MMS: the title without line breaks
+    std::string mmsPath;      // MMS: the file, a full native path
+    std::string mmsWirePath;  // MMS: the same path as GBK, as the file part names it
+    int batchSize = kMaxBatch;
+    long long perNumber = 1;  // units one number costs per request (an MMS: the cost note's)
+    long long created = 0;    // seconds since the epoch
+};
+
+struct CampaignRequest {
+    long long id = 0;
+    int batch = 0;     // from 1
+    int piece = 0;     // from 1; an MMS batch has one request
+    std::string text;  // the SMS piece as sent (prefix included) or the MMS title
+    RequestState state = RequestState::Pending;
+    std::string answer;     // the service's last answer, or how an unknown one was decided
+    long long started = 0;  // when it last went out, seconds since the epoch; 0 never
+    std::string record;     // the send record that proved it accepted, if any
+    long long numbers = 0;  // the numbers of its batch
+};
+
+class CampaignJournal final {
+public:
+    ~CampaignJournal();
+    CampaignJournal(const CampaignJournal&) = delete;
+    CampaignJournal& operator=(const CampaignJournal&) = delete;
+
+    // Writes a new journal: numbers cut into batches of settings.batchSize in order, one
+    // request per piece text and batch. The file is written under a temporary name and
+    // renamed into place once complete. nullptr with *error (UTF-8) on failure.
+    static std::unique_ptr<CampaignJournal> Create(const std::string& path,
+                                                   const CampaignSettings& settings,
+                                                   const std::vector<std::string>& numbers,
+                                                   const std::vector<std::string>& pieceTexts,
+                                                   std::string* error);
+    // Opens an existing journal; nullptr with *error (UTF-8) when it is missing or is no
+    // readable journal.
+    static std::unique_ptr<CampaignJournal> Open(const std::string& path, std::string* error);
+
+    const CampaignSettings& settings() const { return m_settings; }
+    long long numberCount() const { return m_numberCount; }
+    int batchCount() const { return m_batchCount; }
+    int pieceCount() const { return m_pieceCount; }
+    // Every request, in sending order (batch by batch, piece by piece).
+    const std::vector<CampaignRequest>& requests() const { return m_requests; }
+
+    // The batch's numbers, each followed by "|": the number string of its requests.
+    std::optional<std::string> batchNumberString(int batch, std::string* error) const;
+
+    // Writes the request's state, answer, start time and record (found by its id) and
+    // commits; the copy in requests() follows. False with *error on failure.
+    bool save(const CampaignRequest& request, std::string* error);
+
+    // The remaining quota the service last reported ("7|Q"), if any.
+    std::optional<long long> remainingQuota() const { return m_remaining; }
+    bool setRemainingQuota(long long remaining, std::string* error);
+
+private:
+    CampaignJournal() = default;
+    bool load(std::string* error);
+
+    sqlite3* m_db = nullptr;
+    std::string m_path;
+    CampaignSettings m_settings;
+    long long m_numberCount = 0;
+    int m_batchCount = 0;
+    int m_pieceCount = 0;
+    std::vector<CampaignRequest> m_requests;
+    std::optional<long long> m_remaining;
+};
+
+// ---- names and files --------------------------------------------------------------------
+
+// A campaign name is a plain file name: 1 to 200 bytes of UTF-8, no "/", "\", "..",
+// control characters, and not starting with ".".
+bool IsValidCampaignName(const std::string& name);
+// dataDir + "campaigns/" (dataDir ends in "/" or is empty).
+std::string CampaignFolder(const std::string& dataDir);
+std::string JournalPath(const std::string& dataDir, const std::string& name);
+// The names of the journals in the folder, sorted.
+std::vector<std::string> CampaignNames(const std::string& dataDir);
+
+}  // namespace smsc::campaign

@@ -1,0 +1,32 @@
+#pragma once
+// The numbers of a campaign, read once from all its sources in order: typed numbers as
+// given, the mobile numbers found anywhere in each file's text (as "从文本文件提取" finds
+// them), every repeat of a number after its first occurrence dropped, across all sources.
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace smsc::campaign {
+
+class CampaignNumbers final {
+public:
+    // A number of 1 to 12 digits (the caller has checked it).
+    void addNumber(std::string number);
+    // Every mobile number found in the text.
+    void addText(const std::string& text);
+
+    size_t size() const { return m_numbers.size(); }
+    // The numbers in order; the collector is empty afterwards.
+    std::vector<std::string> take();
+
+private:
+    bool firstTime(const std::string& number);
+
+    std::vector<std::string> m_numbers;
+    // A number of up to 12 digits as its value and its length, so "0123" and "123" differ.
+    std::unordered_set<std::uint64_t> m_seen;
+};
+
+}  // namespace smsc::campaign

@@ -1,0 +1,221 @@
+#include "campaign/CampaignRun.h"
+
+#include <set>
+
+#include "platform/Gbk.h"
+#include "sending/MmsSend.h"
+#include "sending/SmsSend.h"
+#include "sending/TextHelpers.h"
+
+namespace smsc::campaign {
+namespace {
+
+// Answers with a meaning the client knows: "7" accepted, the others refusals.
+bool knownAnswer(const CampaignJournal& journal, const std::string& answer) {
+    return journal.settings().kind == CampaignKind::Mms ? MmsAnswerMessage(answer).has_value()
+                                                        : SmsAnswerMessage(answer).has_value();
+}
+
+std::string answerMessage(const CampaignJournal& journal, const std::string& answer) {
+    const std::optional<std::string> message = journal.settings().kind == CampaignKind::Mms
+                                                   ? MmsAnswerMessage(answer)
+                                                   : SmsAnswerMessage(answer);
+    return message ? *message : G("服务器应答无法识别：") + answer.substr(0, 200);
+}
+
+class Run final {
+public:
+    Run(CampaignJournal& journal, const CampaignService& service, UnknownPolicy policy,
+        const RunObserver& observer)
+        : m_journal(journal), m_service(service), m_policy(policy), m_observer(observer) {}
+
+    RunReport run() {
+        // A request that was out when the last run ended may or may not have arrived; a
+        // refused one goes out again now that its cause may be mended.
+        for (CampaignRequest request : m_journal.requests()) {
+            if (request.state == RequestState::Sending)
+                request.state = RequestState::Unknown;
+            else if (request.state == RequestState::Refused)
+                request.state = RequestState::Pending;
+            else
+                continue;
+            if (!save(request))
+                return journalFailure();
+        }
+        if (std::optional<RunReport> stop = decideUnknown())
+            return *stop;
+        for (size_t i = 0; i < m_journal.requests().size(); ++i) {
+            CampaignRequest request = m_journal.requests()[i];
+            if (request.state != RequestState::Pending)
+                continue;
+            if (std::optional<RunReport> stop = send(request))
+                return *stop;
+        }
+        return {};
+    }
+
+private:
+    bool save(const CampaignRequest& request) { return m_journal.save(request, &m_error); }
+    RunReport journalFailure() { return {RunEnd::JournalFailure, G(m_error)}; }
+
+    std::optional<std::string> numbersOf(int batch) {
+        if (batch != m_cachedBatch) {
+            std::optional<std::string> numbers = m_journal.batchNumberString(batch, &m_error);
+            if (!numbers)
+                return std::nullopt;
+            m_cachedNumbers = std::move(*numbers);
+            m_cachedBatch = batch;
+        }
+        return m_cachedNumbers;
+    }
+
+    std::optional<RunReport> decideUnknown() {
+        std::vector<CampaignRequest> unknown;
+        for (const CampaignRequest& request : m_journal.requests())
+            if (request.state == RequestState::Unknown)
+                unknown.push_back(request);
+        if (unknown.empty())
+            return std::nullopt;
+        SendRecordsAnswer records;
+        records.status = RecordStatus::Malformed;
+        if (std::optional<std::string> answer = m_service.records())
+            records = ParseSendRecordsAnswer(*answer);
+        std::set<std::string> claimed;
+        for (const CampaignRequest& request : m_journal.requests())
+            if (!request.record.empty())
+                claimed.insert(request.record);
+        const NumbersOfRecord listOf =
+            [this](const std::string& id) -> std::optional<std::vector<std::string>> {
+            const std::optional<std::string> answer = m_service.numberList(id);
+            if (!answer)
+                return std::nullopt;
+            NumberListAnswer list = ParseNumberListAnswer(*answer);
+            if (list.status != RecordStatus::Listed)
+                return std::nullopt;
+            return std::move(list.numbers);
+        };
+        std::string undecided;
+        for (CampaignRequest request : unknown) {
+            std::optional<std::string> numbers = numbersOf(request.batch);
+            if (!numbers)
+                return journalFailure();
+            std::vector<std::string> others;
+            for (const CampaignRequest& r : m_journal.requests())
+                if (r.batch == request.batch && r.id != request.id)
+                    others.push_back(r.text);
+            const UnknownDecision decision = DecideUnknown(request, SplitNumberString(*numbers),
+                                                           others, records, listOf, claimed);
+            if (m_observer.decided)
+                m_observer.decided(request, decision);
+            if (decision.verdict == Verdict::Sent) {
+                request.state = RequestState::Accepted;
+                request.record = decision.record;
+                claimed.insert(decision.record);
+            } else if (decision.verdict == Verdict::NotSent || m_policy == UnknownPolicy::Resend) {
+                request.state = RequestState::Pending;
+            } else if (m_policy == UnknownPolicy::Skip) {
+                request.state = RequestState::Skipped;
+            } else {
+                if (!undecided.empty())
+                    undecided += '\r';
+                undecided += RequestLabel(m_journal, request) + G("：") + decision.reason;
+                continue;
+            }
+            if (!save(request))
+                return journalFailure();
+        }
+        if (undecided.empty())
+            return std::nullopt;
+        return RunReport{RunEnd::Undecided, undecided};
+    }
+
+    std::optional<RunReport> send(CampaignRequest request) {
+        std::optional<std::string> numbers = numbersOf(request.batch);
+        if (!numbers)
+            return journalFailure();
+        request.state = RequestState::Sending;
+        request.started = m_service.now();
+        request.answer.clear();
+        request.record.clear();
+        if (!save(request))
+            return journalFailure();
+        const SendOutcome outcome = m_service.send(request, *numbers);
+        if (!outcome.made) {
+            request.state = RequestState::Pending;
+            request.started = 0;
+            return save(request) ? RunReport{RunEnd::Refused, outcome.message} : journalFailure();
+        }
+        request.answer = outcome.answer;
+        const std::string code = AnswerCode(outcome.answer);
+        if (code == "7")
+            request.state = RequestState::Accepted;
+        else if (code == "error" || !knownAnswer(m_journal, outcome.answer))
+            request.state = RequestState::Unknown;
+        else
+            request.state = RequestState::Refused;
+        if (!save(request))
+            return journalFailure();
+        if (request.state == RequestState::Accepted) {
+            const std::vector<std::string> fields = SplitBySeparator(outcome.answer, "|");
+            if (fields.size() >= 2 && !fields[1].empty() &&
+                fields[1].find_first_not_of("0123456789") == std::string::npos &&
+                fields[1].size() <= 18 &&
+                !m_journal.setRemainingQuota(std::stoll(fields[1]), &m_error))
+                return journalFailure();
+        }
+        if (m_observer.answered)
+            m_observer.answered(request);
+        if (request.state == RequestState::Accepted)
+            return std::nullopt;
+        if (request.state == RequestState::Refused)
+            return RunReport{RunEnd::Refused, answerMessage(m_journal, outcome.answer)};
+        return RunReport{RunEnd::NetworkFailure, answerMessage(m_journal, outcome.answer)};
+    }
+
+    CampaignJournal& m_journal;
+    const CampaignService& m_service;
+    UnknownPolicy m_policy;
+    const RunObserver& m_observer;
+    std::string m_error;
+    int m_cachedBatch = 0;
+    std::string m_cachedNumbers;
+};
+
+}  // namespace
+
+RunReport RunCampaign(CampaignJournal& journal, const CampaignService& service,
+                      UnknownPolicy policy, const RunObserver& observer) {
+    return Run(journal, service, policy, observer).run();
+}
+
+std::string RequestLabel(const CampaignJournal& journal, const CampaignRequest& request) {
+    std::string label = G("第") + std::to_string(request.batch) + G("批（共") +
+                        std::to_string(journal.batchCount()) + G("批）");
+    if (journal.settings().kind == CampaignKind::Sms)
+        label += G("第") + std::to_string(request.piece) + G("条（共") +
+                 std::to_string(journal.pieceCount()) + G("条）");
+    return label;
+}
+
+std::vector<std::string> SplitNumberString(const std::string& numbers) {
+    std::vector<std::string> out;
+    size_t start = 0;
+    while (start < numbers.size()) {
+        size_t bar = numbers.find('|', start);
+        if (bar == std::string::npos)
+            bar = numbers.size();
+        out.push_back(numbers.substr(start, bar - start));
+        start = bar + 1;
+    }
+    return out;
+}
+
+long long UnitsCharged(const CampaignJournal& journal) {
+    long long units = 0;
+    for (const CampaignRequest& request : journal.requests())
+        if (request.state == RequestState::Accepted)
+            units += request.numbers * journal.settings().perNumber;
+    return units;
+}
+
+}  // namespace smsc::campaign

@@ -1,0 +1,70 @@
+#pragma once
+// Running a campaign from its journal: unknown requests are decided from the send records
+// first, then every request not yet accepted goes out in order, each marked "sending" (and
+// committed) before it leaves and given its outcome (committed) before the next one. An
+// accepted request is never sent again. Texts are GBK.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "campaign/CampaignJournal.h"
+#include "campaign/UnknownRequests.h"
+
+namespace smsc::campaign {
+
+// One request's exchange. made false: nothing went out (the MMS file could not be read);
+// message says why.
+struct SendOutcome {
+    bool made = true;
+    std::string answer;
+    std::string message;
+};
+
+// What the run needs from the service and the clock.
+struct CampaignService {
+    // The request with its batch's number string.
+    std::function<SendOutcome(const CampaignRequest& request, const std::string& numbers)> send;
+    // The answer of "softweb/Consumerlog.asp"; none when the exchange failed.
+    std::function<std::optional<std::string>()> records;
+    // The answer of "softweb/numberlist.asp" for a record id; none when the exchange failed.
+    std::function<std::optional<std::string>(const std::string& id)> numberList;
+    // Seconds since the epoch.
+    std::function<long long()> now;
+};
+
+// What becomes of an unknown request the send records cannot decide.
+enum class UnknownPolicy { Stop, Resend, Skip };
+
+enum class RunEnd {
+    Completed,       // every request accepted or skipped
+    Refused,         // the service refused a request (or its file could not be read)
+    NetworkFailure,  // a request's answer never came, or was not one the client knows
+    Undecided,       // unknown requests the records cannot decide (Stop)
+    JournalFailure,  // a state change could not be committed; nothing more was sent
+};
+
+struct RunReport {
+    RunEnd end = RunEnd::Completed;
+    std::string message;  // what to tell the user (GBK); empty for Completed
+};
+
+struct RunObserver {
+    std::function<void(const CampaignRequest&)> answered;  // after each request's outcome
+    std::function<void(const CampaignRequest&, const UnknownDecision&)> decided;
+};
+
+RunReport RunCampaign(CampaignJournal& journal, const CampaignService& service,
+                      UnknownPolicy policy, const RunObserver& observer = {});
+
+// "第b批（共B批）" + for SMS "第p条（共P条）".
+std::string RequestLabel(const CampaignJournal& journal, const CampaignRequest& request);
+
+// The batch's numbers from its number string.
+std::vector<std::string> SplitNumberString(const std::string& numbers);
+
+// Units the service has charged for the accepted requests (numbers × units per number).
+long long UnitsCharged(const CampaignJournal& journal);
+
+}  // namespace smsc::campaign

@@ -1,0 +1,444 @@
+#include "tools/cli/CliCampaign.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <ostream>
+#include <system_error>
+#include <iterator>
+
+#include "campaign/CampaignJournal.h"
+#include "campaign/CampaignLock.h"
+#include "campaign/CampaignNumbers.h"
+#include "campaign/CampaignRun.h"
+#include "platform/Gbk.h"
+#include "sending/MmsSend.h"
+#include "sending/SmsSend.h"
+#include "sending/TextHelpers.h"
+#include "service/ServiceClient.h"
+#include "tools/cli/Cli.h"
+#include "tools/cli/CliPlan.h"
+#include "tools/cli/CliText.h"
+
+namespace smsc::cli {
+namespace {
+
+using namespace smsc::campaign;
+
+std::string folder(std::string path) {
+    if (!path.empty() && path.back() != '/')
+        path += '/';
+    return path;
+}
+
+std::string fullPath(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+// Options that belong to the sending actions only.
+const char* sendingOptionGiven(const CliOptions& o) {
+    if (o.user || o.password || o.baseUrl || o.line)
+        return "--user、--password、--base-url、--line";
+    if (!o.numbers.empty())
+        return "--number、--numbers-file";
+    if (o.text || o.textFile || o.mmsFile || o.title || o.batch)
+        return "--text、--text-file、--file、--title、--batch";
+    if (o.resendUnknown || o.skipUnknown || o.includeOptOut)
+        return "--resend-unknown、--skip-unknown、--include-optout";
+    return nullptr;
+}
+
+class CampaignCommand final {
+public:
+    CampaignCommand(const CliOptions& options, const CliEnvironment& env,
+                    const CampaignInputs& inputs, std::ostream& out, std::ostream& err)
+        : m_options(options),
+          m_env(env),
+          m_inputs(inputs),
+          m_out(out),
+          m_err(err),
+          m_dataDir(folder(options.dataDir.value_or(env.dataDir))),
+          m_path(JournalPath(m_dataDir, options.campaignName)) {}
+
+    int run() {
+        const std::string& action = m_options.campaignAction;
+        if (action == "list")
+            return list();
+        if (action == "status")
+            return status();
+        return action == "start" ? start() : resume();
+    }
+
+private:
+    std::string quoted() const { return "“" + m_options.campaignName + "”"; }
+    int refuse(const std::string& gbk) {
+        m_err << TerminalFromGbk(gbk) << "\n";
+        return kExitRefused;
+    }
+    int fail(const std::string& utf8) {
+        m_err << "smsclient-cli: " << utf8 << "\n";
+        return kExitUsage;
+    }
+
+    std::unique_ptr<CampaignLock> lock() {
+        CampaignLock::Result result;
+        std::unique_ptr<CampaignLock> held = CampaignLock::Acquire(m_path, &result);
+        if (result == CampaignLock::Result::Busy)
+            m_err << "活动" << quoted() << "正在另一个进程中发送，同一活动不能同时运行两次。\n";
+        else if (!held)
+            m_err << "smsclient-cli: 无法锁定活动" << quoted() << "：" << LockPath(m_path) << "\n";
+        return held;
+    }
+
+    // The numbers once: every --number as typed, the mobile numbers of every file, repeats
+    // across all of them removed; nullopt after a usage error.
+    std::optional<std::vector<std::string>> gatherNumbers() {
+        CampaignNumbers numbers;
+        for (const NumberSource& source : m_options.numbers) {
+            if (!source.fromFile) {
+                numbers.addNumber(source.value);
+                continue;
+            }
+            std::optional<std::string> bytes = m_inputs.numbersFile(source.value);
+            if (!bytes)
+                return std::nullopt;
+            numbers.addText(*bytes);
+        }
+        return numbers.take();
+    }
+
+    int start() {
+        std::error_code ec;
+        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
+        const std::unique_ptr<CampaignLock> held = lock();
+        if (!held)
+            return ec ? fail("无法创建活动目录：" + CampaignFolder(m_dataDir)) : kExitRefused;
+        if (std::filesystem::exists(m_path, ec))
+            return m_inputs.usage("活动" + quoted() + "已经存在；继续发送请用 campaign resume " +
+                                  m_options.campaignName);
+        std::optional<CliSession> session = m_inputs.session("");
+        if (!session)
+            return kExitUsage;
+
+        std::optional<std::vector<std::string>> numbers = gatherNumbers();
+        if (!numbers)
+            return kExitUsage;
+        // Numbers on the opt-out list are left out for the whole campaign.
+        const std::optional<OptOutTest> optOut = OptOutTestIn(m_options, m_dataDir, m_err);
+        if (!optOut)
+            return kExitRefused;
+        long long optedOut = 0;
+        if (*optOut)
+            std::erase_if(*numbers, [&](const std::string& n) {
+                const bool out = (*optOut)(n);
+                optedOut += out ? 1 : 0;
+                return out;
+            });
+        if (numbers->empty())
+            return refuse(G("发送对象数目为0请添加发送对象"));
+
+        CampaignSettings settings;
+        settings.user = session->user;
+        settings.batchSize = m_options.batch.value_or(kMaxBatch);
+        settings.created = static_cast<long long>(std::time(nullptr));
+        std::vector<std::string> pieces;
+        const PlanFiles files = PlanFilesFor(m_options, m_env);
+        if (m_options.mmsFile) {
+            settings.kind = CampaignKind::Mms;
+            const std::optional<std::string> title = GbkFromTerminal(*m_options.title);
+            if (!title)
+                return m_inputs.usage("彩信标题不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
+            settings.mmsPath =
+                m_options.mmsFile->empty() ? std::string() : fullPath(*m_options.mmsFile);
+            const std::optional<std::string> wire = GbkFromTerminal(settings.mmsPath);
+            if (!wire)
+                return m_inputs.usage(
+                    "彩信文件名不是有效的UTF-8文本，或含有GBK编码无法表示的字符：" +
+                    *m_options.mmsFile);
+            settings.mmsWirePath = *wire;
+            MmsSendChecks checks;
+            checks.chosenFileSize = std::max(0LL, MmsFileSize(settings.mmsPath));
+            checks.recipientCount =
+                std::min<long long>(static_cast<long long>(numbers->size()), settings.batchSize);
+            checks.title = *title;
+            checks.filePath = settings.mmsPath;
+            if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
+                return refuse(MmsRefusalMessage(refusal));
+            settings.title = StripLineBreaks(*title);
+            settings.perNumber = MmsUnitsPerNumber(files);
+            pieces.push_back(settings.title);
+        } else {
+            const std::optional<std::string> text = m_inputs.messageText();
+            if (!text)
+                return kExitUsage;
+            if (TextLength(*text) == 0)
+                return refuse(G("要发送的短信内容不能为空"));
+            settings.text = *text;
+            pieces = PlanSmsPieces(*text).texts;
+        }
+
+        std::string error;
+        std::unique_ptr<CampaignJournal> journal =
+            CampaignJournal::Create(m_path, settings, *numbers, pieces, &error);
+        if (!journal)
+            return fail(error);
+        const long long perNumber = settings.kind == CampaignKind::Mms
+                                        ? settings.perNumber
+                                        : static_cast<long long>(pieces.size());
+        m_out << "活动" << quoted() << "：" << numbers->size() << "个号码，分"
+              << journal->batchCount() << "批（每批最多" << settings.batchSize << "个），每号"
+              << perNumber << "条，预计扣除" << numbers->size() * perNumber << "条";
+        if (optedOut > 0)
+            m_out << "；退订" << optedOut << "个号码不发送";
+        m_out << "。\n";
+        return runJournal(*journal, *session, UnknownPolicy::Stop);
+    }
+
+    int resume() {
+        const std::unique_ptr<CampaignLock> held = lock();
+        if (!held)
+            return kExitRefused;
+        std::string error;
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        if (!journal)
+            return fail(error);
+        std::optional<CliSession> session = m_inputs.session(journal->settings().user);
+        if (!session)
+            return kExitUsage;
+        if (session->user != journal->settings().user)
+            return m_inputs.usage("活动" + quoted() + "属于用户 " +
+                                  TerminalFromGbk(journal->settings().user) +
+                                  "，不能用其他帐户继续");
+        const UnknownPolicy policy = m_options.resendUnknown ? UnknownPolicy::Resend
+                                     : m_options.skipUnknown ? UnknownPolicy::Skip
+                                                             : UnknownPolicy::Stop;
+        return runJournal(*journal, *session, policy);
+    }
+
+    int runJournal(CampaignJournal& journal, const CliSession& session, UnknownPolicy policy) {
+        const CampaignSettings& settings = journal.settings();
+        CampaignService service;
+        service.send = [&](const CampaignRequest& request, const std::string& numbers) {
+            SendOutcome outcome;
+            if (settings.kind == CampaignKind::Sms) {
+                outcome.answer = SendMessage(session.context, session.user, session.password,
+                                             numbers, request.text);
+                return outcome;
+            }
+            const MmsSendOutcome mms = RunMmsSend(settings.mmsPath, [&](const std::string& bytes) {
+                return SendMms(session.context, session.user, session.password, numbers,
+                               settings.title, settings.mmsWirePath, bytes);
+            });
+            outcome.made = mms.refusal == MmsRefusal::None;
+            outcome.answer = mms.answer;
+            outcome.message = MmsRefusalMessage(mms.refusal);
+            return outcome;
+        };
+        service.records = [&]() -> std::optional<std::string> {
+            HttpResult result = QueryConsumerLog(session.context, session.user, session.password);
+            return result.ok ? std::optional<std::string>(std::move(result.body)) : std::nullopt;
+        };
+        service.numberList = [&](const std::string& id) -> std::optional<std::string> {
+            HttpResult result =
+                QueryNumberList(session.context, session.user, session.password, id);
+            return result.ok ? std::optional<std::string>(std::move(result.body)) : std::nullopt;
+        };
+        service.now = [] { return static_cast<long long>(std::time(nullptr)); };
+
+        RunObserver observer;
+        observer.answered = [&](const CampaignRequest& request) {
+            if (request.state != RequestState::Accepted)
+                return;
+            m_out << TerminalFromGbk(RequestLabel(journal, request)) << "：已发送"
+                  << request.numbers << "个号码";
+            if (journal.remainingQuota())
+                m_out << "，剩余短信" << *journal.remainingQuota() << "条";
+            m_out << "\n" << std::flush;
+        };
+        observer.decided = [&](const CampaignRequest& request, const UnknownDecision& decision) {
+            m_out << TerminalFromGbk(RequestLabel(journal, request));
+            if (decision.verdict == Verdict::Sent)
+                m_out << "：发送记录显示已发送（记录ID " << TerminalFromGbk(decision.record)
+                      << "），不再发送\n";
+            else if (decision.verdict == Verdict::NotSent)
+                m_out << "：发送记录显示未发送，重新发送\n";
+            else
+                m_out << "：" << TerminalFromGbk(decision.reason) << "\n";
+        };
+
+        const RunReport report = RunCampaign(journal, service, policy, observer);
+        const std::string resumeHint = "smsclient-cli campaign resume " + m_options.campaignName;
+        switch (report.end) {
+            case RunEnd::Completed:
+                m_out << "活动" << quoted() << "已全部完成：" << journal.numberCount()
+                      << "个号码，共扣除" << UnitsCharged(journal) << "条。\n";
+                return kExitOk;
+            case RunEnd::Refused:
+                m_err << TerminalFromGbk(report.message) << "\n活动" << quoted()
+                      << "已暂停；排除原因后用 " << resumeHint << " 继续。\n";
+                return kExitRefused;
+            case RunEnd::NetworkFailure:
+                m_err << TerminalFromGbk(report.message) << "\n活动" << quoted()
+                      << "已暂停；最后一个请求是否送达将在继续时从发送记录中查明，请用 "
+                      << resumeHint << " 继续。\n";
+                return kExitUsage;
+            case RunEnd::Undecided:
+                m_err << "以下请求无法从发送记录确定是否已送达：\n"
+                      << TerminalFromGbk(report.message) << "\n请在“发送记录”中核对后，用 "
+                      << resumeHint << " --resend-unknown（重新发送）或 --skip-unknown"
+                      << "（不再发送）继续。\n";
+                return kExitRefused;
+            case RunEnd::JournalFailure:
+                m_err << "smsclient-cli: " << report.message << "\n";
+                return kExitUsage;
+        }
+        return kExitUsage;
+    }
+
+    int status() {
+        std::string error;
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        if (!journal)
+            return fail(error);
+        const CampaignSettings& s = journal->settings();
+        long long requests[kStateCount] = {};
+        long long numbers[kStateCount] = {};
+        std::map<std::string, long long> answers;
+        for (const CampaignRequest& r : journal->requests()) {
+            ++requests[static_cast<int>(r.state)];
+            numbers[static_cast<int>(r.state)] += r.numbers;
+            if (!r.answer.empty())
+                ++answers[TerminalFromGbk(AnswerCode(r.answer))];
+        }
+        m_out << "name\t" << m_options.campaignName << "\n"
+              << "kind\t" << (s.kind == CampaignKind::Mms ? "mms" : "sms") << "\n"
+              << "user\t" << TerminalFromGbk(s.user) << "\n"
+              << "running\t" << (CampaignLock::IsHeld(m_path) ? "yes" : "no") << "\n"
+              << "numbers\t" << journal->numberCount() << "\n"
+              << "batches\t" << journal->batchCount() << "\n"
+              << "pieces\t" << journal->pieceCount() << "\n";
+        for (int i = 0; i < kStateCount; ++i)
+            m_out << StateName(static_cast<RequestState>(i)) << "\t" << requests[i] << "\t"
+                  << numbers[i] << "\n";
+        m_out << "units\t" << UnitsCharged(*journal) << "\n";
+        if (journal->remainingQuota())
+            m_out << "remaining\t" << *journal->remainingQuota() << "\n";
+        for (const auto& [code, count] : answers)
+            m_out << "answer\t" << code << "\t" << count << "\n";
+        for (const CampaignRequest& r : journal->requests()) {
+            if (r.state != RequestState::Refused && r.state != RequestState::Unknown &&
+                r.state != RequestState::Sending)
+                continue;
+            const std::optional<std::string> message = s.kind == CampaignKind::Mms
+                                                           ? MmsAnswerMessage(r.answer)
+                                                           : SmsAnswerMessage(r.answer);
+            std::string text = TerminalFromGbk(message.value_or(r.answer));
+            for (char& c : text)
+                if (c == '\n' || c == '\t')
+                    c = ' ';
+            m_out << "request\t" << r.batch << "\t" << r.piece << "\t" << StateName(r.state) << "\t"
+                  << text << "\n";
+        }
+        return kExitOk;
+    }
+
+    int list() {
+        for (const std::string& name : CampaignNames(m_dataDir)) {
+            const std::string path = JournalPath(m_dataDir, name);
+            std::string error;
+            std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(path, &error);
+            if (!journal) {
+                m_out << name << "\t-\t-\t-\tdamaged\n";
+                continue;
+            }
+            long long done = 0;
+            for (const CampaignRequest& r : journal->requests())
+                done += r.state == RequestState::Accepted || r.state == RequestState::Skipped;
+            const long long total = static_cast<long long>(journal->requests().size());
+            const char* state = CampaignLock::IsHeld(path) ? "running"
+                                : done == total            ? "done"
+                                                           : "open";
+            m_out << name << "\t" << (journal->settings().kind == CampaignKind::Mms ? "mms" : "sms")
+                  << "\t" << journal->numberCount() << "\t" << done << "/" << total << "\t" << state
+                  << "\n";
+        }
+        return kExitOk;
+    }
+
+    const CliOptions& m_options;
+    const CliEnvironment& m_env;
+    const CampaignInputs& m_inputs;
+    std::ostream& m_out;
+    std::ostream& m_err;
+    std::string m_dataDir;
+    std::string m_path;
+};
+
+}  // namespace
+
+std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
+                                                const std::vector<std::string>& positional,
+                                                bool hasText, std::string* error) {
+    auto fail = [error](std::string message) -> std::optional<CliOptions> {
+        *error = std::move(message);
+        return std::nullopt;
+    };
+    static const char* const actions[] = {"start", "resume", "status", "list"};
+    if (positional.empty() || std::none_of(std::begin(actions), std::end(actions),
+                                           [&](const char* a) { return positional[0] == a; }))
+        return fail("campaign 需要 start、resume、status 或 list");
+    o.campaignAction = positional[0];
+    const bool list = o.campaignAction == "list";
+    if (positional.size() > (list ? 1u : 2u))
+        return fail("多余的参数：" + positional[list ? 1 : 2]);
+    if (!list) {
+        if (positional.size() < 2)
+            return fail("campaign " + o.campaignAction + " 需要活动名称");
+        o.campaignName = positional[1];
+        if (!IsValidUtf8(o.campaignName) || !IsValidCampaignName(o.campaignName))
+            return fail(
+                "活动名称只能是普通的文件名（1到200字节，不含 /、\\、..、控制字符，"
+                "不以 . 开头）：" +
+                o.campaignName);
+    }
+    if (list || o.campaignAction == "status") {
+        if (const char* given = sendingOptionGiven(o))
+            return fail(std::string("选项 ") + given + " 不能用于 campaign " + o.campaignAction);
+        return o;
+    }
+    if (o.campaignAction == "resume") {
+        if (!o.numbers.empty() || hasText || o.mmsFile || o.title || o.batch)
+            return fail(
+                "campaign resume 沿用开始时的号码和内容，不能再给出 --number、"
+                "--numbers-file、--text、--text-file、--file、--title 或 --batch");
+        if (o.resendUnknown && o.skipUnknown)
+            return fail("--resend-unknown 与 --skip-unknown 只能选一个");
+        return o;
+    }
+    if (o.resendUnknown || o.skipUnknown)
+        return fail("--resend-unknown、--skip-unknown 只能用于 campaign resume");
+    if (!o.user)
+        return fail("缺少 --user（用户名）");
+    if (o.numbers.empty())
+        return fail("缺少号码：请用 --number 或 --numbers-file 给出");
+    if (o.text && o.textFile)
+        return fail("--text 与 --text-file 只能选一个");
+    const bool mms = o.mmsFile || o.title;
+    if (hasText && mms)
+        return fail("短信内容（--text、--text-file）与彩信（--file、--title）只能选一种");
+    if (!hasText && !mms)
+        return fail("缺少内容：请用 --text 或 --text-file（短信），或 --file 与 --title（彩信）");
+    if (mms && (!o.mmsFile || !o.title))
+        return fail("彩信活动需要 --file 和 --title");
+    return o;
+}
+
+int RunCampaignCommand(const CliOptions& options, const CliEnvironment& env,
+                       const CampaignInputs& inputs, std::ostream& out, std::ostream& err) {
+    return CampaignCommand(options, env, inputs, out, err).run();
+}
+
+}  // namespace smsc::cli

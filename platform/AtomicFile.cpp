@@ -147,10 +147,11 @@ bool WriteDirectly(const std::string& path, std::string_view bytes) {
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a FIFO returns at once; it is then refused.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxWholeFileBytes) {
         ::close(fd);
         return std::nullopt;
     }
@@ -165,6 +166,10 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
             return std::nullopt;
         }
         if (got == 0) break;
+        if (static_cast<long long>(data.size()) + got > kMaxWholeFileBytes) {
+            ::close(fd);
+            return std::nullopt;
+        }
         data.append(buf, static_cast<size_t>(got));
     }
     ::close(fd);

@@ -8,7 +8,10 @@
 
 namespace smsc {
 
-// Reads the whole file as bytes; nullopt when it cannot be opened or read.
+// Reads the whole file as bytes; nullopt when it cannot be opened or read, is not a regular
+// file (a FIFO would wait for a writer for ever, a device may never end) or holds more than
+// kMaxWholeFileBytes.
+inline constexpr long long kMaxWholeFileBytes = 256LL * 1024 * 1024;
 std::optional<std::string> ReadWholeFile(const std::string& path);
 
 // Writes the bytes to what the path names, and returns false (leaving a file untouched) on

@@ -197,3 +197,15 @@ TEST(AtomicFile, WritesFifosAndDevicesDirectly) {
     EXPECT_TRUE(S_ISCHR(ModeOf(device)));
     EXPECT_EQ(NamesIn(folder.path()).size(), device == folder.file("null") ? 2u : 1u);
 }
+
+TEST(AtomicFile, ReadsOnlyRegularFiles) {
+    TempFolder folder;
+    ASSERT_TRUE(WriteFileAtomically(folder.file("plain"), std::string("a\0b", 3)));
+    ASSERT_EQ(::mkfifo(folder.file("fifo").c_str(), 0600), 0);
+    // A FIFO without a writer would block the reader for ever; /dev/zero never ends.
+    EXPECT_EQ(ReadWholeFile(folder.file("plain")), std::string("a\0b", 3));
+    EXPECT_EQ(ReadWholeFile(folder.file("fifo")), std::nullopt);
+    EXPECT_EQ(ReadWholeFile("/dev/zero"), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(folder.path()), std::nullopt);
+    EXPECT_EQ(ReadWholeFile(folder.file("missing")), std::nullopt);
+}

@@ -16,7 +16,8 @@ class PairTable {
 public:
     PairTable() {
         iconv_t cd = iconv_open("UTF-8", "CP936");
-        if (cd == reinterpret_cast<iconv_t>(-1)) return;
+        if (cd == reinterpret_cast<iconv_t>(-1))
+            return;
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
             for (int trail = 0x40; trail <= 0xFE; ++trail) {
                 char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
@@ -45,31 +46,15 @@ const PairTable& pairs() {
     return table;
 }
 
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // iconv descriptors are not thread-safe; each thread keeps its own pair.
 struct Converters {
     iconv_t toUtf8 = iconv_open("UTF-8", "CP936");
     iconv_t toGbk = iconv_open("CP936", "UTF-8");
     ~Converters() {
-        if (toUtf8 != reinterpret_cast<iconv_t>(-1)) iconv_close(toUtf8);
-        if (toGbk != reinterpret_cast<iconv_t>(-1)) iconv_close(toGbk);
+        if (toUtf8 != reinterpret_cast<iconv_t>(-1))
+            iconv_close(toUtf8);
+        if (toGbk != reinterpret_cast<iconv_t>(-1))
+            iconv_close(toGbk);
     }
 };
 Converters& converters() {
@@ -79,8 +64,10 @@ Converters& converters() {
 
 // Converts one run of bytes known to be valid in the source encoding.
 bool convertRun(iconv_t cd, std::string_view in, std::string& out) {
-    if (in.empty()) return true;
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    if (in.empty())
+        return true;
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return false;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* inp = const_cast<char*>(in.data());
     size_t inLeft = in.size();
@@ -109,22 +96,48 @@ bool convertRun(iconv_t cd, std::string_view in, std::string& out) {
 int utf8SeqLen(std::string_view s, size_t pos) {
     const auto b = static_cast<unsigned char>(s[pos]);
     int n = 0;
-    if (b < 0x80) return 1;
-    if (b >= 0xC2 && b <= 0xDF) n = 2;
-    else if (b >= 0xE0 && b <= 0xEF) n = 3;
-    else if (b >= 0xF0 && b <= 0xF4) n = 4;
-    else return 0;
-    if (pos + n > s.size()) return 0;
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2;
+    else if (b >= 0xE0 && b <= 0xEF)
+        n = 3;
+    else if (b >= 0xF0 && b <= 0xF4)
+        n = 4;
+    else
+        return 0;
+    if (pos + n > s.size())
+        return 0;
     for (int i = 1; i < n; ++i)
-        if ((static_cast<unsigned char>(s[pos + i]) & 0xC0) != 0x80) return 0;
+        if ((static_cast<unsigned char>(s[pos + i]) & 0xC0) != 0x80)
+            return 0;
     return n;
 }
 
 }  // namespace
 
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
 int GbkCharBytes(std::string_view gbk, size_t pos) {
     const auto b = static_cast<unsigned char>(gbk[pos]);
-    if (b <= 0x80 || b == 0xFF) return 1;
+    if (b <= 0x80 || b == 0xFF)
+        return 1;
     if (pos + 1 < gbk.size() && pairs().valid(b, static_cast<unsigned char>(gbk[pos + 1])))
         return 2;
     return 1;
@@ -155,7 +168,8 @@ std::string GbkToUtf8(std::string_view gbk) {
     auto flush = [&](size_t end) {
         std::string_view run = gbk.substr(runStart, end - runStart);
         if (!convertRun(cd, run, out)) {
-            for (char c : run) appendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? c : 0xFFFD);
+            for (char c : run)
+                AppendUtf8(out, static_cast<unsigned char>(c) < 0x80 ? c : 0xFFFD);
         }
     };
     while (i < n) {
@@ -170,7 +184,7 @@ std::string GbkToUtf8(std::string_view gbk) {
             continue;
         }
         flush(i);
-        appendUtf8(out, 0xFFFD);
+        AppendUtf8(out, 0xFFFD);
         ++i;
         runStart = i;
     }
@@ -193,7 +207,8 @@ std::string Utf8ToGbk(std::string_view utf8) {
                 size_t j = 0;
                 while (j < run.size()) {
                     const int len = utf8SeqLen(run, j);
-                    if (!convertRun(cd, run.substr(j, static_cast<size_t>(len)), out)) out += '?';
+                    if (!convertRun(cd, run.substr(j, static_cast<size_t>(len)), out))
+                        out += '?';
                     j += static_cast<size_t>(len);
                 }
             }

@@ -8,6 +8,9 @@
 
 namespace smsc {
 
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t cp);
+
 // GBK bytes to UTF-8. A byte that does not start a valid character becomes U+FFFD and
 // only that byte is consumed.
 std::string GbkToUtf8(std::string_view gbk);
@@ -24,6 +27,8 @@ int GbkCharCount(std::string_view gbk);
 int GbkCharBytes(std::string_view gbk, size_t pos);
 
 // Shorthand for string constants written in UTF-8 source: GBK bytes of a UTF-8 literal.
-inline std::string G(std::string_view utf8) { return Utf8ToGbk(utf8); }
+inline std::string G(std::string_view utf8) {
+    return Utf8ToGbk(utf8);
+}
 
 }  // namespace smsc

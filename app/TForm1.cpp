@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QGuiApplication>
@@ -62,8 +63,12 @@ public:
                        QStringLiteral("提醒"));
     }
     void startUpdaterAndExit() override {
-        // A missing updater does not keep the program alive.
-        Ui().startProgram(QString::fromStdString(DataPath("UpData.exe")), {});
+        // Opened with the desktop "open" action when it is there; a missing updater, or one
+        // that fails to open, does not keep the program alive.
+        const QString updater =
+            QFile::decodeName(QByteArray::fromStdString(DataPath("UpData.exe")));
+        if (QFileInfo(updater).isFile())
+            Ui().openWithDesktop(updater);
         m_main.terminateProgram();
     }
     void setVersionLabel(const std::string& text) override {

@@ -1,7 +1,10 @@
 #include "lookup/CityInfo.h"
 
-#include <fstream>
-#include <iterator>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "sending/TextHelpers.h"
 
@@ -22,17 +25,28 @@ std::vector<CityInfoProvince> ParseCityInfo(const std::string& text) {
 }
 
 std::optional<std::vector<CityInfoProvince>> ReadCityInfo(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // O_NONBLOCK: a FIFO opens at once (and is refused below) instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return std::nullopt;
+    struct stat st {};
     std::string text;
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+              static_cast<unsigned long long>(st.st_size) <= kMaxCityInfoBytes;
     char buffer[64 * 1024];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-        text.append(buffer, static_cast<size_t>(in.gcount()));
-        if (text.size() > kMaxCityInfoBytes)
-            return std::nullopt;
+    while (ok) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        text.append(buffer, static_cast<size_t>(got));
+        ok = text.size() <= kMaxCityInfoBytes;  // a file that grows while it is read
     }
-    if (in.bad() || text.empty())
+    ::close(fd);
+    if (!ok || text.empty())
         return std::nullopt;
     return ParseCityInfo(text);
 }

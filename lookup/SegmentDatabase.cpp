@@ -1,6 +1,10 @@
 #include "lookup/SegmentDatabase.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string_view>
 
 #include "platform/Gbk.h"
 
@@ -35,6 +39,36 @@ private:
     sqlite3_stmt* m_query;
 };
 
+constexpr int kStepsPerCheck = 1000;
+
+// Only a regular file is opened: a FIFO would hold the program before its window appears.
+bool IsRegularFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// `hd` must be a stored table (not a view, nor a virtual table whose rows are made up).
+bool HdIsATable(sqlite3* db) {
+    sqlite3_stmt* query = nullptr;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT type, sql FROM sqlite_master WHERE name = 'hd' COLLATE NOCASE",
+                           -1, &query, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(query);
+        return false;
+    }
+    bool table = false;
+    int rows = 0;
+    while (sqlite3_step(query) == SQLITE_ROW) {
+        ++rows;
+        const auto* type = reinterpret_cast<const char*>(sqlite3_column_text(query, 0));
+        const auto* sql = reinterpret_cast<const char*>(sqlite3_column_text(query, 1));
+        table = type && std::string_view(type) == "table" && sql &&
+                sqlite3_strnicmp(sql, "CREATE VIRTUAL", 14) != 0;
+    }
+    sqlite3_finalize(query);
+    return rows == 1 && table;
+}
+
 sqlite3_stmt* prepare(sqlite3* db, const char* sql) {
     sqlite3_stmt* query = nullptr;
     if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &query, nullptr) != SQLITE_OK) {
@@ -50,21 +84,41 @@ SegmentDatabase::~SegmentDatabase() {
     close();
 }
 
+void SegmentDatabase::armStatementLimit() {
+    const long long every =
+        std::max<long long>(1, std::min<long long>(kStepsPerCheck, m_statementLimit));
+    m_callsLeft = m_statementLimit / every;
+    sqlite3_progress_handler(m_db, static_cast<int>(every), &SegmentDatabase::onProgress, this);
+}
+
+int SegmentDatabase::onProgress(void* self) {
+    auto* db = static_cast<SegmentDatabase*>(self);
+    return --db->m_callsLeft < 0 ? 1 : 0;  // non-zero ends the statement
+}
+
 bool SegmentDatabase::open(const std::string& path) {
     close();
     m_path = path;
+    if (!IsRegularFile(path))
+        return false;
     if (sqlite3_open_v2(path.c_str(), &m_db, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX, nullptr) !=
         SQLITE_OK) {
         close();
         return false;
     }
     // SQLite "opens" any file; only the queries show whether it is a segment database.
+    armStatementLimit();
+    if (!HdIsATable(m_db)) {
+        close();
+        return false;
+    }
     m_bySegment = prepare(m_db, "SELECT * FROM hd WHERE 号段 = ?1 ORDER BY rowid LIMIT ?2");
     m_byAreaCode = prepare(m_db, "SELECT * FROM hd WHERE 区号 = ?1 ORDER BY rowid LIMIT ?2");
     m_byCity = prepare(m_db, "SELECT 号段 FROM hd WHERE 城市 = ?1 ORDER BY rowid");
     bool usable = m_bySegment && m_byAreaCode && m_byCity && sqlite3_column_count(m_bySegment) >= 6;
     if (usable) {
         sqlite3_bind_int(m_bySegment, 2, 1);
+        armStatementLimit();
         QueryRun probe(m_bySegment, "");
         const int rc = probe.step();
         usable = rc == SQLITE_ROW || rc == SQLITE_DONE;
@@ -87,6 +141,7 @@ std::optional<std::vector<SegmentRow>> SegmentDatabase::rows(sqlite3_stmt* query
                                                              const std::string& value, int limit) {
     if (!m_db)
         return std::nullopt;
+    armStatementLimit();
     QueryRun run(query, GbkToUtf8(value));
     sqlite3_bind_int(query, 2, limit);
     std::vector<SegmentRow> found;
@@ -111,6 +166,7 @@ std::optional<std::vector<SegmentRow>> SegmentDatabase::rowsOfAreaCode(const std
 std::optional<std::vector<std::string>> SegmentDatabase::segmentsOfCity(const std::string& city) {
     if (!m_db)
         return std::nullopt;
+    armStatementLimit();
     QueryRun run(m_byCity, GbkToUtf8(city));
     std::vector<std::string> segments;
     int rc;

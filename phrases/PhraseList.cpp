@@ -64,7 +64,25 @@ void PhraseListView::showPhrases(const std::vector<std::string>& gbkPhrases) {
         joined.pop_back();
         rows = QStringFromGbk(joined).split(QLatin1Char('\n'));
     }
+    // A line feed always converts on its own; should a row still be lost, convert singly.
+    if (static_cast<size_t>(rows.size()) != gbkPhrases.size()) {
+        rows.clear();
+        for (const std::string& phrase : gbkPhrases)
+            rows << QStringFromGbk(phrase);
+    }
+    m_gbkPhrases = gbkPhrases;
     m_model->setPhrases(std::move(rows));
+}
+
+void PhraseListView::clearPhrases() {
+    m_gbkPhrases.clear();
+    m_model->clear();
+}
+
+std::string PhraseListView::gbkPhraseAt(int row) const {
+    return row >= 0 && static_cast<size_t>(row) < m_gbkPhrases.size()
+               ? m_gbkPhrases[static_cast<size_t>(row)]
+               : std::string();
 }
 
 int PhraseListView::firstSelectedRow() const {

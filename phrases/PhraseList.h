@@ -37,11 +37,14 @@ public:
     PhraseListModel* phraseModel() const { return m_model; }
     // Rows of GBK phrases, shown as window text.
     void showPhrases(const std::vector<std::string>& gbkPhrases);
-    void clearPhrases() { m_model->clear(); }
+    void clearPhrases();
     int count() const { return m_model->rowCount(); }
     // The first selected row (the list allows several), -1 when none is selected.
     int firstSelectedRow() const;
     QString phraseAt(int row) const;
+    // The row's phrase as it stands in the file (GBK bytes, valid or not): what a change
+    // or a deletion looks for, since the window text need not convert back to it.
+    std::string gbkPhraseAt(int row) const;
     // Selects only that row.
     void selectOnly(int row);
 
@@ -54,6 +57,7 @@ protected:
 
 private:
     PhraseListModel* m_model;
+    std::vector<std::string> m_gbkPhrases;
 };
 
 }  // namespace smsc

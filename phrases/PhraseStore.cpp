@@ -21,6 +21,9 @@
 namespace smsc {
 namespace {
 
+// The longest name of a folder entry on the file systems the data folder lives on.
+constexpr size_t kMaxFileNameBytes = 255;
+
 // One piece of a category file: the bytes between two CRs (the CRs not included).
 struct Piece {
     size_t begin;
@@ -267,6 +270,8 @@ NameCheck CheckNewCategoryName(const std::string& gbkName,
     for (const std::string& other : existing)
         if (TrimmedView(other) == name)
             return NameCheck::Duplicate;
+    if (GbkToUtf8(name).size() + 4 > kMaxFileNameBytes)
+        return NameCheck::TooLong;
     return NameCheck::Ok;
 }
 
@@ -346,23 +351,44 @@ bool AppendPhrase(const std::string& path, const std::string& text) {
 namespace {
 
 bool ReplaceInFile(const std::string& path, size_t row, const std::string& expected,
-                   std::optional<std::string_view> replacement) {
+                   std::optional<std::string_view> replacement, PhraseFailure* why) {
+    PhraseFailure failure = PhraseFailure::None;
     RawRead raw = ReadBounded(path);
-    if (raw.status != ReadStatus::Ok)
-        return false;
-    std::optional<std::string> changed = WithPhraseReplaced(raw.bytes, row, expected, replacement);
-    return changed && WriteFileAtomically(path, *changed);
+    std::optional<std::string> changed;
+    if (raw.status == ReadStatus::Missing)
+        failure = PhraseFailure::Missing;
+    else if (raw.status == ReadStatus::TooLarge)
+        failure = PhraseFailure::TooLarge;
+    else if (raw.status != ReadStatus::Ok)
+        failure = PhraseFailure::Unreadable;
+    else if (!(changed = WithPhraseReplaced(raw.bytes, row, expected, replacement)))
+        failure = PhraseFailure::Stale;
+    else if (!WriteFileAtomically(path, *changed))
+        failure = PhraseFailure::WriteFailed;
+    if (why)
+        *why = failure;
+    return failure == PhraseFailure::None;
 }
 
 }  // namespace
 
 bool ChangePhrase(const std::string& path, size_t row, const std::string& expected,
                   const std::string& text) {
-    return ReplaceInFile(path, row, expected, std::string_view(text));
+    return ChangePhrase(path, row, expected, text, nullptr);
 }
 
 bool DeletePhrase(const std::string& path, size_t row, const std::string& expected) {
-    return ReplaceInFile(path, row, expected, std::nullopt);
+    return DeletePhrase(path, row, expected, nullptr);
+}
+
+bool ChangePhrase(const std::string& path, size_t row, const std::string& expected,
+                  const std::string& text, PhraseFailure* why) {
+    return ReplaceInFile(path, row, expected, std::string_view(text), why);
+}
+
+bool DeletePhrase(const std::string& path, size_t row, const std::string& expected,
+                  PhraseFailure* why) {
+    return ReplaceInFile(path, row, expected, std::nullopt, why);
 }
 
 }  // namespace smsc

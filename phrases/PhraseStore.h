@@ -50,9 +50,10 @@ struct CategoryRead {
 CategoryRead ReadCategory(const std::string& path);
 
 // ---- category names ----------------------------------------------------------------------
-enum class NameCheck { Ok, Empty, Unsafe, Duplicate };
+enum class NameCheck { Ok, Empty, Unsafe, Duplicate, TooLong };
 // name trimmed. Unsafe: \ / : * ? " < > | . or a control character, any of which would
-// put the file elsewhere, make it list under another name or fail to open.
+// put the file elsewhere, make it list under another name or fail to open. TooLong: its
+// file name (UTF-8, with ".txt") does not fit in a folder entry (255 bytes).
 NameCheck CheckNewCategoryName(const std::string& gbkName,
                                const std::vector<std::string>& existing);
 // Creates the category's file empty unless it exists; false when it cannot be created.
@@ -78,5 +79,13 @@ bool AppendPhrase(const std::string& path, const std::string& text);
 bool ChangePhrase(const std::string& path, size_t row, const std::string& expected,
                   const std::string& text);
 bool DeletePhrase(const std::string& path, size_t row, const std::string& expected);
+
+// Why a change or a deletion was not made. `expected` is the row's phrase as read from the
+// file (its own bytes, whether or not they are valid GBK).
+enum class PhraseFailure { None, Missing, TooLarge, Unreadable, Stale, WriteFailed };
+bool ChangePhrase(const std::string& path, size_t row, const std::string& expected,
+                  const std::string& text, PhraseFailure* why);
+bool DeletePhrase(const std::string& path, size_t row, const std::string& expected,
+                  PhraseFailure* why);
 
 }  // namespace smsc

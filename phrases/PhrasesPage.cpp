@@ -4,8 +4,11 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include <cstdio>
 #include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+#include <cstdio>
 
 #include "phrases/PhraseList.h"
 #include "phrases/PhraseStore.h"
@@ -165,6 +168,9 @@ bool PhrasesPage::createCategory(const QString& text) {
         case NameCheck::Duplicate:
             ShowMessage(m_newCategory, QStringLiteral("短语类型名字不能重复，请修改。"), kRemind);
             return false;
+        case NameCheck::TooLong:
+            ShowMessage(m_newCategory, QStringLiteral("短语类型名字太长，请修改。"), kRemind);
+            return false;
         case NameCheck::Ok:
             break;
     }
@@ -219,6 +225,7 @@ void PhrasesPage::AddPhraseClick() {
 void PhrasesPage::openChangeDialog() {
     m_editRow = ListView5->firstSelectedRow();
     m_editPhrase = ListView5->phraseAt(m_editRow);
+    m_editBytes = ListView5->gbkPhraseAt(m_editRow);
     if (m_phraseDialog)
         m_phraseDialog->openDialog(TForm12::changeCaption(), m_editPhrase);
 }
@@ -239,6 +246,29 @@ void PhrasesPage::ListView5DblClick() {
     openChangeDialog();
 }
 
+// The reason a change failed: the folder or the file is missing, or the file is too large,
+// cannot be read or written, or no longer holds the phrase at that row.
+QString PhrasesPage::changeFailureText(PhraseFailure why) const {
+    switch (why) {
+        case PhraseFailure::Stale:
+            return QStringLiteral("修改短语失败，该短语已被其他程序修改，请重新选择");
+        case PhraseFailure::TooLarge:
+            return QStringLiteral("修改短语失败，该短语类型的文件太大");
+        case PhraseFailure::Unreadable:
+            return QStringLiteral("修改短语失败，无法读取该短语类型的文件");
+        case PhraseFailure::WriteFailed:
+            return QStringLiteral("修改短语失败，无法写入该短语类型的文件");
+        case PhraseFailure::Missing:
+        case PhraseFailure::None:
+            break;
+    }
+    struct stat st {};
+    if (!selectedCategory().isEmpty() && ::stat(PhraseFolder().c_str(), &st) == 0 &&
+        S_ISDIR(st.st_mode))
+        return QStringLiteral("修改短语失败，找不到该短语类型的文件");
+    return QStringLiteral("修改短语失败，找不到phrase文件夹，请创建该文件夹");
+}
+
 bool PhrasesPage::writePhrase(bool changeMode, const QString& text) {
     QWidget* dialog = m_phraseDialog ? static_cast<QWidget*>(m_phraseDialog) : this;
     // Written as typed, with the editor's line breaks as CR LF.
@@ -253,11 +283,11 @@ bool PhrasesPage::writePhrase(bool changeMode, const QString& text) {
             ShowMessage(dialog, QStringLiteral("增加短语失败，找不到指定文件"), kRemind);
     } else {
         // The row must still hold the phrase that was opened, or nothing is written.
+        PhraseFailure why = PhraseFailure::Missing;
         if (category.isEmpty() || m_editRow < 0 ||
-            !ChangePhrase(categoryPath(category), static_cast<size_t>(m_editRow),
-                          GbkFromQString(m_editPhrase), gbk))
-            ShowMessage(dialog, QStringLiteral("修改短语失败，找不到phrase文件夹，请创建该文件夹"),
-                        kRemind);
+            !ChangePhrase(categoryPath(category), static_cast<size_t>(m_editRow), m_editBytes, gbk,
+                          &why))
+            ShowMessage(dialog, changeFailureText(why), kRemind);
     }
     refillPhrases();
     return true;
@@ -274,9 +304,12 @@ void PhrasesPage::DelPhraseClick() {
         return;
     }
     const QString category = selectedCategory();
+    PhraseFailure why = PhraseFailure::Missing;
     if (!category.isEmpty() && DeletePhrase(categoryPath(category), static_cast<size_t>(row),
-                                            GbkFromQString(ListView5->phraseAt(row))))
+                                            ListView5->gbkPhraseAt(row), &why))
         ShowMessage(this, QStringLiteral("删除成功"), kCongrats);
+    else if (why == PhraseFailure::Stale)
+        ShowMessage(this, QStringLiteral("删除失败，该短语已被其他程序修改，请重新选择"), kRemind);
     else
         ShowMessage(this, QStringLiteral("删除失败，该文件可能正被其他程序使用"), kRemind);
     refillPhrases();

@@ -18,6 +18,7 @@ namespace smsc {
 class PhraseListView;
 class TForm11;
 class TForm12;
+enum class PhraseFailure;
 
 class PhrasesPage final : public QWidget {
     Q_OBJECT
@@ -63,12 +64,14 @@ private:
     void refillPhrases();
     void openChangeDialog();
     std::string categoryPath(const QString& category) const;
+    QString changeFailureText(PhraseFailure why) const;
 
     TForm11* m_newCategory = nullptr;
     TForm12* m_phraseDialog = nullptr;
     // The phrase being changed: its row and text when the dialog was opened.
     int m_editRow = -1;
     QString m_editPhrase;
+    std::string m_editBytes;  // the row's phrase as the file holds it
 };
 
 }  // namespace smsc

@@ -165,6 +165,9 @@ void ReceivedPage::Timer2Timer() {
         showRecords(std::move(answer.records), c.userName);
         endQuery(static_cast<int>(m_records.size()));
         m_optOut->markReplies();
+        if (answer.overLimit)
+            ShowMessage(this, QStringFromGbk(RecordOverLimitMessage(kMaxReceivedRecords)),
+                        QStringLiteral("提示"));
         return;
     }
     endQuery(0);

@@ -15,20 +15,23 @@ namespace {
 constexpr std::string_view kRecordSeparator = "[$$]";
 constexpr std::string_view kFieldSeparator = "[**]";
 
-// Split at every occurrence of a literal separator, like RegexSplit with the escaped
-// separator: an empty text, or one without the separator, is one item.
-std::vector<std::string_view> SplitLiteral(std::string_view text, std::string_view separator) {
-    std::vector<std::string_view> items;
+// Hands every piece of the text that a separator ends to `piece`, in order, up to `limit`
+// pieces (the text after the last separator is no piece). Stops early when `piece` returns
+// false. Returns false only when a further piece exists beyond the limit.
+template <class Piece>
+bool ForEachTerminated(std::string_view text, std::string_view separator, size_t limit,
+                       Piece&& piece) {
     size_t start = 0;
-    for (;;) {
+    for (size_t count = 0;; ++count) {
         const size_t at = text.find(separator, start);
         if (at == std::string_view::npos)
-            break;
-        items.push_back(text.substr(start, at - start));
+            return true;
+        if (count == limit)
+            return false;
+        if (!piece(text.substr(start, at - start)))
+            return true;
         start = at + separator.size();
     }
-    items.push_back(text.substr(start));
-    return items;
 }
 
 RecordStatus StatusOf(const std::string& code) {
@@ -86,6 +89,16 @@ std::optional<std::string> RecordRefusalMessage(RecordStatus status, const std::
     }
 }
 
+std::string RecordOverLimitMessage(size_t limit) {
+    const std::string n = std::to_string(limit);
+    return G("服务器返回的记录超过") + n + G("条，只列出前") + n + G("条");
+}
+
+std::string NumbersOverLimitMessage() {
+    const std::string n = std::to_string(kMaxListedNumbers);
+    return G("服务器返回的号码超过") + n + G("个，只列出前") + n + G("个");
+}
+
 // ---- Received messages ------------------------------------------------------------------
 
 ReceivedRecord MatchReceivedRecord(std::string_view record) {
@@ -115,10 +128,11 @@ ReceivedAnswer ParseReceivedAnswer(const std::string& answer) {
         result.argument = std::string(rest);
         return result;
     }
-    const std::vector<std::string_view> pieces = SplitLiteral(rest, kRecordSeparator);
-    result.records.reserve(pieces.size() - 1);
-    for (size_t i = 0; i + 1 < pieces.size(); ++i)
-        result.records.push_back(MatchReceivedRecord(pieces[i]));
+    result.overLimit = !ForEachTerminated(rest, kRecordSeparator, kMaxReceivedRecords,
+                                          [&](std::string_view record) {
+                                              result.records.push_back(MatchReceivedRecord(record));
+                                              return true;
+                                          });
     return result;
 }
 
@@ -143,23 +157,32 @@ SendRecordsAnswer ParseSendRecordsAnswer(const std::string& answer) {
         result.argument = std::string(rest);
         return result;
     }
-    const std::vector<std::string_view> pieces = SplitLiteral(rest, kRecordSeparator);
-    result.records.reserve(pieces.size() - 1);
-    for (size_t i = 0; i + 1 < pieces.size(); ++i) {
-        const std::vector<std::string_view> f = SplitLiteral(pieces[i], kFieldSeparator);
-        SendRecord& r = result.records.emplace_back();
-        r.id = std::string(f[0]);
-        if (f.size() < 7) {
-            result.truncated = true;
-            break;
-        }
-        r.count = std::string(f[1]);
-        r.text = std::string(f[2]);
-        r.state = std::string(f[3]);
-        r.type = std::string(f[4]);
-        r.mmsFile = std::string(f[5]);
-        r.time = std::string(f[6]);
-    }
+    result.overLimit =
+        !ForEachTerminated(rest, kRecordSeparator, kMaxSendRecords, [&](std::string_view record) {
+            // The first seven fields; what follows a seventh separator is not read.
+            std::string_view f[7];
+            size_t count = 0, start = 0;
+            while (count < 7) {
+                const size_t at = record.find(kFieldSeparator, start);
+                f[count++] = record.substr(start, at == std::string_view::npos ? at : at - start);
+                if (at == std::string_view::npos)
+                    break;
+                start = at + kFieldSeparator.size();
+            }
+            SendRecord& r = result.records.emplace_back();
+            r.id = std::string(f[0]);
+            if (count < 7) {
+                result.truncated = true;
+                return false;
+            }
+            r.count = std::string(f[1]);
+            r.text = std::string(f[2]);
+            r.state = std::string(f[3]);
+            r.type = std::string(f[4]);
+            r.mmsFile = std::string(f[5]);
+            r.time = std::string(f[6]);
+            return true;
+        });
     return result;
 }
 
@@ -169,9 +192,16 @@ bool IsMmsRecord(const SendRecord& record) {
 }
 
 std::string MmsSaveName(const std::string& serviceFileName) {
-    const size_t slash = serviceFileName.find_last_of("/\\");
-    std::string name =
-        slash == std::string::npos ? serviceFileName : serviceFileName.substr(slash + 1);
+    // The last "/" or "\" found by character: "\" is also the second byte of many GBK
+    // characters (淺, 琝 ...), which belong to the name.
+    size_t start = 0;
+    for (size_t i = 0; i < serviceFileName.size();) {
+        const int bytes = GbkCharBytes(serviceFileName, i);
+        if (bytes == 1 && (serviceFileName[i] == '/' || serviceFileName[i] == '\\'))
+            start = i + 1;
+        i += static_cast<size_t>(bytes);
+    }
+    std::string name = serviceFileName.substr(start);
     // A control character (NUL above all) cannot stand in a file name we write.
     for (char c : name)
         if (static_cast<unsigned char>(c) < 0x20)
@@ -186,21 +216,26 @@ std::string MmsSaveName(const std::string& serviceFileName) {
 NumberListAnswer ParseNumberListAnswer(const std::string& answer) {
     NumberListAnswer result;
     // Split at every "|": an empty answer has no status to read.
-    const std::vector<std::string_view> fields = SplitLiteral(answer, "|");
     if (answer.empty()) {
         result.status = RecordStatus::Malformed;
         return result;
     }
-    result.status = StatusOf(std::string(fields[0]));
-    if (fields.size() >= 2)
-        result.argument = std::string(fields[1]);
-    else if (result.status == RecordStatus::LowBalance)
-        result.status = RecordStatus::Malformed;
-    if (result.status == RecordStatus::Listed && fields.size() >= 3) {
-        result.numbers.reserve(fields.size() - 2);
-        for (size_t i = 1; i + 1 < fields.size(); ++i)
-            result.numbers.emplace_back(fields[i]);
+    const size_t bar = answer.find('|');
+    result.status = StatusOf(answer.substr(0, bar));
+    if (bar == std::string::npos) {
+        if (result.status == RecordStatus::LowBalance)
+            result.status = RecordStatus::Malformed;
+        return result;
     }
+    const std::string_view rest = std::string_view(answer).substr(bar + 1);
+    result.argument = std::string(rest.substr(0, rest.find('|')));
+    // Fields 1 to n - 2: every field that a "|" follows.
+    if (result.status == RecordStatus::Listed)
+        result.overLimit =
+            !ForEachTerminated(rest, "|", kMaxListedNumbers, [&](std::string_view number) {
+                result.numbers.emplace_back(number);
+                return true;
+            });
     return result;
 }
 

@@ -4,6 +4,7 @@
 // ("softweb/numberlist.asp"), the export files of the lists, and the name an MMS download is
 // saved under. The pages and the command-line sender share it. All texts are GBK.
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,19 @@ enum class RecordStatus {
 // "用户名或者密码错误", "帐户被停用", "余额不足，当前余额为：" + argument; none otherwise.
 std::optional<std::string> RecordRefusalMessage(RecordStatus status, const std::string& argument);
 
+// The most one answer is read for: a submission has at most 30000 numbers, the service
+// lists at most the latest 500 send records, and no date range of received messages comes
+// near 10000. An answer holding more is read up to there (overLimit set), in one pass, so
+// that even a small compressed answer that inflates to the size cap costs little more
+// memory than its own text.
+inline constexpr size_t kMaxListedNumbers = 30000;
+inline constexpr size_t kMaxReceivedRecords = 10000;
+inline constexpr size_t kMaxSendRecords = 500;
+// "服务器返回的记录超过N条，只列出前N条".
+std::string RecordOverLimitMessage(size_t limit);
+// "服务器返回的号码超过30000个，只列出前30000个".
+std::string NumbersOverLimitMessage();
+
 // ---- Received messages ------------------------------------------------------------------
 
 // One record "number*time^text". A record that does not start with a digit, or lacks the
@@ -42,6 +56,7 @@ struct ReceivedAnswer {
     RecordStatus status = RecordStatus::Unknown;
     std::string argument;
     std::vector<ReceivedRecord> records;  // status Listed: one per "[$$]"
+    bool overLimit = false;               // more than kMaxReceivedRecords: the first listed
 };
 
 // Split at the first "|"; with "4" the rest split at every "[$$]", every piece but the last
@@ -72,6 +87,7 @@ struct SendRecordsAnswer {
     // A record with fewer than seven fields ended the listing: it is the last record, with
     // only its id; the answer is reported like a failed exchange.
     bool truncated = false;
+    bool overLimit = false;  // more than kMaxSendRecords: the first listed
 };
 
 SendRecordsAnswer ParseSendRecordsAnswer(const std::string& answer);
@@ -89,6 +105,7 @@ struct NumberListAnswer {
     RecordStatus status = RecordStatus::Unknown;
     std::string argument;
     std::vector<std::string> numbers;  // fields 1 to n - 2
+    bool overLimit = false;            // more than kMaxListedNumbers: the first listed
 };
 
 NumberListAnswer ParseNumberListAnswer(const std::string& answer);

@@ -162,6 +162,8 @@ void RecordsPage::Timer3Timer() {
         // A record with fewer than seven fields ended the listing.
         if (answer.truncated)
             ReportQueryFailure(this);
+        else if (answer.overLimit)
+            tell(this, QStringFromGbk(RecordOverLimitMessage(kMaxSendRecords)));
         return;
     }
     hideWait();
@@ -224,6 +226,8 @@ void RecordsPage::Timer4Timer() {
         return;
     }
     if (answer.status == RecordStatus::Listed) {
+        if (answer.overLimit)
+            tell(this, QStringFromGbk(NumbersOverLimitMessage()));
         m_form18->setNumbers(id, std::move(answer.numbers));
         Ui().execDialog(m_form18);
         return;
@@ -247,6 +251,11 @@ void RecordsPage::DownloadClick() {
     const std::string name = MmsSaveName(record->mmsFile);
     if (name.empty()) {
         reportSaveFailure(this);
+        return;
+    }
+    // Nor may it lead the request out of the download address.
+    if (!IsDownloadableName(record->mmsFile)) {
+        tell(this, QStringLiteral("彩信文件名不正确，无法下载"));
         return;
     }
     const Credentials c = m_credentials ? m_credentials->currentCredentials() : Credentials{};

@@ -184,11 +184,11 @@ void MmsPage::BrowseClick() {
 }
 
 void MmsPage::MakeClick() {
-    // Only a tool that is there is started: the desktop "open" action may report success
-    // for a missing file.
+    // The desktop "open" action (on Linux the handler of Windows programs runs it), and
+    // only for a tool that is there: the action may report success for a missing file.
     const QString tool =
         QFile::decodeName(QByteArray::fromStdString(DataPath("Velmaro/MakeEMM.exe")));
-    if (QFileInfo(tool).isFile() && Ui().startProgram(tool, {}))
+    if (QFileInfo(tool).isFile() && Ui().openWithDesktop(tool))
         return;
     tell(this, QStringLiteral("Velmaro制作软件未安装，安装后可以制作彩信"));
 }

@@ -754,18 +754,29 @@ HttpResult ResultOrFailure(const ServiceContext& ctx, Exchange&& exchange) {
     return result;
 }
 
+// The name as one run of path segments: every byte of a double-byte character, controls,
+// space and bytes from 0x7F on, and "#", "?" and "%" (which would end the path, start a
+// query or be decoded by the service into something else) are percent-encoded.
 std::string PercentEncodeName(const std::string& name) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
-    for (char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b >= 0x7F || c == '#') {
-            out += '%';
-            out += hex[b >> 4];
-            out += hex[b & 0x0F];
+    auto encode = [&](unsigned char b) {
+        out += '%';
+        out += hex[b >> 4];
+        out += hex[b & 0x0F];
+    };
+    for (size_t i = 0; i < name.size();) {
+        const auto b = static_cast<unsigned char>(name[i]);
+        const int bytes = b >= 0x80 ? GbkCharBytes(name, i) : 1;
+        if (bytes == 2) {
+            encode(b);
+            encode(static_cast<unsigned char>(name[i + 1]));
+        } else if (b <= 0x20 || b >= 0x7F || b == '#' || b == '?' || b == '%') {
+            encode(b);
         } else {
-            out += c;
+            out += name[i];
         }
+        i += static_cast<size_t>(bytes);
     }
     return out;
 }
@@ -845,10 +856,33 @@ HttpResult FetchNotice(const ServiceContext& ctx) {
         ctx, [&](HttpSession& s) { return s.textGet(base + entry.path, entry.readTimeout); });
 }
 
+bool IsDownloadableName(const std::string& fileName) {
+    // Parts between "/" and "\" (found by character: "\" is also the second byte of many
+    // GBK characters); a "." or ".." part would be resolved away by the HTTP library or
+    // the service and lead out of the download folder.
+    size_t partStart = 0;
+    auto dotPart = [&](size_t end) {
+        const std::string_view part(fileName.data() + partStart, end - partStart);
+        return part == "." || part == "..";
+    };
+    for (size_t i = 0; i < fileName.size();) {
+        const int bytes = GbkCharBytes(fileName, i);
+        if (bytes == 1 && (fileName[i] == '/' || fileName[i] == '\\')) {
+            if (dotPart(i))
+                return false;
+            partStart = i + 1;
+        }
+        i += static_cast<size_t>(bytes);
+    }
+    return !dotPart(fileName.size());
+}
+
 HttpResult DownloadFile(const ServiceContext& ctx, const std::string& fileName) {
     const PageSpec& entry = PageSpecFor(ServicePage::Download);
     if (ctx.endpoints.downloadUrl.empty())
         return Failure("no download address");
+    if (!IsDownloadableName(fileName))
+        return Failure("file name leaves the download address");
     return ResultOrFailure(ctx, [&](HttpSession& s) {
         return s.download(ctx.endpoints.downloadUrl + PercentEncodeName(fileName),
                           entry.readTimeout);

@@ -188,6 +188,9 @@ HttpResult FetchNotice(const ServiceContext& ctx);
 // Download of download address + file name (15000 ms, no Referer). Bytes of the name that
 // cannot stand in an address (controls, space, '#', non-ASCII) are percent-encoded.
 HttpResult DownloadFile(const ServiceContext& ctx, const std::string& fileName);
+// Whether a service-supplied MMS file name stays below the download address: none of its
+// parts between "/" or "\" is "." or "..". DownloadFile refuses any other name.
+bool IsDownloadableName(const std::string& fileName);
 
 // The record pages, each one form post of the login fields (and the page's own values) to
 // its page; a failed exchange comes back as a failed result.

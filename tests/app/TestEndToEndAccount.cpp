@@ -126,12 +126,13 @@ TEST_F(EndToEndNotice, DeclinedUpdateShowsTheNoticeAndTheServicesMmsCost) {
               QStringLiteral("本系统发送短信彩信共享剩余条数，每发一条彩信将扣除3条短信"));
 }
 
-TEST_F(EndToEndNotice, AcceptedUpdateStartsTheUpdaterAndEnds) {
+TEST_F(EndToEndNotice, AcceptedUpdateOpensTheUpdaterAndEnds) {
+    data.writeFile("UpData.exe", "MZ");
     startWithNotice("Version=7.1\r\nmmstosms=3\r\nHome=demo\r\nNotice=有新版本\r\n");
     ui.answerNext(MsgAnswer::Ok);
     login().Timer1Timer();
-    ASSERT_EQ(ui.startedPrograms.size(), 1u);
-    EXPECT_TRUE(ui.startedPrograms[0].first.endsWith(QStringLiteral("UpData.exe")));
+    ASSERT_EQ(ui.openedWithDesktop.size(), 1u);
+    EXPECT_TRUE(ui.openedWithDesktop[0].endsWith(QStringLiteral("UpData.exe")));
     EXPECT_EQ(ui.quitCount, 1);
     EXPECT_FALSE(ui.endedCopies.empty());
     EXPECT_TRUE(ui.shownDialogs.empty());  // nothing else is done

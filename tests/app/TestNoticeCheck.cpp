@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <filesystem>
+
 #include "app/TForm17.h"
 #include "service/NoticeCheck.h"
 #include "tests/app/AppFixture.h"
@@ -321,20 +323,30 @@ TEST_F(NoticeCheckWindows, DeclinedUpdateShowsTheNoticeAndSetsTheCostNote) {
     EXPECT_EQ(ui.quitCount, 0);
 }
 
-TEST_F(NoticeCheckWindows, AcceptedUpdateStartsTheUpdaterAndEnds) {
+// The updater is opened with the desktop "open" action when it is there; missing, or
+// failing to open, it does not keep the program alive.
+TEST_F(NoticeCheckWindows, AcceptedUpdateOpensTheUpdaterAndEnds) {
     server.setBody("/softweb/message.txt", "Version=7.1\r\nmmstosms=3\r\na=b\r\nNotice=n\r\n");
+    data.writeFile("UpData.exe", "MZ");
     start();
     ui.answerNext(MsgAnswer::Ok);
-    ui.setStartProgramResult(false);  // a missing updater does not keep the program alive
+    ui.setOpenWithDesktopResult(false);
     tick();
-    ASSERT_EQ(ui.startedPrograms.size(), 1u);
-    EXPECT_EQ(ui.startedPrograms[0].first, QString::fromStdString(data.file("UpData.exe")));
-    EXPECT_TRUE(ui.startedPrograms[0].second.isEmpty());
+    ASSERT_EQ(ui.openedWithDesktop.size(), 1u);
+    EXPECT_EQ(ui.openedWithDesktop[0], QString::fromStdString(data.file("UpData.exe")));
+    EXPECT_TRUE(ui.startedPrograms.empty());
     EXPECT_EQ(ui.quitCount, 1);
     ASSERT_EQ(ui.endedCopies.size(), 1u);
     EXPECT_EQ(ui.endedCopies[0], ExecutablePath());
     EXPECT_TRUE(ui.shownDialogs.empty());
     EXPECT_EQ(main->costNote(), QString());
+
+    std::filesystem::remove(data.file("UpData.exe"));
+    ui.clear();
+    ui.answerNext(MsgAnswer::Ok);
+    tick();
+    EXPECT_TRUE(ui.openedWithDesktop.empty());
+    EXPECT_EQ(ui.quitCount, 1);
 }
 
 TEST_F(NoticeCheckWindows, UnreachableServiceLeavesLabelAndNote) {

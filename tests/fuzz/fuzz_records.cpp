@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/Gbk.h"
 #include "records/RecordAnswers.h"
 
 namespace {
@@ -47,13 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const smsc::SendRecordsAnswer records = smsc::ParseSendRecordsAnswer(text);
     Check(!records.truncated || !records.records.empty());
+    Check(records.records.size() <= smsc::kMaxSendRecords);
     for (const smsc::SendRecord& r : records.records) {
+        // No separator is left: "/" never, "\\" only as the second byte of a character.
         const std::string name = smsc::MmsSaveName(r.mmsFile);
-        Check(name.find('/') == std::string::npos && name.find('\\') == std::string::npos);
-        Check(name != "." && name != "..");
+        Check(name.find('/') == std::string::npos && name != "." && name != "..");
+        for (size_t i = 0; i < name.size(); i += static_cast<size_t>(smsc::GbkCharBytes(name, i)))
+            Check(name[i] != '\\');
     }
 
+    Check(received.records.size() <= smsc::kMaxReceivedRecords);
     const smsc::NumberListAnswer numbers = smsc::ParseNumberListAnswer(text);
+    Check(numbers.numbers.size() <= smsc::kMaxListedNumbers);
     for (const std::string& n : numbers.numbers)
         Check(n.find('|') == std::string::npos);
     smsc::NumberListExportBytes("1", numbers.numbers);

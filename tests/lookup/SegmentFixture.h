@@ -45,6 +45,8 @@ inline bool WriteSegmentDatabase(const std::string& path,
                            "CREATE TABLE hd (ID INTEGER PRIMARY KEY, 号段 TEXT, 省份 TEXT, "
                            "城市 TEXT, 卡型 TEXT, 区号 TEXT)",
                            nullptr, nullptr, nullptr) == SQLITE_OK;
+    // One transaction: thousands of rows without one disk sync each.
+    ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_stmt* insert = nullptr;
     ok = ok && sqlite3_prepare_v2(
                    db, "INSERT INTO hd (号段, 省份, 城市, 卡型, 区号) VALUES (?, ?, ?, ?, ?)", -1,
@@ -58,6 +60,7 @@ inline bool WriteSegmentDatabase(const std::string& path,
         ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
     }
     sqlite3_finalize(insert);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }

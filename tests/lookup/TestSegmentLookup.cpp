@@ -3,6 +3,7 @@
 // from python3-phonenumbers.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <map>
@@ -131,6 +132,47 @@ TEST(SegmentConnection, FilesThatAreNoSegmentDatabaseLeaveItClosed) {
     ASSERT_TRUE(db.open(folder.file("sjhmd.dat")));
     db.close();
     EXPECT_EQ(shown(LookupNumber(db, "13800000000")), kNumberNotFound);
+}
+
+// What would make the program wait for ever: a FIFO (before the window appears) and a
+// table `hd` that is an endless view; both answer "not found" at once.
+TEST(SegmentConnection, FilesThatWouldNeverAnswerAreRefused) {
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo(folder.file("fifo.dat").c_str(), 0600), 0);
+    sqlite3* view = nullptr;
+    sqlite3_open(folder.file("view.dat").c_str(), &view);
+    ASSERT_EQ(sqlite3_exec(view,
+                           "CREATE VIEW hd AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT "
+                           "n + 1 FROM r) SELECT n AS rowid, n AS ID, '1380000' AS 号段, 'p' AS "
+                           "省份, 'c' AS 城市, 't' AS 卡型, '010' AS 区号 FROM r",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(view);
+    for (const char* name : {"fifo.dat", "view.dat"}) {
+        SegmentDatabase db;
+        EXPECT_FALSE(db.open(folder.file(name))) << name;
+        EXPECT_EQ(shown(LookupNumber(db, "13800000000")), kNumberNotFound);
+        EXPECT_FALSE(CitySegmentEntries(db, "c", CarrierFilter::All));
+    }
+    ASSERT_EQ(::mkfifo(folder.file("CityInfo.dat").c_str(), 0600), 0);
+    EXPECT_FALSE(ReadCityInfo(folder.file("CityInfo.dat")));
+}
+
+// Each statement gets its own budget of steps; one over it ends as "not found".
+TEST(SegmentConnection, EveryStatementIsBounded) {
+    TempFolder folder;
+    std::vector<SegmentFixtureRow> rows(3000, {"1300000", "山东", "济南", "中国联通", "0531"});
+    rows.push_back({"1391234", "江苏", "常州", "中国移动", "0519"});
+    ASSERT_TRUE(WriteSegmentDatabase(folder.file("sjhmd.dat"), rows));
+    SegmentDatabase db;
+    ASSERT_TRUE(db.open(folder.file("sjhmd.dat")));
+    db.setStatementLimit(200000);  // a few times one pass over the table
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(shown(LookupNumber(db, "13912345678")), "江苏|常州|中国移动|0519") << i;
+    db.setStatementLimit(2000);  // well below one pass
+    EXPECT_EQ(shown(LookupNumber(db, "13912345678")), kNumberNotFound);
+    EXPECT_EQ(shown(LookupAreaCode(db, "0519")), kAreaNotFound);
+    EXPECT_FALSE(CitySegmentEntries(db, G("常州"), CarrierFilter::All));
 }
 
 TEST(CityInfoFile, Parsing) {

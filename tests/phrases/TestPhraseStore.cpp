@@ -68,19 +68,37 @@ TEST(PhraseStore, EnumerationSortsIgnoringCaseAndResolvesTheFile) {
               (Phrases{G("催款提醒"), G("会议通知"), G("节日祝福"), G("经典谚语"), G("客户关怀")}));
 }
 
+// n Chinese characters (three bytes each in UTF-8).
+std::string Chinese(int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i)
+        s += "类";
+    return s;
+}
+
 TEST(PhraseStore, NewCategoryNames) {
     const Phrases existing = {"work", G("节日祝福")};
     const struct {
         std::string name;
         NameCheck check;
     } cases[] = {
-        {"", NameCheck::Empty},         {" \t ", NameCheck::Empty},
-        {"work", NameCheck::Duplicate}, {"  work ", NameCheck::Duplicate},
-        {"Work", NameCheck::Ok},        {G("节日祝福"), NameCheck::Duplicate},
-        {"a.b", NameCheck::Unsafe},     {"../x", NameCheck::Unsafe},
-        {"x\\y", NameCheck::Unsafe},    {"x|y", NameCheck::Unsafe},
-        {"a\"b", NameCheck::Unsafe},    {"a?", NameCheck::Unsafe},
-        {"a\tb", NameCheck::Unsafe},    {G("乗客"), NameCheck::Ok},  // trail byte 0x5C
+        {"", NameCheck::Empty},
+        {" \t ", NameCheck::Empty},
+        {"work", NameCheck::Duplicate},
+        {"  work ", NameCheck::Duplicate},
+        {"Work", NameCheck::Ok},
+        {G("节日祝福"), NameCheck::Duplicate},
+        {"a.b", NameCheck::Unsafe},
+        {"../x", NameCheck::Unsafe},
+        {"x\\y", NameCheck::Unsafe},
+        {"x|y", NameCheck::Unsafe},
+        {"a\"b", NameCheck::Unsafe},
+        {"a?", NameCheck::Unsafe},
+        {"a\tb", NameCheck::Unsafe},
+        {G("乗客"), NameCheck::Ok},  // trail byte 0x5C
+        // The file name (UTF-8, ".txt" added) must fit in a folder entry of 255 bytes.
+        {G(Chinese(83)), NameCheck::Ok},
+        {G(Chinese(84)), NameCheck::TooLong},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckNewCategoryName(c.name, existing), c.check) << c.name;
@@ -94,6 +112,12 @@ TEST(PhraseStore, CreatingACategoryKeepsAnExistingFile) {
     EXPECT_TRUE(CreateCategoryFile(folder.file("new.txt")));
     EXPECT_EQ(std::filesystem::file_size(folder.file("new.txt")), 0u);
     EXPECT_FALSE(CreateCategoryFile(folder.file("no-folder/new.txt")));
+    // The longest name that passes the check is created and changed like any other.
+    const std::string longest = CategoryPath(folder.path(), G(Chinese(83)));
+    EXPECT_TRUE(CreateCategoryFile(longest));
+    EXPECT_TRUE(AppendPhrase(longest, "a"));
+    EXPECT_TRUE(ChangePhrase(longest, 0, "a", "b"));
+    EXPECT_EQ(ReadCategory(longest).phrases, Phrases{"b"});
 }
 
 TEST(PhraseStore, ChangesInMemory) {

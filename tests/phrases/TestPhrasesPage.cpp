@@ -217,7 +217,7 @@ TEST_F(PhrasesPageTest, ChangingAndDeletingPhrases) {
     writeCategory("c", "new\r\nlines\r\n");
     typeNextPhrase(U("x"));
     page.ListView5DblClick();
-    EXPECT_EQ(ui.lastMessage().text, U("修改短语失败，找不到phrase文件夹，请创建该文件夹"));
+    EXPECT_EQ(ui.lastMessage().text, U("修改短语失败，该短语已被其他程序修改，请重新选择"));
     EXPECT_EQ(category("c"), "new\r\nlines\r\n");
     EXPECT_EQ(listed(), (QStringList{U("new"), U("lines")}));  // refilled
 
@@ -238,6 +238,55 @@ TEST_F(PhrasesPageTest, ChangingAndDeletingPhrases) {
     page.DelPhraseClick();
     EXPECT_EQ(ui.lastMessage().text, U("删除失败，该文件可能正被其他程序使用"));
     EXPECT_EQ(ui.lastMessage().caption, U("提醒"));
+}
+
+// Lines whose bytes do not come back the same through the window's text (a stray byte, a
+// file saved in UTF-8) are found by their own bytes; every other line keeps its bytes.
+TEST_F(PhrasesPageTest, LinesThatDoNotSurviveTheWindowTextAreChangedAndDeleted) {
+    const std::string utf8Line = "\xE2\x80\x94 ok \xE2\x80\x94";  // "— ok —" as UTF-8
+    struct Case {
+        std::string file;
+        int row;
+        bool change;  // else delete
+        std::string expected;
+    } cases[] = {
+        {"ok\r\nbad\x81\r\nlast\r\n", 1, true, "ok\r\nfixed\r\nlast\r\n"},
+        {"ok\r\nbad\x81\r\nlast\r\n", 1, false, "ok\r\n\r\nlast\r\n"},
+        {"\xFF\r\n" + utf8Line + "\r\n", 1, true, "\xFF\r\nfixed\r\n"},
+        {"\xFF\r\n" + utf8Line + "\r\n", 0, false, "\r\n" + utf8Line + "\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        data.writeFile("phrase/c.txt", c.file);
+        page.TabSheetShow();
+        pick(0);
+        page.ListView5->selectOnly(c.row);
+        ui.clear();
+        if (c.change) {
+            typeNextPhrase(U("fixed"));
+            page.EditPhraseClick();
+            EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+        } else {
+            page.DelPhraseClick();
+            EXPECT_EQ(ui.lastMessage().text, U("删除成功"));
+        }
+        EXPECT_EQ(data.readFile("phrase/c.txt"), c.expected);
+    }
+
+    // A failure says what went wrong: the line changed meanwhile, or the file cannot be read.
+    data.writeFile("phrase/c.txt", "one\r\ntwo\r\n");
+    page.TabSheetShow();
+    pick(0);
+    page.ListView5->selectOnly(1);
+    data.writeFile("phrase/c.txt", "one\r\nthree\r\n");
+    typeNextPhrase(U("x"));
+    page.EditPhraseClick();
+    EXPECT_EQ(ui.lastMessage().text, U("修改短语失败，该短语已被其他程序修改，请重新选择"));
+    page.ListView5->selectOnly(1);
+    data.writeFile("phrase/c.txt", "one\r\nfour\r\n");
+    page.DelPhraseClick();
+    EXPECT_EQ(ui.lastMessage().text, U("删除失败，该短语已被其他程序修改，请重新选择"));
+    EXPECT_EQ(data.readFile("phrase/c.txt"), "one\r\nfour\r\n");
 }
 
 TEST_F(PhrasesPageTest, InsertionDialog) {

@@ -271,8 +271,9 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
         return Answer(200, pic);
     });
     query("4|" + kSms + kMms + Record({"19", "1", "t", "s", "彩信 ", "x.jpg", "t"}) +
-          Record({"20", "1", "t", "s", "彩信", "dir/", "t"}));
-    ASSERT_EQ(list()->topLevelItemCount(), 4);
+          Record({"20", "1", "t", "s", "彩信", "dir/", "t"}) +
+          Record({"21", "2", "t", "s", "彩信", "2024/pic.jpg", "t"}));
+    ASSERT_EQ(list()->topLevelItemCount(), 5);
 
     list()->clearSelection();
     page()->DownloadButton->click();
@@ -286,16 +287,24 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
         EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提示"));
     }
 
-    // Saved under the chosen name followed by the part after the last "/".
+    // A name that would leave the download address ("../up/pic.jpg") is not asked for.
     ui.clear();
     selectRow(list(), 1);
+    page()->DownloadButton->click();
+    EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("彩信文件名不正确，无法下载")});
+    EXPECT_EQ(ui.lastMessage().caption, QStringLiteral("提示"));
+    EXPECT_EQ(asked, "");
+
+    // Saved under the chosen name followed by the part after the last "/".
+    ui.clear();
+    selectRow(list(), 4);
     ui.chooseFileNext(QString::fromStdString(files.file("mms_")));
     page()->PopupMenu2->actions().at(1)->trigger();
     EXPECT_TRUE(ui.messages.empty());
-    EXPECT_EQ(asked, "/up/pic.jpg");  // the address itself is the service's name
+    EXPECT_EQ(asked, "/mms/2024/pic.jpg");  // the address itself is the service's name
     EXPECT_EQ(ui.fileDialogFilters.back(), QStringLiteral("程序文件(*.* *)"));
     EXPECT_EQ(fileBytes(files.file("mms_pic.jpg")), pic);
-    EXPECT_EQ(ui.fileDialogStarts.back(), QDir::homePath() + QStringLiteral("/彩信_18_"));
+    EXPECT_EQ(ui.fileDialogStarts.back(), QDir::homePath() + QStringLiteral("/彩信_21_"));
 
     // Cancelled: nothing saved, nothing said. Unwritable target, empty download, no name
     // and a failed download are reported.
@@ -303,7 +312,7 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
     page()->DownloadButton->click();
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(ui.fileDialogStarts.back(),
-              QString::fromStdString(files.path()) + QStringLiteral("彩信_18_"));
+              QString::fromStdString(files.path()) + QStringLiteral("彩信_21_"));
     ASSERT_EQ(::mkdir(files.file("busypic.jpg").c_str(), 0755), 0);
     ui.chooseFileNext(QString::fromStdString(files.file("busy")));
     page()->DownloadButton->click();
@@ -324,7 +333,7 @@ TEST_F(RecordsPageTest, MmsDownloadSavesUnderTheLastPartOfTheName) {
     EXPECT_EQ(server.requestCount(), 0u);
 
     ui.clear();
-    selectRow(list(), 1);
+    selectRow(list(), 4);
     server.setHandler([](const RecordedRequest&) { return Answer(404, "no"); });
     page()->DownloadButton->click();
     EXPECT_EQ(ui.messageTexts(), QStringList{QStringLiteral("连接服务器超时，请检查网络！")});

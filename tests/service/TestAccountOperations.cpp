@@ -199,3 +199,38 @@ TEST(RecordHelpers, DownloadAppendsTheFileNameToTheDownloadAddress) {
 
     EXPECT_FALSE(DownloadFile(ctx, "gone.emm").ok);
 }
+
+// A name from the service stays below the download address: a name with a "." or ".."
+// part is refused without a request, and what would end or change the path is encoded.
+TEST(RecordHelpers, DownloadNamesStayBelowTheDownloadAddress) {
+    RecordingServer server;
+    const ServiceContext ctx = ContextFor(server, kBoundary);
+    const struct {
+        std::string name;
+        std::string target;  // empty: refused
+    } cases[] = {
+        {"../up/pic.gif", ""},
+        {"a/../../b.gif", ""},
+        {"./a.gif", ""},
+        {"a/..", ""},
+        {"..\\up\\pic.gif", ""},
+        {"a?b=1.gif", "/mms/a%3Fb=1.gif"},
+        {"100%.gif", "/mms/100%25.gif"},
+        {"%2e%2e/x.gif", "/mms/%252e%252e/x.gif"},
+        {G("淺") + ".emm", "/mms/%9C%5C.emm"},  // both bytes of the character
+        {"2024/a..b.emm", "/mms/2024/a..b.emm"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.clearRequests();
+        const HttpResult r = DownloadFile(ctx, c.name);
+        EXPECT_EQ(IsDownloadableName(c.name), !c.target.empty());
+        if (c.target.empty()) {
+            EXPECT_FALSE(r.ok);
+            EXPECT_EQ(server.requestCount(), 0u);
+        } else {
+            ASSERT_EQ(server.requestCount(), 1u);
+            EXPECT_EQ(server.lastRequest().target, c.target);
+        }
+    }
+}

@@ -91,10 +91,13 @@ TEST(CliProcess, SendsThroughTheRealService) {
 }
 
 TEST(CliProcess, OutputThatCannotBeWrittenExitsTwo) {
-    smsc::test::ChildProcess shell(
-        "/bin/sh", {"-c", "\"$0\" --help >/dev/full", BinProgram("smsclient-cli")},
-        {.env = {}, .unsetEnv = {"SMSCLIENT_PASSWORD"}, .captureStderr = true});
-    shell.readAll();
-    EXPECT_EQ(shell.wait(std::chrono::seconds(20)), 2);
-    EXPECT_NE(shell.err().find("smsclient-cli"), std::string::npos) << shell.err();
+    for (const char* option : {"--help", "--version"}) {
+        smsc::test::ChildProcess shell(
+            "/bin/sh",
+            {"-c", std::string("\"$0\" ") + option + " >/dev/full", BinProgram("smsclient-cli")},
+            {.env = {}, .unsetEnv = {"SMSCLIENT_PASSWORD"}, .captureStderr = true});
+        shell.readAll();
+        EXPECT_EQ(shell.wait(std::chrono::seconds(20)), 2) << option;
+        EXPECT_NE(shell.err().find("smsclient-cli"), std::string::npos) << shell.err();
+    }
 }

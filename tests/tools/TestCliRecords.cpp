@@ -1,7 +1,10 @@
 // smsclient-cli replies, records, numbers and download-mms against a recording server: the
 // requests, the listings, the refusals and failures with their exit codes, and the options.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
@@ -86,6 +89,15 @@ TEST_F(CliRecords, RecordsNumbersAndDownload) {
     EXPECT_EQ(numbers.code, 0) << numbers.err;
     EXPECT_EQ(numbers.out, "13900000001\n13900000002\n");
     EXPECT_EQ(server.lastRequest().body, "username=u1&password=p1&id=17");
+    // More numbers than a submission can have: the first 30000, and it is said.
+    std::string many = "4|";
+    for (int i = 0; i <= 30000; ++i)
+        many += "1|";
+    server.setBody("/softweb/numberlist.asp", many);
+    CliRun cut = run("numbers", {"--id", "17"});
+    EXPECT_EQ(cut.code, 2);
+    EXPECT_EQ(cut.err, "服务器返回的号码超过30000个，只列出前30000个\n");
+    EXPECT_EQ(cut.out.size(), 60000u);
 
     // The download: only for "彩信", saved under exactly the --output name.
     server.setBody("/softweb/Consumerlog.asp", kRecords);
@@ -103,10 +115,44 @@ TEST_F(CliRecords, RecordsNumbersAndDownload) {
     CliRun unknown = run("download-mms", {"--id", "99", "--output", files.file("a.gif")});
     EXPECT_EQ(unknown.code, 1);
     EXPECT_FALSE(ReadWholeFile(files.file("a.gif")));
+    // A name that would leave the download address is refused without a request.
+    CliRun unsafe = run("download-mms", {"--id", "18", "--output", files.file("a.gif")});
+    EXPECT_EQ(unsafe.code, 1);
+    EXPECT_EQ(unsafe.err, "彩信文件名不正确，无法下载\n");
+    EXPECT_EQ(asked, "");
+    EXPECT_FALSE(ReadWholeFile(files.file("a.gif")));
+
+    std::string below = kRecords;
+    below.replace(below.find("../up/"), 6, "2024/");
+    server.setBody("/softweb/Consumerlog.asp", below);
     CliRun saved = run("download-mms", {"--id", "18", "--output", files.file("a.gif")});
     ASSERT_EQ(saved.code, 0) << saved.err;
     EXPECT_EQ(ReadWholeFile(files.file("a.gif")).value_or(""), gif);
-    EXPECT_EQ(asked, "/up/pic.gif");  // the service's name, squashed by the address
+    EXPECT_EQ(asked, "/mms/2024/pic.gif");
+
+    // What --output names is written, not replaced: "-" is the standard output, a link's
+    // file is written through it; a FIFO nobody reads and a folder are refused.
+    std::filesystem::create_directory(files.file("dir"));
+    std::filesystem::create_symlink(files.file("a.gif"), files.file("link.gif"));
+    ::mkfifo(files.file("fifo").c_str(), 0600);
+    const struct {
+        std::string output;
+        int code;
+        std::string out;
+    } outputs[] = {
+        {"-", 0, gif},
+        {files.file("link.gif"), 0, ""},
+        {files.file("fifo"), 2, ""},
+        {files.file("dir"), 2, ""},
+    };
+    for (const auto& o : outputs) {
+        CliRun r = run("download-mms", {"--id", "18", "--output", o.output});
+        EXPECT_EQ(r.code, o.code) << o.output << ": " << r.err;
+        EXPECT_EQ(r.out, o.out) << o.output;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(files.file("link.gif")));
+    EXPECT_TRUE(std::filesystem::is_fifo(files.file("fifo")));
+    EXPECT_TRUE(std::filesystem::is_directory(files.file("dir")));
 
     server.setHandler([](const RecordedRequest&) { return CannedResponse{}; });
     CliRun empty = run("download-mms", {"--id", "18", "--output", files.file("b.gif")});

@@ -533,8 +533,10 @@ std::string CliHelpText() {
   numbers   列出某次发送（--id 为发送记录的ID）的全部号码，每行一个。
             List the numbers of one submission.
   download-mms  下载某次彩信发送（--id）的彩信文件，保存为 --output 指定的文件；
-            信息类别不是"彩信"的记录不能下载（退出码 1）。
-            Download the MMS file of one submission into the --output file.
+            信息类别不是"彩信"的记录不能下载（退出码 1）。--output - 写到标准输出；
+            符号链接写到它所指的文件，FIFO 和设备直接写入。
+            Download the MMS file of one submission into the --output file ("-" is
+            standard output; a link's file is written through it).
             下载地址为 --download-url（须以 http:// 或 https:// 开头，末尾自动补 "/"），
             省略时取数据目录中 Company_Info.ini 的 [Service_Url] Download_Url。
             The download address is --download-url, else Download_Url of
@@ -651,6 +653,8 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   0  成功：balance 得到余额；send、send-mms 服务器应答 7（发送成功）；extract 完成。
      replies、records、numbers 列出完成；download-mms 文件已保存；optout 完成。
      （records 遇到不足七项的记录时，列出其前各条后报网络故障，同"发送记录"页，退出码 2。）
+     （应答超出服务器所能列出的数目（号码 30000 个、回复 10000 条、发送记录 500 条）时，
+     只列出前面这些并在标准错误中说明，退出码 2。）
   1  被拒绝：登录失败、帐户停用、发送前的检查未通过、服务器拒绝发送等；
      提示信息写到标准错误。Refused: the message goes to stderr.
   2  用法错误（未知选项、号码格式错误、缺少密码、文件无法读取、一个号码文件超过三万个号码、

@@ -86,6 +86,11 @@ private:
               << (answer.size() > kShown ? "…\"" : "\"") << "\n";
         return kExitRefused;
     }
+    // The listing stopped at the most the service can list; the rest of the answer unread.
+    int overLimit(const std::string& gbk) {
+        m_err << TerminalFromGbk(gbk) << "\n";
+        return kExitUsage;
+    }
     int flushed() {
         m_out << std::flush;
         if (!m_out) {
@@ -109,7 +114,8 @@ private:
         for (const ReceivedRecord& rec : a.records)
             lines += Cell(rec.time) + '\t' + Cell(rec.number) + '\t' + Cell(rec.text) + '\n';
         m_out << lines;
-        return flushed();
+        const int code = flushed();
+        return a.overLimit ? overLimit(RecordOverLimitMessage(kMaxReceivedRecords)) : code;
     }
 
     // The latest send records; false after the failure was reported (*code set).
@@ -143,7 +149,9 @@ private:
         m_out << lines;
         code = flushed();
         // A record with fewer than seven fields ends the listing as on the page.
-        return a.truncated ? networkFailure() : code;
+        if (a.truncated)
+            return networkFailure();
+        return a.overLimit ? overLimit(RecordOverLimitMessage(kMaxSendRecords)) : code;
     }
 
     int numbers() {
@@ -157,7 +165,8 @@ private:
         for (const std::string& n : a.numbers)
             lines += Cell(n) + '\n';
         m_out << lines;
-        return flushed();
+        const int code = flushed();
+        return a.overLimit ? overLimit(NumbersOverLimitMessage()) : code;
     }
 
     int downloadMms() {
@@ -183,11 +192,17 @@ private:
             return refuse(G("该信息为短信文字信息，不是彩信，无法下载！"));
         if (MmsSaveName(found->mmsFile).empty())
             return refuse(G("保存彩信文件失败"));
+        if (!IsDownloadableName(found->mmsFile))
+            return refuse(G("彩信文件名不正确，无法下载"));
         const HttpResult r = DownloadFile(m_s.context, found->mmsFile);
         if (!r.ok)
             return networkFailure();
         if (r.body.empty())
             return refuse(G("保存彩信文件失败"));
+        if (*m_o.output == "-") {
+            m_out.write(r.body.data(), static_cast<std::streamsize>(r.body.size()));
+            return flushed();
+        }
         if (!WriteFileAtomically(*m_o.output, r.body)) {
             m_err << TerminalFromGbk(G("保存彩信文件失败")) << "：" << *m_o.output << "\n";
             return kExitUsage;

@@ -11,8 +11,12 @@
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.size() == 1 && args[0] == "--version") {
-        std::cout << SMSC_VERSION << "\n";
-        return 0;
+        // Like every other command: output that cannot be written is no success.
+        if (!(std::cout << SMSC_VERSION << "\n" << std::flush)) {
+            std::cerr << "smsclient-cli: 无法写出结果（标准输出写入失败）\n";
+            return smsc::cli::kExitUsage;
+        }
+        return smsc::cli::kExitOk;
     }
     smsc::cli::CliEnvironment env;
     if (const char* password = std::getenv("SMSCLIENT_PASSWORD"))

@@ -51,6 +51,12 @@ httplib::Server::Handler Guarded(
 // timeout counts from one received byte to the next, so a client sending a header byte now
 // and then would keep a worker for ever; enough such clients stop the service answering.
 //
+// A connection's time starts when a worker takes it, not when it is accepted: one that
+// waited in the queue behind busy workers still gets its whole deadline. And while
+// connections wait for a worker, one that has held its worker for longer than a short grace
+// without delivering a request header (a slow sender, or an idle kept-alive connection) is
+// ended, so that slow senders cannot keep the others waiting for a whole deadline.
+//
 // The library hands a new connection to its task queue without naming its socket, so the
 // queue finds it: the one connected socket on the service's port it does not know yet (the
 // listening thread accepts and queues one connection at a time). Each watched socket is
@@ -59,7 +65,11 @@ httplib::Server::Handler Guarded(
 class ConnectionWatchdog {
 public:
     explicit ConnectionWatchdog(std::chrono::milliseconds headerDeadline)
-        : m_header(headerDeadline), m_thread([this] { run(); }) {}
+        : m_header(headerDeadline),
+          m_grace(
+              std::min(headerDeadline, std::max<std::chrono::milliseconds>(
+                                           std::chrono::milliseconds(250), headerDeadline / 10))),
+          m_thread([this] { run(); }) {}
     ~ConnectionWatchdog() {
         {
             std::lock_guard lock(m_mutex);
@@ -73,9 +83,10 @@ public:
     void setPort(int port) { m_port = port; }
 
     // On the listening thread, right after a connection was accepted: its socket's inode
-    // (0 when it was not found), its header due within the deadline.
+    // (0 when it was not found). It waits for a worker; its time has not begun.
     ino_t adoptNewConnection() {
         std::lock_guard lock(m_mutex);
+        ++m_waiting;
         ino_t adopted = 0;
         std::error_code ec;
         for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
@@ -95,20 +106,34 @@ public:
             const int watch = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
             if (watch < 0)
                 continue;
-            m_watched[info.st_ino] = {watch, Clock::now() + m_header};
+            m_watched[info.st_ino] = {watch, State::Queued, {}, {}};
             adopted = info.st_ino;
         }
         return adopted;
     }
-    // On the worker thread: its connection has delivered a request header, so the body, the
-    // answer and the next request's header get a longer deadline.
+    // On the worker thread: its connection has delivered a request header, so the body and
+    // the answer get a longer deadline.
     void headerReceived() {
         std::lock_guard lock(m_mutex);
-        if (const auto it = m_watched.find(t_current); it != m_watched.end())
+        if (const auto it = m_watched.find(t_current); it != m_watched.end()) {
+            it->second.state = State::Busy;
             it->second.deadline = Clock::now() + kRequestDeadlineFactor * m_header;
+        }
     }
-    // Runs a connection's task on the worker thread.
+    // On the worker thread, once an answer is written: the next request's header is due.
+    void answered() {
+        std::lock_guard lock(m_mutex);
+        if (const auto it = m_watched.find(t_current); it != m_watched.end())
+            awaitHeader(it->second);
+    }
+    // Runs a connection's task on the worker thread; its header is due from now on.
     void serve(ino_t inode, const std::function<void()>& task) {
+        {
+            std::lock_guard lock(m_mutex);
+            --m_waiting;
+            if (const auto it = m_watched.find(inode); it != m_watched.end())
+                awaitHeader(it->second);
+        }
         t_current = inode;
         task();
         t_current = 0;
@@ -121,28 +146,50 @@ public:
 
 private:
     using Clock = std::chrono::steady_clock;
+    enum class State { Queued, AwaitingHeader, Busy };
     struct Watched {
         int watch;
-        Clock::time_point deadline;
+        State state;
+        Clock::time_point since;     // AwaitingHeader: since when
+        Clock::time_point deadline;  // not Queued: when it is ended
     };
+
+    void awaitHeader(Watched& entry) const {
+        entry.state = State::AwaitingHeader;
+        entry.since = Clock::now();
+        entry.deadline = entry.since + m_header;
+    }
 
     void run() {
         std::unique_lock lock(m_mutex);
         while (!m_stop) {
             m_wake.wait_for(lock, std::min<std::chrono::milliseconds>(
-                                      m_header / 4, std::chrono::milliseconds(250)));
+                                      m_grace / 4, std::chrono::milliseconds(250)));
             const auto now = Clock::now();
-            for (const auto& [inode, entry] : m_watched)
-                if (entry.deadline <= now)
+            for (const auto& [inode, entry] : m_watched) {
+                if (entry.state == State::Queued)
+                    continue;
+                bool end = entry.deadline <= now;
+                // Others wait for a worker: a connection idle past the grace gives its own up,
+                // unless bytes of a request have just arrived.
+                if (!end && m_waiting > 0 && entry.state == State::AwaitingHeader &&
+                    now - entry.since >= m_grace) {
+                    char byte;
+                    end = ::recv(entry.watch, &byte, 1, MSG_PEEK | MSG_DONTWAIT) <= 0;
+                }
+                if (end)
                     ::shutdown(entry.watch, SHUT_RDWR);  // the worker's next read ends
+            }
         }
     }
 
     const std::chrono::milliseconds m_header;
+    const std::chrono::milliseconds m_grace;
     int m_port = 0;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
+    int m_waiting = 0;  // connections queued for a worker
     std::map<ino_t, Watched> m_watched;
     static thread_local ino_t t_current;
     std::thread m_thread;
@@ -152,10 +199,20 @@ thread_local ino_t ConnectionWatchdog::t_current = 0;
 
 namespace {
 
+// The library listens with a backlog of 5: clients connecting at once beyond that would
+// have their connections dropped by the kernel and retried seconds later.
+class ServiceHttpServer final : public httplib::Server {
+public:
+    void widenBacklog() {
+        if (svr_sock_ != INVALID_SOCKET)
+            ::listen(svr_sock_, SOMAXCONN);
+    }
+};
+
 class WatchedQueue final : public httplib::TaskQueue {
 public:
-    explicit WatchedQueue(ConnectionWatchdog& watchdog)
-        : m_watchdog(watchdog), m_pool(kServiceWorkers) {}
+    WatchedQueue(ConnectionWatchdog& watchdog, int workers)
+        : m_watchdog(watchdog), m_pool(static_cast<size_t>(workers)) {}
     void enqueue(std::function<void()> fn) override {
         const ino_t inode = m_watchdog.adoptNewConnection();
         m_pool.enqueue([this, inode, fn = std::move(fn)] { m_watchdog.serve(inode, fn); });
@@ -197,9 +254,9 @@ bool DemoService::start(int port, std::string* error) {
                                m_options.dateOrder});
 
     m_watchdog = std::make_unique<ConnectionWatchdog>(m_options.headerDeadline);
-    m_server = std::make_unique<httplib::Server>();
-    m_server->new_task_queue = [watchdog = m_watchdog.get()] {
-        return new WatchedQueue(*watchdog);
+    m_server = std::make_unique<ServiceHttpServer>();
+    m_server->new_task_queue = [watchdog = m_watchdog.get(), workers = m_options.workers] {
+        return new WatchedQueue(*watchdog, workers);
     };
     m_server->set_payload_max_length(m_options.maxBodyBytes);
     // The library checks that limit against Content-Length only: a chunked body, one read
@@ -208,6 +265,10 @@ bool DemoService::start(int port, std::string* error) {
     m_server->set_pre_routing_handler(
         [watchdog = m_watchdog.get()](const httplib::Request& req, httplib::Response& res) {
             watchdog->headerReceived();
+            // No ranges, anywhere: the library would build a multi-range answer in memory,
+            // one copy of the content per range asked for. Every answer is sent whole. (The
+            // request is the library's own, not a const object; only its parsed ranges go.)
+            const_cast<httplib::Request&>(req).ranges.clear();
             if (req.method != "POST")
                 return httplib::Server::HandlerResponse::Unhandled;
             if (req.has_header("Transfer-Encoding") || !req.has_header("Content-Length"))
@@ -225,6 +286,10 @@ bool DemoService::start(int port, std::string* error) {
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    m_server->set_logger(
+        [watchdog = m_watchdog.get()](const httplib::Request&, const httplib::Response&) {
+            watchdog->answered();
+        });
     installRoutes();
 
     int bound = -1;
@@ -243,6 +308,7 @@ bool DemoService::start(int port, std::string* error) {
         return false;
     }
     m_port = bound;
+    static_cast<ServiceHttpServer&>(*m_server).widenBacklog();
     m_watchdog->setPort(bound);
     m_runner = std::make_unique<Runner>();
     m_runner->thread = std::thread([server = m_server.get()] { server->listen_after_bind(); });

@@ -26,20 +26,22 @@ inline constexpr size_t kDefaultMaxBodyBytes = 4u * 1024 * 1024;
 // The HTTP library's own cap on form posts (application/x-www-form-urlencoded).
 inline constexpr size_t kMaxFormBodyBytes = 8192;
 
+// Requests answered at once; more connections wait for a free worker.
+inline constexpr int kServiceWorkers = 128;
+inline constexpr int kRequestDeadlineFactor = 6;
+
 struct ServiceOptions {
     std::string dataDir;                   // existing folder of the SQLite file
     std::string notice = BuiltInNotice();  // bytes served as softweb/message.txt
     std::vector<std::string> forbiddenWords = ParseForbiddenWords(kDefaultForbiddenWords);  // GBK
     size_t maxBodyBytes = kDefaultMaxBodyBytes;
     DateOrder dateOrder = kFallbackDateOrder;  // the host's, read once by the program
-    // A connection must deliver each request's header within this time, and then has
-    // kRequestDeadlineFactor times as long for the body, the answer and the next header.
+    // A connection must deliver each request's header within this time, counted from when
+    // a worker takes it (and, on a kept connection, from the last answer); it then has
+    // kRequestDeadlineFactor times as long for the body and the answer.
     std::chrono::milliseconds headerDeadline{10000};
+    int workers = kServiceWorkers;
 };
-
-// Requests answered at once; more connections wait for a free worker.
-inline constexpr int kServiceWorkers = 32;
-inline constexpr int kRequestDeadlineFactor = 6;
 
 class DemoService final {
 public:

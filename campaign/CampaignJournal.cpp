@@ -158,6 +158,7 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path
             {"per_number", std::to_string(settings.perNumber)},
             {"created", std::to_string(settings.created)},
             {"numbers", std::to_string(numbers.size())},
+            {"include_optout", settings.includeOptOut ? "1" : "0"},
         };
         Statement meta(db, "INSERT INTO campaign(key, value) VALUES (?1, ?2)");
         for (const auto& [key, value] : values)
@@ -272,10 +273,12 @@ bool CampaignJournal::load(std::string* error) {
     m_settings.perNumber = number("per_number");
     m_settings.created = number("created");
     m_numberCount = number("numbers");
+    m_settings.includeOptOut = values["include_optout"] == "1";
     if (values.count("remaining"))
         m_remaining = number("remaining");
+    m_optedOutLater = values.count("optout_later") ? number("optout_later") : 0;
     if (m_settings.batchSize < 1 || m_settings.batchSize > kMaxBatch || m_settings.perNumber < 0 ||
-        m_numberCount < 0)
+        m_numberCount < 0 || m_optedOutLater < 0)
         return false;
 
     std::map<long long, long long> counts;
@@ -345,6 +348,39 @@ bool CampaignJournal::save(const CampaignRequest& request, std::string* error) {
     it->answer = request.answer;
     it->started = request.started;
     it->record = request.record;
+    return true;
+}
+
+bool CampaignJournal::narrowBatch(int batch, const std::vector<std::string>& kept,
+                                  long long leftOut, std::string* error) {
+    std::string joined;
+    for (const std::string& number : kept) {
+        joined += number;
+        joined += '|';
+    }
+    const long long count = static_cast<long long>(kept.size());
+    const long long total = m_optedOutLater + leftOut;
+    bool ok = exec(m_db, "BEGIN IMMEDIATE;");
+    if (ok) {
+        Statement update(m_db, "UPDATE batches SET count = ?2, numbers = ?3 WHERE id = ?1");
+        ok = update.bind(1, batch).bind(2, count).bind(3, joined).run() &&
+             sqlite3_changes(m_db) == 1;
+    }
+    if (ok) {
+        Statement later(m_db,
+                        "INSERT OR REPLACE INTO campaign(key, value) VALUES ('optout_later', ?1)");
+        ok = later.bind(1, std::to_string(total)).run();
+    }
+    ok = ok && exec(m_db, "COMMIT;");
+    if (!ok) {
+        *error = "无法写入活动记录：" + dbError(m_db);
+        exec(m_db, "ROLLBACK;");
+        return false;
+    }
+    m_optedOutLater = total;
+    for (CampaignRequest& request : m_requests)
+        if (request.batch == batch)
+            request.numbers = count;
     return true;
 }
 

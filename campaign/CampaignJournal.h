@@ -17,7 +17,7 @@ namespace smsc::campaign {
 
 // pending → sending → accepted ("7") / refused (any other answer) / unknown (the process
 // ended, or the network failed, while the request was out). Skipped: an unknown request the
-// user chose not to send again.
+// user chose not to send again, or a batch whose numbers are all on the opt-out list.
 enum class RequestState {
     Pending = 0,
     Sending = 1,
@@ -46,6 +46,9 @@ struct CampaignSettings {
     int batchSize = kMaxBatch;
     long long perNumber = 1;  // units one number costs per request (an MMS: the cost note's)
     long long created = 0;    // seconds since the epoch
+    // Started with --include-optout: numbers on the opt-out list are sent to as well.
+    // Journals written before this was kept read as false.
+    bool includeOptOut = false;
 };
 
 struct CampaignRequest {
@@ -92,6 +95,15 @@ public:
     // commits; the copy in requests() follows. False with *error on failure.
     bool save(const CampaignRequest& request, std::string* error);
 
+    // Before any of the batch's requests went out: its numbers become kept (in order), and
+    // leftOut is added to the numbers the opt-out list has left out, in one commit; the
+    // requests' numbers follow. False with *error on failure (nothing changed).
+    bool narrowBatch(int batch, const std::vector<std::string>& kept, long long leftOut,
+                     std::string* error);
+    // Numbers the opt-out list left out of batches before they went out (not those left out
+    // when the campaign started).
+    long long optedOutLater() const { return m_optedOutLater; }
+
     // The remaining quota the service last reported ("7|Q"), if any.
     std::optional<long long> remainingQuota() const { return m_remaining; }
     bool setRemainingQuota(long long remaining, std::string* error);
@@ -108,6 +120,7 @@ private:
     int m_pieceCount = 0;
     std::vector<CampaignRequest> m_requests;
     std::optional<long long> m_remaining;
+    long long m_optedOutLater = 0;
 };
 
 // ---- names and files --------------------------------------------------------------------

@@ -1,7 +1,9 @@
 #include "campaign/CampaignRun.h"
 
+#include <algorithm>
 #include <set>
 
+#include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "sending/MmsSend.h"
 #include "sending/SmsSend.h"
@@ -45,14 +47,23 @@ public:
         if (std::optional<RunReport> stop = decideUnknown())
             return *stop;
         for (size_t i = 0; i < m_journal.requests().size(); ++i) {
-            CampaignRequest request = m_journal.requests()[i];
-            if (request.state != RequestState::Pending)
+            if (m_journal.requests()[i].state != RequestState::Pending)
                 continue;
-            if (std::optional<RunReport> stop = send(request))
+            const int batch = m_journal.requests()[i].batch;
+            if (batch != m_preparedBatch) {
+                m_preparedBatch = batch;
+                if (std::optional<RunReport> stop = prepareBatch(batch))
+                    return *stop;
+                if (m_journal.requests()[i].state != RequestState::Pending)
+                    continue;
+            }
+            if (std::optional<RunReport> stop = send(m_journal.requests()[i]))
                 return *stop;
         }
         return {};
     }
+
+    long long optedOut() const { return m_optedOut; }
 
 private:
     bool save(const CampaignRequest& request) { return m_journal.save(request, &m_error); }
@@ -129,6 +140,50 @@ private:
         return RunReport{RunEnd::Undecided, undecided};
     }
 
+    // Before the batch's first request goes out: the numbers now on the opt-out list are
+    // left out of it, committed before anything is sent, and a batch with none left is
+    // skipped. Once one of its requests went out the batch keeps its numbers: its pieces go
+    // to the same numbers, and the send records are compared with what went out.
+    std::optional<RunReport> prepareBatch(int batch) {
+        const std::vector<CampaignRequest>& requests = m_journal.requests();
+        if (std::any_of(requests.begin(), requests.end(), [&](const CampaignRequest& r) {
+                return r.batch == batch && r.state != RequestState::Pending;
+            }))
+            return std::nullopt;
+        std::optional<std::string> numbers = numbersOf(batch);
+        if (!numbers)
+            return journalFailure();
+        std::vector<std::string> kept = SplitNumberString(*numbers);
+        if (m_service.optOut) {
+            const std::optional<OptOutCheck> listed = m_service.optOut();
+            if (!listed)
+                return RunReport{RunEnd::Refused,
+                                 OptOutSendRefusalMessage(OptOutSendRefusal::ListUnreadable)};
+            const size_t before = kept.size();
+            if (*listed)
+                std::erase_if(kept, *listed);
+            const long long leftOut = static_cast<long long>(before - kept.size());
+            if (leftOut > 0) {
+                if (!m_journal.narrowBatch(batch, kept, leftOut, &m_error))
+                    return journalFailure();
+                m_optedOut += leftOut;
+                m_cachedBatch = 0;
+            }
+        }
+        if (!kept.empty())
+            return std::nullopt;
+        for (size_t i = 0; i < requests.size(); ++i) {
+            if (requests[i].batch != batch)
+                continue;
+            CampaignRequest request = requests[i];
+            request.state = RequestState::Skipped;
+            request.answer = G("全部在退订名单中");
+            if (!save(request))
+                return journalFailure();
+        }
+        return std::nullopt;
+    }
+
     std::optional<RunReport> send(CampaignRequest request) {
         std::optional<std::string> numbers = numbersOf(request.batch);
         if (!numbers)
@@ -179,13 +234,18 @@ private:
     std::string m_error;
     int m_cachedBatch = 0;
     std::string m_cachedNumbers;
+    int m_preparedBatch = 0;
+    long long m_optedOut = 0;
 };
 
 }  // namespace
 
 RunReport RunCampaign(CampaignJournal& journal, const CampaignService& service,
                       UnknownPolicy policy, const RunObserver& observer) {
-    return Run(journal, service, policy, observer).run();
+    Run run(journal, service, policy, observer);
+    RunReport report = run.run();
+    report.optedOut = run.optedOut();
+    return report;
 }
 
 std::string RequestLabel(const CampaignJournal& journal, const CampaignRequest& request) {

@@ -2,7 +2,10 @@
 // Running a campaign from its journal: unknown requests are decided from the send records
 // first, then every request not yet accepted goes out in order, each marked "sending" (and
 // committed) before it leaves and given its outcome (committed) before the next one. An
-// accepted request is never sent again. Texts are GBK.
+// accepted request is never sent again. Before the first request of a batch goes out, while
+// none of its requests has, the numbers on the opt-out list as it is then are left out of
+// the batch (and the journal), so that every piece of the batch goes to the same numbers.
+// Texts are GBK.
 
 #include <functional>
 #include <optional>
@@ -22,7 +25,10 @@ struct SendOutcome {
     std::string message;
 };
 
-// What the run needs from the service and the clock.
+// Whether a number is on the opt-out list; empty: none is.
+using OptOutCheck = std::function<bool(const std::string& number)>;
+
+// What the run needs from the service, the clock and the opt-out list.
 struct CampaignService {
     // The request with its batch's number string.
     std::function<SendOutcome(const CampaignRequest& request, const std::string& numbers)> send;
@@ -32,6 +38,9 @@ struct CampaignService {
     std::function<std::optional<std::string>(const std::string& id)> numberList;
     // Seconds since the epoch.
     std::function<long long()> now;
+    // The opt-out list as it is now, asked before each batch; none when it cannot be read
+    // (the run stops, sending nothing more). Unset: the numbers are sent to as they are.
+    std::function<std::optional<OptOutCheck>()> optOut;
 };
 
 // What becomes of an unknown request the send records cannot decide.
@@ -39,7 +48,8 @@ enum class UnknownPolicy { Stop, Resend, Skip };
 
 enum class RunEnd {
     Completed,       // every request accepted or skipped
-    Refused,         // the service refused a request (or its file could not be read)
+    Refused,         // the service refused a request (or its file, or the opt-out list,
+                     // could not be read)
     NetworkFailure,  // a request's answer never came, or was not one the client knows
     Undecided,       // unknown requests the records cannot decide (Stop)
     JournalFailure,  // a state change could not be committed; nothing more was sent
@@ -47,7 +57,8 @@ enum class RunEnd {
 
 struct RunReport {
     RunEnd end = RunEnd::Completed;
-    std::string message;  // what to tell the user (GBK); empty for Completed
+    std::string message;     // what to tell the user (GBK); empty for Completed
+    long long optedOut = 0;  // numbers the opt-out list left out of batches in this run
 };
 
 struct RunObserver {

@@ -1,9 +1,13 @@
 // Campaigns against the demo service: a request whose answer never came is decided from the
 // send records both ways (and by --skip-unknown / --resend-unknown when the records cannot
-// tell), and a refused request stops the campaign until resume goes on after the cause is
-// mended; every number is charged exactly once throughout.
+// tell), a refused request stops the campaign until resume goes on after the cause is
+// mended, and numbers that unsubscribe after the start get none of the later batches;
+// every number is charged exactly once throughout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -147,6 +151,84 @@ TEST_F(CampaignTest, ARefusedRequestStopsTheCampaignAndResumeGoesOn) {
     EXPECT_EQ(quota(), 96 - 15);
     run = cli({"campaign", "list", "--data-dir", dataDir.path()});
     EXPECT_EQ(run.out, "card\tmms\t3\t2/2\tdone\nquota\tsms\t8\t2/2\tdone\n");
+}
+
+TEST_F(CampaignTest, NumbersListedAfterTheStartGetNoneOfTheLaterBatches) {
+    // Four batches of two numbers, two pieces each; the quota stops it after batch 1.
+    ASSERT_EQ(admin({"set-quota", "demo", "4"}), 0);
+    std::string text;
+    for (int i = 0; i < 10; ++i)
+        text += "会员日全场八折欢迎光临";
+    const auto n = [](int i) { return std::to_string(13800000000LL + i); };
+    CliRun run = campaign("start", "later",
+                          with(numberArgs(13800000001, 8), {"--text", text, "--batch", "2"}));
+    ASSERT_EQ(run.code, 1) << run.err;
+    ASSERT_EQ(journal("later")->pieceCount(), 2);
+    ASSERT_EQ(submissions().size(), 2u);
+    ASSERT_EQ(admin({"set-quota", "demo", "100"}), 0);
+
+    // A list that cannot be read stops the run before anything more goes out.
+    ASSERT_TRUE(std::filesystem::create_directory(dataDir.file("OptOut.txt")));
+    run = campaign("resume", "later");
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(has(run.err, "退订名单无法读取，请检查OptOut.txt")) << run.err;
+    EXPECT_EQ(submissions().size(), 2u);
+    EXPECT_EQ(quota(), 100);
+
+    // Replies after batch 1: one of it (already sent), one of batch 2, one of batch 3, and
+    // all of batch 4.
+    std::filesystem::remove(dataDir.file("OptOut.txt"));
+    std::string list;
+    for (int i : {1, 3, 6, 7, 8})
+        list += n(i) + "\t2024-05-01\t" + G("回复") + "\r\n";
+    dataDir.writeFile("OptOut.txt", list);
+    run = campaign("resume", "later");
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_TRUE(has(run.err, "已跳过4个退订号码")) << run.err;
+    EXPECT_EQ(quota(), 100 - 2 - 2);
+
+    // What the service received: every piece of a batch to the same numbers, none listed
+    // after the start, and no request for batch 4.
+    std::map<long long, std::vector<std::string>> sent;
+    for (const auto& s : submissions()) {
+        auto numbers = m_service->store()->submissionNumbers("demo", s.id);
+        ASSERT_TRUE(numbers);
+        std::sort(numbers->begin(), numbers->end());
+        sent[s.id] = *numbers;
+    }
+    std::vector<std::vector<std::string>> byRequest;
+    for (const auto& [id, numbers] : sent)
+        byRequest.push_back(numbers);
+    const std::vector<std::string> first{n(1), n(2)};
+    EXPECT_EQ(byRequest, (std::vector<std::vector<std::string>>{
+                             first, first, {n(4)}, {n(4)}, {n(5)}, {n(5)}}));
+
+    auto j = journal("later");
+    ASSERT_TRUE(j);
+    std::string error;
+    EXPECT_EQ(j->batchNumberString(1, &error), n(1) + "|" + n(2) + "|");  // stays as sent
+    std::vector<std::pair<int, std::string>> skipped;
+    for (const auto& r : j->requests())
+        if (r.state == RequestState::Skipped)
+            skipped.emplace_back(r.batch, r.answer);
+    const std::pair<int, std::string> listed{4, G("全部在退订名单中")};
+    EXPECT_EQ(skipped, (std::vector<std::pair<int, std::string>>{listed, listed}));
+    run = campaign("status", "later");
+    for (const char* line : {"optout\t4\n", "accepted\t6\t8\n", "skipped\t2\t0\n", "units\t8\n"})
+        EXPECT_TRUE(has(run.out, line)) << line << run.out;
+    EXPECT_FALSE(has(run.out, "answer\t全部在退订名单中")) << run.out;
+
+    // A campaign started with --include-optout sends to the listed numbers in every batch.
+    ASSERT_EQ(admin({"set-quota", "demo", "1"}), 0);
+    run = campaign("start", "all",
+                   {"--number", n(7), "--number", n(8), "--text", "周末特卖", "--batch", "1",
+                    "--include-optout"});
+    EXPECT_EQ(run.code, 1) << run.err;
+    ASSERT_EQ(admin({"set-quota", "demo", "100"}), 0);
+    run = campaign("resume", "all");
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(states("all")[at(RequestState::Accepted)], 2);
+    EXPECT_EQ(quota(), 99);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <system_error>
 #include <iterator>
@@ -12,6 +13,7 @@
 #include "campaign/CampaignLock.h"
 #include "campaign/CampaignNumbers.h"
 #include "campaign/CampaignRun.h"
+#include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "sending/MmsSend.h"
 #include "sending/SmsSend.h"
@@ -144,6 +146,7 @@ private:
         settings.user = session->user;
         settings.batchSize = m_options.batch.value_or(kMaxBatch);
         settings.created = static_cast<long long>(std::time(nullptr));
+        settings.includeOptOut = m_options.includeOptOut;
         std::vector<std::string> pieces;
         const PlanFiles files = PlanFilesFor(m_options, m_env);
         if (m_options.mmsFile) {
@@ -247,6 +250,21 @@ private:
             return result.ok ? std::optional<std::string>(std::move(result.body)) : std::nullopt;
         };
         service.now = [] { return static_cast<long long>(std::time(nullptr)); };
+        // The list is read afresh before every batch: a customer who unsubscribed after the
+        // campaign started gets nothing more, unless the campaign (or this run) was told to
+        // send to the listed numbers as well.
+        if (!settings.includeOptOut && !m_options.includeOptOut)
+            service.optOut = [this]() -> std::optional<OptOutCheck> {
+                auto list =
+                    std::make_shared<const OptOutList>(OptOutList::Load(OptOutPathIn(m_dataDir)));
+                if (!list->ok()) {
+                    m_err << TerminalFromGbk(list->errorMessage()) << "\n";
+                    return std::nullopt;
+                }
+                if (list->size() == 0)
+                    return OptOutCheck{};
+                return OptOutCheck([list](const std::string& n) { return list->contains(n); });
+            };
 
         RunObserver observer;
         observer.answered = [&](const CampaignRequest& request) {
@@ -270,6 +288,13 @@ private:
         };
 
         const RunReport report = RunCampaign(journal, service, policy, observer);
+        const int code = reportRun(report, journal);
+        if (report.optedOut > 0)
+            m_err << TerminalFromGbk(OptOutSkippedText(static_cast<int>(report.optedOut))) << "\n";
+        return code;
+    }
+
+    int reportRun(const RunReport& report, const CampaignJournal& journal) {
         const std::string resumeHint = "smsclient-cli campaign resume " + m_options.campaignName;
         switch (report.end) {
             case RunEnd::Completed:
@@ -310,7 +335,7 @@ private:
         for (const CampaignRequest& r : journal->requests()) {
             ++requests[static_cast<int>(r.state)];
             numbers[static_cast<int>(r.state)] += r.numbers;
-            if (!r.answer.empty())
+            if (!r.answer.empty() && r.started != 0)  // the service's, not ours
                 ++answers[TerminalFromGbk(AnswerCode(r.answer))];
         }
         m_out << "name\t" << m_options.campaignName << "\n"
@@ -318,6 +343,7 @@ private:
               << "user\t" << TerminalFromGbk(s.user) << "\n"
               << "running\t" << (CampaignLock::IsHeld(m_path) ? "yes" : "no") << "\n"
               << "numbers\t" << journal->numberCount() << "\n"
+              << "optout\t" << journal->optedOutLater() << "\n"
               << "batches\t" << journal->batchCount() << "\n"
               << "pieces\t" << journal->pieceCount() << "\n";
         for (int i = 0; i < kStateCount; ++i)

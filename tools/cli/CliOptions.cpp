@@ -489,8 +489,9 @@ std::string CliHelpText() {
   smsclient-cli optout sync --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
-                     [--batch K] [公共选项]
-  smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [公共选项]
+                     [--batch K] [--include-optout] [公共选项]
+  smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [--include-optout]
+                     [公共选项]
   smsclient-cli campaign status 名称 [--data-dir 目录]
   smsclient-cli campaign list [--data-dir 目录]
   smsclient-cli help | --help | -h
@@ -562,11 +563,17 @@ std::string CliHelpText() {
             resume 继续，已被服务器接受的请求不会再发。未得到应答的请求先查“发送记录”：
             记录显示已发送则不再发送，显示未发送则重新发送；无法确定时 resume 停下并说明，
             再用 --resend-unknown（重新发送）或 --skip-unknown（不再发送）决定。
-            status 打印各状态的请求数和号码数（状态<TAB>请求数<TAB>号码数）、已扣除条数和
-            服务器应答；list 列出全部活动（名称、类型、号码数、完成的请求/请求总数、状态）。
+            退订名单中的号码开始时就不发送；此后每批发出前再按当时的名单去掉新退订的号码
+            （标准错误中打印"已跳过N个退订号码"；一批全在名单中时这批不发送，记为 skipped；
+            名单无法读取时停下，不再发送）。start 加 --include-optout 则整个活动都发给名单中
+            的号码（记在活动记录中）；resume 加 --include-optout 只对这一次继续有效。
+            status 打印各状态的请求数和号码数（状态<TAB>请求数<TAB>号码数）、开始后因退订
+            名单未发送的号码数（optout）、已扣除条数和服务器应答；list 列出全部活动（名称、
+            类型、号码数、完成的请求/请求总数、状态）。
             同一活动不能由两个进程同时运行。名称是普通文件名（不含 /、..、控制字符）。
             Campaigns past 30000 numbers: batches, a journal, resume after any interruption
-            without sending an accepted request twice; status and list.
+            without sending an accepted request twice; before each batch, numbers on the
+            opt-out list as it is then are left out; status and list.
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):

@@ -173,7 +173,11 @@ OptOutDialog::OptOutDialog(QWidget* parent) : QDialog(parent) {
     connect(CloseButton, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-OptOutDialog::~OptOutDialog() = default;
+OptOutDialog::~OptOutDialog() {
+    // The model reads the list, a member that goes before the dialog's base hides the view
+    // (which asks the model again).
+    ListView->setModel(nullptr);
+}
 
 void OptOutDialog::openDialog() {
     reload();

@@ -431,7 +431,15 @@ private:
     int m_depth = 0;
 };
 
+// The text of a file saved as UTF-16 (some phone suites and Windows' own contacts export so),
+// as UTF-8.
+std::string Utf16FileText(std::string_view bytes) {
+    return Utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFF');
+}
+
 bool LooksLikeVCard(std::string_view bytes) {
+    if (HasUtf16Mark(bytes))
+        return LooksLikeVCard(Utf16FileText(bytes.substr(0, 2 + 2 * 64)));
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         bytes.remove_prefix(3);
     return StartsWithNoCase(TrimmedView(bytes.substr(0, 64)), "begin:vcard");
@@ -622,6 +630,8 @@ std::string PhoneDigits(std::string_view text) {
 }
 
 ContactsRead ParseVCards(std::string_view bytes) {
+    if (HasUtf16Mark(bytes))
+        return VCardReader().read(Utf16FileText(bytes));
     return VCardReader().read(bytes);
 }
 

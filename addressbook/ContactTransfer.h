@@ -52,7 +52,8 @@ struct ContactsRead {
     ContactReadError error = ContactReadError::None;
 };
 
-// vCard text: every BEGIN:VCARD ... END:VCARD block one contact.
+// vCard text (UTF-8, GBK, or UTF-16 behind its byte-order mark): every BEGIN:VCARD ...
+// END:VCARD block one contact.
 ContactsRead ParseVCards(std::string_view bytes);
 // A table whose first row names the columns (Chinese or English names; unknown ones ignored).
 ContactsRead ContactsFromTable(const SheetTable& table);

@@ -23,6 +23,7 @@
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDataDir.h"
+#include "tests/support/TextEncodings.h"
 
 namespace {
 
@@ -54,6 +55,17 @@ const std::string& textFile() {
 }
 const std::string& lfTextFile() {
     static const std::string path = writeTextFile("numbers-lf.txt", "\n");
+    return path;
+}
+// As Excel saves a column as "Unicode 文本": UTF-16 behind its mark, a heading, CR LF.
+const std::string& unicodeTextFile() {
+    static const std::string path = [] {
+        std::string text = "手机号码";
+        for (int i = 0; i < kNumbers; ++i)
+            text += "\r\n" + std::to_string(numberAt(i));
+        folder().writeFile("numbers-unicode.txt", test::Utf16File(text));
+        return folder().file("numbers-unicode.txt");
+    }();
     return path;
 }
 
@@ -167,6 +179,9 @@ void BM_TextFileImportLf(benchmark::State& state) {
 void BM_TextFileExtract(benchmark::State& state) {
     endToEnd(state, Item::TextFileExtract, textFile());
 }
+void BM_TextFileExtractUnicode(benchmark::State& state) {
+    endToEnd(state, Item::TextFileExtract, unicodeTextFile());
+}
 void BM_ExcelExtractXlsx(benchmark::State& state) {
     endToEnd(state, Item::ExcelExtract, xlsxFile());
 }
@@ -182,6 +197,7 @@ void BM_ExcelExtractOfficeCsv(benchmark::State& state) {
 BENCHMARK(BM_TextFileImport)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextFileImportLf)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextFileExtract)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TextFileExtractUnicode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExcelExtractXlsx)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExcelExtractXls)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ExcelExtractOfficeXlsx)->Unit(benchmark::kMillisecond);

@@ -2,6 +2,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cerrno>
@@ -226,6 +227,57 @@ std::string Utf8ToGbk(std::string_view utf8) {
         i += static_cast<size_t>(len);
     }
     flushRun(n);
+    return out;
+}
+
+std::string Utf16ToUtf8(std::string_view utf16, bool littleEndian) {
+    auto unit = [&](size_t i) {
+        const auto a = static_cast<unsigned char>(utf16[i]);
+        const auto b = static_cast<unsigned char>(utf16[i + 1]);
+        return static_cast<char32_t>(littleEndian ? (a | b << 8) : (a << 8 | b));
+    };
+    std::string out;
+    out.reserve(utf16.size());
+    for (size_t i = 0; i + 1 < utf16.size(); i += 2) {
+        char32_t code = unit(i);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 3 < utf16.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) <= 0xDFFF) {
+            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (code >= 0xD800 && code <= 0xDFFF) {
+            code = 0xFFFD;
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
+bool HasUtf16Mark(std::string_view bytes) {
+    return bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF";
+}
+
+std::string TextFileBytesAsGbk(std::string bytes) {
+    const std::string_view view(bytes);
+    if (view.substr(0, 3) == "\xEF\xBB\xBF")
+        return Utf8ToGbk(view.substr(3));
+    if (!HasUtf16Mark(view))
+        return bytes;
+    // Converted a megabyte at a time (an even count of bytes; a surrogate pair split there
+    // is kept whole by moving the cut), so a large file is never held three times over.
+    const bool little = view[0] == '\xFF';
+    constexpr size_t kChunk = 1u << 20;
+    std::string out;
+    out.reserve(view.size() / 2);
+    for (size_t at = 2; at + 1 < view.size();) {
+        size_t end = std::min(view.size() - (view.size() - at) % 2, at + kChunk);
+        if (end < view.size() - 1) {
+            const auto high = static_cast<unsigned char>(view[end - (little ? 1 : 2)]);
+            if (high >= 0xD8 && high <= 0xDB)
+                end -= 2;
+        }
+        out += Utf8ToGbk(Utf16ToUtf8(view.substr(at, end - at), little));
+        at = end;
+    }
     return out;
 }
 

@@ -18,6 +18,18 @@ std::string GbkToUtf8(std::string_view gbk);
 // UTF-8 to GBK bytes. A character GBK cannot hold becomes '?'; malformed UTF-8 bytes too.
 std::string Utf8ToGbk(std::string_view utf8);
 
+// UTF-16 text (no byte-order mark) as UTF-8; an unpaired surrogate becomes U+FFFD and an odd
+// last byte is dropped.
+std::string Utf16ToUtf8(std::string_view utf16, bool littleEndian);
+
+// Whether the bytes start with a UTF-16 byte-order mark (FF FE or FE FF).
+bool HasUtf16Mark(std::string_view bytes);
+
+// A text file's bytes as GBK, the way Windows programs save text: behind a UTF-16 mark
+// ("Unicode" in Notepad, "Unicode 文本" in Excel) or a UTF-8 mark the text is converted and the
+// mark dropped; any other bytes are taken as GBK already and come back unchanged.
+std::string TextFileBytesAsGbk(std::string bytes);
+
 // Number of UTF-16 units of the text converted from GBK: one per ASCII character, one per
 // two-byte character, one per malformed byte (its replacement character).
 int GbkCharCount(std::string_view gbk);

@@ -181,9 +181,13 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
                     events.failed(ImportFailure::TextFileUnreadable);
                     return ImportOutcome::Failed;
                 }
+                // A file saved as "Unicode" or as UTF-8 with its mark is read as the text it
+                // holds (its numbers were lost, or the first one spoilt by the mark); any
+                // other file is taken as GBK bytes, as always.
+                std::string gbk = TextFileBytesAsGbk(std::move(*text));
                 candidates = kind == ImportKind::TextFileImport
-                                 ? TextImportCandidates(std::move(*text))
-                                 : ExtractCandidates(*text);
+                                 ? TextImportCandidates(std::move(gbk))
+                                 : ExtractCandidates(gbk);
                 break;
             }
             case ImportKind::ExcelExtract: {

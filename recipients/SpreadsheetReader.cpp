@@ -1716,53 +1716,12 @@ bool isValidUtf8(std::string_view text, bool& hasNonAscii) {
     return true;
 }
 
-// UTF-16 text behind its byte-order mark (FF FE little-endian, FE FF big-endian) as UTF-8;
-// an unpaired surrogate becomes U+FFFD.
-std::string utf8FromUtf16(std::string_view bytes) {
-    const bool little = bytes[0] == '\xFF';
-    auto unit = [&](size_t i) {
-        const auto a = static_cast<unsigned char>(bytes[i]);
-        const auto b = static_cast<unsigned char>(bytes[i + 1]);
-        return static_cast<uint32_t>(little ? a | b << 8 : a << 8 | b);
-    };
-    std::string out;
-    out.reserve(bytes.size());
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        uint32_t code = unit(i);
-        if (code >= 0xD800 && code <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 &&
-            unit(i + 2) <= 0xDFFF) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-            i += 2;
-        } else if (code >= 0xD800 && code <= 0xDFFF) {
-            code = 0xFFFD;
-        }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | code >> 6);
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | code >> 12);
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | code >> 18);
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
-
 bool parseCsv(std::string_view bytes, CellSink& sink) {
     std::string converted;
-    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
-        // Saved as "Unicode text": read as such rather than as bytes that hold no number.
-        converted = Utf8ToGbk(utf8FromUtf16(bytes));
-        bytes = converted;
-    } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
-        converted = Utf8ToGbk(bytes.substr(3));
+    if (HasUtf16Mark(bytes) || bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        // Saved as "Unicode text" or UTF-8 with its mark: read as such rather than as bytes
+        // that hold no number.
+        converted = TextFileBytesAsGbk(std::string(bytes));
         bytes = converted;
     } else {
         bool nonAscii = false;

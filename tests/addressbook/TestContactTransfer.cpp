@@ -15,6 +15,7 @@
 #include "tests/addressbook/BookFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
+#include "tests/support/TextEncodings.h"
 
 using namespace smsc;
 using smsc::test::TempFolder;
@@ -93,11 +94,19 @@ TEST(ContactFiles, VCardsAsExported) {
               "\nAGENT:\nBEGIN:VCARD\nFN:秘书\nTEL;CELL:13900000000\nEND:VCARD\n"
               "TEL;CELL;VOICE:13600136003\nEND:VCARD\n"),
          {"乗三|13600136003|||||||"}},
+        {"UTF-16 behind its mark (Windows' contacts export)",
+         test::Utf16File(crlf("BEGIN:VCARD\nVERSION:3.0\nFN:钱七\nTEL;TYPE=CELL:186 0018 6004\n"
+                              "END:VCARD\n")),
+         {"钱七|18600186004|||||||"}},
     };
+    TempFolder folder;
     for (const auto& c : cases) {
         const ContactsRead read = ParseVCards(c.text);
         EXPECT_EQ(read.error, ContactReadError::None) << c.name;
         EXPECT_EQ(joined(read.contacts), c.contacts) << c.name;
+        // Read from a file, each is told apart from a table by its content.
+        folder.writeFile("card.vcf", c.text);
+        EXPECT_EQ(joined(ReadContactsFile(folder.file("card.vcf")).contacts), c.contacts) << c.name;
     }
 }
 

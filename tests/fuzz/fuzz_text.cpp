@@ -1,9 +1,10 @@
-// The text helpers on GBK bytes and the SMS piece plan. The first byte picks the piece
+// The text helpers on GBK bytes, a text file's bytes taken as GBK, and the SMS piece plan. The first byte picks the piece
 // length and the separator; the rest is the text.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "platform/Gbk.h"
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 
@@ -13,6 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int length = data[0] % 80 + 1;
     const std::string separator(1, static_cast<char>("|,*\r\n "[data[0] % 6]));
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    const std::string fileText = smsc::TextFileBytesAsGbk(text);
+    const bool marked = smsc::HasUtf16Mark(text) || text.rfind("\xEF\xBB\xBF", 0) == 0;
+    if (!marked && fileText != text)
+        __builtin_trap();  // a file without a mark is taken as it is
     smsc::StripLineBreaks(text);
     smsc::TrimBlanks(text);
     smsc::TextLength(text);

@@ -2,6 +2,7 @@
 
 #include "platform/Gbk.h"
 #include "platform/QtText.h"
+#include "tests/support/TextEncodings.h"
 
 using namespace smsc;
 
@@ -48,4 +49,30 @@ TEST(Gbk, MalformedBytesBecomeOneReplacementEach) {
 TEST(Gbk, UnmappableCharactersBecomeQuestionMarks) {
     EXPECT_EQ(Utf8ToGbk("a😀b"), "a?b");
     EXPECT_EQ(Utf8ToGbk("a\xC3"), "a?");  // truncated UTF-8
+}
+
+TEST(Gbk, TextFilesAsWindowsProgramsSaveThem) {
+    using test::Utf16File;
+    const std::string list = "客户名单\r\n13800000001\r\n";
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::string gbk;
+    } cases[] = {
+        {"GBK, unchanged", G(list), G(list)},
+        {"no mark: bytes taken as they are", list, list},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + list, G(list)},
+        {"UTF-16 little-endian", Utf16File(list), G(list)},
+        {"UTF-16 big-endian", Utf16File(list, false), G(list)},
+        {"outside GBK, an odd last byte", Utf16File("a😀b") + "1", "a?b"},
+        {"an unpaired surrogate", std::string("\xFF\xFE\x00\xD8" "a\0", 6), "?a"},
+        {"the mark alone", "\xFE\xFF", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(TextFileBytesAsGbk(c.bytes), c.gbk) << c.name;
+
+    // A large file is converted in parts; a character of two UTF-16 units across the first
+    // cut (a megabyte in) stays one character.
+    const std::string before(524287, 'x');
+    EXPECT_EQ(TextFileBytesAsGbk(Utf16File(before + "😀" + "中")), before + "?" + G("中"));
 }

@@ -12,6 +12,7 @@
 #include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
+#include "tests/support/TextEncodings.h"
 
 using namespace smsc;
 using smsc::test::CrlfLines;
@@ -258,6 +259,28 @@ TEST_F(ImportRoutine, ThirtyThousandLinesWithAndWithoutFinalBreak) {
     folder.writeFile("near.txt", CrlfLines(Numbers(29800), false));
     EXPECT_EQ(run(ImportKind::TextFileExtract, folder.file("near.txt"), verify(100)),
               ImportOutcome::Refused);
+}
+
+// Deliberately changed: a text file saved as "Unicode" (UTF-16) or as UTF-8 with its mark is
+// read as the text it holds; before, the first gave no number at all and the second spoilt
+// the first entry with the mark's bytes. Any other file is still taken as GBK bytes.
+TEST_F(ImportRoutine, ChangedToReadUnicodeAndMarkedUtf8TextFiles) {
+    const std::string list = "客户名单\r\n" + A + "\r\n" + B + "\r\n";
+    const std::pair<const char*, std::string> files[] = {
+        {"GBK", G(list)},
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + list},
+        {"UTF-16", test::Utf16File(list)},
+        {"UTF-16 big-endian", test::Utf16File(list, false)},
+    };
+    for (const auto& [name, bytes] : files) {
+        folder.writeFile("list.txt", bytes);
+        events = RecordingEvents();
+        run(ImportKind::TextFileImport, folder.file("list.txt"));
+        EXPECT_EQ(events.entries, (Strings{G("客户名单"), A, B})) << name;
+        events = RecordingEvents();
+        run(ImportKind::TextFileExtract, folder.file("list.txt"));
+        EXPECT_EQ(events.entries, (Strings{A, B})) << name;
+    }
 }
 
 TEST_F(ImportRoutine, UnreadableSources) {

@@ -1,5 +1,6 @@
 // smsclient-cli without a service: the command line, the help, extract, and the text and
 // list helpers at its edges.
+#include "tests/support/TextEncodings.h"
 #include "tests/tools/TestCliSupport.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliText.h"
@@ -114,14 +115,11 @@ TEST(CliExtract, PrintsTheNumbersOfAFile) {
     EXPECT_NE(run.err.find("missing.txt"), std::string::npos);
     run = RunCliInProcess({"extract", folder.path()});  // a folder
     EXPECT_EQ(run.code, 2);
-    // A UTF-16 file would find nothing: refused plainly.
-    folder.writeFile("utf16.txt", std::string("\xFF\xFE"
-                                              "1\0"
-                                              "3\0",
-                                              6));
+    // A file saved as "Unicode" is read as the text it holds, as the window reads it.
+    folder.writeFile("utf16.txt", Utf16File("张三 13912345678\r\n"));
     run = RunCliInProcess({"extract", folder.file("utf16.txt")});
-    EXPECT_EQ(run.code, 2);
-    EXPECT_NE(run.err.find("UTF-16"), std::string::npos) << run.err;
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(run.out, "13912345678\n");
 }
 
 TEST(CliText, MessageFileEncodings) {

@@ -148,18 +148,16 @@ private:
         return true;
     }
 
-    // A file searched for mobile numbers, as "从文本文件提取" reads it: its bytes as one GBK
-    // text. A UTF-16 file would silently yield nothing, so it is refused.
+    // A file searched for mobile numbers, as "从文本文件提取" reads it: one GBK text, or the
+    // text behind a UTF-16 or UTF-8 byte-order mark.
     std::optional<std::string> readNumbersFile(const std::string& path) {
         std::string error;
         std::optional<std::string> bytes = ReadInputFile(path, kMaxNumbersFileBytes, &error);
-        if (bytes && (bytes->rfind("\xFF\xFE", 0) == 0 || bytes->rfind("\xFE\xFF", 0) == 0)) {
-            error = "不支持UTF-16编码的文件，请另存为GBK或UTF-8编码：" + path;
-            bytes.reset();
-        }
-        if (!bytes)
+        if (!bytes) {
             usage(error);
-        return bytes;
+            return bytes;
+        }
+        return TextFileBytesAsGbk(std::move(*bytes));
     }
 
     int extract() {

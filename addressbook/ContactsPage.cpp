@@ -512,7 +512,7 @@ void ContactsPage::renameNode(QTreeWidgetItem* item, const QString& typed) {
         setCaption(before);
         return;
     }
-    if (name.find('|') != std::string::npos) {
+    if (ContainsCharacter(name, '|')) {
         setCaption(before);
         ShowMessage(this, kNoBar, kWarning);
         return;

@@ -168,7 +168,7 @@ void TForm9::Button1Click() {
         return;
     }
     for (const std::string& field : fields) {
-        if (field.find('|') != std::string::npos) {
+        if (ContainsCharacter(field, '|')) {
             ShowMessage(this, QStringLiteral("联系人信息中不能包含“|”字符"),
                         QStringLiteral("提醒"));
             return;

@@ -268,6 +268,15 @@ std::vector<std::string> RegexSplit(const std::string& text, const std::string& 
     return items;
 }
 
+bool ContainsCharacter(const std::string& text, char c) {
+    CharBoundaries boundaries(text);
+    for (size_t i = text.find(c); i != std::string::npos; i = text.find(c, i + 1)) {
+        if (boundaries.at(i))
+            return true;
+    }
+    return false;
+}
+
 std::string RemoveBrackets(const std::string& text) {
     static const Code code = compile("\\[|\\]");
     std::string out;

@@ -36,6 +36,9 @@ std::vector<std::string> SplitBySeparator(const std::string& text, const std::st
 std::vector<std::string> RegexSplit(const std::string& text, const std::string& pattern);
 // Every "[" and "]" removed.
 std::string RemoveBrackets(const std::string& text);
+// Whether the ASCII character occurs as a character of the text: a trail byte of a two-byte
+// character (the '|' = 0x7C of 東, 96 7C) is not one.
+bool ContainsCharacter(const std::string& text, char c);
 // Size of the file in bytes; 0 when it does not exist.
 long long FileSizeOf(const std::string& path);
 // Appends the line and CR LF to the file (created when missing); throws on failure.

@@ -430,6 +430,21 @@ TEST_F(ContactsPageTest, ControlCharactersTypedAreDropped) {
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("姓名不能为空"));
 }
 
+// 東, 億, 質 and 115 other characters end in the byte of "|" in GBK; they are no
+// "|" and are stored as typed.
+TEST_F(ContactsPageTest, CharactersWhoseSecondByteIsABarAreStored) {
+    startWith(SampleBook());
+    select({2});
+    editor([&] { page->AddContactItem->trigger(); }, {{0, "東方明"}, {1, "139"}, {5, "億質公司"}});
+    rename({0}, QStringLiteral("張東"));
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
+    ContactBook again;
+    ASSERT_TRUE(again.load(data.file(kBook))) << book();
+    EXPECT_EQ(GbkToUtf8(again.recordAt({2, 1})), "東方明|139||||億質公司||||2,1");
+    EXPECT_EQ(GbkToUtf8(again.recordAt({0})), "張東|13800000000||||||||0");
+    EXPECT_EQ(caption({2, 1}), QStringLiteral("東方明"));
+}
+
 // Another program (a second copy, a restore, a sync tool) changed the book since the tree
 // was built. Every change reloads the book and acts only when the node still names an
 // element with the same caption and kind; otherwise the tree is rebuilt and the user told.

@@ -251,6 +251,14 @@ TEST(TextHelpers, RemoveBrackets) {
     EXPECT_EQ(RemoveBrackets("[" + kTrailOpen + kTrailClose + "]"), kTrailOpen + kTrailClose);
 }
 
+TEST(TextHelpers, ContainsCharacterNotATrailByte) {
+    EXPECT_FALSE(ContainsCharacter(kTrailBar + kTrailBar, '|'));
+    EXPECT_TRUE(ContainsCharacter(kTrailBar + "|" + kTrailBar, '|'));
+    EXPECT_TRUE(ContainsCharacter("|", '|'));
+    EXPECT_FALSE(ContainsCharacter("", '|'));
+    EXPECT_TRUE(ContainsCharacter("a\xFF|", '|'));  // after a byte that starts no character
+}
+
 TEST(TextHelpers, FileSizeAndAppend) {
     test::TempFolder folder;
     EXPECT_EQ(FileSizeOf(folder.file("missing.txt")), 0);

@@ -206,8 +206,7 @@ std::optional<std::string> OptOutNumber(std::string_view text) {
 }
 
 bool IsGbkListText(std::string_view bytes) {
-    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0 || bytes.rfind("\xFF\xFE", 0) == 0 ||
-        bytes.rfind("\xFE\xFF", 0) == 0)
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0 || HasUtf16Mark(bytes))
         return false;
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);

@@ -11,6 +11,7 @@
 #include "platform/Gbk.h"
 #include "recipients/SpreadsheetReader.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
+#include "tests/support/TextEncodings.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;
@@ -360,14 +361,6 @@ TEST_F(SpreadsheetTest, SheetXmlForms) {
         doc.insert(doc.find("<!--") + 4, std::string(at - reference, ' '));
         return doc;
     };
-    const auto utf16 = [](const std::string& ascii) {
-        std::string out = "\xFF\xFE";
-        for (char c : ascii) {
-            out += c;
-            out += '\0';
-        }
-        return out;
-    };
     const std::string forms = sheet(
         "<!-- by hand --><x:row r='1'><x:c r='A1'><x:v>1380000000&#49;</x:v></x:c>"
         "<x:c r=\"B1\" t=\"inlineStr\" note=\"a>b &amp; "
@@ -381,7 +374,8 @@ TEST_F(SpreadsheetTest, SheetXmlForms) {
         std::optional<Strings> numbers;
     } cases[] = {
         {"forms", forms, three},
-        {"UTF-16", utf16(std::string(forms).replace(forms.find("UTF-8"), 5, "UTF-16")), three},
+        {"UTF-16",
+         test::Utf16File(std::string(forms).replace(forms.find("UTF-8"), 5, "UTF-16")), three},
         {"GBK",
          "<?xml version=\"1.0\" encoding=\"GBK\"?>" +
              sheet(G("<x:row><x:c t=\"inlineStr\"><x:is><x:t>号码</x:t></x:is></x:c>"

@@ -194,7 +194,10 @@ void OptOutDialog::reload() {
 
 void OptOutDialog::applySearch() {
     m_model->reset(m_list.entries(), SearchEdit->text());
-    const QString total = QStringLiteral("共有%1个退订号码").arg(m_list.size());
+    QString total = QStringLiteral("共有%1个退订号码").arg(m_list.size());
+    if (m_list.unreadableLines() > 0)
+        total +=
+            QStringLiteral("，") + QStringFromGbk(OptOutUnreadableText(m_list.unreadableLines()));
     CountLabel->setText(SearchEdit->text().trimmed().isEmpty()
                             ? total
                             : total + QStringLiteral("，找到%1个").arg(m_model->rowCount()));

@@ -15,7 +15,7 @@
 namespace smsc {
 
 inline constexpr const char* kDefaultOptOutKeywordsUtf8 =
-    "T,TD,N,退订,退订短信,取消,取消订阅,STOP,0000";
+    "T,TD,N,R,退订,退订短信,取消,取消订阅,拒收,拒收短信,STOP,0000";
 
 class OptOutKeywords {
 public:

@@ -1,11 +1,14 @@
 #include "optout/OptOutList.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <ctime>
+#include <thread>
 
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
@@ -60,15 +63,32 @@ std::string_view FirstWord(std::string_view line) {
     return line.substr(0, end);
 }
 
-// Field i (0-based) of a tab-separated line, trimmed; empty when absent.
+// Field i (0-based) of a line whose fields are separated by tabs or commas (neither is ever
+// the second byte of a GBK character), trimmed; empty when absent.
 std::string_view Field(std::string_view line, int index) {
     for (int i = 0; i < index; ++i) {
-        const size_t tab = line.find('\t');
+        const size_t tab = line.find_first_of("\t,");
         if (tab == std::string_view::npos)
             return {};
         line.remove_prefix(tab + 1);
     }
-    return Trimmed(line.substr(0, line.find('\t')));
+    return Trimmed(line.substr(0, line.find_first_of("\t,")));
+}
+
+bool IsByte(std::string_view text, size_t i, unsigned char b) {
+    return i < text.size() && static_cast<unsigned char>(text[i]) == b;
+}
+
+// The number field of a line: up to its first tab, comma or full-width comma, trimmed.
+std::string_view NumberField(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size()) {
+        const auto b = static_cast<unsigned char>(line[i]);
+        if (b == '\t' || b == ',' || (b == 0xA3 && IsByte(line, i + 1, 0xAC)))
+            break;
+        i += b >= 0x81 ? 2 : 1;
+    }
+    return Trimmed(line.substr(0, std::min(i, line.size())));
 }
 
 bool IsValidUtf8WithWideCharacter(std::string_view bytes) {
@@ -165,6 +185,57 @@ std::string WriteFailure(const std::string& path) {
     return G("退订名单保存失败，请检查OptOut.txt所在的文件夹是否可写：") + Utf8ToGbk(path);
 }
 
+// "OptOut.lock" beside "OptOut.txt".
+std::string LockPathOf(const std::string& listPath) {
+    const std::string_view txt = ".txt";
+    if (listPath.size() > txt.size() &&
+        listPath.compare(listPath.size() - txt.size(), txt.size(), txt) == 0)
+        return listPath.substr(0, listPath.size() - txt.size()) + ".lock";
+    return listPath + ".lock";
+}
+
+// The lock every writer of the list holds from reading the file to renaming the new one over
+// it, in this process or any other: an exclusive flock on the lock file, which the system
+// lets go of when the process ends, however it ends.
+class ListLock final {
+public:
+    ListLock() = default;
+    ~ListLock() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+
+    // Waits for the lock; an error (GBK) when it cannot be had. Where no lock file can be
+    // made the list cannot be written either: the change goes on and its write reports that.
+    std::string take(const std::string& listPath) {
+        const std::string lockPath = LockPathOf(listPath);
+        m_fd = ::open(lockPath.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+                      0644);
+        if (m_fd < 0) {
+            if (errno == ENOENT || errno == EACCES || errno == EROFS)
+                return {};
+            return G("退订名单的锁文件无法打开，请检查：") + Utf8ToGbk(lockPath);
+        }
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))
+            return G("退订名单的锁文件无法打开，请检查：") + Utf8ToGbk(lockPath);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return G("退订名单的锁文件无法加锁，请检查：") + Utf8ToGbk(lockPath);
+            if (std::chrono::steady_clock::now() > deadline)
+                return G("退订名单正被其他程序修改，请稍后再试");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return {};
+    }
+
+private:
+    int m_fd = -1;
+};
+
 }  // namespace
 
 std::string OptOutPath() {
@@ -203,6 +274,86 @@ std::optional<std::string> OptOutNumber(std::string_view text) {
     if (!IsDigitRun(text))
         return std::nullopt;
     return std::string(text);
+}
+
+std::optional<std::string> ListedNumberOf(std::string_view field) {
+    field = Trimmed(field);
+    std::string digits;
+    bool plus = false;
+    bool separated = false;
+    size_t i = 0;
+    if (IsByte(field, 0, '+')) {
+        plus = true;
+        i = 1;
+    } else if (IsByte(field, 0, 0xA3) && IsByte(field, 1, 0xAB)) {  // "＋"
+        plus = true;
+        i = 2;
+    }
+    while (i < field.size()) {
+        const auto b = static_cast<unsigned char>(field[i]);
+        const auto next = i + 1 < field.size() ? static_cast<unsigned char>(field[i + 1]) : 0;
+        if (b >= '0' && b <= '9') {
+            digits += static_cast<char>(b);
+            ++i;
+        } else if (b == 0xA3 && next >= 0xB0 && next <= 0xB9) {  // "０" to "９"
+            digits += static_cast<char>('0' + (next - 0xB0));
+            i += 2;
+        } else if (b == ' ' || b == '-') {
+            separated = true;
+            ++i;
+        } else if ((b == 0xA1 && next == 0xA1) || (b == 0xA3 && next == 0xAD)) {  // "　", "－"
+            separated = true;
+            i += 2;
+        } else {
+            return std::nullopt;
+        }
+        if (digits.size() > 13)
+            return std::nullopt;
+    }
+    // Written with a country code, blanks or hyphens: only a mobile number reads that way.
+    if (plus || separated || digits.size() == 13) {
+        if (digits.size() == 13 && digits.compare(0, 2, "86") == 0)
+            digits.erase(0, 2);
+        if (digits.size() != 11 || digits[0] != '1')
+            return std::nullopt;
+    }
+    if (digits.empty() || digits.size() > 12)
+        return std::nullopt;
+    return digits;
+}
+
+bool HoldsNumberSeparator(std::string_view entry) {
+    return entry.find_first_of("|*") != std::string_view::npos;
+}
+
+std::vector<std::string> NumbersOfEntry(std::string_view entry) {
+    // Byte by byte, as the number string is cut: a "|" that is the second byte of a GBK
+    // character ends a piece all the same, and the pieces joined by "|" are the same bytes.
+    std::vector<std::string> pieces;
+    size_t begin = 0;
+    for (size_t i = 0; i <= entry.size(); ++i) {
+        if (i < entry.size() && entry[i] != '|' && entry[i] != '*')
+            continue;
+        const std::string_view piece = entry.substr(begin, i - begin);
+        if (!Trimmed(piece).empty())
+            pieces.emplace_back(piece);
+        begin = i + 1;
+    }
+    return pieces;
+}
+
+std::vector<std::string> SplitAtNumberSeparators(const std::vector<std::string>& entries) {
+    std::vector<std::string> out;
+    out.reserve(entries.size());
+    for (const std::string& entry : entries) {
+        if (!HoldsNumberSeparator(entry)) {
+            out.push_back(entry);
+            continue;
+        }
+        for (std::string& piece : NumbersOfEntry(entry))
+            out.push_back(std::move(piece));
+    }
+    return out;
 }
 
 bool IsGbkListText(std::string_view bytes) {
@@ -244,7 +395,9 @@ OptOutList OptOutList::FromBytes(std::string bytes) {
         list.m_state = OptOutState::TooLarge;
         return list;
     }
-    if (!IsGbkListText(bytes)) {
+    if (HasUtf16Mark(bytes) || bytes.rfind("\xEF\xBB\xBF", 0) == 0) {
+        bytes = TextFileBytesAsGbk(std::move(bytes));
+    } else if (!IsGbkListText(bytes)) {
         list.m_state = OptOutState::NotGbk;
         return list;
     }
@@ -257,16 +410,17 @@ void OptOutList::parse() {
     const std::string_view text(m_text);
     size_t lines = 0;
     for (char c : text)
-        lines += c == '\n' ? 1 : 0;
+        lines += c == '\n' || c == '\r' ? 1 : 0;
     m_lines.reserve(lines + 1);
+    // Lines end in CR LF, LF or CR alone.
     size_t begin = 0;
     while (begin < text.size()) {
-        size_t end = text.find('\n', begin);
-        const size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        size_t end = text.find_first_of("\r\n", begin);
         if (end == std::string_view::npos)
             end = text.size();
-        if (end > begin && text[end - 1] == '\r')
-            --end;
+        size_t next = end + 1;
+        if (end < text.size() && text[end] == '\r' && next < text.size() && text[next] == '\n')
+            ++next;
         appendLine(static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(end - begin));
         begin = next;
     }
@@ -274,6 +428,11 @@ void OptOutList::parse() {
 
 std::string_view OptOutList::lineText(const Line& line) const {
     return std::string_view(m_text).substr(line.begin, line.length);
+}
+
+std::string_view OptOutList::numberOf(const Line& line) const {
+    return std::string_view(line.numberRead ? m_numbers : m_text)
+        .substr(line.numberAt, line.numberLength);
 }
 
 std::size_t OptOutList::slotOf(std::uint64_t key) const {
@@ -303,10 +462,38 @@ void OptOutList::growIndex() {
 
 void OptOutList::appendLine(std::uint32_t begin, std::uint32_t length) {
     const auto index = static_cast<std::uint32_t>(m_lines.size());
-    m_lines.push_back({begin, length, Kind::Other});
-    const std::string_view number = FirstWord(lineText(m_lines.back()));
-    if (!IsDigitRun(number))
+    m_lines.push_back({begin, length, 0, 0, false, Kind::Other});
+    Line& line = m_lines.back();
+    const std::string_view text = Trimmed(lineText(line));
+    if (text.empty() || text.front() == '#')
+        return;  // a blank line or a note
+    // The number field as it stands, then read in its other forms, then its first word.
+    const std::string_view field = NumberField(text);
+    std::string_view literal = IsDigitRun(field) ? field : std::string_view();
+    std::optional<std::string> read;
+    if (literal.empty()) {
+        read = ListedNumberOf(field);
+        const std::string_view word = FirstWord(field);
+        if (!read && IsDigitRun(word))
+            literal = word;
+        else if (!read && word.size() < field.size())
+            read = ListedNumberOf(word);
+    }
+    if (literal.empty() && !read) {
+        line.kind = Kind::Unreadable;
+        ++m_unreadable;
         return;
+    }
+    if (read) {
+        line.numberRead = true;
+        line.numberAt = static_cast<std::uint32_t>(m_numbers.size());
+        line.numberLength = static_cast<std::uint8_t>(read->size());
+        m_numbers += *read;
+    } else {
+        line.numberAt = static_cast<std::uint32_t>(literal.data() - m_text.data());
+        line.numberLength = static_cast<std::uint8_t>(literal.size());
+    }
+    const std::string_view number = numberOf(line);
     if ((m_used + 1) * 2 > m_keys.size())
         growIndex();
     const std::uint64_t key = KeyOf(number);
@@ -345,7 +532,7 @@ std::vector<OptOutList::Entry> OptOutList::entries() const {
         if (line.kind != Kind::Entry)
             continue;
         const std::string_view text = lineText(line);
-        out.push_back({FirstWord(text), Field(text, 1), Field(text, 2)});
+        out.push_back({numberOf(line), Field(text, 1), Field(text, 2)});
     }
     return out;
 }
@@ -396,7 +583,7 @@ std::string OptOutList::errorMessage() const {
         case OptOutState::NotGbk:
             return G("退订名单OptOut.txt不是GBK编码的文本文件，请检查") + where;
         case OptOutState::TooLarge:
-            return G("退订名单OptOut.txt超过16MB，请检查") + where;
+            return G("退订名单OptOut.txt超过64MB，请检查") + where;
     }
     return {};
 }
@@ -409,6 +596,10 @@ template <typename Change>
 OptOutChange ChangeFile(const std::string& path, const std::vector<std::string>& numbers,
                         Change change) {
     OptOutChange result;
+    ListLock lock;
+    result.error = lock.take(path);
+    if (!result.error.empty())
+        return result;
     OptOutList list = OptOutList::Load(path);
     result.state = list.state();
     if (!list.ok()) {
@@ -423,7 +614,13 @@ OptOutChange ChangeFile(const std::string& path, const std::vector<std::string>&
         else
             ++result.unchanged;
     }
-    if (result.changed > 0 && !WriteFileAtomically(path, list.toBytes())) {
+    if (result.changed == 0)
+        return result;
+    const std::string bytes = list.toBytes();
+    if (bytes.size() > kMaxOptOutFileBytes) {
+        result.error = G("退订名单将超过64MB（约200万个号码），无法再加入号码，本次未保存");
+        result.changed = 0;
+    } else if (!WriteFileAtomically(path, bytes)) {
         result.error = WriteFailure(path);
         result.changed = 0;
     }
@@ -462,7 +659,7 @@ std::string OptOutExportBytes(const OptOutList& list) {
 OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string& textPath,
                                   const std::string& date) {
     OptOutImport result;
-    const RawRead read = ReadBounded(textPath, kMaxOptOutImportBytes);
+    RawRead read = ReadBounded(textPath, kMaxOptOutImportBytes);
     if (read.state == OptOutState::TooLarge) {
         result.error = G("文件过大（超过64MB），无法导入：") + Utf8ToGbk(textPath);
         return result;
@@ -471,7 +668,8 @@ OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string
         result.error = G("文件无法读取：") + Utf8ToGbk(textPath);
         return result;
     }
-    const std::vector<std::string> numbers = ExtractMobileNumbers(read.bytes);
+    const std::vector<std::string> numbers =
+        ExtractMobileNumbers(TextFileBytesAsGbk(std::move(read.bytes)));
     result.found = static_cast<int>(numbers.size());
     result.change = AddToOptOutFile(listPath, numbers, OptOutSource::Import, date);
     result.error = result.change.error;
@@ -487,12 +685,20 @@ int Walk(const OptOutList& list, const std::vector<std::string>& entries, bool v
          const std::string& verificationNumber, Keep keep) {
     const std::string_view verification = Trimmed(verificationNumber);
     int skipped = 0;
-    for (const std::string& entry : entries) {
+    const auto one = [&](const std::string& entry) {
         const bool copy = verificationOn && entry == verification;
         if (!copy && list.contains(entry))
             ++skipped;
         else
             keep(entry);
+    };
+    for (const std::string& entry : entries) {
+        if (!HoldsNumberSeparator(entry)) {
+            one(entry);
+            continue;
+        }
+        for (const std::string& piece : NumbersOfEntry(entry))
+            one(piece);
     }
     return skipped;
 }
@@ -523,6 +729,10 @@ std::string OptOutSendRefusalMessage(OptOutSendRefusal refusal) {
             return G("发送对象均在退订名单中，未发送");
     }
     return {};
+}
+
+std::string OptOutUnreadableText(std::size_t lines) {
+    return std::to_string(lines) + G("行无法识别");
 }
 
 std::string OptOutSkippedText(int skipped) {

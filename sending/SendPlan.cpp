@@ -1,8 +1,10 @@
 #include "sending/SendPlan.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "lookup/Carriers.h"
+#include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "recipients/Duplicates.h"
 #include "sending/SmsSend.h"
@@ -31,9 +33,17 @@ std::optional<long long> numberBetween(const std::string& text, const std::strin
 
 }  // namespace
 
-SendPlanFigures ComputeSendPlan(const std::vector<std::string>& entries,
+SendPlanFigures ComputeSendPlan(const std::vector<std::string>& listEntries,
                                 const std::string* verification, long long perNumber,
                                 CarrierTable& carriers, const OptOutTest& optedOut) {
+    // The service reads every piece between "|" and "*" as a number and charges for it.
+    std::vector<std::string> split;
+    const bool separators =
+        std::any_of(listEntries.begin(), listEntries.end(),
+                    [](const std::string& e) { return HoldsNumberSeparator(e); });
+    if (separators)
+        split = SplitAtNumberSeparators(listEntries);
+    const std::vector<std::string>& entries = separators ? split : listEntries;
     SendPlanFigures f;
     for (const std::string& entry : entries) {
         const bool copy = verification && entry == *verification;

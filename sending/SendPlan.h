@@ -30,8 +30,9 @@ struct SendPlanFigures {
     long long units = 0;       // numbers × perNumber
 };
 
-// The figures for a list. `verification` is the trimmed verification number while the
-// page's option is on (its copies go out and are charged, are never opted out and are no
+// The figures for a list, each entry holding "|" or "*" counted as the numbers the service
+// reads from it (SplitAtNumberSeparators). `verification` is the trimmed verification number while
+// the page's option is on (its copies go out and are charged, are never opted out and are no
 // duplicates); null otherwise.
 SendPlanFigures ComputeSendPlan(const std::vector<std::string>& entries,
                                 const std::string* verification, long long perNumber,

@@ -8,6 +8,7 @@
 
 #include "optout/OptOutList.h"
 #include "platform/AtomicFile.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/tools/TestCliSupport.h"
 
 using namespace smsc;
@@ -172,6 +173,7 @@ TEST_F(CliOptOut, SendsLeaveListedNumbersOutUnlessTheyAreIncluded) {
 TEST_F(CliOptOut, AnUnsubscribingReplyIsNotSentToAgain) {
     ASSERT_EQ(admin({"add-received", "demo", "13900000001", "TD"}), 0);
     ASSERT_EQ(admin({"add-received", "demo", "13900000002", "收到，谢谢"}), 0);
+    ASSERT_EQ(admin({"add-received", "demo", "13900000003", "r"}), 0);  // "拒收请回复R"
     const std::string today = OptOutToday();
     const auto sync = [&] {
         return cli({"optout", "sync", "--user", "demo", "--password", "demo", "--base-url",
@@ -179,17 +181,41 @@ TEST_F(CliOptOut, AnUnsubscribingReplyIsNotSentToAgain) {
     };
     CliRun run = sync();
     ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.out, "新增1个退订号码\n");
-    EXPECT_EQ(sync().out, "新增0个退订号码，1个号码已在退订名单中\n");
-    EXPECT_EQ(optout({"list"}).out, line("13900000001", "回复"));
+    EXPECT_EQ(run.out, "新增2个退订号码\n");
+    EXPECT_EQ(sync().out, "新增0个退订号码，2个号码已在退订名单中\n");
+    const OptOutList listed = OptOutList::Load(listPath());
+    EXPECT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(listed.contains("13900000001") && listed.contains("13900000003"));
 
     run = sendTo("send",
                  {"--number", "13900000001", "--number", "13900000002", "--number", "13900000003"});
     ASSERT_EQ(run.code, 0) << run.err;
-    EXPECT_EQ(run.err, "已跳过1个退订号码\n");
+    EXPECT_EQ(run.err, "已跳过2个退订号码\n");
     ASSERT_EQ(submissions().size(), 1u);
-    EXPECT_EQ(submissions().front().numberCount, 2);
-    EXPECT_EQ(lastNumbers(), "13900000002,13900000003,");
+    EXPECT_EQ(submissions().front().numberCount, 1);
+    EXPECT_EQ(lastNumbers(), "13900000002,");
+}
+
+TEST_F(CliOptOut, ConcurrentWritersLoseNoAddition) {
+    // Two programs adding one number at a time, as a scheduled sync beside the list window.
+    ASSERT_TRUE(WriteFileAtomically(listPath(), G("# 退订名单\r\n不是号码的一行\r\n")));
+    const std::string script =
+        "for i in $(seq $1 $(($1 + 79))); do \"$0\" optout add 1390000$i --data-dir \"$2\" "
+        ">/dev/null || exit 1; done";
+    std::vector<std::unique_ptr<ChildProcess>> writers;
+    for (const char* first : {"1000", "2000"})
+        writers.push_back(std::make_unique<ChildProcess>(
+            "/bin/sh",
+            std::vector<std::string>{"-c", script, BinProgram("smsclient-cli"), first, dataDir()}));
+    for (auto& writer : writers)
+        EXPECT_EQ(writer->wait(std::chrono::minutes(5)), 0);
+    const OptOutList list = OptOutList::Load(listPath());
+    EXPECT_EQ(list.size(), 160u);
+    EXPECT_TRUE(list.contains("13900001079") && list.contains("13900002000"));
+    const CliRun listed = optout({"list"});
+    EXPECT_EQ(listed.err, "1行无法识别\n");
+    EXPECT_EQ(
+        ReadWholeFile(listPath()).value_or("").rfind(G("# 退订名单\r\n不是号码的一行\r\n"), 0), 0u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
 #include "tests/support/TempDataDir.h"
+#include "tests/support/TextEncodings.h"
 
 using namespace smsc;
 using smsc::test::TempFolder;
@@ -51,6 +52,16 @@ TEST(OptOutKeywordsTest, WholeTextTrimmedFoldedAndWithoutTrailingPunctuation) {
         {"", false},
         {"。", false},
         {"\xE3\x80\x80退订短信", true},  // an ideographic space before
+        // "拒收请回复R": the reply is the letter alone, or the word.
+        {"R", true},
+        {"r", true},
+        {"Ｒ。", true},
+        {"拒收", true},
+        {"拒收短信！", true},
+        {"Really", false},
+        {"RR", false},
+        {"拒收请回复R", false},
+        {"OK r", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -174,15 +185,9 @@ TEST(OptOutListTest, FilesThatAreNoListAreReportedAndNeverWritten) {
     } cases[] = {
         {"utf8", "13900000001\t2024-05-01\t回复\r\n", OptOutState::NotGbk,
          "退订名单OptOut.txt不是GBK编码的文本文件"},
-        {"utf16",
-         std::string("\xFF\xFE"
-                     "1\0"
-                     "3\0",
-                     6),
-         OptOutState::NotGbk, "退订名单OptOut.txt不是GBK编码的文本文件"},
         {"nul", std::string("13900000001\0\r\n", 14), OptOutState::NotGbk,
          "退订名单OptOut.txt不是GBK编码的文本文件"},
-        {"big", big, OptOutState::TooLarge, "退订名单OptOut.txt超过16MB"},
+        {"big", big, OptOutState::TooLarge, "退订名单OptOut.txt超过64MB"},
         {"dir", "<dir>", OptOutState::Unreadable, "退订名单OptOut.txt无法读取"},
         {"fifo", "<fifo>", OptOutState::Unreadable, "退订名单OptOut.txt无法读取"},
     };
@@ -229,20 +234,29 @@ TEST(OptOutListTest, SendsLeaveListedNumbersOutButNeverTheVerificationNumber) {
         bool verificationOn;
         std::string verification;
         std::vector<std::string> kept;
+        int skipped;
     } cases[] = {
-        {{"13900000001", "13900000003", " 13900000002 "}, false, "", {"13900000003"}},
+        {{"13900000001", "13900000003", " 13900000002 "}, false, "", {"13900000003"}, 2},
         // The verification number is listed itself: its copies stay, being marked "*".
         {{"13800000000", "13900000001", "13900000004", "13800000000"},
          true,
          " 13800000000",
-         {"13800000000", "13900000004", "13800000000"}},
-        {{"13800000000", "13900000004"}, false, "13800000000", {"13900000004"}},
-        {{}, false, "", {}},
+         {"13800000000", "13900000004", "13800000000"},
+         1},
+        {{"13800000000", "13900000004"}, false, "13800000000", {"13900000004"}, 1},
+        {{}, false, "", {}, 0},
+        // The service reads every piece between "|" and "*" as a number: each is one entry.
+        {{"13900000001|", "13900000003*", "13700000004|13900000002", "| 13700000005 |*|"},
+         false,
+         "",
+         {"13900000003", "13700000004", " 13700000005 "},
+         2},
+        {{"13800000000|13900000001"}, true, "13800000000", {"13800000000"}, 1},
     };
     for (const Case& c : cases) {
         const OptOutFilter filter = FilterOptOut(list, c.entries, c.verificationOn, c.verification);
         EXPECT_EQ(filter.kept, c.kept);
-        EXPECT_EQ(filter.skipped, static_cast<int>(c.entries.size() - c.kept.size()));
+        EXPECT_EQ(filter.skipped, c.skipped);
         EXPECT_EQ(CountOptOut(list, c.entries, c.verificationOn, c.verification), filter.skipped);
     }
     TempFolder folder;
@@ -255,6 +269,104 @@ TEST(OptOutListTest, SendsLeaveListedNumbersOutButNeverTheVerificationNumber) {
     EXPECT_EQ(plan.entries, std::vector<std::string>{"13700000000"});
     EXPECT_EQ(GbkToUtf8(WithOptOutSkipped(G("恭喜"), plan.skipped)), "恭喜\r已跳过1个退订号码");
     EXPECT_EQ(GbkToUtf8(WithOptOutSkipped(G("恭喜"), 0)), "恭喜");
+}
+
+TEST(OptOutListTest, EveryLineIsReadOrCountedAsUnreadable) {
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::vector<std::string> numbers;
+        std::string date;  // of the first entry
+        size_t unreadable;
+    } cases[] = {
+        {"CR",
+         "13900000001\r13900000002\t2024-05-01\r13900000003",
+         {"13900000001", "13900000002", "13900000003"},
+         "",
+         0},
+        {"CSV",
+         G("13900000001,2024-05-01,回复\n13900000002，备注\r\n"),
+         {"13900000001", "13900000002"},
+         "2024-05-01",
+         0},
+        {"full-width",
+         G("１３９０００００００１\t2024-05-01\r\n１００８６ 客服\r\n"),
+         {"13900000001", "10086"},
+         "2024-05-01",
+         0},
+        {"written",
+         G("+86 139-0000-0001\r\n8613900000002\r\n139 0000 "
+           "0003,x\r\n＋８６１３９０００００００４\r\n"),
+         {"13900000001", "13900000002", "13900000003", "13900000004"},
+         "",
+         0},
+        {"unreadable",
+         G("张三 13900000001\r\n# 备注\r\n\r\n0755-12345678\r\n1390000000123\r\n13900000002\r\n"),
+         {"13900000002"},
+         "",
+         3},
+        {"UTF-16",
+         test::Utf16File("13900000001\r\n１３９０００００００２\t2024-05-01\t回复\r\n"),
+         {"13900000001", "13900000002"},
+         "",
+         0},
+        {"UTF-8 mark",
+         "\xEF\xBB\xBF"
+         "13900000001\t2024-05-01\t\xE9\x80\x80\xE8\xAE\xA2\r\n",
+         {"13900000001"},
+         "2024-05-01",
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        folder.writeFile(kOptOutFileName, c.bytes);
+        const std::string path = OptOutPathIn(folder.path());
+        const OptOutList list = OptOutList::Load(path);
+        ASSERT_TRUE(list.ok()) << GbkToUtf8(list.errorMessage());
+        std::vector<std::string> numbers;
+        for (const OptOutList::Entry& e : list.entries())
+            numbers.emplace_back(e.number);
+        EXPECT_EQ(numbers, c.numbers);
+        EXPECT_EQ(list.entries().front().date, c.date);
+        EXPECT_EQ(list.unreadableLines(), c.unreadable);
+        // A change keeps every line it does not touch, unreadable ones too.
+        ASSERT_FALSE(RemoveFromOptOutFile(path, {c.numbers.back()}).failed());
+        const OptOutList after = OptOutList::Load(path);
+        EXPECT_EQ(after.size(), c.numbers.size() - 1);
+        EXPECT_EQ(after.unreadableLines(), c.unreadable);
+    }
+    EXPECT_EQ(GbkToUtf8(OptOutUnreadableText(3)), "3行无法识别");
+}
+
+TEST(OptOutListTest, AChangePastTheSizeLimitIsRefusedBeforeWriting) {
+    TempFolder folder;
+    const std::string path = OptOutPathIn(folder.path());
+    const std::string nearlyFull = "#" + std::string(kMaxOptOutFileBytes - 40, 'x') + "\r\n";
+    ASSERT_TRUE(WriteFileAtomically(path, nearlyFull));
+    const OptOutChange refused =
+        AddToOptOutFile(path, {"13900000001", "13900000002"}, OptOutSource::Import);
+    EXPECT_EQ(refused.changed, 0);
+    EXPECT_EQ(GbkToUtf8(refused.error).rfind("退订名单将超过64MB", 0), 0u)
+        << GbkToUtf8(refused.error);
+    EXPECT_EQ(ReadWholeFile(path).value_or("").size(), nearlyFull.size());
+    EXPECT_EQ(AddToOptOutFile(path, {"13900000001"}, OptOutSource::Import).changed, 1);
+    EXPECT_TRUE(OptOutList::Load(path).contains("13900000001"));
+}
+
+TEST(OptOutListTest, ImportReadsUnicodeAndMarkedUtf8Files) {
+    TempFolder folder;
+    const std::string path = OptOutPathIn(folder.path());
+    folder.writeFile("u16.txt", test::Utf16File("客户13700000001，13700000002"));
+    folder.writeFile("u16be.txt", test::Utf16File("13700000003", false));
+    folder.writeFile("u8.txt", "\xEF\xBB\xBF\xE5\xAE\xA2 13700000004");
+    const std::pair<const char*, int> files[] = {{"u16.txt", 2}, {"u16be.txt", 1}, {"u8.txt", 1}};
+    for (const auto& [name, found] : files) {
+        const OptOutImport import = ImportIntoOptOutFile(path, folder.file(name), "2024-05-01");
+        EXPECT_EQ(import.found, found) << name;
+        EXPECT_EQ(import.change.changed, found) << name;
+    }
+    EXPECT_EQ(OptOutList::Load(path).size(), 4u);
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST_F(OptOutWindows, AListThatCannotBeReadIsToldOnceAndKeptAsItIs) {
 }
 
 TEST_F(OptOutWindows, ListWindowAddsDeletesSearchesImportsAndExports) {
-    writeList("13900000001\t2024-05-01\t回复\r\n# 备注\r\n13900000002\t2024-05-02\t导入\r\n");
+    writeList("13900000001\t2024-05-01\t回复\r\n# 备注\r\n张三\r13900000002\t2024-05-02\t导入\r\n");
     // Reached from the 收到短信 and the 通讯录 pages.
     optOut()->ListButton->click();
     main->contactsPage()->OptOutButton->click();
@@ -165,7 +165,7 @@ TEST_F(OptOutWindows, ListWindowAddsDeletesSearchesImportsAndExports) {
     EXPECT_EQ(ui.shownDialogs[0], dialog());
     EXPECT_EQ(ui.shownDialogs[1], dialog());
     EXPECT_EQ(dialog()->windowTitle(), QStringLiteral("退订名单"));
-    EXPECT_EQ(dialog()->CountLabel->text(), QStringLiteral("共有2个退订号码"));
+    EXPECT_EQ(dialog()->CountLabel->text(), QStringLiteral("共有2个退订号码，1行无法识别"));
     save(dialog(), "optout-dialog.png");
 
     struct AddCase {
@@ -192,7 +192,8 @@ TEST_F(OptOutWindows, ListWindowAddsDeletesSearchesImportsAndExports) {
 
     dialog()->SearchEdit->setText(QStringLiteral("0002"));
     EXPECT_EQ(dialog()->rowCount(), 1);
-    EXPECT_EQ(dialog()->CountLabel->text(), QStringLiteral("共有3个退订号码，找到1个"));
+    EXPECT_EQ(dialog()->CountLabel->text(),
+              QStringLiteral("共有3个退订号码，1行无法识别，找到1个"));
     dialog()->SearchEdit->clear();
 
     // Deleting the selected rows after a question.
@@ -213,7 +214,7 @@ TEST_F(OptOutWindows, ListWindowAddsDeletesSearchesImportsAndExports) {
     EXPECT_EQ(dialog()->rowCount(), 3);
     select();
     dialog()->DeleteButton->click();
-    EXPECT_EQ(listFile(), G("# 备注\r\n13900000002\t2024-05-02\t导入\r\n"));
+    EXPECT_EQ(listFile(), G("# 备注\r\n张三\r\n13900000002\t2024-05-02\t导入\r\n"));
 
     // Importing the mobile numbers of a text file.
     files.writeFile("numbers.txt", G("客户13700000001，13700000002；重复13700000001，座机10086"));
@@ -268,6 +269,12 @@ TEST_F(OptOutWindows, SendsLeaveListedNumbersOutAndKeepTheVerificationNumber) {
          false,
          "13700000003|",
          QStringLiteral("恭喜\r短信内容已成功发送到服务器")},
+        // Entries of "从文本文件导入" holding the separators the service splits at.
+        {false,
+         {"13900000001|", "13700000003*", "13700000004|13900000002", "13800000000*13700000005"},
+         false,
+         "13700000003|13700000004|13700000005|",
+         QStringLiteral("恭喜\r短信内容已成功发送到服务器\r已跳过3个退订号码")},
         {false,
          {"13900000001", "13800000000"},
          false,

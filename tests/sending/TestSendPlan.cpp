@@ -101,6 +101,14 @@ TEST_F(SendPlanTest, FiguresOfAMixedList) {
     EXPECT_EQ(SendPlanText(plain),
               G("移动 2  联通 7  电信 2  其他 3  重复 4  每号 1 条，预计扣除 14 条"));
 
+    // An entry holding "|" or "*" is as many numbers as the service reads from it.
+    const std::vector<std::string> separated{"13000001111|", "13400011234*",
+                                             "15300001234|18600009999", "|*"};
+    const SendPlanFigures pieces = ComputeSendPlan(separated, nullptr, 2, carriers, test);
+    EXPECT_EQ(pieces.numbers, 3);
+    EXPECT_EQ(pieces.optedOut, 1);
+    EXPECT_EQ(pieces.units, 6);
+
     EXPECT_FALSE(ExceedsQuota(plan, std::nullopt));
     EXPECT_FALSE(ExceedsQuota(plan, 36));
     EXPECT_TRUE(ExceedsQuota(plan, 35));

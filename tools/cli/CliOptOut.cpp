@@ -87,6 +87,8 @@ private:
             lines += std::string(e.number) + '\t' + Terminal(std::string(e.date)) + '\t' +
                      Terminal(std::string(e.source)) + '\n';
         m_out << lines;
+        if (list.unreadableLines() > 0)
+            m_err << Terminal(OptOutUnreadableText(list.unreadableLines())) << "\n";
         return flushed();
     }
 
@@ -220,8 +222,11 @@ int RunOptOut(const CliOptions& options, const std::string& dataDir, const CliSe
 std::optional<int> LeaveOutOptOut(const CliOptions& options, const std::string& dataDir,
                                   CliRecipients& recipients, int* skipped, std::ostream& err) {
     *skipped = 0;
-    if (options.includeOptOut)
+    if (options.includeOptOut) {
+        // Sent to as they are, yet one entry is one number, as the plan counts them.
+        recipients.entries = SplitAtNumberSeparators(recipients.entries);
         return std::nullopt;
+    }
     OptOutSendPlan plan = PlanOptOutSend(OptOutPathIn(dataDir), recipients.entries,
                                          recipients.verifying, recipients.verification);
     if (plan.refusal == OptOutSendRefusal::ListUnreadable)

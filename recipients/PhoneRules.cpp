@@ -313,4 +313,9 @@ std::vector<std::string> SplitLinesUnique(const std::string& text, const std::st
     return lines;
 }
 
+bool IsMobileNumberInText(const std::string& digits) {
+    // The pattern always matches 11 characters, so in an 11-character text only at its start.
+    return digits.size() == kMobileLength && mobileNumberInText().matches(digits);
+}
+
 }  // namespace smsc

@@ -17,5 +17,8 @@ std::vector<std::string> ExtractMobileNumbers(const std::string& text);
 // Lines of the text at the separator, blank and repeated lines dropped; the part after the
 // last separator is always appended (empty when blank or repeated).
 std::vector<std::string> SplitLinesUnique(const std::string& text, const std::string& separator);
+// True when an 11-digit text is a number ExtractMobileNumbers finds (its 14x block differs
+// from IsMobileNumber's).
+bool IsMobileNumberInText(const std::string& digits);
 
 }  // namespace smsc

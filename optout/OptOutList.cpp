@@ -13,6 +13,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 
 namespace smsc {
@@ -278,47 +279,24 @@ std::optional<std::string> OptOutNumber(std::string_view text) {
 
 std::optional<std::string> ListedNumberOf(std::string_view field) {
     field = Trimmed(field);
+    // Any number the list may hold, in ASCII or full-width ("０" to "９") digits.
     std::string digits;
-    bool plus = false;
-    bool separated = false;
-    size_t i = 0;
-    if (IsByte(field, 0, '+')) {
-        plus = true;
-        i = 1;
-    } else if (IsByte(field, 0, 0xA3) && IsByte(field, 1, 0xAB)) {  // "＋"
-        plus = true;
-        i = 2;
-    }
-    while (i < field.size()) {
+    for (size_t i = 0; i < field.size() && digits.size() <= 12;) {
         const auto b = static_cast<unsigned char>(field[i]);
         const auto next = i + 1 < field.size() ? static_cast<unsigned char>(field[i + 1]) : 0;
         if (b >= '0' && b <= '9') {
             digits += static_cast<char>(b);
             ++i;
-        } else if (b == 0xA3 && next >= 0xB0 && next <= 0xB9) {  // "０" to "９"
+        } else if (b == 0xA3 && next >= 0xB0 && next <= 0xB9) {
             digits += static_cast<char>('0' + (next - 0xB0));
             i += 2;
-        } else if (b == ' ' || b == '-') {
-            separated = true;
-            ++i;
-        } else if ((b == 0xA1 && next == 0xA1) || (b == 0xA3 && next == 0xAD)) {  // "　", "－"
-            separated = true;
-            i += 2;
         } else {
-            return std::nullopt;
+            // Written with a country code, blanks or dashes: a mobile number as people write it.
+            return ReadMobileNumber(field);
         }
-        if (digits.size() > 13)
-            return std::nullopt;
-    }
-    // Written with a country code, blanks or hyphens: only a mobile number reads that way.
-    if (plus || separated || digits.size() == 13) {
-        if (digits.size() == 13 && digits.compare(0, 2, "86") == 0)
-            digits.erase(0, 2);
-        if (digits.size() != 11 || digits[0] != '1')
-            return std::nullopt;
     }
     if (digits.empty() || digits.size() > 12)
-        return std::nullopt;
+        return ReadMobileNumber(field);
     return digits;
 }
 

@@ -56,7 +56,7 @@ std::string OptOutToday();
 std::optional<std::string> OptOutNumber(std::string_view text);
 
 // The number one field of a list line names (GBK): 1 to 12 digits, ASCII or full-width, or a
-// mobile number written with blanks, hyphens or the country code ("+86 139 1234 5678").
+// mobile number as the common number reader reads it ("+86 139 1234 5678", ReadMobileNumber).
 std::optional<std::string> ListedNumberOf(std::string_view field);
 
 // The service splits the number string at "|" and at "*". An entry holding either carries

@@ -9,12 +9,12 @@
 #include <chrono>
 #include <ctime>
 #include <thread>
+#include <unordered_set>
 
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
 #include "platform/Gbk.h"
 #include "recipients/NumberReader.h"
-#include "recipients/PhoneRules.h"
 
 namespace smsc {
 namespace {
@@ -646,8 +646,11 @@ OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string
         result.error = G("文件无法读取：") + Utf8ToGbk(textPath);
         return result;
     }
-    const std::vector<std::string> numbers =
-        ExtractMobileNumbers(TextFileBytesAsGbk(std::move(read.bytes)));
+    // Every mobile number the file names, as the common reader finds them ("+86 139-1234-5678"
+    // too), each once.
+    std::vector<std::string> numbers = FindMobileNumbers(TextFileBytesAsGbk(std::move(read.bytes)));
+    std::unordered_set<std::string> seen;
+    std::erase_if(numbers, [&](const std::string& n) { return !seen.insert(n).second; });
     result.found = static_cast<int>(numbers.size());
     result.change = AddToOptOutFile(listPath, numbers, OptOutSource::Import, date);
     result.error = result.change.error;

@@ -171,8 +171,9 @@ struct OptOutImport {
     int found = 0;      // distinct mobile numbers in the text file
     OptOutChange change;
 };
-// Adds the mobile numbers found anywhere in the text file (as "从文本文件提取" finds them;
-// a "Unicode" or marked UTF-8 file is read as its text), source 导入.
+// Adds the mobile numbers found anywhere in the text file (FindMobileNumbers: written as
+// "13912345678" or "+86 139-1234-5678"; a "Unicode" or marked UTF-8 file is read as its
+// text), source 导入.
 OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string& textPath,
                                   const std::string& date = OptOutToday());
 

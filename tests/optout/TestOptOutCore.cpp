@@ -359,7 +359,7 @@ TEST(OptOutListTest, ImportReadsUnicodeAndMarkedUtf8Files) {
     const std::string path = OptOutPathIn(folder.path());
     folder.writeFile("u16.txt", test::Utf16File("客户13700000001，13700000002"));
     folder.writeFile("u16be.txt", test::Utf16File("13700000003", false));
-    folder.writeFile("u8.txt", "\xEF\xBB\xBF\xE5\xAE\xA2 13700000004");
+    folder.writeFile("u8.txt", "\xEF\xBB\xBF\xE5\xAE\xA2 137-0000-0004\r\n13700000004");
     const std::pair<const char*, int> files[] = {{"u16.txt", 2}, {"u16be.txt", 1}, {"u8.txt", 1}};
     for (const auto& [name, found] : files) {
         const OptOutImport import = ImportIntoOptOutFile(path, folder.file(name), "2024-05-01");

@@ -83,9 +83,14 @@ private:
         if (!list.ok())
             return fileError(list.errorMessage());
         std::string lines;
-        for (const OptOutList::Entry& e : list.entries())
+        for (const OptOutList::Entry& e : list.entries()) {
             lines += std::string(e.number) + '\t' + Terminal(std::string(e.date)) + '\t' +
                      Terminal(std::string(e.source)) + '\n';
+            if (lines.size() > 1u << 20) {  // a list of a million numbers goes out in parts
+                m_out << lines;
+                lines.clear();
+            }
+        }
         m_out << lines;
         if (list.unreadableLines() > 0)
             m_err << Terminal(OptOutUnreadableText(list.unreadableLines())) << "\n";

@@ -110,17 +110,19 @@ public:
         const int depth = QThread::currentThread()->loopLevel();
         m_depth = holding() ? std::min(m_depth, depth) : depth;
         m_release.stop();
-        QCoreApplication::instance()->installEventFilter(this);
+        filter(true);
     }
     void endWait() {
         if (--m_waits > 0)
             return;
-        QCoreApplication::instance()->removeEventFilter(this);
         m_open.clear();
-        if (!holding())
+        if (!holding()) {
+            filter(false);
             return;
+        }
         // Usually the caller is done at the next turn of the event loop; if it has opened a
-        // box, the timer looks again until the box has gone.
+        // box, the timer looks again until the box has gone. Until then the filter holds
+        // the ticks of marked timers that come due again meanwhile; input and closes pass.
         QMetaObject::invokeMethod(this, &ExchangeGate::releaseWhenBack, Qt::QueuedConnection);
         m_release.start();
     }
@@ -137,6 +139,15 @@ private:
         int id;
     };
     bool holding() const { return !m_closes.empty() || !m_ticks.empty(); }
+    void filter(bool on) {
+        if (on != m_filtering) {
+            if (on)
+                QCoreApplication::instance()->installEventFilter(this);
+            else
+                QCoreApplication::instance()->removeEventFilter(this);
+        }
+        m_filtering = on;
+    }
     // Whether the object belongs to a window that was open when the wait began.
     bool inOpenWindow(QObject* watched) const;
     void releaseWhenBack();
@@ -144,6 +155,7 @@ private:
     int m_waits = 0;
     int m_transfers = 0;
     int m_depth = 0;  // event loop depth the outermost wait began from
+    bool m_filtering = false;
     std::vector<QPointer<QWidget>> m_open;
     std::vector<HeldTick> m_ticks;
     std::vector<QPointer<QWidget>> m_closes;
@@ -209,11 +221,18 @@ void ExchangeGate::releaseWhenBack() {
         for (const QPointer<QWidget>& window : closes)
             if (window && window->isVisible())
                 window->close();
-        if (!m_ticks.empty() && !waiting())
-            m_release.start();
+        if (!waiting()) {
+            if (holding()) {
+                m_release.start();
+            } else {
+                m_release.stop();
+                filter(false);
+            }
+        }
         return;
     }
     m_release.stop();
+    filter(false);
     // A timer stopped or armed anew meanwhile has lost that tick.
     for (const HeldTick& tick : std::exchange(m_ticks, {}))
         if (tick.timer && tick.timer->isActive() && tick.timer->timerId() == tick.id)

@@ -138,9 +138,13 @@ UiSeam* g_installed = nullptr;
 
 }  // namespace
 
-UiSeam& Ui() {
+UiSeam& DesktopUiSeam() {
     static DesktopUi desktop;
-    return g_installed ? *g_installed : desktop;
+    return desktop;
+}
+
+UiSeam& Ui() {
+    return g_installed ? *g_installed : DesktopUiSeam();
 }
 
 void SetUi(UiSeam* seam) {

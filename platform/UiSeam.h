@@ -48,6 +48,8 @@ public:
 UiSeam& Ui();
 // Installs a seam (not owned); nullptr restores the desktop implementation.
 void SetUi(UiSeam* seam);
+// The desktop implementation, whichever seam is installed.
+UiSeam& DesktopUiSeam();
 
 // Convenience wrappers for the common message boxes of the program.
 MsgAnswer ShowMessage(QWidget* parent, const QString& text, const QString& caption,

@@ -1,5 +1,6 @@
 #include "service/ExchangeWait.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QEventLoop>
@@ -8,6 +9,7 @@
 #include <QTimer>
 #include <QTimerEvent>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <condition_variable>
@@ -81,25 +83,48 @@ bool IsUserInput(QEvent::Type type) {
     }
 }
 
-// Lives on the window thread. While a wait runs it filters every event of the program:
-// input is dropped while a transfer runs; closes and the ticks of marked timers are held
-// until the outermost wait has returned to its caller, and then posted again.
+// Lives on the window thread. While a wait runs it filters every event of the program. The
+// windows that were open when the outermost wait began ignore input while a transfer runs,
+// and their closes, like the ticks of marked timers, are held. A window opened meanwhile (a
+// box shown by a timer or by a queued call) is left alone: it takes its own input and
+// closes, and the wait's own answer follows once it has gone. What was held comes again
+// once the caller has handled its answer: when no wait runs and the event loop is back at
+// the depth the wait began from (so never inside the answer's own box).
 class ExchangeGate final : public QObject {
 public:
-    explicit ExchangeGate(QObject* parent) : QObject(parent) {}
+    explicit ExchangeGate(QObject* parent) : QObject(parent) {
+        m_release.setInterval(10);
+        connect(&m_release, &QTimer::timeout, this, &ExchangeGate::releaseWhenBack);
+    }
     ~ExchangeGate() override;
 
     TransferTurns turns;
 
     void beginWait() {
-        if (m_waits++ == 0)
-            QCoreApplication::instance()->installEventFilter(this);
+        if (m_waits++ > 0)
+            return;
+        m_open.clear();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->isVisible())
+                m_open.emplace_back(window);
+        const int depth = QThread::currentThread()->loopLevel();
+        m_depth = holding() ? std::min(m_depth, depth) : depth;
+        m_release.stop();
+        filter(true);
     }
     void endWait() {
         if (--m_waits > 0)
             return;
-        QCoreApplication::instance()->removeEventFilter(this);
-        release();
+        m_open.clear();
+        if (!holding()) {
+            filter(false);
+            return;
+        }
+        // Usually the caller is done at the next turn of the event loop; if it has opened a
+        // box, the timer looks again until the box has gone. Until then the filter holds
+        // the ticks of marked timers that come due again meanwhile; input and closes pass.
+        QMetaObject::invokeMethod(this, &ExchangeGate::releaseWhenBack, Qt::QueuedConnection);
+        m_release.start();
     }
     void beginTransfer() { ++m_transfers; }
     void endTransfer() { --m_transfers; }
@@ -113,12 +138,28 @@ private:
         QPointer<QTimer> timer;
         int id;
     };
-    void release();
+    bool holding() const { return !m_closes.empty() || !m_ticks.empty(); }
+    void filter(bool on) {
+        if (on != m_filtering) {
+            if (on)
+                QCoreApplication::instance()->installEventFilter(this);
+            else
+                QCoreApplication::instance()->removeEventFilter(this);
+        }
+        m_filtering = on;
+    }
+    // Whether the object belongs to a window that was open when the wait began.
+    bool inOpenWindow(QObject* watched) const;
+    void releaseWhenBack();
 
     int m_waits = 0;
     int m_transfers = 0;
+    int m_depth = 0;  // event loop depth the outermost wait began from
+    bool m_filtering = false;
+    std::vector<QPointer<QWidget>> m_open;
     std::vector<HeldTick> m_ticks;
     std::vector<QPointer<QWidget>> m_closes;
+    QTimer m_release;  // runs while something is held and no wait runs
 };
 
 ExchangeGate* g_gate = nullptr;
@@ -128,10 +169,26 @@ ExchangeGate::~ExchangeGate() {
     SetExchangeRunner(nullptr);
 }
 
+bool ExchangeGate::inOpenWindow(QObject* watched) const {
+    QWidget* window = nullptr;
+    if (watched->isWidgetType()) {
+        window = static_cast<QWidget*>(watched)->window();
+    } else if (watched->isWindowType()) {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->windowHandle() == watched)
+                window = top;
+        if (!window)
+            return true;  // a window of no widget: the program's own
+    } else {
+        return true;  // shortcuts and actions: the program's windows'
+    }
+    return std::find(m_open.begin(), m_open.end(), window) != m_open.end();
+}
+
 bool ExchangeGate::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (IsUserInput(type))
-        return m_transfers > 0;
+        return m_transfers > 0 && inOpenWindow(watched);
     if (type == QEvent::Timer) {
         auto* timer = qobject_cast<QTimer*>(watched);
         if (!timer || !timer->property(kHoldProperty).toBool())
@@ -144,7 +201,7 @@ bool ExchangeGate::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if (type == QEvent::Close && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->isWindow()) {
+        static_cast<QWidget*>(watched)->isWindow() && inOpenWindow(watched)) {
         auto* window = static_cast<QWidget*>(watched);
         event->ignore();  // the window stays open for now
         if (std::find(m_closes.begin(), m_closes.end(), window) == m_closes.end())
@@ -154,22 +211,30 @@ bool ExchangeGate::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-void ExchangeGate::release() {
-    const std::vector<QPointer<QWidget>> closes = std::exchange(m_closes, {});
-    const std::vector<HeldTick> ticks = std::exchange(m_ticks, {});
-    // The caller handles its answer first; these come at the next turn of the event loop.
-    // A window the answer has hidden meanwhile is not closed again.
-    for (const QPointer<QWidget>& window : closes)
-        if (window)
-            QMetaObject::invokeMethod(
-                window.data(),
-                [window] {
-                    if (window && window->isVisible())
-                        window->close();
-                },
-                Qt::QueuedConnection);
+void ExchangeGate::releaseWhenBack() {
+    if (waiting() || QThread::currentThread()->loopLevel() > m_depth)
+        return;  // a wait, or a box of the answer, is still running
+    if (!m_closes.empty()) {
+        // A window the answer has hidden meanwhile is not closed again. A close may ask its
+        // question; the held ticks follow once that is answered.
+        const std::vector<QPointer<QWidget>> closes = std::exchange(m_closes, {});
+        for (const QPointer<QWidget>& window : closes)
+            if (window && window->isVisible())
+                window->close();
+        if (!waiting()) {
+            if (holding()) {
+                m_release.start();
+            } else {
+                m_release.stop();
+                filter(false);
+            }
+        }
+        return;
+    }
+    m_release.stop();
+    filter(false);
     // A timer stopped or armed anew meanwhile has lost that tick.
-    for (const HeldTick& tick : ticks)
+    for (const HeldTick& tick : std::exchange(m_ticks, {}))
         if (tick.timer && tick.timer->isActive() && tick.timer->timerId() == tick.id)
             QCoreApplication::postEvent(tick.timer, new QTimerEvent(tick.id));
 }

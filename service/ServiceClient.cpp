@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <exception>
+#include <filesystem>
 #include <mutex>
 #include <string_view>
 #include <strings.h>
@@ -57,6 +58,26 @@ bool IsHttpAddress(const std::string& url) {
         });
     };
     return startsWith("http://") || startsWith("https://");
+}
+
+bool IsHttpsAddress(const std::string& url) {
+    return url.size() > 8 && strncasecmp(url.c_str(), "https://", 8) == 0;
+}
+
+// The authorities an https exchange trusts: the system's bundle (libcurl's default) and,
+// when named, the extra PEM file. Handing libcurl the extra file alone would replace the
+// system's bundle, so both go in one list. Empty when the extra file cannot be read.
+std::optional<std::string> TrustedAuthorities(const std::string& extraFile) {
+    const std::optional<std::string> extra = ReadWholeFile(extraFile);
+    if (!extra || extra->empty())
+        return std::nullopt;
+    std::string all;
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    if (info && info->cainfo)
+        all = ReadWholeFile(info->cainfo).value_or("");
+    all += "\n";
+    all += *extra;
+    return all;
 }
 
 HttpResult Failure(std::string why) {
@@ -222,6 +243,14 @@ ServiceEndpoints LoadServiceEndpoints(const std::string& companyInfoPath) {
     e.telecomUrl = ini.value("Service_Url", "Telecom_Url").value_or("");
     e.netcomUrl = ini.value("Service_Url", "Netcom_Url").value_or("");
     e.downloadUrl = ini.value("Service_Url", "Download_Url").value_or("");
+    // Paths are native (UTF-8); the file's texts are GBK.
+    const std::string caFile = GbkToUtf8(ini.value("Service_Url", "Ca_File").value_or(""));
+    if (!caFile.empty()) {
+        const std::filesystem::path named(caFile);
+        e.caFile = named.is_absolute()
+                       ? caFile
+                       : (std::filesystem::path(companyInfoPath).parent_path() / named).string();
+    }
     return e;
 }
 
@@ -534,8 +563,18 @@ struct HttpSession::Impl {
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
         curl_easy_setopt(easy, CURLOPT_PROXY, "");
         curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+        // https: the certificate and the host name are checked (libcurl's defaults); a
+        // server that fails the check gets nothing, the password least of all.
+        std::optional<std::string> authorities;
+        if (IsHttpsAddress(req.url) && !ctx.endpoints.caFile.empty()) {
+            authorities = TrustedAuthorities(ctx.endpoints.caFile);
+            if (!authorities) {
+                curl_slist_free_all(headers);
+                return Failure("trusted authorities file unreadable: " + ctx.endpoints.caFile);
+            }
+            curl_blob blob{authorities->data(), authorities->size(), CURL_BLOB_COPY};
+            curl_easy_setopt(easy, CURLOPT_CAINFO_BLOB, &blob);
+        }
         if (req.postBody) {
             curl_easy_setopt(easy, CURLOPT_POST, 1L);
             curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,

@@ -14,12 +14,16 @@
 
 namespace smsc {
 
-// The three base addresses (each an http address ending in "/"), from the section
-// Service_Url of Company_Info.ini (keys Telecom_Url, Netcom_Url, Download_Url).
+// The three base addresses (each an http or https address ending in "/"), from the section
+// Service_Url of Company_Info.ini (keys Telecom_Url, Netcom_Url, Download_Url). An https
+// address is used only with a server whose certificate and host name check out against the
+// system's trusted authorities, and those of the optional PEM file Ca_File (a company's own
+// authority; a relative path is taken from the folder of Company_Info.ini).
 struct ServiceEndpoints {
     std::string telecomUrl;
     std::string netcomUrl;
     std::string downloadUrl;
+    std::string caFile;  // native path; empty: the system's authorities only
 };
 
 // Reads Service_Url from the given Company_Info.ini; missing keys read as empty.

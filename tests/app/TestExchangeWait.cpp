@@ -61,7 +61,7 @@ protected:
 
     ServiceContext context() const {
         ServiceContext ctx;
-        ctx.endpoints = {server.baseUrl(), server.baseUrl(), server.baseUrl() + "mms/"};
+        ctx.endpoints = {server.baseUrl(), server.baseUrl(), server.baseUrl() + "mms/", {}};
         ctx.lineIndex = 0;
         ctx.readTimeoutOverride = 30s;  // generous on a loaded machine
         return ctx;

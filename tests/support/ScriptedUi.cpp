@@ -33,9 +33,11 @@ void ScriptedUi::clear() {
     m_dialogScripts.clear();
 }
 
-MsgAnswer ScriptedUi::messageBox(QWidget*, const QString& text, const QString& caption,
+MsgAnswer ScriptedUi::messageBox(QWidget* parent, const QString& text, const QString& caption,
                                  MsgIcon icon, MsgButtons buttons) {
     messages.push_back({text, caption, icon, buttons});
+    if (m_realBoxes)
+        return DesktopUiSeam().messageBox(parent, text, caption, icon, buttons);
     if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
     if (m_answers.empty()) return MsgAnswer::Ok;
     const MsgAnswer a = m_answers.front();

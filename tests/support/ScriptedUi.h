@@ -39,6 +39,9 @@ public:
     void onNextDialog(std::function<void(QDialog*)> script) { m_dialogScripts.push_back(std::move(script)); }
     void setStartProgramResult(bool ok) { m_startResult = ok; }
     void setOpenWithDesktopResult(bool ok) { m_openResult = ok; }
+    // Message boxes are recorded and then shown as the program's real boxes, answered by
+    // whoever clicks them (the scripted answers are not used).
+    void showRealBoxes(bool real) { m_realBoxes = real; }
 
     // --- what happened ---
     std::vector<RecordedMessage> messages;
@@ -75,6 +78,7 @@ private:
     std::deque<std::function<void(QDialog*)>> m_dialogScripts;
     bool m_startResult = true;
     bool m_openResult = true;
+    bool m_realBoxes = false;
 };
 
 }  // namespace smsc::test

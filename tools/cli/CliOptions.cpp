@@ -587,6 +587,10 @@ std::string CliHelpText() {
                          Network line; default from Company_Info.ini, else 0.
   --base-url 地址        使用此服务地址代替所选线路的地址（须以 http:// 或 https:// 开头，
                          末尾自动补 "/"）。Service base address overriding the line's.
+                         https 地址须通过证书和主机名校验（系统信任的证书机构，以及
+                         Company_Info.ini 的 [Service_Url] Ca_File 所指的 PEM 文件）。
+                         An https address must pass the certificate and host name
+                         check (system authorities, plus the PEM file Ca_File).
   --data-dir 目录        存放 Company_Info.ini 的目录，默认为程序所在目录。
                          Folder of Company_Info.ini (default: the program's folder).
                          安装版默认为 ~/.local/share/smsclient/，只读文件取自安装目录。

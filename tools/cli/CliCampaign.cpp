@@ -1,12 +1,12 @@
 #include "tools/cli/CliCampaign.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
-#include <chrono>
 #include <iterator>
 #include <system_error>
 #include <thread>
@@ -120,16 +120,19 @@ private:
         return numbers.take();
     }
 
-    int start() {
+    // A name taken by anything, a dangling link included (a new journal would replace it).
+    bool taken() const {
         std::error_code ec;
-        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
-        std::unique_ptr<CampaignLock> folderLock =
-            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
-        if (!folderLock)
-            return fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
-        if (std::filesystem::exists(std::filesystem::symlink_status(m_path, ec)))
-            return m_inputs.usage("活动" + quoted() + "已经存在；继续发送请用 campaign resume " +
-                                  m_options.campaignName);
+        return std::filesystem::exists(std::filesystem::symlink_status(m_path, ec));
+    }
+    int refuseTaken() {
+        return m_inputs.usage("活动" + quoted() + "已经存在；继续发送请用 campaign resume " +
+                              m_options.campaignName);
+    }
+
+    int start() {
+        if (taken())
+            return refuseTaken();
         std::optional<CliSession> session = m_inputs.session("");
         if (!session)
             return kExitUsage;
@@ -192,6 +195,16 @@ private:
             pieces = PlanSmsPieces(*text).texts;
         }
 
+        // Checked again, and the journal written and locked, under the folder's lock: a second
+        // start of the name finds it taken, a resume finds it locked.
+        std::error_code ec;
+        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
+        std::unique_ptr<CampaignLock> folderLock =
+            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
+        if (!folderLock)
+            return fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
+        if (taken())
+            return refuseTaken();
         std::string error;
         if (!CampaignJournal::Create(m_path, settings, *numbers, pieces, &error))
             return fail(error);

@@ -179,4 +179,23 @@ TEST_F(CampaignDoubtTest, AJournalThatCannotBeWrittenIsShownAndResumeSaysSo) {
     EXPECT_TRUE(submissions().empty());
 }
 
+TEST_F(CampaignDoubtTest, AJournalWriteFailureReachesTheTerminalReadable) {
+    relay->holdSend(1);
+    CliRun run;
+    std::thread sender([&] {
+        run = campaign("start", "w", {"--number", "13600009101", "--text", "会员日"});
+    });
+    ASSERT_TRUE(relay->waitUntilHeld(std::chrono::seconds(60)));
+    // Another writer holds the journal while the answer comes: its state cannot be stored.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path("w").c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+    relay->release();
+    sender.join();
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(run.code, 2);
+    EXPECT_TRUE(has(run.err, "smsclient-cli: 无法写入活动记录：")) << run.err;
+}
+
 }  // namespace

@@ -584,7 +584,9 @@ std::string CliHelpText() {
             同一活动不能由两个进程同时运行。名称是普通文件名（不含 /、..、控制字符）。
             Campaigns past 30000 numbers: batches, a journal, resume after any interruption
             without sending an accepted request twice; before each batch, numbers on the
-            opt-out list as it is then are left out; status and list.
+            opt-out list as it is then are left out; status and list. Unknown requests are
+            matched in the send records by content, and none is sent again within three read
+            timeouts (45 s) of leaving (resume counts down; --no-wait stops with exit 3).
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):

@@ -217,30 +217,131 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path
     return Open(path, error);
 }
 
-std::unique_ptr<CampaignJournal> CampaignJournal::Open(const std::string& path,
-                                                       std::string* error) {
+std::unique_ptr<CampaignJournal> CampaignJournal::Open(const std::string& path, std::string* error,
+                                                       Access access) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         *error = "没有这个活动记录：" + path;
         return nullptr;
     }
+    if (access == Access::Write) {
+        std::unique_ptr<CampaignJournal> journal = OpenAs(path, Access::Write, false, error);
+        // A journal that reads whole but takes no write sits on a read-only disk or in a
+        // folder that refuses its side files: it is intact, only this run cannot go on.
+        // Otherwise reading tells best what is wrong with it.
+        std::string readError;
+        if (!journal)
+            *error = Open(path, &readError, Access::Read)
+                         ? "活动记录无法写入（文件或所在目录只读）：" + path
+                         : readError;
+        return journal;
+    }
+    std::unique_ptr<CampaignJournal> journal = OpenAs(path, Access::Read, false, error);
+    // Where not even the shared-memory file can be made, the file is read as it stands,
+    // which is the whole journal unless a write-ahead log still holds commits.
+    const std::string wal = path + "-wal";
+    if (!journal && !(std::filesystem::is_regular_file(wal, ec) &&
+                      std::filesystem::file_size(wal, ec) > 0 && !ec))
+        journal = OpenAs(path, Access::Read, true, error);
+    return journal;
+}
+
+std::unique_ptr<CampaignJournal> CampaignJournal::OpenAs(const std::string& path, Access access,
+                                                         bool immutable, std::string* error) {
     std::unique_ptr<CampaignJournal> journal(new CampaignJournal);
     journal->m_path = path;
-    if (sqlite3_open_v2(path.c_str(), &journal->m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
+    error->clear();
+    std::string name = path;
+    int flags = (access == Access::Write ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) |
+                SQLITE_OPEN_NOMUTEX;
+    if (immutable) {
+        name = "file:";
+        for (char c : path) {
+            if (c == '%' || c == '?' || c == '#') {
+                static const char hex[] = "0123456789ABCDEF";
+                name += '%';
+                name += hex[static_cast<unsigned char>(c) >> 4];
+                name += hex[static_cast<unsigned char>(c) & 15];
+            } else {
+                name += c;
+            }
+        }
+        name += "?immutable=1";
+        flags |= SQLITE_OPEN_URI;
+    }
+    if (sqlite3_open_v2(name.c_str(), &journal->m_db, flags, nullptr) != SQLITE_OK) {
         *error = "无法打开活动记录：" + path + "（" + dbError(journal->m_db) + "）";
         return nullptr;
     }
     sqlite3_busy_timeout(journal->m_db, 5000);
-    // Each commit reaches the disk before the next request goes out: a power cut loses
-    // nothing that was committed.
-    if (!exec(journal->m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;") ||
-        !journal->load(error)) {
+    if (access == Access::Write) {
+        // Each commit reaches the disk before the next request goes out: a power cut loses
+        // nothing that was committed.
+        if (sqlite3_db_readonly(journal->m_db, "main") != 0 ||
+            !exec(journal->m_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;")) {
+            *error = "无法写入活动记录：" + path + "（" + dbError(journal->m_db) + "）";
+            return nullptr;
+        }
+    }
+    if (!journal->load(error) || !journal->check(error)) {
         if (error->empty())
             *error = "活动记录已损坏或不是活动记录：" + path;
         return nullptr;
     }
+    // Whether a write would be taken, before anything is sent on the journal's word.
+    if (access == Access::Write &&
+        (!exec(journal->m_db, "BEGIN IMMEDIATE;") || !exec(journal->m_db, "ROLLBACK;"))) {
+        *error = "无法写入活动记录：" + path + "（" + dbError(journal->m_db) + "）";
+        return nullptr;
+    }
     return journal;
+}
+
+// What the requests and batches must agree on; a journal that fails any of it could report a
+// campaign complete that never went out, or send a batch twice.
+bool CampaignJournal::check(std::string* error) {
+    auto damaged = [&](const std::string& what) {
+        *error = "活动记录已损坏（" + what + "）：" + m_path;
+        return false;
+    };
+    {
+        Statement quick(m_db, "PRAGMA quick_check");
+        if (!quick.row() || quick.text(0) != "ok")
+            return damaged("数据库检查未通过");
+    }
+    const long long size = m_settings.batchSize;
+    const long long expectedBatches = (m_numberCount + size - 1) / size;
+    if (m_numberCount < 1 || m_batchCount != expectedBatches)
+        return damaged("批数与号码数不符");
+    long long total = 0;
+    {
+        Statement batches(m_db, "SELECT id, count, numbers FROM batches ORDER BY id");
+        long long expectedId = 1;
+        while (batches.row()) {
+            const long long count = batches.integer(1);
+            const std::string numbers = batches.text(2);
+            if (batches.integer(0) != expectedId++ || count < 0 || count > size ||
+                std::count(numbers.begin(), numbers.end(), '|') != count ||
+                numbers.find_first_not_of("0123456789|") != std::string::npos)
+                return damaged("第" + std::to_string(expectedId - 1) + "批的号码");
+            total += count;
+        }
+    }
+    if (total + m_optedOutLater != m_numberCount)
+        return damaged("各批号码数之和不符");
+    const size_t pieces = static_cast<size_t>(m_pieceCount);
+    if (pieces < 1 || (m_settings.kind == CampaignKind::Mms && pieces != 1) ||
+        m_requests.size() != static_cast<size_t>(m_batchCount) * pieces)
+        return damaged("请求数与批数不符");
+    // Sorted by batch and piece: each batch's pieces 1 ... P once, the same texts in every
+    // batch.
+    for (size_t i = 0; i < m_requests.size(); ++i) {
+        const CampaignRequest& r = m_requests[i];
+        if (r.batch != static_cast<int>(i / pieces) + 1 ||
+            r.piece != static_cast<int>(i % pieces) + 1 || r.text != m_requests[i % pieces].text)
+            return damaged("第" + std::to_string(r.batch) + "批的请求");
+    }
+    return true;
 }
 
 bool CampaignJournal::load(std::string* error) {

@@ -77,9 +77,15 @@ public:
                                                    const std::vector<std::string>& numbers,
                                                    const std::vector<std::string>& pieceTexts,
                                                    std::string* error);
-    // Opens an existing journal; nullptr with *error (UTF-8) when it is missing or is no
-    // readable journal.
-    static std::unique_ptr<CampaignJournal> Open(const std::string& path, std::string* error);
+    // Opens an existing journal and checks it whole: SQLite's quick check, one request per
+    // batch and piece, the batches' counts against their numbers and the campaign's total. A
+    // journal opened to Write must take writes as well (a journal that can be read but not
+    // written is reported so, not as damaged); one opened to Read is never written, also
+    // on a read-only disk. nullptr with *error (UTF-8) when it is missing, damaged or no
+    // journal, or cannot be written.
+    enum class Access { Write, Read };
+    static std::unique_ptr<CampaignJournal> Open(const std::string& path, std::string* error,
+                                                 Access access = Access::Write);
 
     const CampaignSettings& settings() const { return m_settings; }
     long long numberCount() const { return m_numberCount; }
@@ -110,7 +116,10 @@ public:
 
 private:
     CampaignJournal() = default;
+    static std::unique_ptr<CampaignJournal> OpenAs(const std::string& path, Access access,
+                                                   bool immutable, std::string* error);
     bool load(std::string* error);
+    bool check(std::string* error);
 
     sqlite3* m_db = nullptr;
     std::string m_path;

@@ -12,13 +12,20 @@
 namespace smsc::campaign {
 namespace {
 
-// Answers with a meaning the client knows: "7" accepted, the others refusals.
-bool knownAnswer(const CampaignJournal& journal, const std::string& answer) {
+// A refusal of the send page: a code with a meaning other than "7" (accepted), "3" (a
+// balance, which answers no send) and "error" (the client's own failure answer). Anything
+// else may have been taken and charged.
+bool isRefusal(const CampaignJournal& journal, const std::string& answer) {
+    const std::string code = AnswerCode(answer);
+    if (code == "7" || code == "3" || code == "error")
+        return false;
     return journal.settings().kind == CampaignKind::Mms ? MmsAnswerMessage(answer).has_value()
                                                         : SmsAnswerMessage(answer).has_value();
 }
 
 std::string answerMessage(const CampaignJournal& journal, const std::string& answer) {
+    if (AnswerCode(answer) == "3" || AnswerCode(answer) == "7")
+        return G("服务器应答不是发送应答：") + answer.substr(0, 200);
     const std::optional<std::string> message = journal.settings().kind == CampaignKind::Mms
                                                    ? MmsAnswerMessage(answer)
                                                    : SmsAnswerMessage(answer);
@@ -34,8 +41,11 @@ public:
     RunReport run() {
         // A request that was out when the last run ended may or may not have arrived; a
         // refused one goes out again now that its cause may be mended.
+        // Journals of earlier versions hold a balance answer to a send as refused: it may
+        // have been taken, so it is asked about like any unknown one.
         for (CampaignRequest request : m_journal.requests()) {
-            if (request.state == RequestState::Sending)
+            if (request.state == RequestState::Sending ||
+                (request.state == RequestState::Refused && !isRefusal(m_journal, request.answer)))
                 request.state = RequestState::Unknown;
             else if (request.state == RequestState::Refused)
                 request.state = RequestState::Pending;
@@ -87,10 +97,6 @@ private:
                 unknown.push_back(request);
         if (unknown.empty())
             return std::nullopt;
-        SendRecordsAnswer records;
-        records.status = RecordStatus::Malformed;
-        if (std::optional<std::string> answer = m_service.records())
-            records = ParseSendRecordsAnswer(*answer);
         std::set<std::string> claimed;
         for (const CampaignRequest& request : m_journal.requests())
             if (!request.record.empty())
@@ -105,39 +111,83 @@ private:
                 return std::nullopt;
             return std::move(list.numbers);
         };
-        std::string undecided;
-        for (CampaignRequest request : unknown) {
-            std::optional<std::string> numbers = numbersOf(request.batch);
-            if (!numbers)
-                return journalFailure();
-            std::vector<std::string> others;
-            for (const CampaignRequest& r : m_journal.requests())
-                if (r.batch == request.batch && r.id != request.id)
-                    others.push_back(r.text);
-            const UnknownDecision decision = DecideUnknown(request, SplitNumberString(*numbers),
-                                                           others, records, listOf, claimed);
-            if (m_observer.decided)
-                m_observer.decided(request, decision);
-            if (decision.verdict == Verdict::Sent) {
-                request.state = RequestState::Accepted;
-                request.record = decision.record;
-                claimed.insert(decision.record);
-            } else if (decision.verdict == Verdict::NotSent || m_policy == UnknownPolicy::Resend) {
-                request.state = RequestState::Pending;
-            } else if (m_policy == UnknownPolicy::Skip) {
-                request.state = RequestState::Skipped;
-            } else {
-                if (!undecided.empty())
-                    undecided += '\r';
-                undecided += RequestLabel(m_journal, request) + G("：") + decision.reason;
-                continue;
+        // A request that would go out again is first given its settle time, then the records
+        // are read afresh: one that was held on the line shows by then.
+        bool waited = false;
+        while (true) {
+            SendRecordsAnswer records;
+            records.status = RecordStatus::Malformed;
+            if (std::optional<std::string> answer = m_service.records())
+                records = ParseSendRecordsAnswer(*answer);
+            const long long now = m_service.now();
+            std::string undecided;
+            std::vector<CampaignRequest> early;
+            long long wait = 0;
+            for (CampaignRequest request : unknown) {
+                std::optional<std::string> numbers = numbersOf(request.batch);
+                if (!numbers)
+                    return journalFailure();
+                std::vector<std::string> others;
+                for (const CampaignRequest& r : m_journal.requests())
+                    if (r.batch == request.batch && r.id != request.id)
+                        others.push_back(r.text);
+                const UnknownDecision decision =
+                    DecideUnknown(request, SplitNumberString(*numbers), others, records, listOf,
+                                  claimed, EarliestArrival(records, now - request.started));
+                const bool again =
+                    decision.verdict == Verdict::NotSent ||
+                    (decision.verdict == Verdict::CannotTell && m_policy == UnknownPolicy::Resend);
+                const long long left =
+                    waited ? 0 : SettleLeft(request.started, now, m_service.settleSeconds);
+                if (again && left > 0) {
+                    early.push_back(request);
+                    wait = std::max(wait, left);
+                    continue;
+                }
+                if (m_observer.decided)
+                    m_observer.decided(request, decision);
+                if (decision.verdict == Verdict::Sent) {
+                    request.state = RequestState::Accepted;
+                    request.record = decision.record;
+                    claimed.insert(decision.record);
+                } else if (again) {
+                    request.state = RequestState::Pending;
+                } else if (m_policy == UnknownPolicy::Skip) {
+                    request.state = RequestState::Skipped;
+                } else {
+                    if (!undecided.empty())
+                        undecided += '\r';
+                    undecided += RequestLabel(m_journal, request) + G("：") + decision.reason;
+                    continue;
+                }
+                if (!save(request))
+                    return journalFailure();
             }
-            if (!save(request))
-                return journalFailure();
+            if (!undecided.empty())
+                return RunReport{RunEnd::Undecided, undecided};
+            if (early.empty())
+                return std::nullopt;
+            if (!m_service.sleepSecond) {
+                std::string message;
+                for (const CampaignRequest& request : early) {
+                    if (!message.empty())
+                        message += '\r';
+                    message += RequestLabel(m_journal, request) + G("：请求发出不到") +
+                               std::to_string(m_service.settleSeconds) +
+                               G("秒，可能仍在途中，发送记录还不能证明它未送达");
+                }
+                return RunReport{RunEnd::TooRecent, message, 0, wait};
+            }
+            for (long long second = wait; second > 0; --second) {
+                if (m_observer.waiting)
+                    m_observer.waiting(early, second);
+                m_service.sleepSecond();
+            }
+            if (m_observer.waiting)
+                m_observer.waiting(early, 0);
+            waited = true;
+            unknown = std::move(early);
         }
-        if (undecided.empty())
-            return std::nullopt;
-        return RunReport{RunEnd::Undecided, undecided};
     }
 
     // Before the batch's first request goes out: the numbers now on the opt-out list are
@@ -201,13 +251,12 @@ private:
             return save(request) ? RunReport{RunEnd::Refused, outcome.message} : journalFailure();
         }
         request.answer = outcome.answer;
-        const std::string code = AnswerCode(outcome.answer);
-        if (code == "7")
+        if (AnswerCode(outcome.answer) == "7")
             request.state = RequestState::Accepted;
-        else if (code == "error" || !knownAnswer(m_journal, outcome.answer))
-            request.state = RequestState::Unknown;
-        else
+        else if (isRefusal(m_journal, outcome.answer))
             request.state = RequestState::Refused;
+        else
+            request.state = RequestState::Unknown;
         if (!save(request))
             return journalFailure();
         if (request.state == RequestState::Accepted) {
@@ -246,6 +295,12 @@ RunReport RunCampaign(CampaignJournal& journal, const CampaignService& service,
     RunReport report = run.run();
     report.optedOut = run.optedOut();
     return report;
+}
+
+long long SettleLeft(long long started, long long now, long long settleSeconds) {
+    if (now < started)
+        return settleSeconds;
+    return std::clamp(started + settleSeconds - now, 0LL, settleSeconds);
 }
 
 std::string RequestLabel(const CampaignJournal& journal, const CampaignRequest& request) {

@@ -41,6 +41,13 @@ struct CampaignService {
     // The opt-out list as it is now, asked before each batch; none when it cannot be read
     // (the run stops, sending nothing more). Unset: the numbers are sent to as they are.
     std::function<std::optional<OptOutCheck>()> optOut;
+    // How long after a request left it may still reach the service (held on the line after
+    // the client gave up on it): until then its absence from the send records proves
+    // nothing, and it is not sent again. 0: no wait.
+    long long settleSeconds = 0;
+    // Waits one second. Unset: a request within its settle time stops the run (TooRecent)
+    // instead of being waited for.
+    std::function<void()> sleepSecond;
 };
 
 // What becomes of an unknown request the send records cannot decide.
@@ -52,19 +59,28 @@ enum class RunEnd {
                      // could not be read)
     NetworkFailure,  // a request's answer never came, or was not one the client knows
     Undecided,       // unknown requests the records cannot decide (Stop)
+    TooRecent,       // unknown requests that may still be on their way (no sleepSecond)
     JournalFailure,  // a state change could not be committed; nothing more was sent
 };
 
 struct RunReport {
     RunEnd end = RunEnd::Completed;
-    std::string message;     // what to tell the user (GBK); empty for Completed
-    long long optedOut = 0;  // numbers the opt-out list left out of batches in this run
+    std::string message;        // what to tell the user (GBK); empty for Completed
+    long long optedOut = 0;     // numbers the opt-out list left out of batches in this run
+    long long waitSeconds = 0;  // TooRecent: how long until every such request has settled
 };
 
 struct RunObserver {
     std::function<void(const CampaignRequest&)> answered;  // after each request's outcome
     std::function<void(const CampaignRequest&, const UnknownDecision&)> decided;
+    // Before each second waited for requests that may still be on their way: the seconds
+    // left, then 0 once the wait is over.
+    std::function<void(const std::vector<CampaignRequest>&, long long secondsLeft)> waiting;
 };
+
+// Seconds until a request that left at `started` has settled, both on the client's clock at
+// `now`; at most settleSeconds, which a clock gone back since it left waits in full.
+long long SettleLeft(long long started, long long now, long long settleSeconds);
 
 RunReport RunCampaign(CampaignJournal& journal, const CampaignService& service,
                       UnknownPolicy policy, const RunObserver& observer = {});

@@ -82,19 +82,32 @@ std::optional<long long> RecordTime(const std::string& text) {
     return static_cast<long long>(time);
 }
 
+std::optional<long long> EarliestArrival(const SendRecordsAnswer& records, long long elapsed) {
+    if (elapsed < 0)
+        return std::nullopt;
+    std::optional<long long> newest;
+    for (const SendRecord& record : records.records)
+        if (const std::optional<long long> time = RecordTime(record.time))
+            newest = std::max(newest.value_or(*time), *time);
+    if (!newest)
+        return std::nullopt;
+    return *newest - elapsed;
+}
+
 UnknownDecision DecideUnknown(const CampaignRequest& request,
                               const std::vector<std::string>& batchNumbers,
                               const std::vector<std::string>& otherTexts,
                               const SendRecordsAnswer& records, const NumbersOfRecord& numbersOf,
-                              const std::set<std::string>& claimed) {
+                              const std::set<std::string>& claimed,
+                              std::optional<long long> earliestArrival) {
     if (records.status != RecordStatus::Listed || records.truncated)
         return cannotTell("无法读取发送记录");
-    const long long since = request.started - kClockSlackSeconds;
+    std::vector<std::string> matches;
     bool lookalike = false;
     bool reachesBack = false;
     for (const SendRecord& record : records.records) {
         const std::optional<long long> time = RecordTime(record.time);
-        if (time && *time < since) {
+        if (earliestArrival && time && *time < *earliestArrival - kRecordSlackSeconds) {
             reachesBack = true;
             continue;
         }
@@ -113,11 +126,18 @@ UnknownDecision DecideUnknown(const CampaignRequest& request,
         if (!sameNumbers(*numbers, batchNumbers))
             continue;
         if (textMatches && count)
-            return {Verdict::Sent, record.id, {}};
-        // The same numbers under a text the campaign never sent: perhaps this request as the
-        // service recorded it.
-        lookalike = true;
+            matches.push_back(record.id);
+        else
+            // The same numbers under a text the campaign never sent: perhaps this request as
+            // the service recorded it.
+            lookalike = true;
     }
+    if (matches.size() == 1)
+        return {Verdict::Sent, matches.front(), {}};
+    // Two submissions alike in everything: one may be an earlier send of the same message
+    // to the same numbers, and nothing tells which.
+    if (matches.size() > 1)
+        return cannotTell("发送记录中有多条内容和号码都相同的记录");
     if (lookalike)
         return cannotTell("发送记录中有号码相同但内容不同的记录");
     if (records.records.size() < kRecordsListed || reachesBack)

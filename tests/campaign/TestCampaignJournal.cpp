@@ -2,6 +2,8 @@
 // reopening, files that are no journal, and the lock that keeps a second run out.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -112,16 +114,52 @@ TEST(CampaignJournalFile, FilesThatAreNoJournalAreRefused) {
     }
 }
 
-TEST(CampaignLockFile, ASecondRunIsKeptOut) {
+TEST(CampaignJournalFile, AJournalWhosePartsDisagreeIsDamaged) {
+    test::TempFolder folder;
+    CampaignSettings settings;
+    settings.batchSize = 3;
+    std::string error;
+    const char* const damages[] = {
+        "DELETE FROM requests",
+        "DELETE FROM requests WHERE id = 4",
+        "UPDATE requests SET piece = 1 WHERE id = 2",
+        "INSERT INTO requests(batch, piece, text, state) VALUES (1, 1, 'a', 0)",
+        "UPDATE requests SET text = 'x' WHERE id = 3",
+        "DELETE FROM batches WHERE id = 3",
+        "UPDATE batches SET count = 2 WHERE id = 1",
+        "UPDATE batches SET numbers = '13900000000|' WHERE id = 2",
+        "UPDATE campaign SET value = '8' WHERE CAST(key AS TEXT) = 'numbers'",
+    };
+    for (const char* damage : damages) {
+        const std::string path = folder.file("c.sqlite");
+        std::filesystem::remove(path);
+        ASSERT_TRUE(CampaignJournal::Create(path, settings, numbers(7), {"a", "b"}, &error));
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db, damage, nullptr, nullptr, nullptr), SQLITE_OK) << damage;
+        sqlite3_close(db);
+        for (const auto access : {CampaignJournal::Access::Write, CampaignJournal::Access::Read}) {
+            EXPECT_FALSE(CampaignJournal::Open(path, &error, access)) << damage;
+            EXPECT_NE(error.find("活动记录已损坏"), std::string::npos) << damage << error;
+        }
+    }
+}
+
+TEST(CampaignLockFile, ASecondRunIsKeptOutUnderEveryNameOfTheJournal) {
     test::TempFolder folder;
     const std::string path = folder.file("c.sqlite");
-    EXPECT_EQ(LockPath(path), folder.file("c.lock"));
+    folder.writeFile("c.sqlite", "");
+    std::filesystem::create_symlink("c.sqlite", folder.file("link.sqlite"));
     CampaignLock::Result result;
     auto first = CampaignLock::Acquire(path, &result);
     ASSERT_TRUE(first);
     EXPECT_TRUE(CampaignLock::IsHeld(path));
-    EXPECT_FALSE(CampaignLock::Acquire(path, &result));
-    EXPECT_EQ(result, CampaignLock::Result::Busy);
+    for (const std::string& name : {path, folder.file("link.sqlite")}) {
+        EXPECT_FALSE(CampaignLock::Acquire(name, &result));
+        EXPECT_EQ(result, CampaignLock::Result::Busy);
+    }
+    EXPECT_FALSE(CampaignLock::Acquire(folder.file("none.sqlite"), &result));
+    EXPECT_EQ(result, CampaignLock::Result::Missing);
     first.reset();
     EXPECT_FALSE(CampaignLock::IsHeld(path));
     EXPECT_TRUE(CampaignLock::Acquire(path, &result));

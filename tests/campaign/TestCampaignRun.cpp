@@ -44,6 +44,7 @@ bool has(const std::string& text, const std::string& part) {
 }
 
 TEST_F(CampaignTest, UnknownRequestsAreDecidedFromTheSendRecords) {
+    env.readTimeout = std::chrono::seconds(2);  // a request settles 6 s after it left
     const long long start = quota();
     // Two campaigns of the same size and text: only their numbers tell them apart.
     const std::vector<std::string> text{"--text", "周六全场八折"};
@@ -62,7 +63,7 @@ TEST_F(CampaignTest, UnknownRequestsAreDecidedFromTheSendRecords) {
     ASSERT_EQ(submissions().size(), 1u);
     EXPECT_EQ(journal("lost")->requests()[0].record, std::to_string(submissions()[0].id));
 
-    // The request never reached it: sent now.
+    // The request never reached it: sent now, once it can no longer be on its way.
     relay->setSends(Sends::Refuse);
     run = campaign("start", "never", with(numberArgs(13900000011, 2), text));
     EXPECT_EQ(run.code, 2) << run.err;
@@ -70,6 +71,7 @@ TEST_F(CampaignTest, UnknownRequestsAreDecidedFromTheSendRecords) {
     run = campaign("resume", "never");
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_TRUE(has(run.out, "发送记录显示未发送")) << run.out;
+    EXPECT_TRUE(has(run.err, "可能仍在途中") && has(run.err, "还需等待1秒")) << run.err;
     EXPECT_EQ(quota(), start - 4);
     EXPECT_EQ(submissions().size(), 2u);
 

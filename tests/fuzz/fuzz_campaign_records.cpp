@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 return std::nullopt;
             return list.numbers;
         },
-        {"claimed"});
+        {"claimed"}, smsc::campaign::EarliestArrival(records, 60));
     if (decision.verdict == smsc::campaign::Verdict::Sent) {
         bool named = false;
         for (const smsc::SendRecord& r : records.records)

@@ -139,6 +139,7 @@ private:
         if (m_options.downloadUrl)
             m_context.endpoints.downloadUrl = *m_options.downloadUrl;
         m_context.boundaryOverride = m_env.boundary;
+        m_context.readTimeoutOverride = m_env.readTimeout;
         if (m_context.baseAddress().empty()) {
             usage("没有服务地址：" + companyInfo + " 中 [Service_Url] 的" +
                   (m_context.lineIndex == 1 ? "Netcom_Url" : "Telecom_Url") +

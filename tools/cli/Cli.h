@@ -2,6 +2,7 @@
 // smsclient-cli: the SMS page's send checks, pieces, number string and answers without a
 // window, for scripts. The program's main() only gathers its environment and calls RunCli.
 
+#include <chrono>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -24,6 +25,8 @@ struct CliEnvironment {
     std::string dataDir;                  // folder of Company_Info.ini without --data-dir
     std::optional<std::string> boundary;  // fixed multipart boundary (tests)
     std::string resourceDir;  // folder of the read-only files (sjhmd.dat) without --data-dir
+    // Every page's read timeout (tests); unset: each page's own.
+    std::optional<std::chrono::milliseconds> readTimeout;
 };
 
 // Runs one command line (arguments without the program name). Output and errors are

@@ -1,13 +1,15 @@
 #include "tools/cli/CliCampaign.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
-#include <system_error>
 #include <iterator>
+#include <system_error>
+#include <thread>
 
 #include "campaign/CampaignJournal.h"
 #include "campaign/CampaignLock.h"
@@ -48,8 +50,8 @@ const char* sendingOptionGiven(const CliOptions& o) {
         return "--number、--numbers-file";
     if (o.text || o.textFile || o.mmsFile || o.title || o.batch)
         return "--text、--text-file、--file、--title、--batch";
-    if (o.resendUnknown || o.skipUnknown || o.includeOptOut)
-        return "--resend-unknown、--skip-unknown、--include-optout";
+    if (o.resendUnknown || o.skipUnknown || o.includeOptOut || o.noWait)
+        return "--resend-unknown、--skip-unknown、--include-optout、--no-wait";
     return nullptr;
 }
 
@@ -85,13 +87,19 @@ private:
         return kExitUsage;
     }
 
-    std::unique_ptr<CampaignLock> lock() {
+    // The journal's own lock (every name of one journal shares it), taken while the folder's
+    // lock is held; *code is the exit code when it cannot be had.
+    std::unique_ptr<CampaignLock> lock(int* code) {
         CampaignLock::Result result;
         std::unique_ptr<CampaignLock> held = CampaignLock::Acquire(m_path, &result);
-        if (result == CampaignLock::Result::Busy)
+        *code = kExitRefused;
+        if (result == CampaignLock::Result::Busy) {
             m_err << "活动" << quoted() << "正在另一个进程中发送，同一活动不能同时运行两次。\n";
-        else if (!held)
-            m_err << "smsclient-cli: 无法锁定活动" << quoted() << "：" << LockPath(m_path) << "\n";
+        } else if (result == CampaignLock::Result::Missing) {
+            *code = fail("没有这个活动记录：" + m_path);
+        } else if (!held) {
+            *code = fail("无法锁定活动" + quoted() + "：" + m_path);
+        }
         return held;
     }
 
@@ -112,15 +120,19 @@ private:
         return numbers.take();
     }
 
-    int start() {
+    // A name taken by anything, a dangling link included (a new journal would replace it).
+    bool taken() const {
         std::error_code ec;
-        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
-        const std::unique_ptr<CampaignLock> held = lock();
-        if (!held)
-            return ec ? fail("无法创建活动目录：" + CampaignFolder(m_dataDir)) : kExitRefused;
-        if (std::filesystem::exists(m_path, ec))
-            return m_inputs.usage("活动" + quoted() + "已经存在；继续发送请用 campaign resume " +
-                                  m_options.campaignName);
+        return std::filesystem::exists(std::filesystem::symlink_status(m_path, ec));
+    }
+    int refuseTaken() {
+        return m_inputs.usage("活动" + quoted() + "已经存在；继续发送请用 campaign resume " +
+                              m_options.campaignName);
+    }
+
+    int start() {
+        if (taken())
+            return refuseTaken();
         std::optional<CliSession> session = m_inputs.session("");
         if (!session)
             return kExitUsage;
@@ -183,9 +195,27 @@ private:
             pieces = PlanSmsPieces(*text).texts;
         }
 
+        // Checked again, and the journal written and locked, under the folder's lock: a second
+        // start of the name finds it taken, a resume finds it locked.
+        std::error_code ec;
+        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
+        std::unique_ptr<CampaignLock> folderLock =
+            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
+        if (!folderLock)
+            return fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
+        if (taken())
+            return refuseTaken();
         std::string error;
-        std::unique_ptr<CampaignJournal> journal =
-            CampaignJournal::Create(m_path, settings, *numbers, pieces, &error);
+        if (!CampaignJournal::Create(m_path, settings, *numbers, pieces, &error))
+            return fail(error);
+        // The journal's lock before the folder's is let go; the database is opened after
+        // it, so the lock's descriptor is closed only once the database is.
+        int code = kExitOk;
+        const std::unique_ptr<CampaignLock> held = lock(&code);
+        if (!held)
+            return code;
+        folderLock.reset();
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
         if (!journal)
             return fail(error);
         const long long perNumber = settings.kind == CampaignKind::Mms
@@ -201,9 +231,13 @@ private:
     }
 
     int resume() {
-        const std::unique_ptr<CampaignLock> held = lock();
+        std::unique_ptr<CampaignLock> folderLock =
+            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
+        int code = kExitOk;
+        const std::unique_ptr<CampaignLock> held = lock(&code);
         if (!held)
-            return kExitRefused;
+            return code;
+        folderLock.reset();
         std::string error;
         std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
         if (!journal)
@@ -250,6 +284,15 @@ private:
             return result.ok ? std::optional<std::string>(std::move(result.body)) : std::nullopt;
         };
         service.now = [] { return static_cast<long long>(std::time(nullptr)); };
+        // A request the client gave up on after its read timeout may still be on the line:
+        // twice that and the same again as a margin.
+        const ServicePage page =
+            settings.kind == CampaignKind::Sms ? ServicePage::Send : ServicePage::MmsSend;
+        const auto timeout =
+            session.context.readTimeoutOverride.value_or(PageSpecFor(page).readTimeout);
+        service.settleSeconds = (3 * timeout.count() + 999) / 1000;
+        if (!m_options.noWait)
+            service.sleepSecond = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
         // The list is read afresh before every batch: a customer who unsubscribed after the
         // campaign started gets nothing more, unless the campaign (or this run) was told to
         // send to the listed numbers as well.
@@ -287,6 +330,21 @@ private:
                 m_out << "：" << TerminalFromGbk(decision.reason) << "\n";
         };
 
+        observer.waiting = [&](const std::vector<CampaignRequest>& early, long long left) {
+            if (left == 0) {
+                m_err << "\r等待结束，再查发送记录。        \n" << std::flush;
+                return;
+            }
+            if (!m_waitShown) {
+                m_waitShown = true;
+                for (const CampaignRequest& request : early)
+                    m_err << TerminalFromGbk(RequestLabel(journal, request))
+                          << "：请求发出不久，可能仍在途中；等它落定后再查发送记录，在此之前不重新"
+                             "发送。\n";
+            }
+            m_err << "\r还需等待" << left << "秒…… " << std::flush;
+        };
+
         const RunReport report = RunCampaign(journal, service, policy, observer);
         const int code = reportRun(report, journal);
         if (report.optedOut > 0)
@@ -316,16 +374,24 @@ private:
                       << resumeHint << " --resend-unknown（重新发送）或 --skip-unknown"
                       << "（不再发送）继续。\n";
                 return kExitRefused;
+            case RunEnd::TooRecent:
+                m_err << TerminalFromGbk(report.message) << "\n活动" << quoted()
+                      << "暂停，未重新发送；请在" << report.waitSeconds << "秒后用 " << resumeHint
+                      << " 继续（不加 --no-wait 时 resume 会等到那时再查发送记录）。\n";
+                return kExitTooRecent;
             case RunEnd::JournalFailure:
-                m_err << "smsclient-cli: " << report.message << "\n";
+                m_err << "smsclient-cli: " << TerminalFromGbk(report.message) << "\n";
                 return kExitUsage;
         }
         return kExitUsage;
     }
 
     int status() {
+        // Asked before the journal is opened (see CampaignLock::IsHeld).
+        const bool running = CampaignLock::IsHeld(m_path);
         std::string error;
-        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        std::unique_ptr<CampaignJournal> journal =
+            CampaignJournal::Open(m_path, &error, CampaignJournal::Access::Read);
         if (!journal)
             return fail(error);
         const CampaignSettings& s = journal->settings();
@@ -341,7 +407,7 @@ private:
         m_out << "name\t" << m_options.campaignName << "\n"
               << "kind\t" << (s.kind == CampaignKind::Mms ? "mms" : "sms") << "\n"
               << "user\t" << TerminalFromGbk(s.user) << "\n"
-              << "running\t" << (CampaignLock::IsHeld(m_path) ? "yes" : "no") << "\n"
+              << "running\t" << (running ? "yes" : "no") << "\n"
               << "numbers\t" << journal->numberCount() << "\n"
               << "optout\t" << journal->optedOutLater() << "\n"
               << "batches\t" << journal->batchCount() << "\n"
@@ -374,8 +440,10 @@ private:
     int list() {
         for (const std::string& name : CampaignNames(m_dataDir)) {
             const std::string path = JournalPath(m_dataDir, name);
+            const bool running = CampaignLock::IsHeld(path);
             std::string error;
-            std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(path, &error);
+            std::unique_ptr<CampaignJournal> journal =
+                CampaignJournal::Open(path, &error, CampaignJournal::Access::Read);
             if (!journal) {
                 m_out << name << "\t-\t-\t-\tdamaged\n";
                 continue;
@@ -384,9 +452,7 @@ private:
             for (const CampaignRequest& r : journal->requests())
                 done += r.state == RequestState::Accepted || r.state == RequestState::Skipped;
             const long long total = static_cast<long long>(journal->requests().size());
-            const char* state = CampaignLock::IsHeld(path) ? "running"
-                                : done == total            ? "done"
-                                                           : "open";
+            const char* state = running ? "running" : done == total ? "done" : "open";
             m_out << name << "\t" << (journal->settings().kind == CampaignKind::Mms ? "mms" : "sms")
                   << "\t" << journal->numberCount() << "\t" << done << "/" << total << "\t" << state
                   << "\n";
@@ -401,6 +467,7 @@ private:
     std::ostream& m_err;
     std::string m_dataDir;
     std::string m_path;
+    bool m_waitShown = false;
 };
 
 }  // namespace
@@ -444,8 +511,8 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
             return fail("--resend-unknown 与 --skip-unknown 只能选一个");
         return o;
     }
-    if (o.resendUnknown || o.skipUnknown)
-        return fail("--resend-unknown、--skip-unknown 只能用于 campaign resume");
+    if (o.resendUnknown || o.skipUnknown || o.noWait)
+        return fail("--resend-unknown、--skip-unknown、--no-wait 只能用于 campaign resume");
     if (!o.user)
         return fail("缺少 --user（用户名）");
     if (o.numbers.empty())

@@ -4,7 +4,7 @@
 // interruption without sending anything twice.
 //   campaign start NAME (--numbers-file F ... | --number N ...)
 //                       (--text T | --text-file F | --file MMS --title T) [--batch K]
-//   campaign resume NAME [--resend-unknown | --skip-unknown]
+//   campaign resume NAME [--resend-unknown | --skip-unknown] [--no-wait]
 //   campaign status NAME
 //   campaign list
 
@@ -40,7 +40,9 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions options,
                                                 bool hasText, std::string* error);
 
 // Exit codes: 0 done (status and list: shown), 1 refused or undecided (see the message),
-// 2 usage error, network failure, journal failure.
+// 2 usage error, network failure, journal failure (damaged, or cannot be written),
+// 3 (resume --no-wait) a request that may still be on its way: nothing was sent again.
+inline constexpr int kExitTooRecent = 3;
 int RunCampaignCommand(const CliOptions& options, const CliEnvironment& env,
                        const CampaignInputs& inputs, std::ostream& out, std::ostream& err);
 

@@ -41,6 +41,7 @@ enum class Opt {
     Batch,
     ResendUnknown,
     SkipUnknown,
+    NoWait,
     IncludeOptOut
 };
 
@@ -78,6 +79,7 @@ constexpr OptionSpec kOptions[] = {
     {"--batch", Opt::Batch, true, false, true},
     {"--resend-unknown", Opt::ResendUnknown, false, false, true},
     {"--skip-unknown", Opt::SkipUnknown, false, false, true},
+    {"--no-wait", Opt::NoWait, false, false, true},
     {"--include-optout", Opt::IncludeOptOut, false, false, true},
 };
 
@@ -92,7 +94,8 @@ bool optionFits(Opt id, Command command) {
         return command == Command::SendMms || campaign;
     if (id == Opt::Verify || id == Opt::Interval || id == Opt::DryRun)
         return !campaign;
-    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown)
+    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown ||
+        id == Opt::NoWait)
         return campaign;
     return true;
 }
@@ -368,6 +371,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::SkipUnknown:
                 o.skipUnknown = true;
                 break;
+            case Opt::NoWait:
+                o.noWait = true;
+                break;
             case Opt::IncludeOptOut:
                 o.includeOptOut = true;
                 break;
@@ -491,7 +497,7 @@ std::string CliHelpText() {
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
                      [--batch K] [--include-optout] [公共选项]
   smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [--include-optout]
-                     [公共选项]
+                     [--no-wait] [公共选项]
   smsclient-cli campaign status 名称 [--data-dir 目录]
   smsclient-cli campaign list [--data-dir 目录]
   smsclient-cli help | --help | -h
@@ -562,7 +568,12 @@ std::string CliHelpText() {
             campaigns/名称.sqlite 中。中断（强制结束、断电、网络故障、余额不足）后用
             resume 继续，已被服务器接受的请求不会再发。未得到应答的请求先查“发送记录”：
             记录显示已发送则不再发送，显示未发送则重新发送；无法确定时 resume 停下并说明，
-            再用 --resend-unknown（重新发送）或 --skip-unknown（不再发送）决定。
+            再用 --resend-unknown（重新发送）或 --skip-unknown（不再发送）决定。核对只比内容
+            （短信内容、号码个数、发送号码列表），不比两边的时钟。发出不到读超时的三倍
+            （短信、彩信为45秒）的请求可能仍在途中，不会被判为未发送：resume 在标准错误中
+            倒数等到那时再查发送记录；加 --no-wait 则不等，停下并以退出码 3 结束。
+            活动记录打开时整体检查，损坏的不会被当作已完成；只读的活动记录仍可 status、
+            list，resume 则说明无法写入。同一活动记录的不同名称（链接）共用一把锁。
             退订名单中的号码开始时就不发送；此后每批发出前再按当时的名单去掉新退订的号码
             （标准错误中打印"已跳过N个退订号码"；一批全在名单中时这批不发送，记为 skipped；
             名单无法读取时停下，不再发送）。start 加 --include-optout 则整个活动都发给名单中
@@ -573,7 +584,9 @@ std::string CliHelpText() {
             同一活动不能由两个进程同时运行。名称是普通文件名（不含 /、..、控制字符）。
             Campaigns past 30000 numbers: batches, a journal, resume after any interruption
             without sending an accepted request twice; before each batch, numbers on the
-            opt-out list as it is then are left out; status and list.
+            opt-out list as it is then are left out; status and list. Unknown requests are
+            matched in the send records by content, and none is sent again within three read
+            timeouts (45 s) of leaving (resume counts down; --no-wait stops with exit 3).
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):
@@ -665,8 +678,10 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
      没有服务地址等）或网络故障（"连接服务器超时，请检查网络！"）。
      Usage error (also a numbers file over the import cap) or network failure.
   campaign：0 全部完成（status、list 已显示）；1 服务器拒绝或无法从发送记录确定，活动暂停；
-     2 用法错误、网络故障（活动暂停）或活动记录无法写入。用 campaign resume 继续。
-     campaign: 0 done; 1 refused or undecided (paused); 2 usage, network or journal failure.
+     2 用法错误、网络故障（活动暂停）、活动记录损坏或无法写入；3 （resume --no-wait）有请求
+     发出不久、可能仍在途中，未重新发送，稍后再 resume。用 campaign resume 继续。
+     campaign: 0 done; 1 refused or undecided (paused); 2 usage, network or journal failure
+     (damaged or read-only); 3 (--no-wait) a request may still be on its way, nothing resent.
 
 环境变量 (environment):
   SMSCLIENT_PASSWORD     未给出 --password 时使用的密码。Password when --password is absent.

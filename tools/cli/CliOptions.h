@@ -59,6 +59,7 @@ struct CliOptions {
     std::optional<int> batch;  // --batch K
     bool resendUnknown = false;
     bool skipUnknown = false;
+    bool noWait = false;  // campaign resume: stop instead of waiting for a request on its way
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

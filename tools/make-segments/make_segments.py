@@ -92,6 +92,8 @@ class Data:
                     continue
                 kind, _, rest = line.partition(" ")
                 if kind.isdigit():
+                    if not rest.isdigit():
+                        sys.exit("make_segments: %s:%d: bad segment run" % (path, number))
                     runs.append((int(kind), int(rest)))
                 elif kind == "source":
                     self.sources.append(rest)

@@ -1,6 +1,7 @@
-// Number lookup on the segment database made from python3-phonenumbers: opening it at
-// start-up, a number, an area code, the segments of the largest city by carrier (the core
-// and the page's list), and building the province/city tree from CityInfo.dat.
+// Number lookup on the segment database made from the committed libphonenumber table:
+// opening it at start-up, a number, an area code, the segments of the largest city by
+// carrier (the core and the page's list), and building the province/city tree from
+// CityInfo.dat.
 #include <benchmark/benchmark.h>
 
 #include <QRadioButton>

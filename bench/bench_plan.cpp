@@ -1,8 +1,8 @@
 // The send plan of a full list: 30000 numbers of an office's customer file (every carrier,
 // some repeated, a verification copy every 100) with a two-piece message, against the
-// segment database made from python3-phonenumbers. The core alone, the page's line
-// (reading the list and the editor, writing the labels), the first computation with the
-// database still to read, and a key typed into the editor while the list is full.
+// segment database made from the committed libphonenumber table. The core alone, the page's
+// line (reading the list and the editor, writing the labels), the first computation with
+// the database still to read, and a key typed into the editor while the list is full.
 #include <benchmark/benchmark.h>
 
 #include <QPlainTextEdit>

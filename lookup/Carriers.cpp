@@ -29,7 +29,7 @@ int segmentIndex(std::string_view digits) {
     return value - kFirstSegment;
 }
 
-// The card type as the database writes it (UTF-8): "中国移动", "移动全球通", "联通如意通" ...
+// The card type as the database writes it (UTF-8): "中国移动", "移动全球通", "中国广电" ...
 bool namedCarrier(std::string_view cardType, Carrier* carrier) {
     if (cardType.find("移动") != std::string_view::npos)
         *carrier = Carrier::Mobile;
@@ -37,6 +37,8 @@ bool namedCarrier(std::string_view cardType, Carrier* carrier) {
         *carrier = Carrier::Unicom;
     else if (cardType.find("电信") != std::string_view::npos)
         *carrier = Carrier::Telecom;
+    else if (cardType.find("广电") != std::string_view::npos)
+        *carrier = Carrier::Broadnet;
     else
         return false;
     return true;
@@ -49,6 +51,8 @@ Carrier carrierByRules(const std::string& segment) {
         return Carrier::Unicom;
     if (IsSegmentChinaTelecom(segment))
         return Carrier::Telecom;
+    if (IsSegmentChinaBroadnet(segment))
+        return Carrier::Broadnet;
     return Carrier::Other;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 // Which carrier a mobile number belongs to: the card type the segment database gives for
 // its segment (the first seven digits), and, for a segment the database does not place, the
-// carrier rules (IsSegmentChinaMobile, IsSegmentChinaUnicom, IsSegmentChinaTelecom). The
-// answers are kept per segment, so a list of tens of thousands is counted in a few
-// milliseconds once its segments have been seen.
+// carrier rules (IsSegmentChinaMobile, IsSegmentChinaUnicom, IsSegmentChinaTelecom,
+// IsSegmentChinaBroadnet). The answers are kept per segment, so a list of tens of thousands is
+// counted in a few milliseconds once its segments have been seen.
 
 #include <cstdint>
 #include <string>
@@ -12,7 +12,7 @@
 
 namespace smsc {
 
-enum class Carrier : std::uint8_t { Mobile, Unicom, Telecom, Other };
+enum class Carrier : std::uint8_t { Mobile, Unicom, Telecom, Broadnet, Other };
 
 class CarrierTable final {
 public:

@@ -45,6 +45,9 @@ LookupAnswer LookupNumber(SegmentDatabase& db, const std::string& numberField) {
     const SegmentRow& row = rows->front();
     LookupAnswer answer;
     answer.fields = {row.province, row.city, row.cardType, row.areaCode};
+    // Many segments have a carrier but no place in the data: say so rather than show blanks.
+    if (TrimBlanks(row.province).empty() && TrimBlanks(row.city).empty())
+        answer.fields[0] = G("归属地未知");
     return answer;
 }
 

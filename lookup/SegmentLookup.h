@@ -21,7 +21,8 @@ struct LookupAnswer {
 };
 
 // The mobile number field: trimmed, 1 to 12 digits, looked up by its first seven digits;
-// found only when exactly one row holds that segment.
+// found only when exactly one row holds that segment. A row without a place answers
+// "归属地未知" as its province, beside its card type.
 LookupAnswer LookupNumber(SegmentDatabase& db, const std::string& numberField);
 // The area code field as typed: province, city and area code of the first matching row,
 // the card type left empty.

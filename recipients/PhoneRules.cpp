@@ -58,24 +58,31 @@ private:
 };
 
 // The prefixes are those of today's numbering plan (130-139, 145, 147, 150-159 without 154,
-// 162, 165-167, 170-178 with only 17400-17405 of 174, 180-189, 190-199 without 194), added to
-// those of the older plan, which all stay. The character classes hold digits only: they were
+// 1610, 162, 165-167, 170-178 with only 17400-17405 of 174, 180-189, 190-199 without 194), added
+// to those of the older plan, which all stay. The character classes hold digits only: they were
 // once written with commas ("5[0,1,2]"), which made a comma count as a digit.
 //
-// A segment's carrier follows the carrier data; 170 is split by its fourth digit, 1349 is
-// the satellite block and no carrier's, 192 (China Broadnet) is none of the three. 154 stays
-// with China Mobile as it always was; it holds no numbers.
+// A segment's carrier follows the carrier data: 170 is split by its fourth digit, 1349 (the
+// satellite block) is China Telecom's, 198 China Mobile's, 192 China Broadnet's; the data-only
+// blocks 1410, 1440, 146, 148 and 149 have their carriers too. 154 stays with China Mobile as
+// it always was; it holds no numbers.
 const Pattern& chinaMobileSegment() {
     static const Pattern p(
-        "^1(34[0-8]\\d{3}|(3[5-9]|47|5[0124789]|72|78|8[23478]|9[57])\\d{4}|70[356]\\d{3})$");
+        "^1(34[0-8]\\d{3}|(3[5-9]|4[78]|5[0124789]|65|72|78|8[23478]|9[578])\\d{4}|"
+        "(440|70[356])\\d{3})$");
     return p;
 }
 const Pattern& chinaUnicomSegment() {
-    static const Pattern p("^1((3[012]|45|5[56]|6[67]|7[156]|8[56]|96)\\d{4}|70[4789]\\d{3})$");
+    static const Pattern p("^1((3[012]|4[56]|5[56]|6[67]|7[156]|8[56]|96)\\d{4}|70[4789]\\d{3})$");
     return p;
 }
 const Pattern& chinaTelecomSegment() {
-    static const Pattern p("^1((33|53|7[37]|8[019]|9[01389])\\d{4}|70[012]\\d{3}|740[0-5]\\d{2})$");
+    static const Pattern p(
+        "^1((33|49|53|62|7[37]|8[019]|9[0139])\\d{4}|(349|410|70[012])\\d{3}|740[0-5]\\d{2})$");
+    return p;
+}
+const Pattern& chinaBroadnetSegment() {
+    static const Pattern p("^192\\d{4}$");
     return p;
 }
 const Pattern& digits1To12() {
@@ -87,13 +94,13 @@ const Pattern& digits1To12() {
 const Pattern& mobileNumber() {
     static const Pattern p(
         "^1((3[0-9]|4[057]|5[012356789]|6[2567]|7[0-35-8]|8[0-9]|9[012356789])\\d{8}|"
-        "740[0-5]\\d{6})$");
+        "(610\\d|740[0-5])\\d{6})$");
     return p;
 }
 const Pattern& mobileNumberInText() {
     static const Pattern p(
         "1((3[0-9]|4[357]|5[012356789]|6[2567]|7[0-35-8]|8[0-9]|9[012356789])\\d{8}|"
-        "740[0-5]\\d{6})");
+        "(610\\d|740[0-5])\\d{6})");
     return p;
 }
 
@@ -210,6 +217,9 @@ bool IsSegmentChinaUnicom(const std::string& text) {
 }
 bool IsSegmentChinaTelecom(const std::string& text) {
     return chinaTelecomSegment().matches(text);
+}
+bool IsSegmentChinaBroadnet(const std::string& text) {
+    return chinaBroadnetSegment().matches(text);
 }
 
 std::vector<std::string> ExtractMobileNumbers(const std::string& text) {

@@ -12,6 +12,8 @@ bool IsMobileNumber(const std::string& text);
 bool IsSegmentChinaMobile(const std::string& text);
 bool IsSegmentChinaUnicom(const std::string& text);
 bool IsSegmentChinaTelecom(const std::string& text);
+// A segment of China Broadnet (192), the fourth carrier.
+bool IsSegmentChinaBroadnet(const std::string& text);
 // Distinct 11-digit mobile numbers found in free text, in order of first appearance.
 std::vector<std::string> ExtractMobileNumbers(const std::string& text);
 // Lines of the text at the separator, blank and repeated lines dropped; the part after the

@@ -10,7 +10,7 @@ packages=(
   libfreexl-dev libsimpleini-dev libicu-dev libcpp-httplib-dev libminizip-dev zlib1g-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
-  python3-phonenumbers
+  python3
   clang libclang-rt-14-dev
   dpkg-dev desktop-file-utils file lintian appstream man-db bash-completion
 )

@@ -61,6 +61,9 @@ SendPlanFigures ComputeSendPlan(const std::vector<std::string>& listEntries,
             case Carrier::Telecom:
                 ++f.telecom;
                 break;
+            case Carrier::Broadnet:
+                ++f.broadnet;
+                break;
             case Carrier::Other:
                 ++f.other;
                 break;
@@ -81,8 +84,11 @@ long long SmsUnitsPerNumber(const std::string& message) {
 
 std::string SendPlanText(const SendPlanFigures& f) {
     auto n = [](long long value) { return std::to_string(value); };
-    std::string text = G("移动 ") + n(f.mobile) + G("  联通 ") + n(f.unicom) + G("  电信 ") +
-                       n(f.telecom) + G("  其他 ") + n(f.other);
+    std::string text =
+        G("移动 ") + n(f.mobile) + G("  联通 ") + n(f.unicom) + G("  电信 ") + n(f.telecom);
+    if (f.broadnet > 0)
+        text += G("  广电 ") + n(f.broadnet);
+    text += G("  其他 ") + n(f.other);
     if (f.optedOut > 0)
         text += G("  退订 ") + n(f.optedOut);
     if (f.duplicates > 0)

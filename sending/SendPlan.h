@@ -23,6 +23,7 @@ struct SendPlanFigures {
     long long mobile = 0;   // of those, by carrier
     long long unicom = 0;
     long long telecom = 0;
+    long long broadnet = 0;  // China Broadnet (192)
     long long other = 0;
     long long optedOut = 0;    // entries the opt-out list leaves out
     long long duplicates = 0;  // later copies of an entry (verification copies excepted)
@@ -41,8 +42,8 @@ SendPlanFigures ComputeSendPlan(const std::vector<std::string>& entries,
 // The requests per number of an SMS: the pieces the send would make, 0 for an empty text.
 long long SmsUnitsPerNumber(const std::string& message);
 
-// "移动 a  联通 b  电信 c  其他 d", then "  退订 e" and "  重复 r" when there are such
-// entries, then "  每号 k 条，预计扣除 M 条".
+// "移动 a  联通 b  电信 c", "  广电 g" when there are such numbers, "  其他 d", then
+// "  退订 e" and "  重复 r" when there are such entries, then "  每号 k 条，预计扣除 M 条".
 std::string SendPlanText(const SendPlanFigures& figures);
 // "（剩余 Q 条）"
 std::string RemainingQuotaText(long long remaining);

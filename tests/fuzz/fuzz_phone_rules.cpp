@@ -50,6 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     smsc::IsSegmentChinaMobile(text);
     smsc::IsSegmentChinaUnicom(text);
     smsc::IsSegmentChinaTelecom(text);
+    smsc::IsSegmentChinaBroadnet(text);
     smsc::ExtractMobileNumbers(text);
     smsc::SplitLinesUnique(text, "\r\n");
     smsc::SplitLinesUnique(text, ",");

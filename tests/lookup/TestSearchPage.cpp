@@ -11,6 +11,7 @@
 #include <QTreeWidget>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "lookup/SearchPage.h"
 #include "lookup/SegmentDatabase.h"
@@ -83,6 +84,21 @@ TEST_F(SearchPageTest, NumberAndAreaCodeLookups) {
     page.Button2Click();
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("要查询的区号为空！请输入区号"));
     EXPECT_EQ(ui.messages.size(), 4u);
+}
+
+// Deliberately changed: a segment the data places nowhere shows "归属地未知" and its card type
+// instead of blank fields.
+TEST_F(SearchPageTest, ChangedPlacelessNumberShowsThePlaceIsUnknown) {
+    page.Edit1->setText(QStringLiteral("19912345678"));
+    page.Button1->click();
+    EXPECT_EQ(results(), QStringList({QStringLiteral("归属地未知"), QString(),
+                                      QStringLiteral("中国电信"), QString()}));
+    EXPECT_TRUE(ui.messages.empty());
+    if (const char* folder = std::getenv("SMSC_SCREENSHOT_DIR"); folder && *folder) {
+        page.resize(610, 410);
+        EXPECT_TRUE(page.grab().save(QString::fromLocal8Bit(folder) +
+                                     QStringLiteral("/search-page-placeless.png")));
+    }
 }
 
 // Deliberately changed: Delete and Control+A work in the lookup fields as X11 sends them.

@@ -1,11 +1,13 @@
 // The lookups of the "号码搜索" page without a window: number and area code on a small
 // database, the connection's probe, CityInfo.dat, the carrier filters, and the data made
-// from python3-phonenumbers.
+// from the committed libphonenumber table.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <set>
 
@@ -54,7 +56,6 @@ TEST_F(SmallDatabase, NumberLookup) {
         {" 13912345678", "江苏|常州|中国移动|0519"},  // leading space trimmed
         {"1349000", "北京|北京||010"},                // no card type
         {"123", "测试|短号||999"},                    // fewer than seven digits: unchanged
-        {"19912345678", "||中国电信|"},               // no place: the card type alone
         {"1234567", kNumberNotFound},
         {"13999990000", kNumberNotFound},  // segment stored twice
         {"", "要查询的手机号码为空！请输入手机号码"},
@@ -64,6 +65,13 @@ TEST_F(SmallDatabase, NumberLookup) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(shown(LookupNumber(db, c.field)), c.expected) << c.field;
+}
+
+// Deliberately changed: a segment whose place the data does not know answers "归属地未知"
+// beside its card type instead of blank fields.
+TEST_F(SmallDatabase, NumberWithoutAPlaceChangedToSayThePlaceIsUnknown) {
+    EXPECT_EQ(shown(LookupNumber(db, "19912345678")), "归属地未知||中国电信|");
+    EXPECT_EQ(shown(LookupNumber(db, "1991234")), "归属地未知||中国电信|");
 }
 
 TEST_F(SmallDatabase, AreaCodeLookupTakesTheFirstRowAndBindsTheText) {
@@ -85,7 +93,9 @@ TEST_F(SmallDatabase, AreaCodeLookupTakesTheFirstRowAndBindsTheText) {
     EXPECT_EQ(shown(LookupNumber(db, "13800000000")), "北京|北京|中国移动|010");
 }
 
-TEST_F(SmallDatabase, CarrierFiltersKeepTableOrder) {
+// Deliberately changed: 1349, the satellite block, is listed under "电信号码", whose
+// carrier the data now names, no more under "移动号码".
+TEST_F(SmallDatabase, CarrierFiltersKeepTableOrderWith1349ChangedToTelecom) {
     const struct {
         CarrierFilter filter;
         std::vector<std::string> expected;
@@ -93,10 +103,9 @@ TEST_F(SmallDatabase, CarrierFiltersKeepTableOrder) {
         {CarrierFilter::All,
          {"1349000****", "1380000****", "1300001****", "1330000****", "1899999****", "1399999****",
           "1399999****"}},
-        // 1349 is the satellite block, no carrier's.
         {CarrierFilter::Mobile, {"1380000****", "1399999****", "1399999****"}},
         {CarrierFilter::Unicom, {"1300001****"}},  // 130 listed, 139 not
-        {CarrierFilter::Telecom, {"1330000****", "1899999****"}},
+        {CarrierFilter::Telecom, {"1349000****", "1330000****", "1899999****"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CitySegmentEntries(db, G(" 北京 "), c.filter), c.expected);
@@ -106,6 +115,17 @@ TEST_F(SmallDatabase, CarrierFiltersKeepTableOrder) {
     EXPECT_EQ(CitySegmentEntries(db, " ", CarrierFilter::All), std::vector<std::string>());
     EXPECT_EQ(CitySegmentEntries(db, G("北京' OR '1'='1"), CarrierFilter::All),
               std::vector<std::string>());
+    // China Broadnet's segments are listed under "所有号码" and no carrier option.
+    std::vector<SegmentFixtureRow> rows = SmallSegmentRows();
+    rows.push_back({"1920000", "北京", "北京", "中国广电", "010"});
+    ASSERT_TRUE(WriteSegmentDatabase(folder.file("broadnet.dat"), rows));
+    SegmentDatabase withBroadnet;
+    ASSERT_TRUE(withBroadnet.open(folder.file("broadnet.dat")));
+    EXPECT_EQ(CitySegmentEntries(withBroadnet, G("北京"), CarrierFilter::All)->back(),
+              "1920000****");
+    for (CarrierFilter f : {CarrierFilter::Mobile, CarrierFilter::Unicom, CarrierFilter::Telecom})
+        EXPECT_EQ(CitySegmentEntries(withBroadnet, G("北京"), f),
+                  CitySegmentEntries(db, G("北京"), f));
     EXPECT_EQ(GbkToUtf8(SegmentCountText(0)), "0个号码段    00000个号码");
     EXPECT_EQ(GbkToUtf8(SegmentCountText(7)), "7个号码段    70000个号码");
 }
@@ -201,8 +221,9 @@ TEST(CityInfoFile, Parsing) {
     EXPECT_FALSE(ReadCityInfo(folder.file("huge.dat")));
 }
 
-// The files made at build time from python3-phonenumbers, read where the build put them.
-TEST(GeneratedSegmentData, KnownSegmentsAndEveryCityListedWithAnAreaCode) {
+// The files made at build time from the committed libphonenumber table, read where the build
+// put them. 1349 was the satellite block without a carrier; the data now names 中国电信.
+TEST(GeneratedSegmentData, KnownSegmentsWith1349ChangedToChinaTelecomAndEveryCityListed) {
     const std::string dir = BuiltDataDir();
     ASSERT_FALSE(dir.empty()) << "SMSC_BIN_DIR is not set";
     SegmentDatabase db;
@@ -214,10 +235,14 @@ TEST(GeneratedSegmentData, KnownSegmentsAndEveryCityListedWithAnAreaCode) {
     } cases[] = {
         {LookupNumber, "13800000000", "北京|北京|中国移动|010"},
         {LookupNumber, "13912345678", "江苏|常州|中国移动|0519"},
-        {LookupNumber, "19912345678", "||中国电信|"},  // a carrier but no place
-        {LookupNumber, "19212345678", "||中国广电|"},
-        {LookupNumber, "13490001234", "北京|北京|卫星电话|010"},
-        {LookupNumber, "16212345678", kNumberNotFound},  // neither place nor carrier
+        // A carrier but no place.
+        {LookupNumber, "19912345678", "归属地未知||中国电信|"},
+        {LookupNumber, "19812345678", "归属地未知||中国移动|"},
+        {LookupNumber, "16512345678", "归属地未知||中国移动|"},
+        {LookupNumber, "16212345678", "归属地未知||中国电信|"},
+        {LookupNumber, "19212345678", "归属地未知||中国广电|"},
+        {LookupNumber, "13490001234", "北京|北京|中国电信|010"},
+        {LookupNumber, "16100001234", kNumberNotFound},  // neither place nor carrier
         {LookupAreaCode, "0519", "江苏|常州||0519"},
         // The city the fixed-line data names first for its code comes first.
         {LookupAreaCode, "028", "四川|成都||028"},
@@ -268,7 +293,7 @@ TEST(GeneratedSegmentData, EveryRowFollowsTheNumberRulesAndItsCarrier) {
     sqlite3_prepare_v2(raw, "SELECT 号段, 省份, 城市, 卡型, 区号 FROM hd ORDER BY rowid", -1,
                        &query, nullptr);
     const std::map<std::string, std::string> carrierOf = {
-        {"中国移动", "M"}, {"中国联通", "U"}, {"中国电信", "T"}};
+        {"中国移动", "M"}, {"中国联通", "U"}, {"中国电信", "T"}, {"中国广电", "B"}};
     std::set<std::string> prefixes;
     std::string text;
     size_t rows = 0, placeless = 0, wrong = 0;
@@ -284,7 +309,8 @@ TEST(GeneratedSegmentData, EveryRowFollowsTheNumberRulesAndItsCarrier) {
         const std::string expected = carrier == carrierOf.end() ? "" : carrier->second;
         const std::string matched = std::string(IsSegmentChinaMobile(segment) ? "M" : "") +
                                     (IsSegmentChinaUnicom(segment) ? "U" : "") +
-                                    (IsSegmentChinaTelecom(segment) ? "T" : "");
+                                    (IsSegmentChinaTelecom(segment) ? "T" : "") +
+                                    (IsSegmentChinaBroadnet(segment) ? "B" : "");
         if (column[2].empty()) {
             ++placeless;
             wrong += !column[1].empty() || !column[4].empty() || column[3].empty();
@@ -299,14 +325,15 @@ TEST(GeneratedSegmentData, EveryRowFollowsTheNumberRulesAndItsCarrier) {
     EXPECT_EQ(wrong, 0u);
     EXPECT_EQ(ExtractMobileNumbers(text).size(), rows);
     EXPECT_GT(placeless, 0u);
-    // Every mobile prefix but 162 and 165, which have neither place nor carrier.
+    // Every mobile prefix but 161, whose block 1610 has neither place nor carrier.
     std::string stored;
     for (const std::string& p : prefixes)
         stored += (stored.empty() ? "" : " ") + p;
-    EXPECT_EQ(stored,
-              "130 131 132 133 134 135 136 137 138 139 145 147 150 151 152 153 155 156 157 158 "
-              "159 166 167 170 171 172 173 174 175 176 177 178 180 181 182 183 184 185 186 187 "
-              "188 189 190 191 192 193 195 196 197 198 199");
+    EXPECT_EQ(
+        stored,
+        "130 131 132 133 134 135 136 137 138 139 145 147 150 151 152 153 155 156 157 158 "
+        "159 162 165 166 167 170 171 172 173 174 175 176 177 178 180 181 182 183 184 185 186 187 "
+        "188 189 190 191 192 193 195 196 197 198 199");
 
     SegmentDatabase db;
     ASSERT_TRUE(db.open(dir + "sjhmd.dat"));
@@ -327,6 +354,29 @@ TEST(GeneratedSegmentData, EveryRowFollowsTheNumberRulesAndItsCarrier) {
     }
     const auto telecom = CitySegmentEntries(db, G("北京"), CarrierFilter::Telecom);
     EXPECT_NE(std::find(telecom->begin(), telecom->end(), "1810000****"), telecom->end());
+}
+
+// The versions the committed table records are the ones the README and the about page name.
+TEST(GeneratedSegmentData, ReadmeAndAboutPageNameTheDataVersion) {
+    const std::string data = SMSC_SOURCE_DATA_DIR;
+    auto read = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    std::istringstream table(read(data + "/../tools/make-segments/libphonenumber-cn.txt"));
+    const std::string readme = read(data + "/../README.md");
+    const std::string about = read(data + "/index.html");
+    std::vector<std::string> sources;
+    for (std::string line; std::getline(table, line) && sources.size() < 3;)
+        if (line.rfind("source ", 0) == 0)
+            sources.push_back(line.substr(7));
+    ASSERT_EQ(sources.size(), 2u);
+    for (const std::string& source : sources) {
+        EXPECT_NE(readme.find(source), std::string::npos) << source;
+        EXPECT_NE(about.find(source), std::string::npos) << source;
+    }
 }
 
 }  // namespace

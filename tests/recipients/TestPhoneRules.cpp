@@ -30,7 +30,7 @@ std::string trimmed(const std::string& s) {
 Items literalExtract(std::string work) {
     static const std::regex pattern(
         "1((3[0-9]|4[357]|5[012356789]|6[2567]|7[0-35-8]|8[0-9]|9[012356789])[0-9]{8}|"
-        "740[0-5][0-9]{6})");
+        "(610[0-9]|740[0-5])[0-9]{6})");
     Items result;
     std::smatch m;
     while (std::regex_search(work, m, pattern)) {
@@ -65,6 +65,15 @@ Items literalSplitLines(const std::string& text, const std::string& sep) {
     return result;
 }
 
+// 'M', 'U', 'T' or 'B' for the one carrier rule a segment matches, "" for none, the letters
+// of every matching rule when several do.
+std::string carrierLetters(const std::string& segment) {
+    return std::string(IsSegmentChinaMobile(segment) ? "M" : "") +
+           (IsSegmentChinaUnicom(segment) ? "U" : "") +
+           (IsSegmentChinaTelecom(segment) ? "T" : "") +
+           (IsSegmentChinaBroadnet(segment) ? "B" : "");
+}
+
 std::string number(std::mt19937& rng, const std::string& prefix) {
     std::string s = prefix;
     while (s.size() < 11)
@@ -76,9 +85,10 @@ std::string number(std::mt19937& rng, const std::string& prefix) {
 
 // Today's numbering plan, as the phone-number data counts mobile numbers, added to the old
 // one: every prefix 130 to 199, whether the checker accepts it, whether the extractor finds
-// it, and the carrier rule matching its segments ('M' China Mobile, 'U' China Unicom, 'T'
-// China Telecom, '-' none), one letter for the prefix or one per fourth digit.
-TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
+// it, and the carrier of its segments as the carrier data names it ('M' China Mobile, 'U'
+// China Unicom, 'T' China Telecom, 'B' China Broadnet, '-' none), one letter for the prefix
+// or one per fourth digit.
+TEST(PhoneRules, TodaysNumberingPlanAndCarriersPrefixByPrefix) {
     const struct {
         int prefix;
         bool checker, extractor;
@@ -89,22 +99,22 @@ TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
         {131, true , true , "U"},
         {132, true , true , "U"},
         {133, true , true , "T"},
-        {134, true , true , "MMMMMMMMM-"},         // 1349: the satellite block
+        {134, true , true , "MMMMMMMMMT"},         // 1349: the satellite block
         {135, true , true , "M"},
         {136, true , true , "M"},
         {137, true , true , "M"},
         {138, true , true , "M"},
         {139, true , true , "M"},
         {140, true , false, "-"},                  // unallocated; the old checker's
-        {141, false, false, "-"},
+        {141, false, false, "T---------"},         // 1410: data only
         {142, false, false, "-"},
         {143, false, true , "-"},                  // unallocated; the old extractor's
-        {144, false, false, "-"},
+        {144, false, false, "M---------"},         // 1440: data only
         {145, true , true , "U"},
-        {146, false, false, "-"},
+        {146, false, false, "U"},                  // data only
         {147, true , true , "M"},
-        {148, false, false, "-"},
-        {149, false, false, "-"},
+        {148, false, false, "M"},                  // data only
+        {149, false, false, "T"},                  // data only
         {150, true , true , "M"},
         {151, true , true , "M"},
         {152, true , true , "M"},
@@ -116,11 +126,11 @@ TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
         {158, true , true , "M"},
         {159, true , true , "M"},
         {160, false, false, "-"},
-        {161, false, false, "-"},
-        {162, true , true , "-"},                  // no carrier in the data
+        {161, true , true , "-"},                  // only 1610, no carrier in the data
+        {162, true , true , "T"},
         {163, false, false, "-"},
         {164, false, false, "-"},
-        {165, true , true , "-"},                  // no carrier in the data
+        {165, true , true , "M"},
         {166, true , true , "U"},
         {167, true , true , "U"},
         {168, false, false, "-"},
@@ -147,13 +157,13 @@ TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
         {189, true , true , "T"},
         {190, true , true , "T"},
         {191, true , true , "T"},
-        {192, true , true , "-"},                  // China Broadnet
+        {192, true , true , "B"},
         {193, true , true , "T"},
         {194, false, false, "-"},
         {195, true , true , "M"},
         {196, true , true , "U"},
         {197, true , true , "M"},
-        {198, true , true , "T"},
+        {198, true , true , "M"},                  // once China Telecom's in the data
         {199, true , true , "T"},
         // clang-format on
     };
@@ -163,7 +173,7 @@ TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
         ASSERT_EQ(row.prefix, 130 + static_cast<int>(i));
         const std::string prefix = std::to_string(row.prefix);
         SCOPED_TRACE(prefix);
-        // The fifth digit 0 or 5 keeps 174's numbers in its one block.
+        // The fourth digit 0 and fifth 0 or 5 keep 161's and 174's numbers in their blocks.
         for (const char* rest : {"00000000", "05999999", "05123456"}) {
             const std::string number = prefix + rest;
             EXPECT_EQ(IsMobileNumber(number), row.checker) << number;
@@ -176,19 +186,39 @@ TEST(PhoneRules, TodaysNumberingPlanExtendsTheOldPatternsPrefixByPrefix) {
             const char expected = carriers.size() == 1 ? carriers[0] : carriers[fourth - '0'];
             for (const char* rest : {"000", "599"}) {
                 const std::string segment = prefix + fourth + rest;
-                const std::string matched = std::string(IsSegmentChinaMobile(segment) ? "M" : "") +
-                                            (IsSegmentChinaUnicom(segment) ? "U" : "") +
-                                            (IsSegmentChinaTelecom(segment) ? "T" : "");
-                EXPECT_EQ(matched, expected == '-' ? "" : std::string(1, expected)) << segment;
+                EXPECT_EQ(carrierLetters(segment), expected == '-' ? "" : std::string(1, expected))
+                    << segment;
             }
         }
     }
-    // 174 holds only 17400 to 17405.
-    for (const std::string number : {"17406000000", "17410000000", "17499999999"}) {
+    // 174 holds only 17400 to 17405, 161 only 1610.
+    for (const std::string number :
+         {"17406000000", "17410000000", "17499999999", "16110000000", "16190000000"}) {
         EXPECT_FALSE(IsMobileNumber(number));
         EXPECT_EQ(ExtractMobileNumbers(number), Items{});
         EXPECT_FALSE(IsSegmentChinaTelecom(number.substr(0, 7)));
     }
+}
+
+// The carrier rules as first written knew 134-139, 147, 150-152, 154, 157-159, 182, 187, 188
+// (China Mobile), 130-132, 155, 156, 185, 186 (China Unicom) and 133, 153, 180, 189 (China
+// Telecom). Of those, the carrier data today moves one block: 1349, the satellite block, is
+// China Telecom's; every other segment stays with its carrier.
+TEST(PhoneRules, DeliberateChangeOfOneOldCarrierBlock1349IsChinaTelecom) {
+    const std::regex oldMobile("1(3[4-9]|4[7]|5[0,1,2,4,7,8,9]|8[2,7,8])[0-9]{4}");
+    const std::regex oldUnicom("1(3[0,1,2]|5[5,6]|8[5,6])[0-9]{4}");
+    const std::regex oldTelecom("1(3[3]|5[3]|8[0,9])[0-9]{4}");
+    std::set<std::string> moved;
+    for (int block = 1300; block <= 1999; ++block) {
+        const std::string segment = std::to_string(block) + "123";
+        const std::string old = std::regex_match(segment, oldMobile)    ? "M"
+                                : std::regex_match(segment, oldUnicom)  ? "U"
+                                : std::regex_match(segment, oldTelecom) ? "T"
+                                                                        : "";
+        if (!old.empty() && carrierLetters(segment) != old)
+            moved.insert(std::to_string(block) + " " + old + "->" + carrierLetters(segment));
+    }
+    EXPECT_EQ(moved, std::set<std::string>{"1349 M->T"});
 }
 
 TEST(PhoneRules, MobileNumberChecker) {
@@ -218,7 +248,8 @@ TEST(PhoneRules, DigitsAndSegments) {
     EXPECT_TRUE(IsSegmentChinaUnicom("1301234"));
     EXPECT_TRUE(IsSegmentChinaTelecom("1531234"));
     EXPECT_TRUE(IsSegmentChinaTelecom("1891234"));
-    for (auto rule : {IsSegmentChinaMobile, IsSegmentChinaUnicom, IsSegmentChinaTelecom}) {
+    for (auto rule : {IsSegmentChinaMobile, IsSegmentChinaUnicom, IsSegmentChinaTelecom,
+                      IsSegmentChinaBroadnet}) {
         EXPECT_FALSE(rule("13912345678"));
         EXPECT_FALSE(rule("13012345678"));
         EXPECT_FALSE(rule("18912345678"));

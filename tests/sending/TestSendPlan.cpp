@@ -36,6 +36,7 @@ protected:
         rows.push_back({"1700000", "北京", "北京", "中国联通", "010"});
         rows.push_back({"1340001", "北京", "北京", "中国电信", "010"});
         rows.push_back({"1920000", "北京", "北京", "中国联通", "010"});
+        rows.push_back({"1921111", "", "", "中国广电", ""});
         ASSERT_TRUE(test::WriteSegmentDatabase(folder.file("sjhmd.dat"), rows));
         carriers.setDatabasePath(folder.file("sjhmd.dat"));
     }
@@ -52,8 +53,10 @@ TEST_F(SendPlanTest, CarriersComeFromTheDatabaseFirstThenTheRules) {
         {"13000001111", Carrier::Unicom, Carrier::Unicom},   // database and rules agree
         {"13400011234", Carrier::Telecom, Carrier::Mobile},  // the database overrules them
         {"17000001234", Carrier::Unicom, Carrier::Telecom},
-        {"19200001234", Carrier::Unicom, Carrier::Other},     // only the database knows it
-        {"13490001234", Carrier::Other, Carrier::Other},      // no card type: the rules
+        {"19200001234", Carrier::Unicom, Carrier::Broadnet},  // the database overrules them
+        {"19211111234", Carrier::Broadnet, Carrier::Broadnet},
+        {"19800001234", Carrier::Mobile, Carrier::Mobile},    // no row: the rules
+        {"13490001234", Carrier::Telecom, Carrier::Telecom},  // no card type: the rules
         {"15300001234", Carrier::Telecom, Carrier::Telecom},  // no row: the rules
         {"15600001234", Carrier::Unicom, Carrier::Unicom},
         {"12000001234", Carrier::Other, Carrier::Other},
@@ -86,20 +89,25 @@ TEST_F(SendPlanTest, FiguresOfAMixedList) {
     EXPECT_EQ(plan.numbers, 12);
     EXPECT_EQ(plan.mobile, 2);  // the two verification copies
     EXPECT_EQ(plan.unicom, 5);
-    EXPECT_EQ(plan.telecom, 2);
-    EXPECT_EQ(plan.other, 3);
+    EXPECT_EQ(plan.telecom, 3);  // 1349 is the satellite block of China Telecom
+    EXPECT_EQ(plan.other, 2);
     EXPECT_EQ(plan.duplicates, 3);  // 13000001111 twice more, 18600009999 once more
     EXPECT_EQ(plan.perNumber, 3);
     EXPECT_EQ(plan.units, 36);
     EXPECT_EQ(SendPlanText(plan),
-              G("移动 2  联通 5  电信 2  其他 3  退订 2  重复 3  每号 3 条，预计扣除 36 条"));
+              G("移动 2  联通 5  电信 3  其他 2  退订 2  重复 3  每号 3 条，预计扣除 36 条"));
 
     // Without the option the copies are ordinary entries; without a list nothing is out.
     const SendPlanFigures plain = ComputeSendPlan(list, nullptr, 1, carriers);
     EXPECT_EQ(plain.numbers, 14);
     EXPECT_EQ(plain.duplicates, 4);
     EXPECT_EQ(SendPlanText(plain),
-              G("移动 2  联通 7  电信 2  其他 3  重复 4  每号 1 条，预计扣除 14 条"));
+              G("移动 2  联通 7  电信 3  其他 2  重复 4  每号 1 条，预计扣除 14 条"));
+    // China Broadnet's numbers are counted apart once there are any.
+    const SendPlanFigures broadnet =
+        ComputeSendPlan({"19211111234", "19800001234", "13000001111"}, nullptr, 1, carriers);
+    EXPECT_EQ(SendPlanText(broadnet),
+              G("移动 1  联通 1  电信 0  广电 1  其他 0  每号 1 条，预计扣除 3 条"));
 
     // An entry holding "|" or "*" is as many numbers as the service reads from it.
     const std::vector<std::string> separated{"13000001111|", "13400011234*",

@@ -39,20 +39,27 @@ TEST(CliDryRun, PrintsThePlanAndSendsNothing) {
     } cases[] = {
         // 13000002222 is on the opt-out list.
         {args({"send", "--dry-run"}, {"--text", std::string(71, 'a')}), 0,
-         "numbers\t3\nmobile\t2\nunicom\t0\ntelecom\t0\nother\t1\noptout\t1\nduplicates\t1\n"
-         "pieces\t2\nunits\t6\n"},
+         "numbers\t3\nmobile\t2\nunicom\t0\ntelecom\t0\nbroadnet\t0\n"
+         "other\t1\noptout\t1\nduplicates\t1\npieces\t2\nunits\t6\n"},
         {args({"send", "--dry-run", "--include-optout"}, {"--text", std::string(71, 'a')}), 0,
-         "numbers\t4\nmobile\t2\nunicom\t1\ntelecom\t0\nother\t1\noptout\t0\nduplicates\t1\n"
-         "pieces\t2\nunits\t8\n"},
+         "numbers\t4\nmobile\t2\nunicom\t1\ntelecom\t0\nbroadnet\t0\n"
+         "other\t1\noptout\t0\nduplicates\t1\npieces\t2\nunits\t8\n"},
         // Verification copies before the 1st and 3rd number go out too; no repeats among them.
         {args({"send", "--dry-run", "--user", "demo"},
               {"--text", "短", "--verify", "13900000000", "--interval", "2"}),
          0,
-         "numbers\t5\nmobile\t4\nunicom\t0\ntelecom\t0\nother\t1\noptout\t1\nduplicates\t1\n"
-         "pieces\t1\nunits\t5\n"},
+         "numbers\t5\nmobile\t4\nunicom\t0\ntelecom\t0\nbroadnet\t0\n"
+         "other\t1\noptout\t1\nduplicates\t1\npieces\t1\nunits\t5\n"},
         {args({"send-mms", "--dry-run"}, {"--file", folder.file("card.emm"), "--title", "贺卡"}), 0,
-         "numbers\t3\nmobile\t2\nunicom\t0\ntelecom\t0\nother\t1\noptout\t1\nduplicates\t1\n"
-         "pieces\t8\nunits\t24\n"},
+         "numbers\t3\nmobile\t2\nunicom\t0\ntelecom\t0\nbroadnet\t0\n"
+         "other\t1\noptout\t1\nduplicates\t1\npieces\t8\nunits\t24\n"},
+        // No rows for 198 and 192: the carrier rules count them, 198 as China Mobile's and
+        // 192 as China Broadnet's.
+        {{"send", "--dry-run", "--number", "19812345678", "--number", "19212345678", "--text", "短",
+          "--base-url", server.baseUrl()},
+         0,
+         "numbers\t2\nmobile\t1\nunicom\t0\ntelecom\t0\nbroadnet\t1\nother\t0\noptout\t0\n"
+         "duplicates\t0\npieces\t1\nunits\t2\n"},
         {args({"send", "--dry-run"}, {"--text", ""}), 1, ""},
         {args({"send-mms", "--dry-run"}, {"--file", folder.file("none.emm"), "--title", "贺卡"}), 1,
          ""},

@@ -5,7 +5,7 @@
 using namespace smsc;
 using namespace smsc::test;
 
-TEST(CliLookup, NumberAndAreaCode) {
+TEST(CliLookup, NumberAndAreaCodeWithPlacelessSegmentChangedToSayPlaceUnknown) {
     TempFolder folder;
     ASSERT_TRUE(WriteSegmentDatabase(folder.file("sjhmd.dat")));
     const std::string dir = folder.path();
@@ -18,8 +18,8 @@ TEST(CliLookup, NumberAndAreaCode) {
         {{"lookup", "13912345678", "--data-dir", dir}, 0, "江苏\t常州\t中国移动\t0519\n", ""},
         {{"lookup", "--data-dir=" + dir, " 1349000"}, 0, "北京\t北京\t\t010\n", ""},
         {{"lookup", "--area-code", "010", "--data-dir", dir}, 0, "北京\t北京\t010\n", ""},
-        // A segment without a place: its card type alone.
-        {{"lookup", "19912345678", "--data-dir", dir}, 0, "\t\t中国电信\t\n", ""},
+        // Deliberately changed: a segment without a place says so beside its card type.
+        {{"lookup", "19912345678", "--data-dir", dir}, 0, "归属地未知\t\t中国电信\t\n", ""},
         {{"lookup", "13999990000", "--data-dir", dir}, 1, "", "对不起，没有查到该手机号的归属地\n"},
         {{"lookup", "1380abc", "--data-dir", dir}, 1, "", "请输入正确的手机号！\n"},
         {{"lookup", "--area-code", "010' OR '1'='1", "--data-dir", dir},

@@ -638,9 +638,10 @@ send 的选项 (send options):
                          Refuse a message longer than one SMS instead of splitting it.
   --dry-run              只显示发送计划，不发送，也不需要帐户和密码（send、send-mms）。每行
                          "项目<TAB>数值"：numbers（发送的号码数，含验证号码）、mobile、unicom、
-                         telecom、other（按号段数据库的卡型，其次按号段规则）、optout（退订）、
-                         duplicates（重复号码）、pieces（每号条数；彩信为每条彩信扣除的短信条数）、
-                         units（预计扣除条数）。Print the send plan and send nothing.
+                         telecom、broadnet（广电）、other（按号段数据库的卡型，其次按号段规则）、
+                         optout（退订）、duplicates（重复号码）、pieces（每号条数；彩信为每条
+                         彩信扣除的短信条数）、units（预计扣除条数）。Print the send plan and
+                         send nothing.
   --include-optout       也发给退订名单中的号码（send 和 send-mms）。不加此选项时，退订名单中的
                          号码不发送（验证号码除外），标准错误中打印"已跳过N个退订号码"；全部号码
                          都在名单中时报"发送对象均在退订名单中，未发送"，退订名单无法读取时报

@@ -68,6 +68,7 @@ void PrintSendPlan(std::ostream& out, const SendPlanFigures& f) {
         << "mobile\t" << f.mobile << "\n"
         << "unicom\t" << f.unicom << "\n"
         << "telecom\t" << f.telecom << "\n"
+        << "broadnet\t" << f.broadnet << "\n"
         << "other\t" << f.other << "\n"
         << "optout\t" << f.optedOut << "\n"
         << "duplicates\t" << f.duplicates << "\n"

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Writes the number-segment database sjhmd.dat and the province/city list CityInfo.dat.
 
-The source is the China (+86) metadata, geocoding and carrier data of libphonenumber, as the
-Python package "phonenumbers" ships it (Debian: python3-phonenumbers; Apache License 2.0).
-The output depends only on that data: the same package version gives the same bytes.
+The source is the China (+86) metadata, geocoding and carrier data of libphonenumber
+(Apache License 2.0), as libphonenumber-cn.txt beside this script holds it: made from the
+npm packages by scripts/refresh-segments.sh, which records their versions in it. The output
+depends only on that file: the same file gives the same bytes.
 
 Every segment (first seven digits) of 130 to 199 that the metadata counts as mobile gets a
 row when the data names its place or its carrier; a segment with a carrier but no place has
@@ -11,8 +12,7 @@ an empty province, city and area code, so a lookup still tells its card type. Th
 area code begin with the city the fixed-line data names first for it; each city's rows are
 in segment order.
 
-usage: make_segments.py OUTPUT_FOLDER
-       make_segments.py --version-stamp FILE   (writes the package version, if it changed)
+usage: make_segments.py DATA_FILE OUTPUT_FOLDER
 """
 
 import os
@@ -20,7 +20,6 @@ import re
 import sqlite3
 import sys
 
-import phonenumbers
 
 # The mobile numbering the segments are taken from: every 3-digit prefix 130 to 199.
 MOBILE_PREFIXES = [str(p) for p in range(130, 200)]
@@ -60,21 +59,79 @@ CITY_RENAMES = {
     ("湖南", "株州"): "株洲",
 }
 
-# Card types the carrier data gives in another form, or not at all. Sources: the carrier data
-# names China Broadnet (中国广电, given the prefix 192 by the Ministry of Industry and
-# Information Technology in 2019) only as "CBN"; the block 1349 is the satellite telephone
-# block of 中国卫通 in the national numbering plan (《电信网编号计划》), and the data names no
-# carrier for it.
-CARRIER_NAMES = {"CBN": "中国广电"}
-CARD_TYPE_OF_BLOCK = {"1349": "卫星电话"}
+# Carriers of prefixes that libphonenumber's own carrier file for China (resources/carrier/
+# zh/86.txt in its repository) names and the npm package's snapshot of it does not yet: the
+# virtual-operator blocks 162 and 165, the satellite block 1349 (中国电信 since it took over
+# 中国卫通's services) and the data-only blocks of 14x. The package's entries come first.
+NEWER_CARRIERS = {
+    "1349": "中国电信",
+    "1410": "中国电信",
+    "1440": "中国移动",
+    "146": "中国联通",
+    "148": "中国移动",
+    "149": "中国电信",
+    "162": "中国电信",
+    "165": "中国移动",
+}
 
 
-def longest_prefix(data, number):
-    for length in range(min(len(number), 9), 0, -1):
-        entry = data.get(number[:length])
-        if entry is not None:
-            return entry.get("zh", "")
-    return ""
+class Data:
+    """The lines of libphonenumber-cn.txt (see extract-libphonenumber.js)."""
+
+    def __init__(self, path):
+        self.sources = []
+        self.mobile = None
+        self.carriers = {}
+        self.areas = {}
+        places = {0: ""}
+        runs = []
+        with open(path, encoding="utf-8") as f:
+            for number, line in enumerate(f, 1):
+                line = line.rstrip("\n")
+                if not line or line.startswith("#"):
+                    continue
+                kind, _, rest = line.partition(" ")
+                if kind.isdigit():
+                    if not rest.isdigit():
+                        sys.exit("make_segments: %s:%d: bad segment run" % (path, number))
+                    runs.append((int(kind), int(rest)))
+                elif kind == "source":
+                    self.sources.append(rest)
+                elif kind == "mobile":
+                    self.mobile = rest
+                elif kind in ("carrier", "area", "place"):
+                    key, _, value = rest.partition(" ")
+                    if not key.isdigit() or not value:
+                        sys.exit("make_segments: %s:%d: bad line" % (path, number))
+                    if kind == "carrier":
+                        self.carriers[key] = value
+                    elif kind == "area":
+                        self.areas[key] = value
+                    else:
+                        places[int(key)] = value
+                else:
+                    sys.exit("make_segments: %s:%d: unknown line" % (path, number))
+        if not self.sources or not self.mobile or not runs:
+            sys.exit("make_segments: %s holds no source, mobile pattern or segments" % path)
+        for key, name in NEWER_CARRIERS.items():
+            self.carriers.setdefault(key, name)
+        # The place of every segment 1300000 ... 1999999, by its run.
+        self.places = [""] * 700000
+        runs.append((2000000, 0))
+        for (start, place), (end, _) in zip(runs, runs[1:]):
+            if not 1300000 <= start < end <= 2000000 or place not in places:
+                sys.exit("make_segments: %s: bad segment run %d" % (path, start))
+            self.places[start - 1300000:end - 1300000] = [places[place]] * (end - start)
+
+    def place(self, segment):
+        return self.places[int(segment) - 1300000]
+
+    def carrier(self, segment):
+        for length in range(len(segment), 0, -1):
+            name = self.carriers.get(segment[:length])
+            if name is not None:
+                return name
+        return ""
 
 
 def province_of(description):
@@ -108,23 +165,18 @@ def place_of(description):
     return province, city_name(province, rest)
 
 
-def area_codes():
+def area_codes(data):
     """({(province, city): area code with its leading 0},
         {area code: the cities the fixed-line data names for it, in its order})."""
-    from phonenumbers.geodata import GEOCODE_DATA
-
     candidates = {}
     named = {}
-    for key in sorted(GEOCODE_DATA):
-        if not key.startswith("86") or len(key) > 5:
-            continue
-        national = key[2:]
+    for national in sorted(data.areas):
         # Area codes are 10, 2x and 3xx to 9xx; shorter keys (e.g. 33) only stand for every
         # code they begin, and 1x beyond 10 are mobile prefixes.
         if not (national == "10" or (len(national) == 2 and national[0] == "2") or
                 (len(national) == 3 and national[0] in "3456789")):
             continue
-        parsed = province_of(GEOCODE_DATA[key].get("zh", ""))
+        parsed = province_of(data.areas[national])
         if not parsed:
             continue
         province, rest = parsed
@@ -140,12 +192,9 @@ def area_codes():
     return codes, named
 
 
-def mobile_segments():
+def mobile_segments(data):
     """Every segment of MOBILE_PREFIXES whose numbers the metadata counts as mobile."""
-    from phonenumbers import PhoneMetadata
-
-    pattern = re.compile("(?:%s)\\Z" % PhoneMetadata.metadata_for_region("CN").mobile
-                         .national_number_pattern)
+    pattern = re.compile("(?:%s)\\Z" % data.mobile)
     for prefix in MOBILE_PREFIXES:
         for i in range(10000):
             segment = "%s%04d" % (prefix, i)
@@ -156,16 +205,12 @@ def mobile_segments():
                 yield segment
 
 
-def segment_rows(segments):
+def segment_rows(data, segments):
     """(segment, province, city, card type) of every segment whose place or carrier the data
     names; province and city are empty when only the carrier is known."""
-    from phonenumbers.carrierdata import CARRIER_DATA
-    from phonenumbers.geodata import GEOCODE_DATA
-
     for segment in segments:
-        place = place_of(longest_prefix(GEOCODE_DATA, "86" + segment)) or ("", "")
-        carrier = longest_prefix(CARRIER_DATA, "86" + segment)
-        card_type = CARD_TYPE_OF_BLOCK.get(segment[:4], CARRIER_NAMES.get(carrier, carrier))
+        place = place_of(data.place(segment)) or ("", "")
+        card_type = data.carrier(segment)
         if place[0] or card_type:
             yield segment, place[0], place[1], card_type
 
@@ -202,32 +247,16 @@ def write_city_info(path, cities):
     os.replace(temp, path)
 
 
-def write_version_stamp(path):
-    """Touches the stamp only when the version changed, so the data is made again only then."""
-    version = "phonenumbers " + phonenumbers.__version__ + "\n"
-    try:
-        with open(path, encoding="utf-8") as f:
-            if f.read() == version:
-                return
-    except OSError:
-        pass
-    with open(path + ".tmp", "w", encoding="utf-8") as f:
-        f.write(version)
-    os.replace(path + ".tmp", path)
-
-
 def main():
-    if len(sys.argv) == 3 and sys.argv[1] == "--version-stamp":
-        write_version_stamp(sys.argv[2])
-        return
-    if len(sys.argv) != 2:
+    if len(sys.argv) != 3:
         sys.exit(__doc__)
-    out = sys.argv[1]
-    codes, named = area_codes()
-    segments = list(mobile_segments())
+    data = Data(sys.argv[1])
+    out = sys.argv[2]
+    codes, named = area_codes(data)
+    segments = list(mobile_segments(data))
     rows = []
     missing = set()
-    for segment, province, city, card_type in segment_rows(segments):
+    for segment, province, city, card_type in segment_rows(data, segments):
         code = codes.get((province, city), "") if city else ""
         if city and not code:
             missing.add(province + city)
@@ -249,8 +278,8 @@ def main():
     rows.sort(key=order)
     placeless = sum(1 for row in rows if not row[2])
     prefixes = sorted({segment[:3] for segment, *_ in rows})
-    print("make_segments: %d rows of %d mobile segments (%d without a place), prefixes %s" %
-          (len(rows), len(segments), placeless, " ".join(prefixes)))
+    print("make_segments: %s: %d rows of %d mobile segments (%d without a place), prefixes %s" %
+          (", ".join(data.sources), len(rows), len(segments), placeless, " ".join(prefixes)))
 
     # Provinces in the order of their smallest area code (北京 010, 上海 021, ...), cities
     # likewise, then by name.

@@ -1,5 +1,7 @@
 #include "sending/MmsPage.h"
 
+#include "compliance/Compliance.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -209,6 +211,14 @@ void MmsPage::Button35Click() {
         tellGbk(this, MmsRefusalMessage(refusal));
         if (refusal == MmsRefusal::VerificationInvalid)
             m_panel->VerifyEdit->clear();
+        return;
+    }
+    // Characters GBK cannot carry would arrive as "?": named and refused.
+    if (const std::vector<std::string> chars =
+            UnsendableCharacters(Memo2->toPlainText().toStdString());
+        !chars.empty()) {
+        Memo2->setFocus();
+        tell(this, QString::fromStdString(UnsendableMessage("彩信标题", chars)));
         return;
     }
     if (!optOutAllowsSend())

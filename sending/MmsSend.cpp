@@ -1,5 +1,7 @@
 #include "sending/MmsSend.h"
 
+#include "compliance/Compliance.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,7 +80,8 @@ MmsRefusal CheckMmsSend(const MmsSendChecks& c) {
     const int titleLength = TextLength(c.title);
     if (titleLength > kMaxMmsTitleLength)
         return MmsRefusal::TitleTooLong;
-    if (titleLength == 0)
+    // A title of blanks and line breaks alone says nothing: empty as well.
+    if (titleLength == 0 || IsBlankText(c.title))
         return MmsRefusal::TitleEmpty;
     if (StripLineBreaks(c.filePath).empty())
         return MmsRefusal::NoFile;

@@ -1,5 +1,7 @@
 #include "sending/TForm13.h"
 
+#include "compliance/Compliance.h"
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -110,8 +112,17 @@ void TForm13::openReply(const std::string& receivedText, const std::string& numb
 
 void TForm13::Button1Click() {
     const std::string text = replyText();
-    if (TextLength(StripLineBreaks(text)) == 0) {
+    // Blanks, tabs and line breaks alone are empty too: they would be charged as a reply.
+    if (TextLength(StripLineBreaks(text)) == 0 || IsBlankText(text)) {
         remind(this, QStringLiteral("要发送的短信内容不能为空！"));
+        Memo2->setFocus();
+        return;
+    }
+    // Characters GBK cannot carry would arrive as "?": named and refused.
+    if (const std::vector<std::string> chars =
+            UnsendableCharacters(Memo2->toPlainText().toStdString());
+        !chars.empty()) {
+        remind(this, QString::fromStdString(UnsendableMessage("短信内容", chars)));
         Memo2->setFocus();
         return;
     }

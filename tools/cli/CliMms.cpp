@@ -1,5 +1,7 @@
 #include "tools/cli/CliMms.h"
 
+#include "tools/cli/CliCheck.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
@@ -65,6 +67,8 @@ int submit(const CliMmsSend& send, const CliRecipients& recipients, const std::s
 }  // namespace
 
 int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
+    if (const std::optional<int> refused = RefuseUnsendableTitle(*send.options.title, err))
+        return *refused;
     const std::optional<std::string> title = GbkFromTerminal(*send.options.title);
     if (!title)
         return usage(err, "彩信标题不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
@@ -86,6 +90,8 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     checks.filePath = path;
     if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
         return refuse(err, MmsRefusalMessage(refusal));
+    if (const std::optional<int> refused = CheckMmsTitleBeforeSend(send.options, send.dataDir, err))
+        return *refused;
     if (send.dryRunPlan) {
         const std::optional<OptOutTest> optOut = OptOutTestIn(send.options, send.dataDir, err);
         if (!optOut)

@@ -18,6 +18,7 @@ namespace smsc {
 ComplianceSettingsDialog::ComplianceSettingsDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ComplianceSettingsDialog"));
     setWindowTitle(QStringLiteral("发送前检查设置"));
+    setMinimumWidth(440);
 
     SignatureEdit = new QLineEdit(this);
     SignatureEdit->setObjectName(QStringLiteral("SignatureEdit"));

@@ -1,7 +1,5 @@
 #include "sending/MmsPage.h"
 
-#include "compliance/Compliance.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -11,11 +9,14 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <exception>
 
+#include "compliance/Compliance.h"
+#include "compliance/ComplianceDialog.h"
 #include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
@@ -221,11 +222,32 @@ void MmsPage::Button35Click() {
         tell(this, QString::fromStdString(UnsendableMessage("彩信标题", chars)));
         return;
     }
+    if (!titleCheckAllowsSend())
+        return;
     if (!optOutAllowsSend())
         return;
     if (!m_plan->confirmQuota(this))
         return;
     armProgressWindow();
+}
+
+bool MmsPage::titleCheckAllowsSend() {
+    // The title's check: words, symbols, links and the hours of the default kind (the
+    // content is an opaque file). With [Compliance] set every finding is shown.
+    const ComplianceSettings settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
+    const QTime now = QTime::currentTime();
+    const ComplianceReport report =
+        CheckMmsTitle(Memo2->toPlainText().toStdString(),
+                      {settings, settings.defaultKind, now.hour() * 60 + now.minute()},
+                      LoadComplianceLists(DataDir(), settings.configured));
+    if (!report.blocks() && !(settings.configured && !report.findings.empty()))
+        return true;
+    ComplianceDialog dialog(this);
+    dialog.showReport(report, {StripLineBreaks(report.outgoing)});
+    if (Ui().execDialog(&dialog) == QDialog::Accepted && !report.blocks())
+        return true;
+    Memo2->setFocus();
+    return false;
 }
 
 bool MmsPage::optOutAllowsSend() {

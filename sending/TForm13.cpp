@@ -1,7 +1,5 @@
 #include "sending/TForm13.h"
 
-#include "compliance/Compliance.h"
-
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "compliance/Compliance.h"
 #include "platform/ClipPlayer.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"

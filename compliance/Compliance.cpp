@@ -301,6 +301,13 @@ const std::vector<ComplianceRule>& ComplianceRules() {
     return rules;
 }
 
+const ComplianceRule* FindComplianceRule(std::string_view id) {
+    for (const ComplianceRule& rule : ComplianceRules())
+        if (id == rule.id)
+            return &rule;
+    return nullptr;
+}
+
 const char* FindingLevelText(FindingLevel level) {
     return level == FindingLevel::Error ? "错误" : "提醒";
 }

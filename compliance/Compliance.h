@@ -47,6 +47,8 @@ struct ComplianceRule {
     const char* source;  // UTF-8: where the rule comes from
 };
 const std::vector<ComplianceRule>& ComplianceRules();
+// The rule of an id; null for an unknown one.
+const ComplianceRule* FindComplianceRule(std::string_view id);
 
 // "错误" / "提醒" (UTF-8).
 const char* FindingLevelText(FindingLevel level);

@@ -71,7 +71,11 @@ void ComplianceDialog::showReport(const ComplianceReport& report,
             items += (items.isEmpty() ? QString() : QStringLiteral(" ")) + utf8(item);
         auto* row = new QTreeWidgetItem(FindingsView,
                                         {utf8(FindingLevelText(f.level)), utf8(f.message), items});
-        row->setToolTip(1, utf8(f.message));
+        // Where the rule comes from, for the user who wonders why.
+        if (const ComplianceRule* rule = FindComplianceRule(f.rule))
+            for (int column = 0; column < 3; ++column)
+                row->setToolTip(column,
+                                utf8(f.message) + QStringLiteral("\n来源：") + utf8(rule->source));
         if (f.level == FindingLevel::Error)
             row->setForeground(0, QBrush(Qt::red));
     }

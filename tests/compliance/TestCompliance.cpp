@@ -148,6 +148,13 @@ TEST(ComplianceCheck, RulesLevelsAndTheTextAsItGoesOut) {
         const ComplianceReport r =
             CheckSmsText(c.text, ctx(c.settings, c.kind, c.minute), defaultLists());
         EXPECT_EQ(rulesOf(r), c.rules);
+        for (const Finding& f : r.findings) {  // every rule is in the table, at its level
+            const ComplianceRule* rule = FindComplianceRule(f.rule);
+            ASSERT_NE(rule, nullptr) << f.rule;
+            if (c.settings.configured) {
+                EXPECT_EQ(rule->level, f.level) << f.rule;
+            }
+        }
         EXPECT_EQ(GbkToUtf8(r.outgoing), std::string(c.outgoing) == "=" ? c.text : c.outgoing);
     }
     const ComplianceReport words =

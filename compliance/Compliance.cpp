@@ -100,8 +100,27 @@ std::string joined(const std::vector<std::string>& items, const char* separator)
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }
+
+// Whether a character of the GBK text starts at pos (a trail byte may look like a lead).
+bool isCharStart(std::string_view text, size_t pos) {
+    size_t i = 0;
+    while (i < pos)
+        i += static_cast<size_t>(GbkCharBytes(text, i));
+    return i == pos;
+}
+
+// The first occurrence of the GBK needle that starts and ends on characters.
+size_t findCharacters(std::string_view text, std::string_view needle, size_t from = 0) {
+    for (size_t i = 0; i < text.size(); i += static_cast<size_t>(GbkCharBytes(text, i)))
+        if (i >= from && text.substr(i, needle.size()) == needle &&
+            isCharStart(text, i + needle.size()))
+            return i;
+    return std::string_view::npos;
+}
+
 bool endsWith(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+    return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix &&
+           isCharStart(text, text.size() - suffix.size());
 }
 
 // Leading or trailing blanks, line breaks and full-width spaces left out.
@@ -112,7 +131,7 @@ std::string_view trimmedText(std::string_view gbk) {
         gbk = TrimmedView(gbk);
         if (startsWith(gbk, wide))
             gbk.remove_prefix(wide.size());
-        if (endsWith(gbk, wide) && GbkCharBytes(gbk, gbk.size() - wide.size()) == 2)
+        if (endsWith(gbk, wide))
             gbk.remove_suffix(wide.size());
         if (gbk == before)
             return gbk;
@@ -125,7 +144,7 @@ std::string headSignature(std::string_view gbk) {
     const std::string_view text = trimmedText(gbk);
     if (!startsWith(text, open))
         return {};
-    const size_t end = text.find(close, open.size());
+    const size_t end = findCharacters(text, close, open.size());
     if (end == std::string_view::npos)
         return {};
     const std::string_view sig = text.substr(0, end + close.size());
@@ -477,7 +496,7 @@ ComplianceReport CheckSmsGbk(std::string_view gbk, const CheckContext& context,
                        {utf8Of(s.unsubscribeText)});
         }
     } else if (context.kind == MessageKind::Notice &&
-               out.find(s.unsubscribeText) != std::string::npos) {
+               findCharacters(out, s.unsubscribeText) != std::string_view::npos) {
         addFinding(report, kUnsubscribeInNotice, FindingLevel::Warning,
                    "通知短信含有退订语“" + utf8Of(s.unsubscribeText) + "”，平台会按营销短信审核",
                    {utf8Of(s.unsubscribeText)});

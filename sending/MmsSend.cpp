@@ -1,7 +1,5 @@
 #include "sending/MmsSend.h"
 
-#include "compliance/Compliance.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,6 +7,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "compliance/Compliance.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
 #include "recipients/PhoneRules.h"

@@ -1,7 +1,5 @@
 #include "tools/cli/CliMms.h"
 
-#include "tools/cli/CliCheck.h"
-
 #include <algorithm>
 #include <filesystem>
 #include <ostream>
@@ -11,6 +9,7 @@
 #include "sending/MmsSend.h"
 #include "sending/SmsSend.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/CliCheck.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliPlan.h"

@@ -2,6 +2,7 @@
 // a recording loopback service: what blocks sends nothing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -75,6 +76,8 @@ TEST_F(ComplianceCli, CheckPrintsOneFindingPerLineAndExitsOneWhenSomethingBlocks
         EXPECT_EQ(r.code, c.code) << r.err;
         EXPECT_EQ(r.out, c.out);
     }
+    // The user's lists appear once the check is set up.
+    EXPECT_FALSE(std::filesystem::exists(folder.file("Compliance/Words.txt")));
     configure("Signature=【星河】\r\n");
     folder.writeFile("promo.txt", G("促销：代开发票"));  // a GBK file
     const CliResult r = cli({"check", "--text-file", folder.file("promo.txt"), "--kind",
@@ -85,6 +88,7 @@ TEST_F(ComplianceCli, CheckPrintsOneFindingPerLineAndExitsOneWhenSomethingBlocks
               "error\tunsubscribe-missing\t营销短信末尾没有退订语“拒收请回复R”\n"
               "warning\tmarketing-hours\t营销短信只能在08:00-21:00发送，发送时间不在此时段内\n"
               "error\tsensitive-word\t含有敏感词：代开发票\n");
+    EXPECT_TRUE(std::filesystem::exists(folder.file("Compliance/Words.txt")));
     for (const std::vector<std::string>& bad :
          {std::vector<std::string>{"check"},
           {"check", "--text", "x", "--kind", "ad"},

@@ -259,11 +259,9 @@ private:
     // the service receives.
     std::optional<ComplianceReport> checkMessage(const std::string& gbk) {
         const std::string dataDir = CliDataDir(m_options, m_env);
-        const ComplianceLists lists = LoadComplianceLists(dataDir);
-        for (const std::string& problem : lists.problems)
-            m_err << problem << "\n";
         const CheckContext context = CliCheckContext(m_options, dataDir);
-        ComplianceReport report = CheckSmsGbk(gbk, context, lists);
+        ComplianceReport report =
+            CheckSmsGbk(gbk, context, CliComplianceLists(context, dataDir, m_err));
         if (report.blocks() || context.settings.configured || m_options.dryRun)
             PrintFindings(report, m_err);
         if (report.blocks())

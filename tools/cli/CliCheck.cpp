@@ -96,6 +96,16 @@ CheckContext CliCheckContext(const CliOptions& options, const std::string& dataD
     return context;
 }
 
+ComplianceLists CliComplianceLists(const CheckContext& context, const std::string& dataDir,
+                                   std::ostream& err) {
+    // Like the windows: the user's lists are created once the check is set up.
+    ComplianceLists lists =
+        LoadComplianceLists(dataDir, context.settings.configured && !dataDir.empty());
+    for (const std::string& problem : lists.problems)
+        err << problem << "\n";
+    return lists;
+}
+
 void PrintFindings(const ComplianceReport& report, std::ostream& out) {
     for (const Finding& f : report.findings)
         out << (f.level == FindingLevel::Error ? "error" : "warning") << '\t' << f.rule << '\t'
@@ -111,17 +121,12 @@ int RunCheck(const CliOptions& options, const CliEnvironment& env, std::ostream&
         return kExitUsage;
     }
     const std::string dataDir = CliDataDir(options, env);
-    const ComplianceLists lists = LoadComplianceLists(dataDir);
-    for (const std::string& problem : lists.problems)
-        err << problem << "\n";
-    const ComplianceReport report = CheckSmsText(*text, CliCheckContext(options, dataDir), lists);
+    const CheckContext context = CliCheckContext(options, dataDir);
+    const ComplianceReport report =
+        CheckSmsText(*text, context, CliComplianceLists(context, dataDir, err));
     PrintFindings(report, out);
     return report.blocks() ? kExitRefused : kExitOk;
 }
-
-}  // namespace smsc::cli
-
-namespace smsc::cli {
 
 std::optional<int> RefuseUnsendableTitle(const std::string& titleUtf8, std::ostream& err) {
     if (!IsValidUtf8(titleUtf8))
@@ -137,9 +142,9 @@ std::optional<int> CheckMmsTitleBeforeSend(const CliOptions& options, const std:
                                            std::ostream& err) {
     if (!options.title)
         return std::nullopt;
-    const ComplianceLists lists = LoadComplianceLists(dataDir);
     const CheckContext context = CliCheckContext(options, dataDir);
-    const ComplianceReport report = CheckMmsTitle(*options.title, context, lists);
+    const ComplianceReport report =
+        CheckMmsTitle(*options.title, context, CliComplianceLists(context, dataDir, err));
     if (report.blocks() || context.settings.configured || options.dryRun)
         PrintFindings(report, err);
     if (report.blocks())

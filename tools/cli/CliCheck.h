@@ -36,12 +36,13 @@ std::optional<int> MinuteOfAt(const std::string& at);
 // kind (--kind, else Default_Kind) and the local time now (or --at).
 CheckContext CliCheckContext(const CliOptions& options, const std::string& dataDir);
 
+// The word and short-link lists of the data folder, created from their defaults when missing
+// once [Compliance] is set; a list that cannot be read is reported on err.
+ComplianceLists CliComplianceLists(const CheckContext& context, const std::string& dataDir,
+                                   std::ostream& err);
+
 // One line per finding: "error|warning<TAB>rule<TAB>message".
 void PrintFindings(const ComplianceReport& report, std::ostream& out);
-
-}  // namespace smsc::cli
-
-namespace smsc::cli {
 
 // An MMS title (UTF-8) before a send: characters GBK cannot carry are named and refused.
 // Returns the exit code when refused (the message written to err).

@@ -29,6 +29,7 @@
 #include "sending/MmsPage.h"
 #include "sending/PlanLine.h"
 #include "sending/SmsPage.h"
+#include "sending/TForm13.h"
 #include "sending/TForm15.h"
 #include "service/Credentials.h"
 #include "tests/support/RecordingServer.h"
@@ -280,4 +281,32 @@ TEST_F(ComplianceWindows, MmsTitleIsCheckedBeforeTheSend) {
     page->Memo2->setPlainText(q("新年贺卡"));
     page->Button35Click();
     EXPECT_TRUE(progress->Timer2->isActive());
+}
+
+TEST_F(ComplianceWindows, ReplyIsCheckedOnceTheSectionIsSetAndGoesWithItsSignature) {
+    configure("Signature=【星河】\r\nAuto_Signature=1\r\n");
+    TForm13 dialog;
+    dialog.setCredentialsSource(&source);
+    dialog.setProgressWindow(progress.get());
+    struct Case {
+        QString reply;
+        bool dialogShown;
+        std::string sent;  // empty: nothing armed
+    } cases[] = {
+        {q("收到，谢谢"), false, G("【星河】收到，谢谢")},
+        {q("收到★"), true, ""},
+        {QString(67, QLatin1Char('a')), false, ""},  // 71 characters with the signature
+    };
+    for (const Case& c : cases) {
+        ui.clear();
+        ui.shownDialogs.clear();
+        dialog.Memo2->setPlainText(c.reply);
+        dialog.Button1Click();
+        EXPECT_EQ(!ui.shownDialogs.empty(), c.dialogShown) << c.reply.toStdString();
+        EXPECT_EQ(progress->Timer3->isActive(), !c.sent.empty()) << c.reply.toStdString();
+        if (c.sent.empty())
+            continue;
+        progress->Timer3Timer();
+        EXPECT_EQ(sent(), c.sent);
+    }
 }

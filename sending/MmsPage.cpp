@@ -9,11 +9,14 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTextCursor>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <exception>
 
+#include "compliance/Compliance.h"
+#include "compliance/ComplianceDialog.h"
 #include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
@@ -211,11 +214,40 @@ void MmsPage::Button35Click() {
             m_panel->VerifyEdit->clear();
         return;
     }
+    // Characters GBK cannot carry would arrive as "?": named and refused.
+    if (const std::vector<std::string> chars =
+            UnsendableCharacters(Memo2->toPlainText().toStdString());
+        !chars.empty()) {
+        Memo2->setFocus();
+        tell(this, QString::fromStdString(UnsendableMessage("彩信标题", chars)));
+        return;
+    }
+    if (!titleCheckAllowsSend())
+        return;
     if (!optOutAllowsSend())
         return;
     if (!m_plan->confirmQuota(this))
         return;
     armProgressWindow();
+}
+
+bool MmsPage::titleCheckAllowsSend() {
+    // The title's check: words, symbols, links and the hours of the default kind (the
+    // content is an opaque file). With [Compliance] set every finding is shown.
+    const ComplianceSettings settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
+    const QTime now = QTime::currentTime();
+    const ComplianceReport report =
+        CheckMmsTitle(Memo2->toPlainText().toStdString(),
+                      {settings, settings.defaultKind, now.hour() * 60 + now.minute()},
+                      LoadComplianceLists(DataDir(), settings.configured));
+    if (!report.blocks() && !(settings.configured && !report.findings.empty()))
+        return true;
+    ComplianceDialog dialog(this);
+    dialog.showReport(report, {StripLineBreaks(report.outgoing)});
+    if (Ui().execDialog(&dialog) == QDialog::Accepted && !report.blocks())
+        return true;
+    Memo2->setFocus();
+    return false;
 }
 
 bool MmsPage::optOutAllowsSend() {

@@ -77,6 +77,7 @@ public:
 private:
     // The opt-out list at the send checks: false (after the message) when it cannot be read
     // or names every recipient.
+    bool titleCheckAllowsSend();
     bool optOutAllowsSend();
     void titleChanged();
     void armProgressWindow();

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "compliance/Compliance.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
 #include "recipients/PhoneRules.h"
@@ -78,7 +79,8 @@ MmsRefusal CheckMmsSend(const MmsSendChecks& c) {
     const int titleLength = TextLength(c.title);
     if (titleLength > kMaxMmsTitleLength)
         return MmsRefusal::TitleTooLong;
-    if (titleLength == 0)
+    // A title of blanks and line breaks alone says nothing: empty as well.
+    if (titleLength == 0 || IsBlankText(c.title))
         return MmsRefusal::TitleEmpty;
     if (StripLineBreaks(c.filePath).empty())
         return MmsRefusal::NoFile;

@@ -1,6 +1,10 @@
 #include "sending/SmsPage.h"
 
+#include <QComboBox>
+#include <QDialog>
 #include <QHBoxLayout>
+#include <QSignalBlocker>
+#include <QTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -8,8 +12,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "compliance/Compliance.h"
+#include "compliance/ComplianceDialog.h"
+#include "compliance/ComplianceSettingsDialog.h"
 #include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
+#include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/NumberEntries.h"
@@ -29,6 +37,9 @@ namespace {
 void tell(QWidget* parent, const QString& text) {
     ShowMessage(parent, text, QStringLiteral("提示"));
 }
+
+// Long enough to let a burst of keys pass, short enough to feel immediate.
+constexpr int kCheckDelayMs = 150;
 
 }  // namespace
 
@@ -60,6 +71,30 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     captionRow->addWidget(LengthLabel);
     captionRow->addWidget(NoteLabel, 1);
     layout->addLayout(captionRow);
+    CheckLabel = new QLabel(this);
+    CheckLabel->setObjectName(QStringLiteral("CheckLabel"));
+    CheckLabel->setWordWrap(true);
+    KindBox = new QComboBox(this);
+    KindBox->setObjectName(QStringLiteral("KindBox"));
+    KindBox->addItems({QStringLiteral("通知"), QStringLiteral("营销")});
+    PreviewButton = new QPushButton(QStringLiteral("预览"), this);
+    PreviewButton->setObjectName(QStringLiteral("PreviewButton"));
+    ComplianceButton = new QPushButton(QStringLiteral("检查设置"), this);
+    ComplianceButton->setObjectName(QStringLiteral("ComplianceButton"));
+    CheckTimer = new QTimer(this);
+    CheckTimer->setObjectName(QStringLiteral("CheckTimer"));
+    CheckTimer->setSingleShot(true);
+    CheckTimer->setInterval(kCheckDelayMs);
+    auto* checkRow = new QHBoxLayout;
+    checkRow->addWidget(CheckLabel, 1);
+    checkRow->addWidget(new QLabel(QStringLiteral("短信类型："), this));
+    checkRow->addWidget(KindBox);
+    checkRow->addWidget(PreviewButton);
+    checkRow->addWidget(ComplianceButton);
+    layout->addLayout(checkRow);
+    m_checkDialog = std::make_unique<ComplianceDialog>(this);
+    m_settingsDialog = std::make_unique<ComplianceSettingsDialog>(this);
+
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
     buttonRow->addWidget(PhraseButton);
@@ -67,10 +102,20 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     buttonRow->addWidget(BackButton);
     layout->addLayout(buttonRow);
 
-    m_plan = new PlanLine(m_panel, [this] { return SmsUnitsPerNumber(messageText()); });
+    // The signature and unsubscription line that will be added count toward the pieces.
+    m_plan = new PlanLine(m_panel, [this] { return SmsUnitsPerNumber(outgoingText()); });
+    reloadCompliance(true);
 
     connect(Memo1, &QPlainTextEdit::textChanged, this, &SmsPage::updateLengthCaption);
     connect(Memo1, &QPlainTextEdit::textChanged, m_plan, &PlanLine::schedule);
+    connect(Memo1, &QPlainTextEdit::textChanged, CheckTimer, qOverload<>(&QTimer::start));
+    connect(CheckTimer, &QTimer::timeout, this, &SmsPage::refreshCheckLine);
+    connect(KindBox, &QComboBox::currentIndexChanged, this, [this] {
+        refreshCheckLine();
+        m_plan->schedule();
+    });
+    connect(PreviewButton, &QPushButton::clicked, this, &SmsPage::PreviewClick);
+    connect(ComplianceButton, &QPushButton::clicked, this, &SmsPage::ComplianceSettingsClick);
     connect(m_panel->SendButton, &QPushButton::clicked, this, &SmsPage::Button15Click);
     connect(PhraseButton, &QPushButton::clicked, this, [this] {
         if (m_insertPhrase)
@@ -111,6 +156,76 @@ void SmsPage::updateLengthCaption() {
     LengthLabel->setText(QStringFromGbk(LengthCaption(StripLineBreaks(messageText()))));
 }
 
+void SmsPage::reloadCompliance(bool takeDefaultKind) {
+    m_complianceSettings = LoadComplianceSettings(DataPath("Company_Info.ini"));
+    // The user's lists appear in the data folder once the check is set up.
+    m_complianceLists = LoadComplianceLists(DataDir(), m_complianceSettings.configured);
+    if (takeDefaultKind) {
+        const QSignalBlocker quiet(KindBox);
+        KindBox->setCurrentIndex(m_complianceSettings.defaultKind == MessageKind::Marketing ? 1
+                                                                                            : 0);
+    }
+    refreshCheckLine();
+    m_plan->schedule();
+}
+
+ComplianceReport SmsPage::checkMessage() const {
+    const QTime now = QTime::currentTime();
+    const CheckContext context{
+        m_complianceSettings,
+        KindBox->currentIndex() == 1 ? MessageKind::Marketing : MessageKind::Notice,
+        now.hour() * 60 + now.minute()};
+    return CheckSmsGbk(messageText(), context, m_complianceLists);
+}
+
+std::string SmsPage::outgoingText() const {
+    const std::string message = messageText();
+    if (IsBlankText(message))
+        return message;
+    ComplianceReport report = checkMessage();
+    return report.outgoing.empty() ? message : std::move(report.outgoing);
+}
+
+void SmsPage::refreshCheckLine() {
+    CheckTimer->stop();
+    if (Memo1->toPlainText().isEmpty()) {
+        CheckLabel->clear();
+        return;
+    }
+    // Characters GBK cannot carry are lost in messageText(): look at the editor's own text.
+    const std::vector<std::string> chars = UnsendableCharacters(Memo1->toPlainText().toStdString());
+    ComplianceReport report;
+    if (!chars.empty())
+        report.findings.push_back(
+            {"unsendable", FindingLevel::Error, UnsendableMessage("短信内容", chars), chars});
+    else
+        report = checkMessage();
+    QString line = QString::fromStdString(FindingsSummary(report));
+    if (!report.findings.empty())
+        line += QStringLiteral("：") + QString::fromStdString(report.findings.front().message) +
+                (report.findings.size() > 1 ? QStringLiteral("……") : QString());
+    if (report.addedSignature || report.addedUnsubscribe) {
+        const std::string& out = report.outgoing;
+        line += QStringLiteral("（发出时%1字，%2条）")
+                    .arg(TextLength(out))
+                    .arg(PieceCount(PlanSmsPieces(out)));
+    }
+    CheckLabel->setText(line);
+    CheckLabel->setStyleSheet(report.blocks() ? QStringLiteral("color: red;") : QString());
+}
+
+void SmsPage::PreviewClick() {
+    reloadCompliance();
+    const ComplianceReport report = checkMessage();
+    m_checkDialog->showPreview(report, PlanSmsPieces(outgoingText()).texts);
+    Ui().execDialog(m_checkDialog.get());
+}
+
+void SmsPage::ComplianceSettingsClick() {
+    if (m_settingsDialog->openDialog(DataPath("Company_Info.ini"), DataDir()))
+        reloadCompliance(true);
+}
+
 void SmsPage::Button15Click() {
     m_panel->SetRecipientStatus(QString());
     if (m_panel->verificationOn()) {
@@ -135,14 +250,35 @@ void SmsPage::Button15Click() {
         return;
     }
     const std::string message = messageText();
-    if (TextLength(message) == 0) {
+    // Blanks, tabs and line breaks alone are empty too: they would be charged to every number.
+    if (TextLength(message) == 0 || IsBlankText(message)) {
         tell(this, QStringLiteral("要发送的短信内容不能为空"));
+        return;
+    }
+    // Characters GBK cannot carry would arrive as "?": named and refused.
+    if (const std::vector<std::string> chars =
+            UnsendableCharacters(Memo1->toPlainText().toStdString());
+        !chars.empty()) {
+        tell(this, QString::fromStdString(UnsendableMessage("短信内容", chars)));
+        Memo1->setFocus();
         return;
     }
     if (!optOutAllowsSend())
         return;
-    if (!FitsOneMessage(message)) {
-        const int pieces = PieceCount(PlanSmsPieces(message));
+    // The check before it goes out: with [Compliance] set every finding is shown; without
+    // it, only what blocks (nothing does: the two refusals above come first).
+    reloadCompliance();
+    const ComplianceReport report = checkMessage();
+    const std::string outgoing = report.outgoing.empty() ? message : report.outgoing;
+    if (report.blocks() || (m_complianceSettings.configured && !report.findings.empty())) {
+        m_checkDialog->showReport(report, PlanSmsPieces(outgoing).texts);
+        if (Ui().execDialog(m_checkDialog.get()) != QDialog::Accepted || report.blocks()) {
+            Memo1->setFocus();
+            return;
+        }
+    }
+    if (!FitsOneMessage(outgoing)) {
+        const int pieces = PieceCount(PlanSmsPieces(outgoing));
         const QString question =
             QStringLiteral("要发送的短信内容长度超过70个字！将分%1条发送,是否分条发送？")
                 .arg(pieces);
@@ -207,7 +343,8 @@ void SmsPage::SmsTimerTick() {
         BuildNumberString(optOut.entries, m_panel->verificationOn(), m_panel->verificationNumber());
     const Credentials credentials =
         m_credentials ? m_credentials->currentCredentials() : Credentials{};
-    const SmsPlan plan = PlanSmsPieces(messageText());
+    // The text as it goes out: signature and unsubscription line added as set.
+    const SmsPlan plan = PlanSmsPieces(outgoingText());
     const SmsSendResult result = RunSmsSend(plan, [&](const std::string& text) {
         return SendMessage(credentials.context, credentials.userName, credentials.password, numbers,
                            text);

@@ -7,14 +7,21 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "compliance/Compliance.h"
+
+class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 namespace smsc {
 
+class ComplianceDialog;
+class ComplianceSettingsDialog;
 class CredentialsSource;
 class PlanLine;
 class RecipientPanel;
@@ -35,6 +42,14 @@ public:
     QLabel* NoteLabel;          // the red note on the one-SMS length
     QPushButton* PhraseButton;  // "插入短语"
     QPushButton* BackButton;    // "返回首页"
+    // The check before a send, under the message like the plan line under the list.
+    QLabel* CheckLabel;             // "发送前检查：…"
+    QComboBox* KindBox;             // "短信类型：" 通知 / 营销
+    QPushButton* PreviewButton;     // "预览": the text as it goes out
+    QPushButton* ComplianceButton;  // "检查设置": the settings of the check
+    QTimer* CheckTimer;             // single shot: the check line a moment after typing
+    ComplianceDialog* complianceDialog() const { return m_checkDialog.get(); }
+    ComplianceSettingsDialog* complianceSettingsDialog() const { return m_settingsDialog.get(); }
 
     // ---- what the main window provides ---------------------------------------------------
     // The login window's user name, password and line, read at every tick.
@@ -57,6 +72,19 @@ public:
     // Adds the text as a new last line of the editor (phrase insertion).
     void appendMessageLine(const QString& line);
 
+    // ---- the check before a send ----------------------------------------------------------
+    // The message checked with the settings and lists as last read, the kind chosen on the
+    // page and the time now.
+    ComplianceReport checkMessage() const;
+    // The text the service receives: signature and unsubscription line added as set.
+    std::string outgoingText() const;
+    // Reads [Compliance] and the lists again (at a send, after the settings dialog);
+    // takeDefaultKind: the kind box shows Default_Kind again.
+    void reloadCompliance(bool takeDefaultKind = false);
+    void refreshCheckLine();
+    void PreviewClick();
+    void ComplianceSettingsClick();
+
     // ---- actions -------------------------------------------------------------------------
     // "发送短信": the send checks, then the progress window with its SMS timer armed.
     void Button15Click();
@@ -78,6 +106,10 @@ private:
     std::function<void(const QString&)> m_quotaHandler;
     std::function<void()> m_backHome;
     std::function<void()> m_insertPhrase;
+    ComplianceSettings m_complianceSettings;
+    ComplianceLists m_complianceLists;
+    std::unique_ptr<ComplianceDialog> m_checkDialog;
+    std::unique_ptr<ComplianceSettingsDialog> m_settingsDialog;
 };
 
 }  // namespace smsc

@@ -6,10 +6,14 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "compliance/Compliance.h"
+#include "compliance/ComplianceDialog.h"
 #include "platform/ClipPlayer.h"
+#include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "service/Credentials.h"
@@ -110,8 +114,17 @@ void TForm13::openReply(const std::string& receivedText, const std::string& numb
 
 void TForm13::Button1Click() {
     const std::string text = replyText();
-    if (TextLength(StripLineBreaks(text)) == 0) {
+    // Blanks, tabs and line breaks alone are empty too: they would be charged as a reply.
+    if (TextLength(StripLineBreaks(text)) == 0 || IsBlankText(text)) {
         remind(this, QStringLiteral("要发送的短信内容不能为空！"));
+        Memo2->setFocus();
+        return;
+    }
+    // Characters GBK cannot carry would arrive as "?": named and refused.
+    if (const std::vector<std::string> chars =
+            UnsendableCharacters(Memo2->toPlainText().toStdString());
+        !chars.empty()) {
+        remind(this, QString::fromStdString(UnsendableMessage("短信内容", chars)));
         Memo2->setFocus();
         return;
     }
@@ -120,11 +133,36 @@ void TForm13::Button1Click() {
         Memo2->setFocus();
         return;
     }
+    // With [Compliance] set a reply is checked like a notice of the SMS page, and goes out
+    // as it would: its signature added, still within one SMS.
+    std::string outgoing = text;
+    const ComplianceSettings settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
+    if (settings.configured) {
+        const QTime now = QTime::currentTime();
+        const ComplianceReport report =
+            CheckSmsGbk(text, {settings, MessageKind::Notice, now.hour() * 60 + now.minute()},
+                        LoadComplianceLists(DataDir()));
+        if (!report.outgoing.empty())
+            outgoing = report.outgoing;
+        if (!report.findings.empty()) {
+            ComplianceDialog dialog(this);
+            dialog.showReport(report, {StripLineBreaks(outgoing)});
+            if (Ui().execDialog(&dialog) != QDialog::Accepted || report.blocks()) {
+                Memo2->setFocus();
+                return;
+            }
+        }
+        if (TextLength(outgoing) > kSmsLength) {
+            remind(this, QStringLiteral("要发送的短信内容长度超过70个字！"));
+            Memo2->setFocus();
+            return;
+        }
+    }
     if (!m_progress) {
         remind(this, QStringLiteral("程序文件丢失，请重新安装。"));
         return;
     }
-    m_pending = Reply{m_number, text};
+    m_pending = Reply{m_number, outgoing};
     m_progress->show();
     if (!m_progress->Timer3->isActive())
         m_progress->Timer3->start();

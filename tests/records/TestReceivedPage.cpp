@@ -196,7 +196,9 @@ TEST_F(ReceivedPageTest, ReplyChecksAndTheBareNumber) {
         {seventy, {}, G(seventy.toStdString())},
         {seventy + QStringLiteral("x"), QStringLiteral("要发送的短信内容长度超过70个字！"), {}},
         {QStringLiteral("\n\n"), QStringLiteral("要发送的短信内容不能为空！"), {}},
-        {QStringLiteral("   "), {}, "   "},
+        // Deliberate mend: blanks alone are empty as well.
+        {QStringLiteral("  \u3000 "), QStringLiteral("要发送的短信内容不能为空！"), {}},
+        {QStringLiteral("笑😊"), QStringLiteral("短信内容含有无法发送的字符：😊"), {}},
         {QStringLiteral("a\nb"), {}, "a\r\nb"},
     };
     TForm15* progress = main->progressWindow();

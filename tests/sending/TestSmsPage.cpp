@@ -403,12 +403,17 @@ TEST_F(SmsPageTest, SendChecksInOrder) {
     EXPECT_FALSE(pressSend());
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("要发送的短信内容不能为空"));
 
-    type("   ");
+    // Deliberate mend: blanks alone are empty too (they would be charged to every number).
+    type(" \t" + G("　"));
+    EXPECT_FALSE(pressSend());
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("要发送的短信内容不能为空"));
+
+    type(" x ");
     ui.clear();
     EXPECT_TRUE(pressSend());
     EXPECT_TRUE(ui.messages.empty());
     tick();
-    EXPECT_EQ(partValue(server.lastRequest(), "smscontent"), "   ");
+    EXPECT_EQ(partValue(server.lastRequest(), "smscontent"), " x ");
     const std::string numbers = partValue(server.lastRequest(), "smsnumber");
     EXPECT_EQ(std::count(numbers.begin(), numbers.end(), '|'), 30000);
 }

@@ -121,10 +121,11 @@ TEST_F(CliSend, SendChecksInTheWindowsOrder) {
     EXPECT_TRUE(submissions().empty());
     EXPECT_EQ(quota(), 10000);
 
-    // Blanks are content; 70 characters are one SMS even with --no-split.
-    EXPECT_EQ(demoCli("send", {"--number", "1", "--text", "   "}).code, 0);
+    // Deliberate mend: blanks alone are empty too (they would be charged); 70 characters are
+    // one SMS even with --no-split.
+    check({"--number", "1", "--text", "  \t\r\n\xE3\x80\x80"}, "要发送的短信内容不能为空");
     EXPECT_EQ(demoCli("send", {"--number", "1", "--text", ChineseText(70), "--no-split"}).code, 0);
-    EXPECT_EQ(quota(), 9998);
+    EXPECT_EQ(quota(), 9999);
 }
 
 TEST_F(CliSend, ForbiddenWordIsRefusedByTheService) {
@@ -150,8 +151,11 @@ TEST_F(CliSend, UsageErrorsSendNothing) {
     // Neither GBK nor UTF-8.
     const std::string broken = writeFile("broken.txt", "ab\xff\xfe\x81");
     EXPECT_EQ(demoCli("send", {"--number", "1", "--text-file", broken}).code, 2);
-    // A character GBK cannot carry would go out as "?": refused instead.
-    EXPECT_EQ(demoCli("send", {"--number", "1", "--text", "笑脸😀"}).code, 2);
+    // A character GBK cannot carry would go out as "?": refused instead, and named (a
+    // refusal since the send check names it, exit 1).
+    const CliRun emoji = demoCli("send", {"--number", "1", "--text", "笑脸😀"});
+    EXPECT_EQ(emoji.code, 1);
+    EXPECT_EQ(emoji.err, "短信内容含有无法发送的字符：😀\n");
     auto sent = submissions();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0].numberCount, 1);

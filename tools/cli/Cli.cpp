@@ -11,7 +11,9 @@
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
+#include "compliance/Compliance.h"
 #include "tools/cli/CliCampaign.h"
+#include "tools/cli/CliCheck.h"
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
 #include "tools/cli/CliLookup.h"
@@ -61,6 +63,8 @@ public:
                 return optOut();
             case Command::Campaign:
                 return campaign();
+            case Command::Check:
+                return RunCheck(m_options, m_env, m_out, m_err);
             case Command::Replies:
             case Command::Records:
             case Command::Numbers:
@@ -234,24 +238,36 @@ private:
         return true;
     }
 
+    // The --text or --text-file message as GBK. Characters GBK cannot carry are named and
+    // refused (m_textRefused), never sent as "?".
     std::optional<std::string> messageText() {
-        if (m_options.text) {
-            std::optional<std::string> gbk = GbkFromTerminal(*m_options.text);
-            if (!gbk)
-                usage("短信内容不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
-            return gbk;
-        }
         std::string error;
-        std::optional<std::string> bytes =
-            ReadInputFile(*m_options.textFile, kMaxTextFileBytes, &error);
-        if (!bytes) {
+        const std::optional<std::string> utf8 = MessageUtf8(m_options, &error);
+        if (!utf8) {
             usage(error);
             return std::nullopt;
         }
-        std::optional<std::string> gbk = MessageFromFileBytes(*bytes, &error);
-        if (!gbk)
-            usage(error + "：" + *m_options.textFile);
-        return gbk;
+        if (const std::vector<std::string> chars = UnsendableCharacters(*utf8); !chars.empty()) {
+            m_err << UnsendableMessage("短信内容", chars) << "\n";
+            m_textRefused = true;
+            return std::nullopt;
+        }
+        return Utf8ToGbk(*utf8);
+    }
+
+    // The check before a message goes out. Its findings go to stderr when something blocks,
+    // when [Compliance] is set, and always on a dry run; the report's outgoing text is what
+    // the service receives.
+    std::optional<ComplianceReport> checkMessage(const std::string& gbk) {
+        const std::string dataDir = CliDataDir(m_options, m_env);
+        const CheckContext context = CliCheckContext(m_options, dataDir);
+        ComplianceReport report =
+            CheckSmsGbk(gbk, context, CliComplianceLists(context, dataDir, m_err));
+        if (report.blocks() || context.settings.configured || m_options.dryRun)
+            PrintFindings(report, m_err);
+        if (report.blocks())
+            return std::nullopt;
+        return report;
     }
 
     int send() {
@@ -260,7 +276,7 @@ private:
             return kExitUsage;
         const std::optional<std::string> text = messageText();
         if (!text)
-            return kExitUsage;
+            return m_textRefused ? kExitRefused : kExitUsage;
 
         // The send checks of the SMS page, in its order; nothing goes out when one fails.
         CliRecipients recipients;
@@ -272,9 +288,13 @@ private:
             return refuse(G("发送条数不能超过3万个"));
         if (entries.empty())
             return refuse(G("发送对象数目为0请添加发送对象"));
-        if (TextLength(*text) == 0)
+        // Blanks, tabs and line breaks alone are no message either: they would be charged.
+        if (TextLength(*text) == 0 || IsBlankText(*text))
             return refuse(G("要发送的短信内容不能为空"));
-        const SmsPlan plan = PlanSmsPieces(*text);
+        const std::optional<ComplianceReport> check = checkMessage(*text);
+        if (!check)
+            return kExitRefused;
+        const SmsPlan plan = PlanSmsPieces(check->outgoing);
         if (plan.split && m_options.noSplit)
             return refuse(G("短信内容超过70个字，需要分") + std::to_string(PieceCount(plan)) +
                           G("条发送；去掉 --no-split 即可分条发送"));
@@ -332,6 +352,11 @@ private:
         };
         inputs.numbersFile = [this](const std::string& path) { return readNumbersFile(path); };
         inputs.messageText = [this] { return messageText(); };
+        inputs.checkText = [this](const std::string& gbk) -> std::optional<std::string> {
+            const std::optional<ComplianceReport> check = checkMessage(gbk);
+            return check ? std::optional<std::string>(check->outgoing) : std::nullopt;
+        };
+        inputs.textRefused = [this] { return m_textRefused; };
         inputs.usage = [this](const std::string& message) { return usage(message); };
         return RunCampaignCommand(m_options, m_env, inputs, m_out, m_err);
     }
@@ -373,6 +398,7 @@ private:
     std::string m_user;
     std::string m_password;
     ServiceContext m_context;
+    bool m_textRefused = false;
 };
 
 }  // namespace

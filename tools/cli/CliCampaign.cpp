@@ -15,6 +15,7 @@
 #include "campaign/CampaignLock.h"
 #include "campaign/CampaignNumbers.h"
 #include "campaign/CampaignRun.h"
+#include "compliance/Compliance.h"
 #include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "sending/MmsSend.h"
@@ -22,6 +23,8 @@
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/CliCheck.h"
+#include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliPlan.h"
 #include "tools/cli/CliText.h"
 
@@ -163,6 +166,8 @@ private:
         const PlanFiles files = PlanFilesFor(m_options, m_env);
         if (m_options.mmsFile) {
             settings.kind = CampaignKind::Mms;
+            if (const std::optional<int> refused = RefuseUnsendableTitle(*m_options.title, m_err))
+                return *refused;
             const std::optional<std::string> title = GbkFromTerminal(*m_options.title);
             if (!title)
                 return m_inputs.usage("彩信标题不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
@@ -182,17 +187,24 @@ private:
             checks.filePath = settings.mmsPath;
             if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
                 return refuse(MmsRefusalMessage(refusal));
+            if (const std::optional<int> refused =
+                    CheckMmsTitleBeforeSend(m_options, CliDataDir(m_options, m_env), m_err))
+                return *refused;
             settings.title = StripLineBreaks(*title);
             settings.perNumber = MmsUnitsPerNumber(files);
             pieces.push_back(settings.title);
         } else {
             const std::optional<std::string> text = m_inputs.messageText();
             if (!text)
-                return kExitUsage;
-            if (TextLength(*text) == 0)
+                return m_inputs.textRefused && m_inputs.textRefused() ? kExitRefused : kExitUsage;
+            if (TextLength(*text) == 0 || IsBlankText(*text))
                 return refuse(G("要发送的短信内容不能为空"));
-            settings.text = *text;
-            pieces = PlanSmsPieces(*text).texts;
+            const std::optional<std::string> outgoing =
+                m_inputs.checkText ? m_inputs.checkText(*text) : text;
+            if (!outgoing)
+                return kExitRefused;
+            settings.text = *outgoing;
+            pieces = PlanSmsPieces(*outgoing).texts;
         }
 
         // Checked again, and the journal written and locked, under the folder's lock: a second

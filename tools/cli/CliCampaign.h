@@ -29,6 +29,11 @@ struct CampaignInputs {
     std::function<std::optional<std::string>(const std::string& path)> numbersFile;
     // The --text or --text-file message as GBK.
     std::function<std::optional<std::string>()> messageText;
+    // The check before the message goes out: the text as it goes out (signature and
+    // unsubscription line added), or none when something blocks (already reported).
+    std::function<std::optional<std::string>(const std::string& gbk)> checkText;
+    // Whether messageText's none was a refusal (characters GBK cannot carry): exit 1.
+    std::function<bool()> textRefused;
     // Reports a usage error; returns the exit code.
     std::function<int(const std::string& message)> usage;
 };

@@ -9,6 +9,7 @@
 #include "sending/MmsSend.h"
 #include "sending/SmsSend.h"
 #include "tools/cli/Cli.h"
+#include "tools/cli/CliCheck.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliOptions.h"
 #include "tools/cli/CliPlan.h"
@@ -65,6 +66,8 @@ int submit(const CliMmsSend& send, const CliRecipients& recipients, const std::s
 }  // namespace
 
 int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
+    if (const std::optional<int> refused = RefuseUnsendableTitle(*send.options.title, err))
+        return *refused;
     const std::optional<std::string> title = GbkFromTerminal(*send.options.title);
     if (!title)
         return usage(err, "彩信标题不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
@@ -86,6 +89,8 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     checks.filePath = path;
     if (const MmsRefusal refusal = CheckMmsSend(checks); refusal != MmsRefusal::None)
         return refuse(err, MmsRefusalMessage(refusal));
+    if (const std::optional<int> refused = CheckMmsTitleBeforeSend(send.options, send.dataDir, err))
+        return *refused;
     if (send.dryRunPlan) {
         const std::optional<OptOutTest> optOut = OptOutTestIn(send.options, send.dataDir, err);
         if (!optOut)

@@ -7,6 +7,7 @@
 
 #include "recipients/PhoneRules.h"
 #include "tools/cli/CliCampaign.h"
+#include "tools/cli/CliCheck.h"
 #include "tools/cli/CliLookup.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliRecords.h"
@@ -42,7 +43,9 @@ enum class Opt {
     ResendUnknown,
     SkipUnknown,
     NoWait,
-    IncludeOptOut
+    IncludeOptOut,
+    Kind,
+    At
 };
 
 struct OptionSpec {
@@ -81,6 +84,8 @@ constexpr OptionSpec kOptions[] = {
     {"--skip-unknown", Opt::SkipUnknown, false, false, true},
     {"--no-wait", Opt::NoWait, false, false, true},
     {"--include-optout", Opt::IncludeOptOut, false, false, true},
+    {"--kind", Opt::Kind, true, false, true},
+    {"--at", Opt::At, true, false, true},
 };
 
 // Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
@@ -97,6 +102,8 @@ bool optionFits(Opt id, Command command) {
     if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown ||
         id == Opt::NoWait)
         return campaign;
+    if (id == Opt::At)
+        return command == Command::Check;
     return true;
 }
 
@@ -138,6 +145,8 @@ std::optional<Command> commandNamed(const std::string& word) {
         return Command::OptOut;
     if (word == "campaign")
         return Command::Campaign;
+    if (word == "check")
+        return Command::Check;
     return std::nullopt;
 }
 
@@ -171,6 +180,8 @@ const char* commandName(Command command) {
             return "optout";
         case Command::Campaign:
             return "campaign";
+        case Command::Check:
+            return "check";
         case Command::Help:
             break;
     }
@@ -377,15 +388,30 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::IncludeOptOut:
                 o.includeOptOut = true;
                 break;
+            case Opt::Kind:
+                if (!MessageKindFromName(value))
+                    return fail("--kind 只能是 notice（通知）或 marketing（营销）：" + value);
+                o.kind = value;
+                break;
+            case Opt::At:
+                o.at = value;
+                break;
         }
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign、check 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
 
+    if (o.command == Command::Check) {
+        for (const OptionSpec* option : given)
+            if (option->id != Opt::Text && option->id != Opt::TextFile && option->id != Opt::Kind &&
+                option->id != Opt::At && option->id != Opt::DataDir)
+                return fail(std::string("选项 ") + option->name + " 不能用于 check");
+        return FinishCheckOptions(std::move(o), positional, error);
+    }
     if (o.command == Command::Lookup)
         return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
                                                      seen.count(Opt::AreaCode), positional, error);
@@ -477,7 +503,8 @@ std::string CliHelpText() {
   smsclient-cli balance --user 用户名 [--password 密码] [公共选项]
   smsclient-cli send --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件) [--verify 验证号码 [--interval K]]
-                     [--no-split] [--include-optout] [--dry-run] [公共选项]
+                     [--no-split] [--include-optout] [--kind notice|marketing] [--dry-run]
+                     [公共选项]
   smsclient-cli send-mms --user 用户名 [--password 密码] (--number 号码 ... | --numbers-file 文件 ...)
                      --file 彩信文件 --title 标题 [--verify 验证号码 [--interval K]]
                      [--include-optout] [--dry-run] [公共选项]
@@ -500,6 +527,8 @@ std::string CliHelpText() {
                      [--no-wait] [公共选项]
   smsclient-cli campaign status 名称 [--data-dir 目录]
   smsclient-cli campaign list [--data-dir 目录]
+  smsclient-cli check (--text 内容 | --text-file 文件) [--kind notice|marketing]
+                     [--at "YYYY-MM-DD HH:MM"] [--data-dir 目录]
   smsclient-cli help | --help | -h
   smsclient-cli --version        打印版本号 (print the version): 6.8
   选项可写作 "--name 值" 或 "--name=值"；"--" 之后的参数都不再当作选项。
@@ -587,6 +616,15 @@ std::string CliHelpText() {
             opt-out list as it is then are left out; status and list. Unknown requests are
             matched in the send records by content, and none is sent again within three read
             timeouts (45 s) of leaving (resume counts down; --no-wait stops with exit 3).
+  check     发送前检查：签名、通知/营销、退订语、营销时段、敏感词（数据目录中的
+            Compliance/Words.txt）、平台拒收的符号、短链接（Compliance/ShortLinks.txt），
+            设置见 Company_Info.ini 的 [Compliance]。每条问题一行：级别<TAB>规则<TAB>说明，
+            级别为 error（错误，不能发送）或 warning（提醒）。没有错误时退出码 0，有错误时 1。
+            send、send-mms、campaign start 发送前做同样的检查，有错误时不发送（退出码 1）；
+            --dry-run 时问题写到标准错误。--at 为发送时间（默认现在），用于营销时段。
+            The check before sending; one finding per line: level, rule, message.
+            Exit 0 when nothing blocks, 1 when something does. send, send-mms and
+            campaign start run it too.
   help      显示本说明。Show this text.
 
 公共选项 (common options: balance, send, send-mms, replies, records, numbers, download-mms):
@@ -642,6 +680,9 @@ send 的选项 (send options):
                          optout（退订）、duplicates（重复号码）、pieces（每号条数；彩信为每条
                          彩信扣除的短信条数）、units（预计扣除条数）。Print the send plan and
                          send nothing.
+  --kind notice|marketing  短信类型：通知或营销（默认取 [Compliance] 的 Default_Kind，
+                         没有时为通知）。营销短信须以退订语结尾（Auto_Unsubscribe=1 时自动
+                         加上）。Kind of message for the check (send, send-mms, campaign).
   --include-optout       也发给退订名单中的号码（send 和 send-mms）。不加此选项时，退订名单中的
                          号码不发送（验证号码除外），标准错误中打印"已跳过N个退订号码"；全部号码
                          都在名单中时报"发送对象均在退订名单中，未发送"，退订名单无法读取时报

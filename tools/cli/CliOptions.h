@@ -9,7 +9,7 @@
 namespace smsc::cli {
 
 enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut,
-                     ContactsImport, ContactsExport, Campaign };
+                     ContactsImport, ContactsExport, Campaign, Check };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -60,6 +60,10 @@ struct CliOptions {
     bool resendUnknown = false;
     bool skipUnknown = false;
     bool noWait = false;  // campaign resume: stop instead of waiting for a request on its way
+    // check, send, send-mms, campaign start: the kind of message ("notice" or "marketing";
+    // none: Default_Kind of [Compliance]); check only: the time of the send
+    std::optional<std::string> kind;
+    std::optional<std::string> at;  // "YYYY-MM-DD HH:MM"
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <unordered_set>
@@ -13,6 +14,21 @@
 #include "sending/TextHelpers.h"
 
 namespace smsc {
+
+namespace {
+std::optional<int> g_fixedMinuteOfDay;
+}  // namespace
+
+int LocalMinuteOfDay() {
+    if (g_fixedMinuteOfDay)
+        return *g_fixedMinuteOfDay;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_hour * 60 + local.tm_min;
+}
+
+void SetLocalMinuteOfDayForTests(std::optional<int> minute) { g_fixedMinuteOfDay = minute; }
 namespace {
 
 constexpr const char* kEmpty = "empty";

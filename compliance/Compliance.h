@@ -112,6 +112,13 @@ std::string UnsendableMessage(std::string_view subject, const std::vector<std::s
 ComplianceReport CheckSmsText(std::string_view utf8, const CheckContext& context,
                               const ComplianceLists& lists);
 // The same for a GBK text read from a file (or the window's GBK).
+// The local time of day in minutes (0..1439): what the marketing hours are checked against
+// when a message goes out now.
+int LocalMinuteOfDay();
+// Tests fix the time of day so that the hours rule does not follow the wall clock
+// (nullopt: the clock again).
+void SetLocalMinuteOfDayForTests(std::optional<int> minute);
+
 ComplianceReport CheckSmsGbk(std::string_view gbk, const CheckContext& context,
                              const ComplianceLists& lists);
 // An MMS title: the two always-on findings, sensitive words, symbols, short links and the

@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QTextCursor>
-#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -235,10 +234,9 @@ bool MmsPage::titleCheckAllowsSend() {
     // The title's check: words, symbols, links and the hours of the default kind (the
     // content is an opaque file). With [Compliance] set every finding is shown.
     const ComplianceSettings settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
-    const QTime now = QTime::currentTime();
     const ComplianceReport report =
         CheckMmsTitle(Memo2->toPlainText().toStdString(),
-                      {settings, settings.defaultKind, now.hour() * 60 + now.minute()},
+                      {settings, settings.defaultKind, LocalMinuteOfDay()},
                       LoadComplianceLists(DataDir(), settings.configured));
     if (!report.blocks() && !(settings.configured && !report.findings.empty()))
         return true;

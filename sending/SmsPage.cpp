@@ -4,7 +4,6 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
-#include <QTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -170,11 +169,10 @@ void SmsPage::reloadCompliance(bool takeDefaultKind) {
 }
 
 ComplianceReport SmsPage::checkMessage() const {
-    const QTime now = QTime::currentTime();
     const CheckContext context{
         m_complianceSettings,
         KindBox->currentIndex() == 1 ? MessageKind::Marketing : MessageKind::Notice,
-        now.hour() * 60 + now.minute()};
+        LocalMinuteOfDay()};
     return CheckSmsGbk(messageText(), context, m_complianceLists);
 }
 

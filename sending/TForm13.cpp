@@ -6,7 +6,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -138,9 +137,8 @@ void TForm13::Button1Click() {
     std::string outgoing = text;
     const ComplianceSettings settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
     if (settings.configured) {
-        const QTime now = QTime::currentTime();
         const ComplianceReport report =
-            CheckSmsGbk(text, {settings, MessageKind::Notice, now.hour() * 60 + now.minute()},
+            CheckSmsGbk(text, {settings, MessageKind::Notice, LocalMinuteOfDay()},
                         LoadComplianceLists(DataDir()));
         if (!report.outgoing.empty())
             outgoing = report.outgoing;

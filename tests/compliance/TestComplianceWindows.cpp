@@ -70,7 +70,10 @@ protected:
         source.credentials.context.boundaryOverride = "--b";
         host = std::make_unique<QWidget>();
         progress = std::make_unique<TForm15>();
+        // Noon: inside the marketing hours, whatever the clock says when the suite runs.
+        SetLocalMinuteOfDayForTests(12 * 60);
     }
+    void TearDown() override { SetLocalMinuteOfDayForTests(std::nullopt); }
     // [Compliance] added to the shipped settings; the page created afterwards reads it.
     void configure(const std::string& utf8Section) {
         const std::string ini = data.readFile("Company_Info.ini");

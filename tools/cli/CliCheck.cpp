@@ -88,10 +88,7 @@ CheckContext CliCheckContext(const CliOptions& options, const std::string& dataD
     if (options.at) {
         context.minuteOfDay = MinuteOfAt(*options.at);
     } else {
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
-        context.minuteOfDay = local.tm_hour * 60 + local.tm_min;
+        context.minuteOfDay = LocalMinuteOfDay();
     }
     return context;
 }

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidgetItemIterator>
 
 #include <filesystem>
 
@@ -256,7 +258,8 @@ TEST_F(ContactsPageTest, DeleteAndEditAfterwardsHitTheRightContact) {
     EXPECT_EQ(node({})->childCount(), 3);
     select({1});
     page->DeleteGroupItem->trigger();
-    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("确定删除么？"));
+    // Deliberate change: the question names the group and the contacts that go with it.
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("删除分组“客户”及其2个联系人？"));
     EXPECT_EQ(node({})->childCount(), 2);
     EXPECT_EQ(book().find("王五"), std::string::npos);
     EXPECT_EQ(book().find("北京"), std::string::npos);
@@ -279,26 +282,84 @@ TEST_F(ContactsPageTest, DeleteAndEditAfterwardsHitTheRightContact) {
         EXPECT_EQ(form->Label2->text(), QStringLiteral("1,0"));
     });
     page->EditContactItem->trigger();
+    // Deliberate change: with no row selected the button edits the contact selected in the
+    // tree; only with neither is the user asked to choose.
+    page->ListView4->clearSelection();
+    ui.clear();
+    ui.onNextDialog([](QDialog* dialog) {
+        EXPECT_EQ(static_cast<TForm9*>(dialog)->value(0), QStringLiteral("赵六"));
+    });
+    page->EditContactButton->click();
+    EXPECT_TRUE(ui.messages.empty());
+    select({1});
     page->ListView4->clearSelection();
     page->EditContactButton->click();
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("请选择通讯录联系信息表中的要修改的项"));
 }
 
-TEST_F(ContactsPageTest, OverlayCommitsOnEnter) {
-    startWith(EmptyBookXml());
-    select({});
-    ui.onNextDialog([](QDialog* dialog) {
-        auto* form = static_cast<TForm9*>(dialog);
-        form->showOverlay(1);
-        form->Edit1->setText(QStringLiteral("13800000000"));
-        form->showOverlay(0);  // the first overlay's text is kept when it moves on
-        EXPECT_EQ(form->value(1), QStringLiteral("13800000000"));
-        form->Edit1->insert(QStringLiteral("孙七"));
-        QTest::keyClick(form->Edit1, Qt::Key_Return);
-    });
-    page->NewContactButton->click();
-    EXPECT_TRUE(ui.messages.empty()) << ui.lastMessage().text.toStdString();
-    EXPECT_NE(book().find("孙七|13800000000||||||||0"), std::string::npos) << book();
+// Deliberate change: the editor is a form. It opens on "姓名"; Tab and Shift+Tab move through
+// the rows and buttons, Enter moves on and confirms from the last row, Esc cancels.
+TEST_F(ContactsPageTest, EditorIsAFormEnterMovesOnAndConfirmsFromTheLastRow) {
+    struct Case {
+        const char* keys;    // text typed, or <Tab> <BackTab> <Enter> <Esc>
+        const char* stored;  // the record on disk; empty: nothing stored
+        int overlayRow;      // where the overlay is if the editor stayed open
+    } cases[] = {
+        {"孙七<Tab>13800000000<Enter><Enter><Enter><Enter><Enter><Enter><Enter><Enter>",
+         "孙七|13800000000||||||||0", -1},
+        {"孙七<Enter>13800000000<Tab>先生<BackTab><BackTab>孙八<Tab><Tab>女士<Tab><Tab><Tab><Tab>"
+         "<Tab><Tab><Tab><Enter>",
+         "孙八|13800000000|女士|||||||0", -1},
+        {"孙七<Enter>", "", 1},
+        {"孙七<Tab>13800000000<Esc>", "", -1},
+        {"孙七<BackTab><Enter>", "", -1},  // Shift+Tab from the first row reaches "取消"
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        startWith(EmptyBookXml());
+        select({});
+        int overlayRow = -2;
+        ui.onNextDialog([&](QDialog* dialog) {
+            auto* form = static_cast<TForm9*>(dialog);
+            // Keys go where the focus is, as they do in an active window.
+            QApplication::setActiveWindow(form);
+            EXPECT_EQ(form->overlayRow(), 0);
+            QString keys = QString::fromUtf8(c.keys);
+            const std::pair<QString, Qt::Key> named[] = {
+                {QStringLiteral("<Tab>"), Qt::Key_Tab},
+                {QStringLiteral("<BackTab>"), Qt::Key_Backtab},
+                {QStringLiteral("<Enter>"), Qt::Key_Return},
+                {QStringLiteral("<Esc>"), Qt::Key_Escape}};
+            while (!keys.isEmpty() && form->isVisible()) {
+                QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : form;
+                bool sent = false;
+                for (const auto& [name, key] : named) {
+                    if (keys.startsWith(name)) {
+                        QTest::keyClick(
+                            target, key,
+                            key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+                        keys.remove(0, name.size());
+                        sent = true;
+                        break;
+                    }
+                }
+                if (!sent) {
+                    // Typed text, Chinese too (the test library's key tables are ASCII).
+                    QKeyEvent typed(QEvent::KeyPress, 0, Qt::NoModifier, keys.left(1));
+                    QApplication::sendEvent(target, &typed);
+                    keys.remove(0, 1);
+                }
+            }
+            overlayRow = form->isVisible() ? form->overlayRow() : -1;
+        });
+        page->NewContactButton->click();
+        EXPECT_EQ(ui.messageTexts(), QStringList());
+        EXPECT_EQ(overlayRow, c.overlayRow);
+        if (*c.stored)
+            EXPECT_NE(book().find(c.stored), std::string::npos) << book();
+        else
+            EXPECT_EQ(book(), EmptyBookXml());
+    }
 }
 
 TEST_F(ContactsPageTest, UnreadableBookIsKeptMissingBookCreated) {
@@ -537,6 +598,121 @@ TEST_F(ContactsPageTest, ChangesByAnotherProgramAreNoticed) {
     page->EditContactItem->trigger();
     EXPECT_EQ(ui.lastMessage().text, QStringLiteral("通讯录已被其他程序修改，请重新选择"));
     EXPECT_EQ(book(), moved);
+}
+
+}  // namespace
+
+namespace {
+
+// The contact list's Delete key and menu: one question naming what goes, one write.
+TEST_F(ContactsPageTest, TableDeletesTheSelectedRowsAfterOneQuestion) {
+    struct Case {
+        BookPath node;
+        std::vector<int> rows;  // selected in the list
+        bool byMenu;
+        MsgAnswer answer;
+        QString question;  // empty: none asked
+        QStringList left;  // the book's listing afterwards
+    } cases[] = {
+        {{},
+         {0, 2},
+         false,
+         MsgAnswer::Ok,
+         QStringLiteral("删除选中的2个联系人？"),
+         {QStringLiteral("0,0:李四:13900000001"), QStringLiteral("1,0:赵六:13600000003")}},
+        {{1},
+         {1},
+         true,
+         MsgAnswer::Ok,
+         QStringLiteral("删除联系人“王五”？"),
+         {QStringLiteral("0:张三:13800000000"), QStringLiteral("1,0:李四:13900000001"),
+          QStringLiteral("2,0:赵六:13600000003")}},
+        {{},
+         {0, 1, 2, 3},
+         true,
+         MsgAnswer::Cancel,
+         QStringLiteral("删除选中的4个联系人？"),
+         {QStringLiteral("0:张三:13800000000"), QStringLiteral("1,0:李四:13900000001"),
+          QStringLiteral("1,1,0:王五:13700000002"), QStringLiteral("2,0:赵六:13600000003")}},
+        {{1, 1},
+         {},
+         false,
+         MsgAnswer::Ok,
+         QString(),
+         {QStringLiteral("0:张三:13800000000"), QStringLiteral("1,0:李四:13900000001"),
+          QStringLiteral("1,1,0:王五:13700000002"), QStringLiteral("2,0:赵六:13600000003")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.question.toStdString());
+        startWith(SampleBook());
+        select(c.node);
+        page->ListView4->clearSelection();
+        for (int row : c.rows)
+            page->ListView4->topLevelItem(row)->setSelected(true);
+        ui.clear();
+        ui.answerNext(c.answer);
+        if (c.byMenu) {
+            ASSERT_EQ(page->prepareListMenu(), page->ListMenu);
+            EXPECT_EQ(page->EditRowItem->isEnabled(), c.rows.size() == 1);
+            page->DeleteRowItem->trigger();
+        } else {
+            QTest::keyClick(page->ListView4, Qt::Key_Delete);
+        }
+        EXPECT_EQ(ui.messageTexts(),
+                  c.question.isEmpty() ? QStringList() : QStringList{c.question});
+        select({});
+        EXPECT_EQ(rows(), c.left);
+        // The tree lost the same nodes.
+        int contacts = 0;
+        for (QTreeWidgetItemIterator it(page->TreeView1); *it; ++it)
+            contacts += (*it)->data(0, Qt::UserRole + 1).toBool();
+        EXPECT_EQ(contacts, c.left.size());
+    }
+}
+
+TEST_F(ContactsPageTest, TableMenuFollowsTheSelectionAndSendsNumbersToTheSmsList) {
+    startWith(SampleBook());
+    host->show();
+    select({});
+    EXPECT_EQ(page->prepareListMenu(), nullptr);
+    // A right click on a row outside the selection selects it alone; inside it keeps it.
+    QTreeWidget* list = page->ListView4;
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(3)->setSelected(true);
+    const auto rowPoint = [&](int row) {
+        return list->visualItemRect(list->topLevelItem(row)).center();
+    };
+    page->selectRowForMenu(rowPoint(3));
+    EXPECT_EQ(page->selectedRows().size(), 2);
+    page->selectRowForMenu(rowPoint(1));
+    ASSERT_EQ(page->selectedRows(), QList<QTreeWidgetItem*>{list->topLevelItem(1)});
+    list->topLevelItem(3)->setSelected(true);
+
+    std::vector<std::string> sent;
+    QObject::connect(page, &ContactsPage::sendSmsRequested,
+                     [&](const std::vector<std::string>& numbers) { sent = numbers; });
+    page->SendSmsItem->trigger();
+    EXPECT_EQ(sent, (std::vector<std::string>{"13900000001", "13600000003"}));
+}
+
+TEST_F(ContactsPageTest, SelectionReadsNothingAChangeParsesNothingItDidNotWrite) {
+    startWith(SampleBook());
+    const int parses = page->book().parseCount();
+    select({1});
+    select({1, 0});
+    editor([&] { page->EditContactButton->click(); }, {{1, "13611111111"}});
+    select({2});
+    editor([&] { page->NewContactButton->click(); }, {{0, "钱七"}, {1, "1"}});
+    select({1, 1, 0});
+    page->DeleteContactItem->trigger();
+    EXPECT_EQ(page->book().parseCount(), parses);
+    EXPECT_EQ(book().find("王五"), std::string::npos);
+    EXPECT_NE(book().find("钱七|1||||||||2,1"), std::string::npos);
+    // Another program's change is seen at the next selection.
+    data.writeFile(kBook, SampleBook());
+    select({1});
+    EXPECT_EQ(page->book().parseCount(), parses + 1);
+    EXPECT_EQ(rows().size(), 2);
 }
 
 }  // namespace

@@ -504,7 +504,8 @@ void ContactsPage::listContacts() {
     const QString caption = node->text(0).trimmed();
     for (QTreeWidgetItem* row : rows) {
         if (row->text(1).trimmed() == caption) {
-            ListView4->setCurrentItem(row, 0, QItemSelectionModel::ClearAndSelect);
+            ListView4->setCurrentItem(
+                row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             ListView4->setFocus();
             break;
         }

@@ -121,7 +121,8 @@ void BM_FloorSelect(benchmark::State& state) {
             rows.append(new QTreeWidgetItem(texts));
         }
         list->addTopLevelItems(rows);
-        list->setCurrentItem(rows.first(), 0, QItemSelectionModel::ClearAndSelect);
+        list->setCurrentItem(rows.first(), 0,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 }
 BENCHMARK(BM_FloorSelect)->Unit(benchmark::kMicrosecond);

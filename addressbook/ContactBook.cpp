@@ -157,6 +157,14 @@ bool IsUtf8Name(std::string name) {
     return name == "utf-8" || name == "utf8";
 }
 
+bool IsGbkAlias(std::string name);
+
+bool IsGbkName(std::string name) {
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "gbk" || IsGbkAlias(name);
+}
+
 // Windows writes files declared as gb2312 in code page 936, so such a file may hold any GBK
 // character: it is read and written as GBK under its own declaration.
 bool IsGbkAlias(std::string name) {
@@ -686,13 +694,16 @@ std::string ContactBook::serialize() {
                                  : m_doc->encoding   ? Chars(m_doc->encoding)
                                                      : "UTF-8";
     std::string bytes = Dump(m_doc, declared);
-    // The library's UTF-8 text of a document it holds is that document: every name and text
-    // in it is UTF-8 already and everything else is escaped. Only its size can keep it from
-    // being read again. Any other encoding is proven by reading the text back.
-    const auto readable = [this](const std::string& text, bool utf8) {
-        return utf8 ? !text.empty() && text.size() <= kMaxBookBytes : ReadsBackAs(text, m_doc);
+    // The library's UTF-8 text of a document it holds is that document, and so is its GBK
+    // text of a GBK book: every name in it came from GBK text and a character GBK lacks
+    // inside a text or a value is written as a character reference. Only the size can keep
+    // such a text from being read again. Any other encoding is proven by reading back.
+    const bool faithful = IsUtf8Name(declared) || IsGbkName(declared);
+    const auto readable = [this](const std::string& text, bool byConstruction) {
+        return byConstruction ? !text.empty() && text.size() <= kMaxBookBytes
+                              : ReadsBackAs(text, m_doc);
     };
-    if (readable(bytes, IsUtf8Name(declared)))
+    if (readable(bytes, faithful))
         return bytes;
     if (IsUtf8Name(declared))
         return {};

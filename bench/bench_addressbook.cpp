@@ -58,9 +58,16 @@ std::string bigBook() {
     return xml + "</通讯录>\n";
 }
 
+// The same book as an older installation keeps it: declared gb2312, stored in GBK.
+std::string bigGbkBook() {
+    std::string xml = bigBook();
+    xml.replace(xml.find("UTF-8"), 5, "gb2312");
+    return Utf8ToGbk(xml);
+}
+
 struct BigBookPage {
-    BigBookPage() {
-        data.writeFile("LinkmanBook/Contacts.xml", bigBook());
+    explicit BigBookPage(const std::string& book = bigBook()) {
+        data.writeFile("LinkmanBook/Contacts.xml", book);
         page.createDialogs(nullptr);
         page.Treev1_Initialization();
     }
@@ -128,9 +135,8 @@ void BM_FloorSelect(benchmark::State& state) {
 BENCHMARK(BM_FloorSelect)->Unit(benchmark::kMicrosecond);
 
 // The floor of a change: one parse of the book and one atomic write of it.
-void BM_FloorParseAndWrite(benchmark::State& state) {
+void floorParseAndWrite(benchmark::State& state, const std::string& book) {
     test::TempDataDir data;
-    const std::string book = bigBook();
     const std::string path = data.file("LinkmanBook/Contacts.xml");
     data.writeFile("LinkmanBook/Contacts.xml", book);
     for (auto _ : state) {
@@ -140,7 +146,14 @@ void BM_FloorParseAndWrite(benchmark::State& state) {
     }
     state.counters["bytes"] = static_cast<double>(book.size());
 }
+void BM_FloorParseAndWrite(benchmark::State& state) {
+    floorParseAndWrite(state, bigBook());
+}
+void BM_FloorParseAndWriteGbkBook(benchmark::State& state) {
+    floorParseAndWrite(state, bigGbkBook());
+}
 BENCHMARK(BM_FloorParseAndWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorParseAndWriteGbkBook)->Unit(benchmark::kMillisecond);
 
 // "删除联系人" on one contact of a subgroup, after the question (answered OK).
 void BM_DeleteContact(benchmark::State& state) {
@@ -179,6 +192,16 @@ void BM_AddContact(benchmark::State& state) {
         fixture.page.storeContact(true, fields, "10,2,40");
 }
 BENCHMARK(BM_AddContact)->Unit(benchmark::kMillisecond);
+
+// A gb2312 book is read back before it is written: what GBK cannot hold must not be lost.
+void BM_AddContactGbkBook(benchmark::State& state) {
+    BigBookPage fixture(bigGbkBook());
+    fixture.select({10, 2});
+    std::array<std::string, 9> fields{G("新联系人"), "13912345678"};
+    for (auto _ : state)
+        fixture.page.storeContact(true, fields, "10,2,40");
+}
+BENCHMARK(BM_AddContactGbkBook)->Unit(benchmark::kMillisecond);
 
 void BM_ImportWholeBook(benchmark::State& state) {
     BigBookPage fixture;

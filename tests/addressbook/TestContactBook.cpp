@@ -431,6 +431,20 @@ TEST_F(ContactBookTest, ChangesParseOnlyWhatAnotherProgramWrote) {
     EXPECT_EQ(names({}), Names({"李四", "赵六"}));
 }
 
+// A GBK book is written without reading it back: what GBK lacks stays a character reference.
+TEST_F(ContactBookTest, GbkBookKeepsWhatGbkCannotHold) {
+    open(
+        G("<?xml version=\"1.0\" encoding=\"gb2312\"?><a 备注=\"[&#x1F600;]\"><c 备注=\"李\">"
+          "李&#x1F600;|1||||||||0</c></a>"));
+    ASSERT_EQ(book.addContact({}, G("张"), G("张|1||||||||1")), BookChange::Ok);
+    ContactBook again;
+    ASSERT_TRUE(again.load(file()));
+    EXPECT_EQ(again.childCount({}), 2);
+    const std::string disk = onDisk();
+    EXPECT_NE(disk.find("[&#128512;]"), std::string::npos) << disk;
+    EXPECT_NE(disk.find(G("李&#128512;|1")), std::string::npos) << disk;
+}
+
 TEST_F(ContactBookTest, NamesAndCountsForTheQuestionsAndTheReceivedList) {
     open(SampleBook());
     const std::pair<BookPath, int> counts[] = {

@@ -124,9 +124,9 @@ public:
     }
 
     // The document as written to the file: every ten-field record's field 10 set to its
-    // contact's current position path, in the document's own encoding when that reads
-    // back as the same document, else in UTF-8 (the declaration then says so). Empty when
-    // nothing readable can be written.
+    // contact's current position path, in the document's own encoding when that holds
+    // the same document (UTF-8 and GBK always do; any other is read back to see), else in
+    // UTF-8 (the declaration then says so). Empty when nothing readable can be written.
     std::string serialize();
     bool save();
 

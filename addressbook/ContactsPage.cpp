@@ -305,8 +305,10 @@ void ContactsPage::showEvent(QShowEvent* event) {
         Treev1_Initialization();
 }
 
-bool ContactsPage::reloadBook() {
-    if (m_book.path() == bookPath() ? m_book.refresh() : m_book.load(bookPath()))
+bool ContactsPage::reloadBook(bool readFile) {
+    if (m_book.path() != bookPath() ? m_book.load(bookPath())
+        : readFile                  ? m_book.refresh()
+                                    : m_book.refreshIfTouched())
         return true;
     reportUnreadable();
     return false;
@@ -321,8 +323,8 @@ void ContactsPage::reportSaveFailure() {
     ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
 }
 
-bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item) {
-    if (!reloadBook())
+bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item, bool readFile) {
+    if (!reloadBook(readFile))
         return false;
     if (m_book.holds(pathOf(item), GbkFromQString(item->data(0, kCaptionRole).toString()),
                      item->data(0, kContactRole).toBool()))
@@ -589,7 +591,7 @@ void ContactsPage::deleteNode() {
     m_renamePending = nullptr;
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
-    if (!node || !node->parent() || !reloadAndCheck(node))
+    if (!node || !node->parent() || !reloadAndCheck(node, false))
         return;
     // A group's question names it and what goes with it.
     const QString question = isGroupCaption(node->text(0))
@@ -632,7 +634,7 @@ void ContactsPage::addContactClick() {
 
 void ContactsPage::editContactFromTree() {
     const QTreeWidgetItem* node = selectedNode();
-    if (!node || !m_form9 || !reloadAndCheck(node))
+    if (!node || !m_form9 || !reloadAndCheck(node, false))
         return;
     const BookPath path = pathOf(node);
     const std::string record = m_book.recordAt(path);
@@ -668,7 +670,7 @@ void ContactsPage::editContactFromList() {
     // The row names its contact by position and name: both must still hold in the book.
     m_editByName = ParsePathText(pathText, &m_editPath);
     m_editName = fields[0];
-    if (m_editByName && (!reloadBook() || !editTargetHeld())) {
+    if (m_editByName && (!reloadBook(false) || !editTargetHeld())) {
         if (m_book.isLoaded())
             changedElsewhere();
         return;
@@ -909,8 +911,8 @@ void ContactsPage::deleteRows() {
     const QList<QTreeWidgetItem*> rows = selectedRows();
     if (rows.isEmpty())
         return;
-    const auto held = [&] {
-        if (!reloadBook())
+    const auto held = [&](bool readFile) {
+        if (!reloadBook(readFile))
             return false;
         for (const QTreeWidgetItem* row : rows) {
             if (!rowHeld(row)) {
@@ -920,13 +922,13 @@ void ContactsPage::deleteRows() {
         }
         return true;
     };
-    if (!held())
+    if (!held(false))
         return;
     const QString question = rows.size() == 1
                                  ? QStringLiteral("删除联系人“%1”？").arg(rows.first()->text(1))
                                  : QStringLiteral("删除选中的%1个联系人？").arg(rows.size());
     // The question may have been open while another program wrote the book.
-    if (!Confirm(this, question, kWarning) || !held())
+    if (!Confirm(this, question, kWarning) || !held(true))
         return;
     std::vector<BookPath> paths;
     for (const QTreeWidgetItem* row : rows)

@@ -142,11 +142,13 @@ protected:
 private:
     std::function<void()> m_optOutHandler;
     // Reloads the book; false (and the message) when it cannot be read.
-    bool reloadBook();
+    // The file is read and compared (readFile) or only looked at: a question or a dialog
+    // that follows is checked again, with a read, before anything is written.
+    bool reloadBook(bool readFile = true);
     void reportUnreadable();
     // Reloads the book; true when the node still names an element with its caption and
     // kind. Otherwise the tree is rebuilt from the book as it now is and the user told.
-    bool reloadAndCheck(const QTreeWidgetItem* item);
+    bool reloadAndCheck(const QTreeWidgetItem* item, bool readFile = true);
     void changedElsewhere();
     // Whether the contact the editor was opened for is still at its path.
     bool editTargetHeld() const;

@@ -591,7 +591,7 @@ void ContactsPage::deleteNode() {
     m_renamePending = nullptr;
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
-    if (!node || !node->parent() || !reloadAndCheck(node, false))
+    if (!node || !node->parent() || m_asking || !reloadAndCheck(node, false))
         return;
     // A group's question names it and what goes with it.
     const QString question = isGroupCaption(node->text(0))
@@ -599,10 +599,12 @@ void ContactsPage::deleteNode() {
                                        .arg(groupName(node->data(0, kCaptionRole).toString()))
                                        .arg(m_book.contactCount(pathOf(node)))
                                  : QStringLiteral("确定删除么？");
-    if (!Confirm(this, question, kWarning))
-        return;
-    // The question may have been open while another program wrote the book.
-    if (!reloadAndCheck(node))
+    m_asking = true;
+    const bool confirmed = Confirm(this, question, kWarning);
+    m_asking = false;
+    // The question may have been open while another program wrote the book (the tree is
+    // then rebuilt and the node gone).
+    if (!confirmed || selectedNode() != node || !reloadAndCheck(node))
         return;
     if (!changed(m_book.remove(pathOf(node))))
         return;
@@ -890,12 +892,11 @@ QMenu* ContactsPage::prepareListMenu() {
     return ListMenu;
 }
 
-bool ContactsPage::rowHeld(const QTreeWidgetItem* row) const {
-    const BookPath path = rowPath(row);
+bool ContactsPage::contactHeld(const BookPath& path, const std::string& name) const {
     if (path.empty() || !m_book.isContact(path))
         return false;
     const std::vector<std::string> parts = SplitBySeparator(m_book.recordAt(path), "|");
-    return !parts.empty() && parts.front() == GbkFromQString(row->text(1));
+    return !parts.empty() && parts.front() == name;
 }
 
 void ContactsPage::removeTreeItems(std::vector<BookPath> paths) {
@@ -909,13 +910,20 @@ void ContactsPage::removeTreeItems(std::vector<BookPath> paths) {
 
 void ContactsPage::deleteRows() {
     const QList<QTreeWidgetItem*> rows = selectedRows();
-    if (rows.isEmpty())
+    // One question at a time: the list may change while it is open.
+    if (rows.isEmpty() || m_asking)
         return;
+    std::vector<BookPath> paths;
+    std::vector<std::string> names;
+    for (const QTreeWidgetItem* row : rows) {
+        paths.push_back(rowPath(row));
+        names.push_back(GbkFromQString(row->text(1)));
+    }
     const auto held = [&](bool readFile) {
         if (!reloadBook(readFile))
             return false;
-        for (const QTreeWidgetItem* row : rows) {
-            if (!rowHeld(row)) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (!contactHeld(paths[i], names[i])) {
                 changedElsewhere();
                 return false;
             }
@@ -927,13 +935,11 @@ void ContactsPage::deleteRows() {
     const QString question = rows.size() == 1
                                  ? QStringLiteral("删除联系人“%1”？").arg(rows.first()->text(1))
                                  : QStringLiteral("删除选中的%1个联系人？").arg(rows.size());
+    m_asking = true;
+    const bool confirmed = Confirm(this, question, kWarning);
+    m_asking = false;
     // The question may have been open while another program wrote the book.
-    if (!Confirm(this, question, kWarning) || !held(true))
-        return;
-    std::vector<BookPath> paths;
-    for (const QTreeWidgetItem* row : rows)
-        paths.push_back(rowPath(row));
-    if (!changed(m_book.removeContacts(paths)))
+    if (!confirmed || !held(true) || !changed(m_book.removeContacts(paths)))
         return;
     removeTreeItems(std::move(paths));
     // Later contacts moved up: the list shows their new positions.

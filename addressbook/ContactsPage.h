@@ -153,8 +153,8 @@ private:
     // Whether the contact the editor was opened for is still at its path.
     bool editTargetHeld() const;
     void reportSaveFailure();
-    // Whether the row's contact is still at the row's position, under the row's name.
-    bool rowHeld(const QTreeWidgetItem* row) const;
+    // Whether the contact is still at the position, under the name (GBK).
+    bool contactHeld(const BookPath& path, const std::string& name) const;
     void removeTreeItems(std::vector<BookPath> paths);
     // A change's outcome: true on success; the failure's message otherwise.
     bool changed(BookChange result);
@@ -163,6 +163,7 @@ private:
 
     ContactBook m_book;
     bool m_filling = false;
+    bool m_asking = false;  // a deletion's question is open
     CaptionDelegate* m_captionDelegate = nullptr;
     // Compared, never followed: the node a left press found selected, the node to rename.
     QTreeWidgetItem* m_pressedSelected = nullptr;

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -666,6 +667,46 @@ TEST_F(ContactsPageTest, TableDeletesAndSendsTheSelectedRows) {
     EXPECT_EQ(page->selectedRows().size(), 2);
     page->selectRowForMenu(at(1));
     EXPECT_EQ(page->selectedRows(), QList<QTreeWidgetItem*>{page->ListView4->topLevelItem(1)});
+}
+
+// The real question box: its own event loop runs while it is open. A Delete that reaches the
+// list meanwhile asks nothing more and deletes nothing twice; OK clicked deletes once.
+TEST_F(ContactsPageTest, RealQuestionBoxDeletesTheRowsOnce) {
+    startWith(SampleBook());
+    host->show();
+    select({});
+    page->ListView4->topLevelItem(0)->setSelected(true);
+    page->ListView4->topLevelItem(2)->setSelected(true);
+    SetUi(nullptr);
+    QMessageBox* first = nullptr;
+    int others = 0;
+    QTimer driver;
+    driver.setInterval(5);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        if (!first) {
+            first = box;
+            EXPECT_EQ(box->text(), QStringLiteral("删除选中的2个联系人？"));
+            QMetaObject::invokeMethod(
+                page, [this] { QTest::keyClick(page->ListView4, Qt::Key_Delete); },
+                Qt::QueuedConnection);
+            return;
+        }
+        // A second box is cancelled: the test fails rather than waits.
+        others += box != first;
+        QTest::mouseClick(box->button(box == first ? QMessageBox::Ok : QMessageBox::Cancel),
+                          Qt::LeftButton);
+    });
+    driver.start();
+    QTest::keyClick(page->ListView4, Qt::Key_Delete);
+    driver.stop();
+    SetUi(&ui);
+    EXPECT_EQ(others, 0);
+    select({});
+    EXPECT_EQ(rows(), QStringList({QStringLiteral("0,0:李四:13900000001"),
+                                   QStringLiteral("1,0:赵六:13600000003")}));
 }
 
 }  // namespace

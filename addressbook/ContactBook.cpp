@@ -151,6 +151,20 @@ std::string DeclaredEncoding(std::string_view bytes) {
                                          : std::string(decl.substr(at + 1, end - at - 1));
 }
 
+bool IsUtf8Name(std::string name) {
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "utf-8" || name == "utf8";
+}
+
+bool IsGbkAlias(std::string name);
+
+bool IsGbkName(std::string name) {
+    for (char& c : name)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "gbk" || IsGbkAlias(name);
+}
+
 // Windows writes files declared as gb2312 in code page 936, so such a file may hold any GBK
 // character: it is read and written as GBK under its own declaration.
 bool IsGbkAlias(std::string name) {
@@ -285,6 +299,7 @@ std::string Utf8Content(const xmlNode* text) {
 ContactRow RowOf(const xmlNode* contact, const BookPath& path) {
     ContactRow row;
     const std::vector<std::string> parts = SplitBySeparator(RecordOf(contact), "|");
+    row.path = path;
     if (parts.size() == kContactFieldCount)
         row.caption = PathText(path);
     else if (parts.size() > 9)
@@ -366,23 +381,81 @@ void ContactBook::unload() {
     if (m_doc)
         xmlFreeDoc(m_doc);
     m_doc = nullptr;
+    m_fileBytes.clear();
+    m_stamp = {};
+    m_indexed = false;
+}
+
+ContactBook::Stamp ContactBook::stampOf(const std::string& path) {
+    struct stat st {};
+    if (path.empty() || ::stat(path.c_str(), &st) != 0)
+        return {};
+    Stamp stamp;
+    stamp.device = st.st_dev;
+    stamp.inode = st.st_ino;
+    stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.modified = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+    stamp.changed = st.st_ctim.tv_sec * 1000000000LL + st.st_ctim.tv_nsec;
+    return stamp;
+}
+
+bool ContactBook::parse(std::string bytes) {
+    ++m_parses;
+    m_doc = ParseBook(bytes, &m_gbkAlias);
+    if (m_doc)
+        m_fileBytes = std::move(bytes);
+    return m_doc != nullptr;
 }
 
 bool ContactBook::load(const std::string& path) {
     m_path = path;
     unload();
-    const std::optional<std::string> bytes = ReadBookFile(path);
-    if (!bytes)
+    // Taken before the read: a change in between shows as a stamp that no longer matches.
+    const Stamp stamp = stampOf(path);
+    std::optional<std::string> bytes = ReadBookFile(path);
+    if (!bytes || !parse(std::move(*bytes)))
         return false;
-    m_doc = ParseBook(*bytes, &m_gbkAlias);
-    return m_doc != nullptr;
+    m_stamp = stamp;
+    return true;
 }
 
 bool ContactBook::loadBytes(std::string_view bytes) {
     m_path.clear();
     unload();
-    m_doc = ParseBook(bytes, &m_gbkAlias);
-    return m_doc != nullptr;
+    return parse(std::string(bytes));
+}
+
+bool ContactBook::refresh() {
+    if (m_path.empty())
+        return isLoaded();
+    const Stamp stamp = stampOf(m_path);
+    std::optional<std::string> bytes = ReadBookFile(m_path);
+    if (isLoaded() && bytes && *bytes == m_fileBytes) {
+        m_stamp = stamp;
+        return true;
+    }
+    unload();
+    if (!bytes || !parse(std::move(*bytes)))
+        return false;
+    m_stamp = stamp;
+    return true;
+}
+
+bool ContactBook::refreshIfTouched() {
+    if (m_path.empty() || (isLoaded() && stampOf(m_path) == m_stamp))
+        return isLoaded();
+    return refresh();
+}
+
+bool ContactBook::write(const std::string& bytes) {
+    const bool written = !bytes.empty() && !m_path.empty() && WriteFileAtomically(m_path, bytes);
+    if (written) {
+        // What was written is what the document holds: nothing to parse until another
+        // program changes the file.
+        m_fileBytes = bytes;
+        m_stamp = stampOf(m_path);
+    }
+    return written;
 }
 
 BookNode ContactBook::tree() const {
@@ -412,6 +485,55 @@ std::vector<std::string> ContactBook::mobileNumbers(const BookPath& node) const 
     for (ContactRow& row : listContacts(node))
         numbers.push_back(TrimBlanks(row.cells[1]));
     return numbers;
+}
+
+int ContactBook::contactCount(const BookPath& node) const {
+    const xmlNode* element = NodeAt(m_doc, node);
+    if (!element)
+        return 0;
+    if (!node.empty() && IsContactElement(element))
+        return 1;
+    int count = 0;
+    const auto under = [&](const auto& self, const xmlNode* group, std::size_t level) -> void {
+        ForEachTreeChild(group, [&](xmlNode* child, int) {
+            if (IsContactElement(child))
+                ++count;
+            else if (level + 1 < static_cast<std::size_t>(kMaxLevel))
+                self(self, child, level + 1);
+        });
+    };
+    if (node.size() < static_cast<std::size_t>(kMaxLevel))
+        under(under, element, node.size());
+    return count;
+}
+
+namespace {
+std::string NumberKey(const std::string& number) {
+    std::string key = TrimBlanks(number);
+    if (key.size() == 14 && key.compare(0, 3, "+86") == 0)
+        key.erase(0, 3);
+    else if (key.size() == 13 && key.compare(0, 2, "86") == 0)
+        key.erase(0, 2);
+    return key;
+}
+}  // namespace
+
+std::string ContactBook::nameOfNumber(const std::string& number) const {
+    if (!m_indexed) {
+        m_numberIndex.clear();
+        for (ContactRow& row : listContacts({}))
+            m_numberIndex.emplace_back(NumberKey(row.cells[1]), TrimBlanks(row.cells[0]));
+        // Stable: of two contacts with one number the first in the book names it.
+        std::stable_sort(m_numberIndex.begin(), m_numberIndex.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        m_indexed = true;
+    }
+    const std::string key = NumberKey(number);
+    const auto found = std::lower_bound(m_numberIndex.begin(), m_numberIndex.end(), key,
+                                        [](const std::pair<std::string, std::string>& entry,
+                                           const std::string& k) { return entry.first < k; });
+    return found != m_numberIndex.end() && found->first == key && !key.empty() ? found->second
+                                                                               : std::string();
 }
 
 bool ContactBook::exists(const BookPath& node) const {
@@ -464,6 +586,7 @@ bool ContactBook::holds(const BookPath& node, const std::string& caption, bool c
 }
 
 BookChange ContactBook::commit() {
+    m_indexed = false;
     if (m_batch)
         return BookChange::Ok;  // written by endBatch
     if (save())
@@ -514,6 +637,27 @@ BookChange ContactBook::remove(const BookPath& node) {
     return commit();
 }
 
+BookChange ContactBook::removeContacts(std::vector<BookPath> nodes) {
+    if (!isLoaded())
+        return BookChange::NotLoaded;
+    // Later positions first, so that the earlier ones still name their elements.
+    std::sort(nodes.begin(), nodes.end(), std::greater<>());
+    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+    std::vector<xmlNode*> elements;
+    for (const BookPath& node : nodes) {
+        if (!isContact(node))
+            return BookChange::Refused;
+        elements.push_back(NodeAt(m_doc, node));
+    }
+    if (elements.empty())
+        return BookChange::Refused;
+    for (xmlNode* element : elements) {
+        xmlUnlinkNode(element);
+        xmlFreeNode(element);
+    }
+    return commit();
+}
+
 BookChange ContactBook::addContact(const BookPath& parent, const std::string& name,
                                    const std::string& record) {
     if (!isLoaded())
@@ -550,12 +694,23 @@ std::string ContactBook::serialize() {
                                  : m_doc->encoding   ? Chars(m_doc->encoding)
                                                      : "UTF-8";
     std::string bytes = Dump(m_doc, declared);
-    if (ReadsBackAs(bytes, m_doc))
+    // The library's UTF-8 text of a document it holds is that document, and so is its GBK
+    // text of a GBK book: every name in it came from GBK text and a character GBK lacks
+    // inside a text or a value is written as a character reference. Only the size can keep
+    // such a text from being read again. Any other encoding is proven by reading back.
+    const bool faithful = IsUtf8Name(declared) || IsGbkName(declared);
+    const auto readable = [this](const std::string& text, bool byConstruction) {
+        return byConstruction ? !text.empty() && text.size() <= kMaxBookBytes
+                              : ReadsBackAs(text, m_doc);
+    };
+    if (readable(bytes, faithful))
         return bytes;
+    if (IsUtf8Name(declared))
+        return {};
     // A stateful or 7-bit encoding (UTF-7, HZ) is not written back faithfully: the book
     // becomes UTF-8 under a declaration saying so.
     bytes = Dump(m_doc, "UTF-8");
-    if (!ReadsBackAs(bytes, m_doc))
+    if (!readable(bytes, true))
         return {};
     xmlFree(const_cast<xmlChar*>(m_doc->encoding));
     m_doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));
@@ -574,7 +729,7 @@ BookChange ContactBook::endBatch() {
         reload();
         return BookChange::Refused;
     }
-    if (!bytes.empty() && !m_path.empty() && WriteFileAtomically(m_path, bytes))
+    if (write(bytes))
         return BookChange::Ok;
     reload();
     return BookChange::SaveFailed;
@@ -583,8 +738,7 @@ BookChange ContactBook::endBatch() {
 bool ContactBook::save() {
     if (!isLoaded() || m_path.empty())
         return false;
-    const std::string bytes = serialize();
-    return !bytes.empty() && WriteFileAtomically(m_path, bytes);
+    return write(serialize());
 }
 
 std::string PathText(const BookPath& path) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct _xmlDoc;
@@ -32,6 +33,7 @@ struct BookNode {
 struct ContactRow {
     std::string caption;
     std::array<std::string, 9> cells;
+    BookPath path;  // where the element is now
 };
 
 constexpr int kContactFieldCount = 10;
@@ -54,8 +56,17 @@ public:
     // Same from bytes; the book then has no file and changes are not written anywhere.
     bool loadBytes(std::string_view bytes);
     bool reload() { return m_path.empty() ? isLoaded() : load(m_path); }
+    // The book as the file now holds it: the file is read and compared with what was last
+    // read or written, and parsed only when another program changed it. False when it
+    // cannot be read (the document is then empty).
+    bool refresh();
+    // Same, but the file is read only when its size, time or identity changed: what a view
+    // uses before it shows the book.
+    bool refreshIfTouched();
     bool isLoaded() const { return m_doc != nullptr; }
     const std::string& path() const { return m_path; }
+    // How often the file's bytes were parsed into the document.
+    int parseCount() const { return m_parses; }
 
     // The group tree (levels 0 to 3).
     BookNode tree() const;
@@ -64,6 +75,12 @@ public:
     std::vector<ContactRow> listContacts(const BookPath& node) const;
     // The mobile numbers (field 2) of the listing, in order.
     std::vector<std::string> mobileNumbers(const BookPath& node) const;
+    // The number of contacts listContacts gives for the node.
+    int contactCount(const BookPath& node) const;
+    // The name (field 1, trimmed) of the first contact, in document order, whose trimmed
+    // mobile number (field 2) is the number; a number given as +86 or 86 followed by eleven
+    // digits matches those digits. Empty when none.
+    std::string nameOfNumber(const std::string& number) const;
     bool exists(const BookPath& node) const;
     bool isContact(const BookPath& node) const;
     // Elements with "备注" under the node; -1 when it does not exist.
@@ -85,6 +102,8 @@ public:
     BookChange rename(const BookPath& node, const std::string& caption);
     // Removes the element and its subtree; the book itself is refused.
     BookChange remove(const BookPath& node);
+    // Removes several contacts in one write; a path that names no contact refuses them all.
+    BookChange removeContacts(std::vector<BookPath> nodes);
     // Appends a contact element "人员" under the book or a group.
     BookChange addContact(const BookPath& parent, const std::string& name,
                           const std::string& record);
@@ -105,18 +124,32 @@ public:
     }
 
     // The document as written to the file: every ten-field record's field 10 set to its
-    // contact's current position path, in the document's own encoding when that reads
-    // back as the same document, else in UTF-8 (the declaration then says so). Empty when
-    // nothing readable can be written.
+    // contact's current position path, in the document's own encoding when that holds
+    // the same document (UTF-8 and GBK always do; any other is read back to see), else in
+    // UTF-8 (the declaration then says so). Empty when nothing readable can be written.
     std::string serialize();
     bool save();
 
 private:
+    struct Stamp {
+        unsigned long long device = 0, inode = 0, size = 0;
+        long long modified = 0, changed = 0;  // nanoseconds
+        bool operator==(const Stamp&) const = default;
+    };
+    static Stamp stampOf(const std::string& path);
     BookChange commit();
     void unload();
+    bool parse(std::string bytes);
+    bool write(const std::string& bytes);
 
     std::string m_path;
     _xmlDoc* m_doc = nullptr;
+    // The file's bytes as last read or written, and its stamp taken before that.
+    std::string m_fileBytes;
+    Stamp m_stamp;
+    int m_parses = 0;
+    mutable std::vector<std::pair<std::string, std::string>> m_numberIndex;  // sorted
+    mutable bool m_indexed = false;
     std::string m_gbkAlias;  // a gb2312 declaration read and written as GBK
     bool m_batch = false;
 };

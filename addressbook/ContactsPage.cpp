@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
@@ -38,6 +39,7 @@ constexpr const char* kContactsFolderKind = "Contacts_Exchange";
 
 constexpr int kCaptionRole = Qt::UserRole;      // the caption as stored in the book
 constexpr int kContactRole = Qt::UserRole + 1;  // whether the node is a contact
+constexpr int kPathRole = Qt::UserRole;         // a list row: its contact's position now
 
 const QString kWarning = QStringLiteral("提醒");
 const QString kNotice = QStringLiteral("提示");
@@ -68,13 +70,29 @@ QTreeWidgetItem* makeItem(const BookNode& node) {
     return item;
 }
 
-QTreeWidgetItem* makeRow(const std::string& caption, const std::array<std::string, 9>& cells) {
+QTreeWidgetItem* makeRow(const ContactRow& row) {
     QStringList texts;
     texts.reserve(10);
-    texts.append(QStringFromGbk(caption));
-    for (const std::string& cell : cells)
+    texts.append(QStringFromGbk(row.caption));
+    for (const std::string& cell : row.cells)
         texts.append(QStringFromGbk(cell));
-    return new QTreeWidgetItem(texts);
+    auto* item = new QTreeWidgetItem(texts);
+    item->setData(0, kPathRole, QString::fromStdString(PathText(row.path)));
+    return item;
+}
+
+BookPath rowPath(const QTreeWidgetItem* row) {
+    BookPath path;
+    ParsePathText(row->data(0, kPathRole).toString().toStdString(), &path);
+    return path;
+}
+
+// "[客户]" names the group 客户.
+QString groupName(const QString& caption) {
+    QString name = caption;
+    if (name.startsWith(QLatin1Char('[')) && name.endsWith(QLatin1Char(']')))
+        name = name.mid(1, name.size() - 2);
+    return name;
 }
 
 }  // namespace
@@ -142,7 +160,9 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     ListView4->setRootIsDecorated(false);
     ListView4->setUniformRowHeights(true);
     ListView4->setSelectionBehavior(QAbstractItemView::SelectRows);
-    ListView4->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListView4->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView4->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListView4->installEventFilter(this);
     ListView4->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListView4->setHeaderLabels({QStringLiteral("编号"), QStringLiteral("姓名"),
                                 QStringLiteral("手机号码"), QStringLiteral("称呼"),
@@ -192,6 +212,13 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
     PopupMenu4->setObjectName(QStringLiteral("PopupMenu4"));
     EditContactItem = PopupMenu4->addAction(QStringLiteral("修改联系人"));
     DeleteContactItem = PopupMenu4->addAction(QStringLiteral("删除联系人"));
+    ListMenu = new QMenu(this);
+    ListMenu->setObjectName(QStringLiteral("ListMenu"));
+    EditRowItem = ListMenu->addAction(QStringLiteral("修改"));
+    DeleteRowItem = ListMenu->addAction(QStringLiteral("删除"));
+    DeleteRowItem->setShortcut(QKeySequence::Delete);
+    ListMenu->addSeparator();
+    SendSmsItem = ListMenu->addAction(QStringLiteral("发送短信"));
 
     connect(TreeView1, &QTreeWidget::itemSelectionChanged, this, &ContactsPage::listContacts);
     connect(TreeView1, &QTreeWidget::customContextMenuRequested, this,
@@ -201,6 +228,14 @@ ContactsPage::ContactsPage(QWidget* parent) : QWidget(parent) {
             renameNode(item, item->text(0));
     });
     connect(ListView4, &QTreeWidget::itemDoubleClicked, this, &ContactsPage::editContactFromList);
+    connect(ListView4, &QTreeWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        selectRowForMenu(pos);
+        if (QMenu* menu = prepareListMenu())
+            menu->popup(ListView4->viewport()->mapToGlobal(pos));
+    });
+    connect(EditRowItem, &QAction::triggered, this, &ContactsPage::editContactFromList);
+    connect(DeleteRowItem, &QAction::triggered, this, &ContactsPage::deleteRows);
+    connect(SendSmsItem, &QAction::triggered, this, &ContactsPage::sendToSms);
     connect(AddGroupItem, &QAction::triggered, this, &ContactsPage::addGroupClick);
     connect(RenameGroupItem, &QAction::triggered, this, &ContactsPage::renameClick);
     connect(DeleteGroupItem, &QAction::triggered, this, &ContactsPage::deleteNode);
@@ -270,8 +305,10 @@ void ContactsPage::showEvent(QShowEvent* event) {
         Treev1_Initialization();
 }
 
-bool ContactsPage::reloadBook() {
-    if (m_book.load(bookPath()))
+bool ContactsPage::reloadBook(bool readFile) {
+    if (m_book.path() != bookPath() ? m_book.load(bookPath())
+        : readFile                  ? m_book.refresh()
+                                    : m_book.refreshIfTouched())
         return true;
     reportUnreadable();
     return false;
@@ -286,8 +323,8 @@ void ContactsPage::reportSaveFailure() {
     ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
 }
 
-bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item) {
-    if (!reloadBook())
+bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item, bool readFile) {
+    if (!reloadBook(readFile))
         return false;
     if (m_book.holds(pathOf(item), GbkFromQString(item->data(0, kCaptionRole).toString()),
                      item->data(0, kContactRole).toBool()))
@@ -386,6 +423,11 @@ bool ContactsPage::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
                        type == QEvent::MouseButtonDblClick;
+    if (watched == ListView4 && type == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        deleteRows();
+        return true;
+    }
     if (watched == TreeView1->viewport() && mouse) {
         const auto* click = static_cast<QMouseEvent*>(event);
         const QPoint pos = click->position().toPoint();
@@ -450,17 +492,22 @@ void ContactsPage::showTreeMenu(const QPoint& globalPos) {
 void ContactsPage::listContacts() {
     ListView4->clear();
     const QTreeWidgetItem* node = selectedNode();
-    if (!node || !reloadBook())
+    if (!node)
         return;
+    // The book's own path, set by Treev1_Initialization: no look-up of the data folder.
+    if (!m_book.refreshIfTouched()) {
+        reportUnreadable();
+        return;
+    }
     QList<QTreeWidgetItem*> rows;
     for (const ContactRow& row : m_book.listContacts(pathOf(node)))
-        rows.append(makeRow(row.caption, row.cells));
+        rows.append(makeRow(row));
     ListView4->addTopLevelItems(rows);
     const QString caption = node->text(0).trimmed();
     for (QTreeWidgetItem* row : rows) {
         if (row->text(1).trimmed() == caption) {
-            ListView4->setCurrentItem(row);
-            row->setSelected(true);
+            ListView4->setCurrentItem(
+                row, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             ListView4->setFocus();
             break;
         }
@@ -544,12 +591,20 @@ void ContactsPage::deleteNode() {
     m_renamePending = nullptr;
     QTreeWidgetItem* node = selectedNode();
     // The book itself is never deleted.
-    if (!node || !node->parent() || !reloadAndCheck(node))
+    if (!node || !node->parent() || m_asking || !reloadAndCheck(node, false))
         return;
-    if (!Confirm(this, QStringLiteral("确定删除么？"), kWarning))
-        return;
-    // The question may have been open while another program wrote the book.
-    if (!reloadAndCheck(node))
+    // A group's question names it and what goes with it.
+    const QString question = isGroupCaption(node->text(0))
+                                 ? QStringLiteral("删除分组“%1”及其%2个联系人？")
+                                       .arg(groupName(node->data(0, kCaptionRole).toString()))
+                                       .arg(m_book.contactCount(pathOf(node)))
+                                 : QStringLiteral("确定删除么？");
+    m_asking = true;
+    const bool confirmed = Confirm(this, question, kWarning);
+    m_asking = false;
+    // The question may have been open while another program wrote the book (the tree is
+    // then rebuilt and the node gone).
+    if (!confirmed || selectedNode() != node || !reloadAndCheck(node))
         return;
     if (!changed(m_book.remove(pathOf(node))))
         return;
@@ -581,7 +636,7 @@ void ContactsPage::addContactClick() {
 
 void ContactsPage::editContactFromTree() {
     const QTreeWidgetItem* node = selectedNode();
-    if (!node || !m_form9 || !reloadAndCheck(node))
+    if (!node || !m_form9 || !reloadAndCheck(node, false))
         return;
     const BookPath path = pathOf(node);
     const std::string record = m_book.recordAt(path);
@@ -599,7 +654,12 @@ void ContactsPage::editContactFromTree() {
 }
 
 void ContactsPage::editContactFromList() {
-    const QList<QTreeWidgetItem*> selected = ListView4->selectedItems();
+    const QList<QTreeWidgetItem*> selected = selectedRows();
+    const QTreeWidgetItem* node = selectedNode();
+    if (selected.isEmpty() && node && node->data(0, kContactRole).toBool()) {
+        editContactFromTree();
+        return;
+    }
     if (selected.isEmpty() || !m_form9) {
         ShowMessage(this, QStringLiteral("请选择通讯录联系信息表中的要修改的项"), kNotice);
         return;
@@ -612,7 +672,7 @@ void ContactsPage::editContactFromList() {
     // The row names its contact by position and name: both must still hold in the book.
     m_editByName = ParsePathText(pathText, &m_editPath);
     m_editName = fields[0];
-    if (m_editByName && (!reloadBook() || !editTargetHeld())) {
+    if (m_editByName && (!reloadBook(false) || !editTargetHeld())) {
         if (m_book.isLoaded())
             changedElsewhere();
         return;
@@ -640,9 +700,10 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
             return m_book.isLoaded() ? refuse() : false;
         if (!changed(m_book.addContact(parent, name, BuildContactRecord(fields, pathText))))
             return false;
-        BookPath real = parent;
-        real.push_back(m_book.childCount(parent) - 1);
-        ListView4->addTopLevelItem(makeRow(PathText(real), fields));
+        ContactRow added{PathText(parent), fields, parent};
+        added.path.push_back(m_book.childCount(parent) - 1);
+        added.caption = PathText(added.path);
+        ListView4->addTopLevelItem(makeRow(added));
         if (QTreeWidgetItem* group = itemAt(parent)) {
             QTreeWidgetItem* item = addTreeItem(group, name, true);
             group->setExpanded(true);
@@ -662,10 +723,14 @@ bool ContactsPage::storeContact(bool add, const std::array<std::string, 9>& fiel
     }
     if (!changed(m_book.rewriteContact(path, name, BuildContactRecord(fields, pathText))))
         return false;
-    const QList<QTreeWidgetItem*> selected = ListView4->selectedItems();
-    if (!selected.isEmpty()) {
-        for (int i = 0; i < TForm9::kRows; ++i)
-            selected.first()->setText(i + 1, QStringFromGbk(fields[i]));
+    // The row of the edited contact, wherever the selection went meanwhile.
+    const QString pathRole = QString::fromStdString(PathText(path));
+    for (int i = 0; i < ListView4->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = ListView4->topLevelItem(i);
+        if (row->data(0, kPathRole).toString() != pathRole)
+            continue;
+        for (int cell = 0; cell < TForm9::kRows; ++cell)
+            row->setText(cell + 1, QStringFromGbk(fields[cell]));
     }
     if (QTreeWidgetItem* item = itemAt(path)) {
         m_filling = true;
@@ -705,6 +770,14 @@ void ContactsPage::restoreClick() {
         ShowMessage(this, QStringLiteral("通讯录恢复失败，所选文件不是有效的通讯录"), kWarning);
         return;
     }
+    // The question names what the backup replaces (a book that cannot be read holds none).
+    const bool readable = m_book.path() == bookPath() ? m_book.refresh() : m_book.load(bookPath());
+    const int current = readable ? m_book.contactCount({}) : 0;
+    if (bytes &&
+        !Confirm(this,
+                 QStringLiteral("将用备份替换当前通讯录（%1个联系人），是否继续？").arg(current),
+                 kWarning))
+        return;
     if (!bytes || !WriteFileAtomically(bookPath(), *bytes)) {
         ShowMessage(this, QStringLiteral("通讯录恢复失败，文件可能被其他程序使用"), kWarning);
         return;
@@ -791,6 +864,100 @@ void ContactsPage::exportClick() {
         ShowMessage(this, QStringLiteral("通讯录导出成功，共导出%1个联系人").arg(count), kNotice);
     else
         ShowMessage(this, QStringLiteral("通讯录导出失败，文件可能被其他程序使用"), kWarning);
+}
+
+QList<QTreeWidgetItem*> ContactsPage::selectedRows() const {
+    QList<QTreeWidgetItem*> rows;
+    for (int i = 0; i < ListView4->topLevelItemCount(); ++i) {
+        if (QTreeWidgetItem* row = ListView4->topLevelItem(i); row->isSelected())
+            rows.append(row);
+    }
+    return rows;
+}
+
+void ContactsPage::selectRowForMenu(const QPoint& viewportPos) {
+    QTreeWidgetItem* row = ListView4->itemAt(viewportPos);
+    if (!row || row->isSelected())
+        return;
+    ListView4->clearSelection();
+    ListView4->setCurrentItem(row);
+    row->setSelected(true);
+}
+
+QMenu* ContactsPage::prepareListMenu() {
+    const int count = static_cast<int>(selectedRows().size());
+    if (count == 0)
+        return nullptr;
+    EditRowItem->setEnabled(count == 1);
+    return ListMenu;
+}
+
+bool ContactsPage::contactHeld(const BookPath& path, const std::string& name) const {
+    if (path.empty() || !m_book.isContact(path))
+        return false;
+    const std::vector<std::string> parts = SplitBySeparator(m_book.recordAt(path), "|");
+    return !parts.empty() && parts.front() == name;
+}
+
+void ContactsPage::removeTreeItems(std::vector<BookPath> paths) {
+    // Later positions first: the earlier ones still name their nodes.
+    std::sort(paths.begin(), paths.end(), std::greater<>());
+    m_filling = true;
+    for (const BookPath& path : paths)
+        delete itemAt(path);
+    m_filling = false;
+}
+
+void ContactsPage::deleteRows() {
+    const QList<QTreeWidgetItem*> rows = selectedRows();
+    // One question at a time: the list may change while it is open.
+    if (rows.isEmpty() || m_asking)
+        return;
+    std::vector<BookPath> paths;
+    std::vector<std::string> names;
+    for (const QTreeWidgetItem* row : rows) {
+        paths.push_back(rowPath(row));
+        names.push_back(GbkFromQString(row->text(1)));
+    }
+    const auto held = [&](bool readFile) {
+        if (!reloadBook(readFile))
+            return false;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            if (!contactHeld(paths[i], names[i])) {
+                changedElsewhere();
+                return false;
+            }
+        }
+        return true;
+    };
+    if (!held(false))
+        return;
+    const QString question = rows.size() == 1
+                                 ? QStringLiteral("删除联系人“%1”？").arg(rows.first()->text(1))
+                                 : QStringLiteral("删除选中的%1个联系人？").arg(rows.size());
+    m_asking = true;
+    const bool confirmed = Confirm(this, question, kWarning);
+    m_asking = false;
+    // The question may have been open while another program wrote the book.
+    if (!confirmed || !held(true) || !changed(m_book.removeContacts(paths)))
+        return;
+    removeTreeItems(std::move(paths));
+    // Later contacts moved up: the list shows their new positions.
+    listContacts();
+}
+
+void ContactsPage::sendToSms() {
+    std::vector<std::string> numbers;
+    for (const QTreeWidgetItem* row : selectedRows())
+        numbers.push_back(TrimBlanks(GbkFromQString(row->text(2))));
+    if (!numbers.empty())
+        emit sendSmsRequested(numbers);
+}
+
+std::string ContactsPage::nameOfNumber(const std::string& number) {
+    if (!m_book.refreshIfTouched())
+        return {};
+    return m_book.nameOfNumber(number);
 }
 
 }  // namespace smsc

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "addressbook/ContactBook.h"
 
@@ -56,6 +57,10 @@ public:
     QPushButton* ExportButton;         // "通讯录导出"
     QTimer* RenameTimer;               // a click on the selected node renames it when this fires
     QPushButton* OptOutButton;         // "退订名单": opens the opt-out list window
+    QMenu* ListMenu;                   // the contact list's menu
+    QAction* EditRowItem;              // "修改"
+    QAction* DeleteRowItem;            // "删除"
+    QAction* SendSmsItem;              // "发送短信"
 
     // What "退订名单" opens (the main window's list window).
     void setOptOutHandler(std::function<void()> handler) { m_optOutHandler = std::move(handler); }
@@ -87,8 +92,18 @@ public:
     void selectNodeForMenu(const QPoint& viewportPos);
     // The rename a click on the selected node started, after the double-click time.
     void RenameTimerTimer();
-    // The listing of the selected node, from a fresh load of the book.
+    // The listing of the selected node, from the book in memory (read again only when
+    // another program touched the file).
     void listContacts();
+    // The selected rows of the contact list, in list order.
+    QList<QTreeWidgetItem*> selectedRows() const;
+    // A right click on the list: the row under the pointer joins no selection it is not in
+    // (it becomes the only selected row); the menu then acts on the selection.
+    void selectRowForMenu(const QPoint& viewportPos);
+    // The list's menu for the selection, prepared; nullptr without a selected row.
+    QMenu* prepareListMenu();
+    // The name of the contact with this mobile number (GBK); empty when none.
+    std::string nameOfNumber(const std::string& number);
 
     // ---- actions -------------------------------------------------------------------------
     void addGroupClick();  // "新增分组"
@@ -99,7 +114,13 @@ public:
     void deleteNode();           // "删除分组", "删除联系人"
     void addContactClick();      // "添加联系人", "新增联系人"
     void editContactFromTree();  // contact menu "修改联系人"
-    void editContactFromList();  // page button "修改联系人", double click
+    // Page button "修改联系人", double click, the list's "修改": the selected row or, with
+    // none, the contact selected in the tree.
+    void editContactFromList();
+    // The Delete key and the list's "删除": the selected rows, after one question.
+    void deleteRows();
+    // The list's "发送短信": the selected rows' mobile numbers, for the SMS list.
+    void sendToSms();
     // The editor's confirmed contact; true when it was stored.
     bool storeContact(bool add, const std::array<std::string, 9>& fields, const std::string& path);
     void backupClick();   // "通讯录备份"
@@ -110,6 +131,10 @@ public:
     // vCard, or as CSV when the name ends in ".csv".
     void exportClick();
 
+signals:
+    // Mobile numbers (GBK, trimmed, in list order) to add to the SMS recipient list.
+    void sendSmsRequested(const std::vector<std::string>& numbers);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -117,15 +142,20 @@ protected:
 private:
     std::function<void()> m_optOutHandler;
     // Reloads the book; false (and the message) when it cannot be read.
-    bool reloadBook();
+    // The file is read and compared (readFile) or only looked at: a question or a dialog
+    // that follows is checked again, with a read, before anything is written.
+    bool reloadBook(bool readFile = true);
     void reportUnreadable();
     // Reloads the book; true when the node still names an element with its caption and
     // kind. Otherwise the tree is rebuilt from the book as it now is and the user told.
-    bool reloadAndCheck(const QTreeWidgetItem* item);
+    bool reloadAndCheck(const QTreeWidgetItem* item, bool readFile = true);
     void changedElsewhere();
     // Whether the contact the editor was opened for is still at its path.
     bool editTargetHeld() const;
     void reportSaveFailure();
+    // Whether the contact is still at the position, under the name (GBK).
+    bool contactHeld(const BookPath& path, const std::string& name) const;
+    void removeTreeItems(std::vector<BookPath> paths);
     // A change's outcome: true on success; the failure's message otherwise.
     bool changed(BookChange result);
     QTreeWidgetItem* addTreeItem(QTreeWidgetItem* parent, const std::string& caption, bool contact);
@@ -133,6 +163,7 @@ private:
 
     ContactBook m_book;
     bool m_filling = false;
+    bool m_asking = false;  // a deletion's question is open
     CaptionDelegate* m_captionDelegate = nullptr;
     // Compared, never followed: the node a left press found selected, the node to rename.
     QTreeWidgetItem* m_pressedSelected = nullptr;

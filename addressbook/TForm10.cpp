@@ -164,12 +164,18 @@ void TForm10::Button3Click() {
                         : QStringLiteral("没有要导入的号码，请选择要导入的项"));
         return;
     }
+    if (AppendContactNumbers(this, panel, std::move(numbers)))
+        accept();
+}
+
+bool AppendContactNumbers(QWidget* parent, RecipientPanel* panel,
+                          std::vector<std::string> numbers) {
     const int selectedRows = static_cast<int>(numbers.size());
     VerificationCopy copy;
     const VerificationState state = panel->readVerification(&copy);
     if (state == VerificationState::BadInterval) {
-        Plain(this, QStringLiteral("没有要导入的号码，请选择要导入的联系人"));
-        return;
+        Plain(parent, QStringLiteral("没有要导入的号码，请选择要导入的联系人"));
+        return false;
     }
     // No recipient cap here: the send refuses an oversized list with its own message.
     std::vector<std::string> entries =
@@ -184,7 +190,7 @@ void TForm10::Button3Click() {
     panel->UpdateSendButton();
     panel->Progress->hide();
     panel->SetRecipientStatus(QStringLiteral("号码导入完毕"));
-    accept();
+    return true;
 }
 
 }  // namespace smsc

@@ -5,6 +5,9 @@
 
 #include <QDialog>
 
+#include <string>
+#include <vector>
+
 #include "addressbook/ContactBook.h"
 
 class QPushButton;
@@ -43,5 +46,10 @@ private:
     ContactBook m_book;
     RecipientCoordinator* m_recipients = nullptr;
 };
+
+// Appends contacts' mobile numbers to the panel's list as "导入" does: interleaved with the
+// verification number when it is on, the progress and status shown, the count updated.
+// False (after the message) when the interval is not a whole number.
+bool AppendContactNumbers(QWidget* parent, RecipientPanel* panel, std::vector<std::string> numbers);
 
 }  // namespace smsc

@@ -1,8 +1,10 @@
 #include "addressbook/TForm9.h"
 
 #include <QEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -88,6 +90,9 @@ bool TForm9::addMode() const {
 void TForm9::setValue(int row, const QString& text) {
     if (QTreeWidgetItem* item = ListView1->topLevelItem(row))
         item->setText(1, text);
+    // The row being edited shows the new value in the overlay too.
+    if (row == m_overlayRow)
+        Edit1->setText(text);
 }
 
 QString TForm9::value(int row) const {
@@ -109,6 +114,7 @@ void TForm9::openWith(const QString& caption, const Fields& fields, const std::s
     Edit1->hide();
     m_overlayRow = -1;
     setWindowTitle(caption);
+    showOverlay(0);
     Ui().execDialog(this);
 }
 
@@ -126,10 +132,12 @@ void TForm9::showOverlay(int row) {
     if (!item)
         return;
     m_overlayRow = row;
+    ListView1->setCurrentItem(item);
     const QRect rect = ListView1->visualItemRect(item);
     Edit1->setGeometry(ListView1->columnViewportPosition(1), rect.top(), ListView1->columnWidth(1),
                        rect.height());
     Edit1->setText(item->text(1));
+    Edit1->selectAll();
     Edit1->show();
     Edit1->setFocus();
 }
@@ -140,14 +148,79 @@ void TForm9::commitOverlay() {
     const int row = m_overlayRow;
     m_overlayRow = -1;
     setValue(row, Edit1->text());
+    // Hiding the focused overlay would pass the focus on by itself (to the next row's).
+    if (Edit1->hasFocus())
+        ListView1->setFocus();
     Edit1->hide();
 }
 
 bool TForm9::eventFilter(QObject* watched, QEvent* event) {
-    // Hiding the overlay never loses what was typed in it.
-    if (watched == Edit1 && (event->type() == QEvent::FocusOut || event->type() == QEvent::Leave))
+    if (watched == Edit1 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            // Enter moves on; from the last row it confirms.
+            if (m_overlayRow >= 0 && m_overlayRow < kRows - 1)
+                showOverlay(m_overlayRow + 1);
+            else
+                Button1Click();
+            return true;
+        }
+        if (key == Qt::Key_Escape) {
+            Button2->click();
+            return true;
+        }
+    }
+    // Hiding the overlay never loses what was typed in it. Another window taking the focus
+    // for a while (a switch of windows, a menu) keeps the overlay where the typing goes on.
+    if (watched == Edit1 && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+            if (QTreeWidgetItem* item = ListView1->topLevelItem(m_overlayRow))
+                item->setText(1, Edit1->text());
+        } else {
+            commitOverlay();
+        }
+    }
+    if (watched == Edit1 && event->type() == QEvent::Leave)
         commitOverlay();
     return QDialog::eventFilter(watched, event);
+}
+
+bool TForm9::focusNextPrevChild(bool next) {
+    // The order: the nine rows, "确定", "取消", and round again.
+    constexpr int kStops = kRows + 2;
+    int at = m_overlayRow;
+    if (at < 0) {
+        if (Button1->hasFocus())
+            at = kRows;
+        else if (Button2->hasFocus())
+            at = kRows + 1;
+        else if (QTreeWidgetItem* current = ListView1->currentItem())
+            at = ListView1->indexOfTopLevelItem(current);
+    }
+    at = at < 0 ? (next ? 0 : kStops - 1) : (at + (next ? 1 : kStops - 1)) % kStops;
+    if (at < kRows) {
+        ListView1->setCurrentItem(ListView1->topLevelItem(at));
+        showOverlay(at);
+    } else {
+        (at == kRows ? Button1 : Button2)->setFocus(Qt::TabFocusReason);
+        commitOverlay();
+    }
+    return true;
+}
+
+void TForm9::keyPressEvent(QKeyEvent* event) {
+    // Enter on the list edits its current row; on a button it presses that button.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && ListView1->hasFocus() && ListView1->currentItem()) {
+        showOverlay(ListView1->indexOfTopLevelItem(ListView1->currentItem()));
+        return;
+    }
+    if (enter && Button2->hasFocus()) {
+        Button2->click();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TForm9::Button1Click() {

@@ -2,6 +2,9 @@
 // The contact editor: nine rows "姓名" ... "邮编" with one value cell each, an overlay field
 // that edits the clicked row's value, and a hidden label with the contact's position path.
 // The caption is the mode: "添加联系人信息" adds, "修改联系人信息" rewrites.
+// It reads as a form: it opens editing "姓名"; Tab and Shift+Tab move through the rows and
+// the two buttons in order, Enter moves to the next row and confirms from the last one,
+// Esc cancels.
 
 #include <QDialog>
 
@@ -9,6 +12,7 @@
 #include <functional>
 #include <string>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -57,9 +61,13 @@ public:
     void commitOverlay();
     // "确定": name, mobile number and "|" checks, then the handler.
     void Button1Click();
+    // The row the overlay edits; -1 when it is hidden.
+    int overlayRow() const { return m_overlayRow; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void openWith(const QString& caption, const Fields& fields, const std::string& path);

@@ -26,6 +26,7 @@
 #include "app/TForm17.h"
 #include "app/TForm3.h"
 #include "addressbook/ContactsPage.h"
+#include "addressbook/TForm10.h"
 #include "phrases/PhrasesPage.h"
 #include "phrases/TForm11.h"
 #include "phrases/TForm12.h"
@@ -129,6 +130,14 @@ void TForm2::createRemainingWindows() {
     m_smsPage->setInsertPhraseHandler([this] { m_form7->openDialog(); });
     // TForm8, TForm9 and TForm10 of the address book.
     m_contactsPage->createDialogs(m_recipients);
+    // "发送短信" on the contact list: the numbers join the SMS list, which is then shown.
+    connect(m_contactsPage, &ContactsPage::sendSmsRequested, this,
+            [this](const std::vector<std::string>& numbers) {
+                if (AppendContactNumbers(this, m_smsPage->panel(), numbers))
+                    Button2Click();
+            });
+    m_receivedPage->setNameLookup(
+        [this](const std::string& number) { return m_contactsPage->nameOfNumber(number); });
     m_form11 = std::make_unique<TForm11>(this);
     m_form12 = std::make_unique<TForm12>(this);
     m_phrasesPage->setDialogs(m_form11.get(), m_form12.get());

@@ -1,7 +1,9 @@
 // The address book page with a book of 10000 contacts in 50 groups and 200 subgroups:
-// building the tree, listing the whole book, selecting one contact (the listing reloads
-// the file), deleting a group (renumbering and saving), adding a contact (with its save),
-// and TForm10's "全选" + "导入" into an empty recipient list. Also "通讯录导入" of 10000
+// building the tree, listing the whole book, selecting one contact, deleting a group
+// (renumbering and saving), adding and deleting one contact, and TForm10's "全选" + "导入"
+// into an empty recipient list. Beside the page's changes stand their floors: a change
+// cannot cost less than one parse of the book and one atomic write of it, a selection less
+// than listing the contact from the book in memory into the table. Also "通讯录导入" of 10000
 // contacts into a new group of that book (read, checked against the group, saved once) from a
 // phone's vCard export and from a CSV and an .xlsx name list, and "通讯录导出" of the book.
 #include <benchmark/benchmark.h>
@@ -17,7 +19,9 @@
 #include "addressbook/ContactTransfer.h"
 #include "addressbook/ContactsPage.h"
 #include "addressbook/TForm10.h"
+#include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
+#include "platform/QtText.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
@@ -54,9 +58,16 @@ std::string bigBook() {
     return xml + "</通讯录>\n";
 }
 
+// The same book as an older installation keeps it: declared gb2312, stored in GBK.
+std::string bigGbkBook() {
+    std::string xml = bigBook();
+    xml.replace(xml.find("UTF-8"), 5, "gb2312");
+    return Utf8ToGbk(xml);
+}
+
 struct BigBookPage {
-    BigBookPage() {
-        data.writeFile("LinkmanBook/Contacts.xml", bigBook());
+    explicit BigBookPage(const std::string& book = bigBook()) {
+        data.writeFile("LinkmanBook/Contacts.xml", book);
         page.createDialogs(nullptr);
         page.Treev1_Initialization();
     }
@@ -95,7 +106,69 @@ void BM_SelectOneContact(benchmark::State& state) {
     for (auto _ : state)
         fixture.select({25, 1, (i++) % 40});
 }
-BENCHMARK(BM_SelectOneContact)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SelectOneContact)->Unit(benchmark::kMicrosecond);
+
+// The floor of a selection: the tree's own selection change (the page not told), and the
+// contact's row from the book in memory into the table, selected there.
+void BM_FloorSelect(benchmark::State& state) {
+    BigBookPage fixture;
+    ContactBook& book = fixture.page.book();
+    QTreeWidget* list = fixture.page.ListView4;
+    fixture.page.TreeView1->blockSignals(true);
+    int i = 0;
+    for (auto _ : state) {
+        const BookPath path{25, 1, (i++) % 40};
+        fixture.select(path);
+        list->clear();
+        QList<QTreeWidgetItem*> rows;
+        for (const ContactRow& row : book.listContacts(path)) {
+            QStringList texts{QString::fromStdString(row.caption)};
+            for (const std::string& cell : row.cells)
+                texts.append(QStringFromGbk(cell));
+            rows.append(new QTreeWidgetItem(texts));
+        }
+        list->addTopLevelItems(rows);
+        list->setCurrentItem(rows.first(), 0,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+}
+BENCHMARK(BM_FloorSelect)->Unit(benchmark::kMicrosecond);
+
+// The floor of a change: one parse of the book and one atomic write of it.
+void floorParseAndWrite(benchmark::State& state, const std::string& book) {
+    test::TempDataDir data;
+    const std::string path = data.file("LinkmanBook/Contacts.xml");
+    data.writeFile("LinkmanBook/Contacts.xml", book);
+    for (auto _ : state) {
+        ContactBook parsed;
+        benchmark::DoNotOptimize(parsed.loadBytes(book));
+        benchmark::DoNotOptimize(WriteFileAtomically(path, book));
+    }
+    state.counters["bytes"] = static_cast<double>(book.size());
+}
+void BM_FloorParseAndWrite(benchmark::State& state) {
+    floorParseAndWrite(state, bigBook());
+}
+void BM_FloorParseAndWriteGbkBook(benchmark::State& state) {
+    floorParseAndWrite(state, bigGbkBook());
+}
+BENCHMARK(BM_FloorParseAndWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloorParseAndWriteGbkBook)->Unit(benchmark::kMillisecond);
+
+// "删除联系人" on one contact of a subgroup, after the question (answered OK).
+void BM_DeleteContact(benchmark::State& state) {
+    BigBookPage fixture;
+    const std::string book = bigBook();
+    for (auto _ : state) {
+        state.PauseTiming();
+        fixture.data.writeFile("LinkmanBook/Contacts.xml", book);
+        fixture.page.Treev1_Initialization();
+        fixture.select({25, 1, 5});
+        state.ResumeTiming();
+        fixture.page.deleteNode();
+    }
+}
+BENCHMARK(BM_DeleteContact)->Unit(benchmark::kMillisecond);
 
 void BM_DeleteGroup(benchmark::State& state) {
     BigBookPage fixture;
@@ -119,6 +192,16 @@ void BM_AddContact(benchmark::State& state) {
         fixture.page.storeContact(true, fields, "10,2,40");
 }
 BENCHMARK(BM_AddContact)->Unit(benchmark::kMillisecond);
+
+// A gb2312 book is read back before it is written: what GBK cannot hold must not be lost.
+void BM_AddContactGbkBook(benchmark::State& state) {
+    BigBookPage fixture(bigGbkBook());
+    fixture.select({10, 2});
+    std::array<std::string, 9> fields{G("新联系人"), "13912345678"};
+    for (auto _ : state)
+        fixture.page.storeContact(true, fields, "10,2,40");
+}
+BENCHMARK(BM_AddContactGbkBook)->Unit(benchmark::kMillisecond);
 
 void BM_ImportWholeBook(benchmark::State& state) {
     BigBookPage fixture;

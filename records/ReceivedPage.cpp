@@ -178,16 +178,18 @@ void ReceivedPage::Timer2Timer() {
 void ReceivedPage::showRecords(std::vector<ReceivedRecord> records, const std::string& userName) {
     ListView1->clear();
     m_records = std::move(records);
-    m_userName = userName;
-    const QString user = QStringFromGbk(userName);
+    m_names.clear();
+    m_names.reserve(m_records.size());
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(m_records.size()));
     for (const ReceivedRecord& r : m_records) {
         auto* item = new QTreeWidgetItem;
+        std::string name = r.matched && m_nameLookup ? m_nameLookup(r.number) : std::string();
+        m_names.push_back(name.empty() ? userName : std::move(name));
         if (r.matched) {
             item->setText(0, QStringFromGbk(r.time));
             item->setText(1, QStringFromGbk(r.number));
-            item->setText(2, user);
+            item->setText(2, QStringFromGbk(m_names.back()));
             item->setText(3, QStringFromGbk(r.text));
         }
         items.append(item);
@@ -226,7 +228,7 @@ void ReceivedPage::ExportButtonClick() {
         return;
     }
     ExportToTextFile(
-        this, ReceivedExportBytes(m_records, m_userName), folder_kind::kReceivedExport,
+        this, ReceivedExportBytes(m_records, m_names), folder_kind::kReceivedExport,
         QStringLiteral("收到短信_") + QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
 }
 

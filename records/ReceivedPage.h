@@ -53,6 +53,9 @@ public:
     void setProgressWindow(TForm15* window);
     void setQuotaHandler(std::function<void(const QString&)> handler);
     void setDateRange(const QDate& start, const QDate& end);
+    // The address book's name of a number (GBK; empty when the number is not in the book).
+    using NameLookup = std::function<std::string(const std::string& number)>;
+    void setNameLookup(NameLookup lookup) { m_nameLookup = std::move(lookup); }
 
     // ---- actions -------------------------------------------------------------------------
     void QueryButtonClick();
@@ -61,7 +64,8 @@ public:
     void ReplyButtonClick();
     void ExportButtonClick();
 
-    // Fills the list from an answer of status "4" (the user name fills "联系人名称").
+    // Fills the list from an answer of status "4". "联系人名称" is the address book's name
+    // of the number, or the user name for a number the book does not hold.
     void showRecords(std::vector<ReceivedRecord> records, const std::string& userName);
     const std::vector<ReceivedRecord>& records() const { return m_records; }
 
@@ -74,7 +78,8 @@ private:
     TForm13* m_form13;
     ReceivedOptOut* m_optOut;
     std::vector<ReceivedRecord> m_records;  // the rows, in list order
-    std::string m_userName;                 // of the last query
+    std::vector<std::string> m_names;       // "联系人名称" of each row
+    NameLookup m_nameLookup;
 };
 
 }  // namespace smsc

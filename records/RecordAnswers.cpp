@@ -138,12 +138,19 @@ ReceivedAnswer ParseReceivedAnswer(const std::string& answer) {
 
 std::string ReceivedExportBytes(const std::vector<ReceivedRecord>& records,
                                 const std::string& userName) {
+    return ReceivedExportBytes(records, std::vector<std::string>(records.size(), userName));
+}
+
+std::string ReceivedExportBytes(const std::vector<ReceivedRecord>& records,
+                                const std::vector<std::string>& names) {
     std::vector<std::string> lines;
     lines.reserve(records.size() + 1);
     lines.push_back(G("收到短信记录"));
-    for (const ReceivedRecord& r : records)
-        lines.push_back(r.time + "  " + r.number + "  " + (r.matched ? userName : std::string()) +
-                        "  " + r.text + "  ");
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const ReceivedRecord& r = records[i];
+        const std::string name = r.matched && i < names.size() ? names[i] : std::string();
+        lines.push_back(r.time + "  " + r.number + "  " + name + "  " + r.text + "  ");
+    }
     return Lines(lines);
 }
 

@@ -67,6 +67,9 @@ ReceivedAnswer ParseReceivedAnswer(const std::string& answer);
 // followed by two spaces; CR LF line ends.
 std::string ReceivedExportBytes(const std::vector<ReceivedRecord>& records,
                                 const std::string& userName);
+// Same with the "联系人名称" of each row (one per record).
+std::string ReceivedExportBytes(const std::vector<ReceivedRecord>& records,
+                                const std::vector<std::string>& names);
 
 // ---- Send records -----------------------------------------------------------------------
 

@@ -397,3 +397,68 @@ TEST(AddressBookFormat, RestoreAcceptsWhatTheLoaderAccepts) {
 }
 
 }  // namespace
+
+namespace {
+
+// A change parses nothing the book wrote itself; another program's change is parsed once and
+// the next change applies to it. Several contacts go in one write, or none of them.
+TEST_F(ContactBookTest, ChangesParseOnlyWhatAnotherProgramWrote) {
+    const std::function<BookChange(ContactBook&)> changes[] = {
+        [](ContactBook& b) { return b.addContact({2}, G("钱七"), G("钱七|1||||||||2,1")); },
+        [](ContactBook& b) { return b.rewriteContact({0}, G("张"), G("张|2||||||||0")); },
+        [](ContactBook& b) {
+            return b.removeContacts({{1, 1, 0}, {0}, {0}});
+        },
+    };
+    for (const auto& change : changes) {
+        open(SampleBook());
+        const int parses = book.parseCount();
+        ASSERT_EQ(change(book), BookChange::Ok);
+        ASSERT_TRUE(book.refresh() && book.refreshIfTouched());
+        EXPECT_EQ(book.parseCount(), parses);
+        std::string elsewhere = SampleBook();
+        elsewhere.replace(elsewhere.find("13600000003"), 11, "13655555555");
+        write(elsewhere);
+        ASSERT_TRUE(book.refreshIfTouched() && book.refresh());
+        EXPECT_EQ(book.parseCount(), parses + 1);
+        ASSERT_EQ(change(book), BookChange::Ok);
+        EXPECT_NE(onDisk().find("13655555555"), std::string::npos);
+    }
+    EXPECT_EQ(names({}), Names({"李四", "赵六"}));
+    // A group among them refuses them all.
+    EXPECT_EQ(book.removeContacts({{0}, {1}}), BookChange::Refused);
+    EXPECT_EQ(book.removeContacts({}), BookChange::Refused);
+    EXPECT_EQ(names({}), Names({"李四", "赵六"}));
+}
+
+// A GBK book is written without reading it back: what GBK lacks stays a character reference.
+TEST_F(ContactBookTest, GbkBookKeepsWhatGbkCannotHold) {
+    open(
+        G("<?xml version=\"1.0\" encoding=\"gb2312\"?><a 备注=\"[&#x1F600;]\"><c 备注=\"李\">"
+          "李&#x1F600;|1||||||||0</c></a>"));
+    ASSERT_EQ(book.addContact({}, G("张"), G("张|1||||||||1")), BookChange::Ok);
+    ContactBook again;
+    ASSERT_TRUE(again.load(file()));
+    EXPECT_EQ(again.childCount({}), 2);
+    const std::string disk = onDisk();
+    EXPECT_NE(disk.find("[&#128512;]"), std::string::npos) << disk;
+    EXPECT_NE(disk.find(G("李&#128512;|1")), std::string::npos) << disk;
+}
+
+TEST_F(ContactBookTest, NamesAndCountsForTheQuestionsAndTheReceivedList) {
+    open(SampleBook());
+    const std::pair<BookPath, int> counts[] = {
+        {{}, 4}, {{1}, 2}, {{1, 1}, 1}, {{1, 0}, 1}, {{9}, 0}};
+    for (const auto& [path, count] : counts)
+        EXPECT_EQ(book.contactCount(path), count) << PathText(path);
+    const std::pair<const char*, const char*> named[] = {
+        {"13800000000", "张三"},   {" 13700000002 ", "王五"}, {"+8613600000003", "赵六"},
+        {"8613900000001", "李四"}, {"13999999999", ""},       {"", ""}};
+    for (const auto& [number, name] : named)
+        EXPECT_EQ(GbkToUtf8(book.nameOfNumber(number)), name) << number;
+    ASSERT_EQ(book.rewriteContact({0}, G("张三丰"), G("张三丰|13800000000||||||||0")),
+              BookChange::Ok);
+    EXPECT_EQ(GbkToUtf8(book.nameOfNumber("13800000000")), "张三丰");
+}
+
+}  // namespace

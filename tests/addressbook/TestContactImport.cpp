@@ -150,7 +150,10 @@ TEST_F(ImportTest, BackupAndRestore) {
     ui.clear();
     ui.chooseFileNext(base + QStringLiteral(".xml"));
     page->RestoreButton->click();
-    EXPECT_EQ(ui.messageTexts(), QStringList({QStringLiteral("通讯录恢复成功")}));
+    // The question names what the restore replaces: the book left with 张三 and 赵六.
+    EXPECT_EQ(ui.messageTexts(),
+              QStringList({QStringLiteral("将用备份替换当前通讯录（2个联系人），是否继续？"),
+                           QStringLiteral("通讯录恢复成功")}));
     EXPECT_EQ(ui.fileDialogStarts, std::vector<QString>{folder});
     EXPECT_EQ(bookBytes(), original);
     EXPECT_EQ(caption({1, 1, 0}), QStringLiteral("王五"));
@@ -235,7 +238,9 @@ TEST_F(ImportTest, EveryReadableBookRestores) {
         ui.chooseFileNext(QString::fromStdString(target.file("book.xml")));
         page->RestoreButton->click();
         EXPECT_EQ(ui.messageTexts(),
-                  QStringList({QStringLiteral("通讯录备份成功"), QStringLiteral("通讯录恢复成功")}))
+                  QStringList({QStringLiteral("通讯录备份成功"),
+                               QStringLiteral("将用备份替换当前通讯录（0个联系人），是否继续？"),
+                               QStringLiteral("通讯录恢复成功")}))
             << bytes;
         EXPECT_EQ(bookBytes(), bytes);
         EXPECT_EQ(node({})->childCount(), 1);

@@ -10,11 +10,14 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include "addressbook/ContactsPage.h"
 #include "app/Labels.h"
 #include "app/Skins.h"
 #include "app/TForm16.h"
 #include "app/TForm17.h"
 #include "platform/ClipPlayer.h"
+#include "recipients/RecipientPanel.h"
+#include "sending/SmsPage.h"
 #include "sending/TForm15.h"
 #include "tests/app/AppFixture.h"
 
@@ -266,6 +269,26 @@ TEST_F(MainWindow, StatusTextsAndCostNoteForLaterPages) {
     main->setQuotaText(QStringLiteral("剩余短信7条"));
     EXPECT_EQ(main->quotaText(), QStringLiteral("剩余短信7条"));
     EXPECT_EQ(&main->credentials(), static_cast<CredentialsSource*>(main->loginWindow()));
+}
+
+}  // namespace
+
+namespace {
+
+// "发送短信" on the address book's list: the numbers join the SMS list, which is shown once
+// connected; without a connection they wait there and the page says why it stays.
+TEST_F(MainWindow, ContactListSendsNumbersToTheSmsList) {
+    start();
+    RecipientPanel* sms = main->smsPage()->panel();
+    const std::vector<std::string> numbers{"13800000000", "13900000001"};
+    emit main->contactsPage()->sendSmsRequested(numbers);
+    EXPECT_EQ(sms->RecipientCount(), 2);
+    EXPECT_EQ(ui.lastMessage().text, QStringLiteral("请连接服务器！"));
+    logIn(QStringLiteral("u1"), QStringLiteral("p1"), "3|500");
+    main->showPage(TForm2::Page::Contacts);
+    emit main->contactsPage()->sendSmsRequested(numbers);
+    EXPECT_EQ(sms->RecipientCount(), 4);
+    EXPECT_EQ(main->currentPage(), TForm2::Page::Sms);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include "addressbook/ContactsPage.h"
 #include "app/AppCommon.h"
 #include "records/ReceivedPage.h"
 #include "records/TForm21.h"
@@ -283,6 +284,35 @@ TEST_F(ReceivedPageTest, TheReplyCapturedAtOkSurvivesReopeningOnAnotherRow) {
     EXPECT_NE(body.find("name=\"smsnumber\"\r\n\r\n13912345678\r\n"), std::string::npos);
     EXPECT_NE(body.find("name=\"smscontent\"\r\n\r\n" + G("收到，谢谢") + "\r\n"),
               std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Deliberate change: "联系人名称" shows the address book's name of a number it holds; a number
+// it does not hold keeps the user name. The export writes what the list shows.
+TEST_F(ReceivedPageTest, ContactNameColumnShowsTheBookNameDeliberateChange) {
+    data.writeFile("LinkmanBook/Contacts.xml",
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?><通讯录 备注=\"[通讯录]\"><team "
+                   "备注=\"[客户]\"><人员 备注=\"王经理\">王经理|13912345678||||||||0,0</人员>"
+                   "</team></通讯录>");
+    main->contactsPage()->Treev1_Initialization();
+    query(kTwo);
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(page()->ListView1->topLevelItem(0)->text(2), QStringLiteral("王经理"));
+    EXPECT_EQ(page()->ListView1->topLevelItem(1)->text(2), QStringLiteral("u1"));
+    ui.chooseFileNext(QString::fromStdString(files.file("out")));
+    page()->ExportButton->click();
+    EXPECT_EQ(fileBytes(files.file("out.txt")),
+              G("收到短信记录\r\n2010-10-22 16:29  13912345678  王经理  你好  \r\n"
+                "2010-10-23 08:01  13800000000  u1  再见  \r\n"));
+    // A contact added to the book names its number at the next query.
+    ASSERT_EQ(
+        main->contactsPage()->book().addContact({}, G("李四"), G("李四|13800000000||||||||1")),
+        BookChange::Ok);
+    query(kTwo);
+    EXPECT_EQ(page()->ListView1->topLevelItem(1)->text(2), QStringLiteral("李四"));
 }
 
 }  // namespace

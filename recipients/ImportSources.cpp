@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <fstream>
+#include <unordered_set>
 #include <utility>
 #include <sys/stat.h>
 
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/SpreadsheetReader.h"
 #include "sending/TextHelpers.h"
@@ -24,7 +26,43 @@ std::vector<std::string> TextImportCandidates(std::string fileText) {
 }
 
 std::vector<std::string> ExtractCandidates(const std::string& text) {
-    return ExtractMobileNumbers(text);
+    return FindNumbersByLine(text).numbers;
+}
+
+SourceRead ReadTextImport(std::string fileText) {
+    SourceRead read;
+    std::vector<std::string> lines = TextImportCandidates(std::move(fileText));
+    if (!lines.empty() && !PassesEntryTest(ImportKind::TextFileImport, lines.back()))
+        lines.pop_back();
+    std::unordered_set<std::string> numbers;
+    read.candidates.reserve(lines.size());
+    for (std::string& line : lines) {
+        if (const std::optional<std::string> number = ReadMobileNumber(StripLineBreaks(line))) {
+            if (!numbers.insert(*number).second) {
+                ++read.tally.duplicates;
+                continue;
+            }
+            line = *number;
+        }
+        read.candidates.push_back(std::move(line));
+    }
+    read.tally.added = static_cast<long long>(read.candidates.size());
+    read.numbersInSource = read.tally.added;
+    return read;
+}
+
+SourceRead ReadExtract(const std::string& text) {
+    NumbersOfText found = FindNumbersByLine(text);
+    SourceRead read{std::move(found.numbers), std::move(found.tally), 0};
+    read.numbersInSource = static_cast<long long>(read.candidates.size());
+    return read;
+}
+
+long long CandidatesUnderCap(const std::optional<VerificationCopy>& verification) {
+    long long count = kRecipientCap;
+    while (count > 0 && ExceedsRecipientCap(count, CountedCopies(count, verification)))
+        --count;
+    return count;
 }
 
 bool PassesEntryTest(ImportKind kind, const std::string& candidate) {
@@ -172,7 +210,7 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
     try {
         events.status(ReadingStatus(kind));
 
-        std::vector<std::string> candidates;
+        SourceRead read;
         switch (kind) {
             case ImportKind::TextFileImport:
             case ImportKind::TextFileExtract: {
@@ -185,38 +223,53 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
                 // holds (its numbers were lost, or the first one spoilt by the mark); any
                 // other file is taken as GBK bytes, as always.
                 std::string gbk = TextFileBytesAsGbk(std::move(*text));
-                candidates = kind == ImportKind::TextFileImport
-                                 ? TextImportCandidates(std::move(gbk))
-                                 : ExtractCandidates(gbk);
+                if (kind == ImportKind::TextFileImport) {
+                    // Lines read: every non-blank line, repeats included.
+                    long long lines = 0;
+                    for (const std::string& piece : SplitBySeparator(LineEndsAsCr(gbk), "\r"))
+                        lines += TrimBlanks(piece).empty() ? 0 : 1;
+                    read = ReadTextImport(std::move(gbk));
+                    read.tally.lines = lines;
+                    read.tally.duplicates = lines - read.tally.added;
+                } else {
+                    read = ReadExtract(gbk);
+                }
                 break;
             }
             case ImportKind::ExcelExtract: {
-                std::optional<std::vector<std::string>> numbers =
-                    ReadSpreadsheetNumbers(request.payload);
-                if (!numbers) {
+                std::optional<SpreadsheetNumbers> sheet =
+                    ReadSpreadsheetNumbersTallied(request.payload);
+                if (!sheet) {
                     events.failed(ImportFailure::SpreadsheetUnreadable);
                     return ImportOutcome::Failed;
                 }
-                candidates = std::move(*numbers);
+                read.candidates = std::move(sheet->numbers);
+                read.tally = std::move(sheet->tally);
+                read.numbersInSource = sheet->numbersInSheet;
                 break;
             }
             case ImportKind::ClipboardExtract:
-                candidates = ExtractCandidates(request.payload);
+                read = ReadExtract(request.payload);
                 break;
         }
 
-        const long long count = static_cast<long long>(candidates.size());
+        const long long count = static_cast<long long>(read.candidates.size());
         if (ExceedsRecipientCap(count, CountedCopies(count, request.verification))) {
-            events.refuseOverCap();
+            events.refuseOverCap(std::move(read));
             return ImportOutcome::Refused;
         }
 
-        AddPlan plan = BuildAddPlan(kind, std::move(candidates), request.verification);
+        ImportTally tally = std::move(read.tally);
+        tally.added =
+            std::count_if(read.candidates.begin(), read.candidates.end(),
+                          [kind](const std::string& c) { return PassesEntryTest(kind, c); });
+        AddPlan plan = BuildAddPlan(kind, std::move(read.candidates), request.verification);
         events.status(AddingStatus(kind));
         adding = true;
         events.beginAdding(plan.progressMaximum);
         for (ImportBatch& batch : SplitIntoBatches(std::move(plan), batchSize))
             events.addBatch(std::move(batch));
+        events.tally(tally);
         return ImportOutcome::Added;
     } catch (const std::exception&) {
         // Out of memory while reading or planning: the source counts as unreadable. Once

@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "sending/TextHelpers.h"
 
@@ -90,11 +91,19 @@ public:
     bool cells(uint32_t row, uint32_t column, uint32_t rows, uint32_t columns,
                CellText text) override {
         const std::string_view value = trimmed(text.bytes);
-        if (value.size() != kMobileLength)
+        if (value.empty())
             return true;
-        const std::string number(value);
-        if (!IsMobileNumber(number))
+        std::optional<std::string> read;
+        if (value.size() == kMobileLength && IsMobileNumber(std::string(value)))
+            read = std::string(value);  // the common cell, without the reader's walk
+        else if (value.size() <= kMaxWrittenNumber)
+            read = ReadMobileNumber(text.utf8 && !isAscii(value) ? gbkFromUtf8(value)
+                                                                 : std::string(value));
+        tallyRows(row, rows, read.has_value(), text, value);
+        if (!read)
             return true;
+        m_validCells += uint64_t{rows} * columns;
+        const std::string& number = *read;
         uint64_t digits = 0;
         std::from_chars(number.data(), number.data() + number.size(), digits);
         // Later columns come later: once one is past the kept cells, so are the rest.
@@ -123,6 +132,29 @@ public:
         for (uint64_t digits : distinct)
             numbers.push_back(std::to_string(digits));
         return numbers;
+    }
+
+    // Rows read, rows without a number (the first of them as text), repeats among the cells
+    // taken, and how many numbers the sheet holds (past the cells taken, counted with their
+    // repeats). Call after numbers().
+    void tally(size_t distinct, ImportTally& tally, long long& numbersInSheet) const {
+        uint64_t taken = 0;
+        for (const Run& run : m_runs)
+            taken += run.count;
+        tally.duplicates = static_cast<long long>(taken - distinct);
+        numbersInSheet = static_cast<long long>(m_validCells - (taken - distinct));
+        for (uint8_t state : m_rowState) {
+            if (state & kRowValue)
+                ++tally.lines;
+            if (state == kRowValue)
+                ++tally.unrecognised;
+        }
+        for (const auto& [row, text] : m_rowText) {
+            if (tally.unrecognisedLines.size() == kListedUnrecognised)
+                break;
+            if (m_rowState[row] == kRowValue)
+                tally.unrecognisedLines.push_back(text);
+        }
     }
 
 private:
@@ -165,6 +197,35 @@ private:
         m_compactAt = std::max<size_t>(2 * m_runs.size(), 1 << 16);
     }
 
+    // Marks the rows of a cell: holding a value, holding a number. A row's first text is kept
+    // while the row has no number, for the lowest rows only.
+    void tallyRows(uint32_t row, uint32_t rows, bool number, CellText text,
+                   std::string_view value) {
+        if (uint64_t{row} + rows > uint64_t{kMaxSheetRows} + 1 || m_rowMarks > kMaxRowMarks)
+            return;
+        if (m_rowState.size() < row + rows)
+            m_rowState.resize(row + rows);
+        m_rowMarks += rows;
+        for (uint32_t r = row; r < row + rows; ++r) {
+            m_rowState[r] |= kRowValue | (number ? kRowNumber : 0);
+            if (number || m_rowState[r] != kRowValue)
+                continue;
+            if (m_rowText.size() >= 2 * kListedUnrecognised && r > m_rowText.rbegin()->first)
+                break;
+            if (m_rowText.try_emplace(r, gbkOf({value, text.utf8})).second &&
+                m_rowText.size() > 2 * kListedUnrecognised)
+                m_rowText.erase(std::prev(m_rowText.end()));
+        }
+    }
+
+    static constexpr uint8_t kRowValue = 1, kRowNumber = 2;
+    static constexpr uint64_t kMaxRowMarks = 64ULL * 1000 * 1000;
+    // The longest cell text read as one number: 0086, 11 digits in full width, blanks.
+    static constexpr size_t kMaxWrittenNumber = 64;
+    std::vector<uint8_t> m_rowState;
+    uint64_t m_rowMarks = 0;
+    std::map<uint32_t, std::string> m_rowText;
+    uint64_t m_validCells = 0;
     std::vector<Run> m_runs;
     size_t m_compactAt = 1 << 16;
     bool m_full = false;  // the runs hold kMaxValidCells cells, the last at m_lastKept
@@ -1860,6 +1921,17 @@ std::optional<std::vector<std::string>> ReadSpreadsheetNumbers(const std::string
     if (!readFirstSheet(path, collector))
         return std::nullopt;
     return collector.numbers();
+}
+
+std::optional<SpreadsheetNumbers> ReadSpreadsheetNumbersTallied(const std::string& path) {
+    NumberCollector collector;
+    if (!readFirstSheet(path, collector))
+        return std::nullopt;
+    SpreadsheetNumbers result;
+    result.numbers = collector.numbers();
+    collector.tally(result.numbers.size(), result.tally, result.numbersInSheet);
+    result.tally.added = static_cast<long long>(result.numbers.size());
+    return result;
 }
 
 std::optional<std::vector<SheetCell>> ReadFirstSheetCells(const std::string& path) {

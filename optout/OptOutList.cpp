@@ -10,6 +10,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
 #include "platform/Gbk.h"
+#include "recipients/ImportTally.h"
 #include "recipients/PhoneRules.h"
 
 namespace smsc {
@@ -471,7 +472,7 @@ OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string
         result.error = G("文件无法读取：") + Utf8ToGbk(textPath);
         return result;
     }
-    const std::vector<std::string> numbers = ExtractMobileNumbers(read.bytes);
+    const std::vector<std::string> numbers = FindNumbersByLine(read.bytes).numbers;
     result.found = static_cast<int>(numbers.size());
     result.change = AddToOptOutFile(listPath, numbers, OptOutSource::Import, date);
     result.error = result.change.error;

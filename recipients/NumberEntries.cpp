@@ -68,14 +68,12 @@ EntriesToAdd TypedNumberEntries(const std::vector<std::string>& pieces,
         if (piece.empty())
             continue;
         ++out.tally.lines;
-        if (!IsDigits1To12(piece)) {
-            std::optional<std::string> number = ReadMobileNumber(piece);
-            if (!number) {
-                out.tally.noteUnrecognised(piece);
-                continue;
-            }
-            piece = std::move(*number);
+        std::optional<std::string> number = ReadTypedNumber(piece);
+        if (!number) {
+            out.tally.noteUnrecognised(piece);
+            continue;
         }
+        piece = std::move(*number);
         ++out.tally.added;
         if (interleave && atCopyPosition(i, verification->interval, copies)) {
             ++out.steps;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "recipients/PhoneRules.h"
+#include "sending/TextHelpers.h"
 
 namespace smsc {
 namespace {
@@ -192,6 +193,13 @@ std::optional<std::string> ReadMobileNumber(std::string_view gbk) {
     if (!IsMobileNumber(number))
         return std::nullopt;
     return number;
+}
+
+std::optional<std::string> ReadTypedNumber(std::string_view gbk) {
+    std::string trimmed = TrimBlanks(gbk);
+    if (IsDigits1To12(trimmed))
+        return trimmed;
+    return ReadMobileNumber(gbk);
 }
 
 std::vector<std::string> FindMobileNumbers(std::string_view gbk) {

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <set>
 
+#include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliLookup.h"
@@ -300,10 +302,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 o.dataDir = value.back() == '/' ? value : value + "/";
                 break;
             case Opt::Number: {
-                std::string number = TrimBlanks(value);
-                if (!IsDigits1To12(number))
-                    return fail("号码格式错误（应为1到12位数字）：" + value);
-                o.numbers.push_back({false, std::move(number)});
+                // 1 to 12 digits, or a mobile number written "+86 138 1234 5678" and the like.
+                std::optional<std::string> number = ReadTypedNumber(Utf8ToGbk(value));
+                if (!number)
+                    return fail("号码格式错误（应为1到12位数字或手机号码）：" + value);
+                o.numbers.push_back({false, std::move(*number)});
                 break;
             }
             case Opt::NumbersFile:
@@ -375,14 +378,18 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign 或 help）");
+        return fail(
+            "缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-"
+            "import、contacts-export、replies、records、numbers、download-mms、optout、campaign 或 "
+            "help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
 
     if (o.command == Command::Lookup)
-        return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
-                                                     seen.count(Opt::AreaCode), positional, error);
+        return FinishLookupOptions(
+            std::move(o), seen.size() - seen.count(Opt::DataDir) - seen.count(Opt::AreaCode),
+            positional, error);
     if (o.command == Command::OptOut) {
         // --data-dir always; the options of the service only with sync.
         const bool sync = !positional.empty() && positional.front() == "sync";
@@ -403,14 +410,16 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                               o.command == Command::ContactsImport ||
                               o.command == Command::ContactsExport;
         if (contacts ? !contactsOption : option->id == Opt::Group)
-            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
+            return fail(std::string("选项 ") + option->name + " 不能用于 " +
+                        commandName(o.command));
         if (contacts)
             continue;
         const bool sending = o.command == Command::Send || o.command == Command::SendMms ||
                              o.command == Command::Campaign;
         if (option->id == Opt::AreaCode || o.command == Command::Extract ||
             (option->sendOnly && !sending) || !optionFits(option->id, o.command))
-            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
+            return fail(std::string("选项 ") + option->name + " 不能用于 " +
+                        commandName(o.command));
     }
     if (o.command != Command::Extract)
         if (std::optional<std::string> recordError = RecordOptionsError(o))

@@ -6,10 +6,14 @@
 #include <QApplication>
 #include <QVBoxLayout>
 #include <QCheckBox>
+#include <QDialog>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -377,4 +381,36 @@ TEST_F(ImportRunTest, BatchesArriveInOrder) {
     ASSERT_EQ(inserted.count(), 10);
     for (int i = 0; i < inserted.count(); ++i)
         EXPECT_EQ(inserted[i].at(1).toInt(), i * 100);  // each batch appended after the last
+}
+
+// The lines not recognised: the first 1000 shown, saved as GBK CR LF lines in one piece; a
+// folder that cannot take the file is said so.
+TEST_F(ImportRunTest, UnrecognisedLinesShownAndSaved) {
+    std::string text;
+    for (int i = 0; i < 1500; ++i)
+        text += G("第") + std::to_string(i) + G("行 没有号码\r\n");
+    clipboard = text + A + "\r\n";
+    ui.onNextDialog([this](QDialog* dialog) {
+        auto* lines = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Lines"));
+        ASSERT_NE(lines, nullptr);
+        EXPECT_EQ(lines->blockCount(), 1000);
+        EXPECT_EQ(lines->document()->firstBlock().text(), QStringLiteral("第0行 没有号码"));
+        ui.chooseFileNext(QString::fromStdString(folder.file("left.txt")));
+        dialog->findChild<QPushButton*>(QStringLiteral("SaveButton"))->click();
+        ui.chooseFileNext(QString::fromStdString(folder.file("no-such-folder/left.txt")));
+        dialog->findChild<QPushButton*>(QStringLiteral("SaveButton"))->click();
+        dialog->findChild<QPushButton*>(QStringLiteral("CloseButton"))->click();
+    });
+    runItem(Item::ClipboardExtract);
+    EXPECT_EQ(entries(), (Strings{A}));
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(
+        ui.messages[0].text,
+        QStringLiteral("读取1501行：添加1个，重复0个，无法识别1500个\r是否查看无法识别的行？"));
+    EXPECT_EQ(ui.messages[1].text, QStringLiteral("保存完毕"));
+    EXPECT_EQ(ui.messages[2].text, QStringLiteral("保存失败，请检查文件夹是否可写"));
+    const std::string saved = ReadWholeFile(folder.file("left.txt"), 1 << 20).value_or("");
+    const std::string first = G("第0行 没有号码\r\n");
+    EXPECT_EQ(saved.substr(0, first.size()), first);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 1000);
 }

@@ -224,10 +224,7 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
                 // other file is taken as GBK bytes, as always.
                 std::string gbk = TextFileBytesAsGbk(std::move(*text));
                 if (kind == ImportKind::TextFileImport) {
-                    // Lines read: every non-blank line, repeats included.
-                    long long lines = 0;
-                    for (const std::string& piece : SplitBySeparator(LineEndsAsCr(gbk), "\r"))
-                        lines += TrimBlanks(piece).empty() ? 0 : 1;
+                    const long long lines = CountNonBlankLines(gbk);
                     read = ReadTextImport(std::move(gbk));
                     read.tally.lines = lines;
                     read.tally.duplicates = lines - read.tally.added;

@@ -57,6 +57,20 @@ NumbersOfText FindNumbersByLine(std::string_view text) {
     return result;
 }
 
+long long CountNonBlankLines(std::string_view text) {
+    long long lines = 0;
+    bool content = false;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            lines += content ? 1 : 0;
+            content = false;
+        } else if (static_cast<unsigned char>(c) > 32) {
+            content = true;
+        }
+    }
+    return lines + (content ? 1 : 0);
+}
+
 std::string UnrecognisedLinesFile(const ImportTally& tally) {
     std::string file;
     for (const std::string& line : tally.unrecognisedLines)

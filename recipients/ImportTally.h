@@ -36,6 +36,9 @@ struct NumbersOfText {
 };
 NumbersOfText FindNumbersByLine(std::string_view text);
 
+// Lines of the text (ending at CR LF, LF or CR) that hold more than blanks.
+long long CountNonBlankLines(std::string_view text);
+
 // The unrecognised lines as a file: GBK, one a line, CR LF.
 std::string UnrecognisedLinesFile(const ImportTally& tally);
 

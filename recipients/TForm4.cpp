@@ -108,9 +108,7 @@ void TForm4::Button1Click() {
     panel->StepProgress(add.steps);
 
     // Repeats dropped by the filter: non-blank lines typed less the non-blank pieces kept.
-    long long typedLines = 0;
-    for (const std::string& line : SplitBySeparator(text, "\r"))
-        typedLines += TrimBlanks(line).empty() ? 0 : 1;
+    const long long typedLines = CountNonBlankLines(text);
     add.tally.duplicates = typedLines - add.tally.lines;
     add.tally.lines = typedLines;
 

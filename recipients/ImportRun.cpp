@@ -251,10 +251,7 @@ void ImportRunner::applyRefusal(uint64_t runId, SourceRead& read) {
     read.candidates.resize(static_cast<size_t>(fit));
     ImportTally tally = std::move(read.tally);
     AddPlan plan = BuildAddPlan(kind, std::move(read.candidates), verification);
-    tally.added =
-        static_cast<long long>(plan.entries.size()) -
-        (verification ? std::count(plan.entries.begin(), plan.entries.end(), verification->number)
-                      : 0);
+    tally.added = plan.candidatesAdded;
     panel->AddRecipients(std::move(plan.entries));
     m_coordinator->FinishImport(panel, tally);
 }

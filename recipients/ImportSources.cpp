@@ -1,6 +1,7 @@
 #include "recipients/ImportSources.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <unordered_set>
 #include <utility>
@@ -34,15 +35,40 @@ SourceRead ReadTextImport(std::string fileText) {
     std::vector<std::string> lines = TextImportCandidates(std::move(fileText));
     if (!lines.empty() && !PassesEntryTest(ImportKind::TextFileImport, lines.back()))
         lines.pop_back();
-    std::unordered_set<std::string> numbers;
+    // Plain 11-digit lines are kept as they are (the line filter has dropped their repeats);
+    // their numbers are only remembered once a number written otherwise turns up, which
+    // may repeat one of them.
+    const auto plainKey = [](std::string_view line) -> std::optional<std::uint64_t> {
+        line = TrimmedView(line);
+        if (line.size() != 11)
+            return std::nullopt;
+        std::uint64_t key = 0;
+        for (char c : line) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            key = key * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        return key;
+    };
+    std::unordered_set<std::uint64_t> numbers;
+    bool formatted = false;
     read.candidates.reserve(lines.size());
     for (std::string& line : lines) {
-        if (const std::optional<std::string> number = ReadMobileNumber(StripLineBreaks(line))) {
-            if (!numbers.insert(*number).second) {
+        if (const std::optional<std::uint64_t> key = plainKey(line)) {
+            if (formatted)
+                numbers.insert(*key);
+        } else if (std::optional<std::string> number = ReadMobileNumber(line)) {
+            if (!formatted) {
+                formatted = true;
+                for (const std::string& earlier : read.candidates)
+                    if (const std::optional<std::uint64_t> k = plainKey(earlier))
+                        numbers.insert(*k);
+            }
+            if (!numbers.insert(*plainKey(*number)).second) {
                 ++read.tally.duplicates;
                 continue;
             }
-            line = *number;
+            line = std::move(*number);
         }
         read.candidates.push_back(std::move(line));
     }
@@ -135,6 +161,7 @@ AddPlan BuildAddPlan(ImportKind kind, std::vector<std::string> candidates,
             ++copies;
         }
         add(AddedText(candidate));
+        ++plan.candidatesAdded;
     }
     plan.totalSteps = steps;
     return plan;
@@ -257,10 +284,8 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
         }
 
         ImportTally tally = std::move(read.tally);
-        tally.added =
-            std::count_if(read.candidates.begin(), read.candidates.end(),
-                          [kind](const std::string& c) { return PassesEntryTest(kind, c); });
         AddPlan plan = BuildAddPlan(kind, std::move(read.candidates), request.verification);
+        tally.added = plan.candidatesAdded;
         events.status(AddingStatus(kind));
         adding = true;
         events.beginAdding(plan.progressMaximum);

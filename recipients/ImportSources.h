@@ -63,6 +63,7 @@ struct AddPlan {
     std::vector<std::string> entries;      // in the order they are appended
     std::vector<long long> progressAfter;  // progress steps taken once entries[i] is appended
     long long totalSteps = 0;              // steps taken once every candidate is handled
+    long long candidatesAdded = 0;         // entries that are candidates, not copies
 };
 
 // The add phase for the kind (candidates are moved from). Without the option every

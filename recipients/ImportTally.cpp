@@ -1,6 +1,6 @@
 #include "recipients/ImportTally.h"
 
-#include <unordered_set>
+#include <cstdint>
 
 #include "platform/Gbk.h"
 #include "recipients/NumberReader.h"
@@ -15,6 +15,44 @@ bool blank(std::string_view line) {
     }
     return true;
 }
+
+// The numbers seen so far, as their values, by open addressing (0 marks a free slot: no
+// number is 0).
+class SeenNumbers final {
+public:
+    bool insert(std::uint64_t key) {
+        if ((m_count + 1) * 2 > m_slots.size())
+            grow();
+        for (size_t i = slotOf(key);; i = (i + 1) & (m_slots.size() - 1)) {
+            if (m_slots[i] == key)
+                return false;
+            if (m_slots[i] == 0) {
+                m_slots[i] = key;
+                ++m_count;
+                return true;
+            }
+        }
+    }
+
+private:
+    size_t slotOf(std::uint64_t key) const {
+        key ^= key >> 33;
+        key *= 0xff51afd7ed558ccdULL;
+        key ^= key >> 33;
+        return static_cast<size_t>(key) & (m_slots.size() - 1);
+    }
+    void grow() {
+        std::vector<std::uint64_t> old(m_slots.empty() ? 1024 : m_slots.size() * 2, 0);
+        old.swap(m_slots);
+        m_count = 0;
+        for (std::uint64_t key : old)
+            if (key != 0)
+                insert(key);
+    }
+
+    std::vector<std::uint64_t> m_slots;
+    size_t m_count = 0;
+};
 
 }  // namespace
 
@@ -32,7 +70,8 @@ std::string ImportSummary(const ImportTally& tally) {
 
 NumbersOfText FindNumbersByLine(std::string_view text) {
     NumbersOfText result;
-    std::unordered_set<std::string> seen;
+    SeenNumbers seen;
+    std::vector<std::string> found;
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find_first_of("\r\n", pos);
@@ -43,11 +82,14 @@ NumbersOfText FindNumbersByLine(std::string_view text) {
         if (blank(line))
             continue;
         ++result.tally.lines;
-        std::vector<std::string> found = FindMobileNumbers(line);
-        if (found.empty())
+        found.clear();
+        if (AppendMobileNumbers(line, found) == 0)
             result.tally.noteUnrecognised(line);
         for (std::string& number : found) {
-            if (seen.insert(number).second)
+            std::uint64_t key = 0;
+            for (char c : number)
+                key = key * 10 + static_cast<std::uint64_t>(c - '0');
+            if (seen.insert(key))
                 result.numbers.push_back(std::move(number));
             else
                 ++result.tally.duplicates;

@@ -204,6 +204,12 @@ std::optional<std::string> ReadTypedNumber(std::string_view gbk) {
 
 std::vector<std::string> FindMobileNumbers(std::string_view gbk) {
     std::vector<std::string> numbers;
+    AppendMobileNumbers(gbk, numbers);
+    return numbers;
+}
+
+size_t AppendMobileNumbers(std::string_view gbk, std::vector<std::string>& numbers) {
+    const size_t before = numbers.size();
     Finder finder(numbers);
     Group group;
     bool inGroup = false;
@@ -236,7 +242,7 @@ std::vector<std::string> FindMobileNumbers(std::string_view gbk) {
     if (inGroup)
         finder.push(group);
     finder.endStretch();
-    return numbers;
+    return numbers.size() - before;
 }
 
 }  // namespace smsc

@@ -30,5 +30,7 @@ std::optional<std::string> ReadTypedNumber(std::string_view gbk);
 // runs count is the extraction rule's (ExtractMobileNumbers), so a text of plain numbers
 // gives what it always gave.
 std::vector<std::string> FindMobileNumbers(std::string_view gbk);
+// The same, appended to `numbers`; returns how many were appended.
+size_t AppendMobileNumbers(std::string_view gbk, std::vector<std::string>& numbers);
 
 }  // namespace smsc

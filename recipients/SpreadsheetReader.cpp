@@ -96,7 +96,7 @@ public:
         std::optional<std::string> read;
         if (value.size() == kMobileLength && IsMobileNumber(std::string(value)))
             read = std::string(value);  // the common cell, without the reader's walk
-        else if (value.size() <= kMaxWrittenNumber)
+        else if (value.size() <= kMaxWrittenNumber && mayBeNumber(value))
             read = ReadMobileNumber(text.utf8 && !isAscii(value) ? gbkFromUtf8(value)
                                                                  : std::string(value));
         tallyRows(row, rows, read.has_value(), text, value);
@@ -143,17 +143,15 @@ public:
             taken += run.count;
         tally.duplicates = static_cast<long long>(taken - distinct);
         numbersInSheet = static_cast<long long>(m_validCells - (taken - distinct));
-        for (uint8_t state : m_rowState) {
+        for (size_t row = 0; row < m_rowState.size(); ++row) {
+            const uint8_t state = m_rowState[row];
             if (state & kRowValue)
                 ++tally.lines;
-            if (state == kRowValue)
-                ++tally.unrecognised;
-        }
-        for (const auto& [row, text] : m_rowText) {
-            if (tally.unrecognisedLines.size() == kListedUnrecognised)
-                break;
-            if (m_rowState[row] == kRowValue)
-                tally.unrecognisedLines.push_back(text);
+            if ((state & (kRowValue | kRowNumber)) != kRowValue)
+                continue;
+            ++tally.unrecognised;
+            if (tally.unrecognisedLines.size() < kListedUnrecognised && row < m_rowText.size())
+                tally.unrecognisedLines.push_back(gbkOf({m_rowText[row], (state & kRowUtf8) != 0}));
         }
     }
 
@@ -197,8 +195,18 @@ private:
         m_compactAt = std::max<size_t>(2 * m_runs.size(), 1 << 16);
     }
 
+    // Whether a cell can be a written number by its first byte: a digit, "+" or "(", or the
+    // first byte of a full-width form in UTF-8 (EF, E3) or GBK (A3, A1). Names and other
+    // words are not converted from UTF-8 only to be turned down.
+    static bool mayBeNumber(std::string_view value) {
+        const unsigned char c = static_cast<unsigned char>(value.front());
+        return (c >= '0' && c <= '9') || c == '+' || c == '(' || c == 0xEF || c == 0xE3 ||
+               c == 0xA3 || c == 0xA1;
+    }
+
     // Marks the rows of a cell: holding a value, holding a number. A row's first text is kept
-    // while the row has no number, for the lowest rows only.
+    // (as the file holds it) while the row has no number, for the first kTextRows rows: cells
+    // come column by column, so a row's number may come after its other cells.
     void tallyRows(uint32_t row, uint32_t rows, bool number, CellText text,
                    std::string_view value) {
         if (uint64_t{row} + rows > uint64_t{kMaxSheetRows} + 1 || m_rowMarks > kMaxRowMarks)
@@ -206,25 +214,31 @@ private:
         if (m_rowState.size() < row + rows)
             m_rowState.resize(row + rows);
         m_rowMarks += rows;
+        const uint32_t textEnd = std::min<uint32_t>(row + rows, kTextRows);
+        if (m_rowText.size() < textEnd)
+            m_rowText.resize(textEnd);
         for (uint32_t r = row; r < row + rows; ++r) {
-            m_rowState[r] |= kRowValue | (number ? kRowNumber : 0);
-            if (number || m_rowState[r] != kRowValue)
-                continue;
-            if (m_rowText.size() >= 2 * kListedUnrecognised && r > m_rowText.rbegin()->first)
-                break;
-            if (m_rowText.try_emplace(r, gbkOf({value, text.utf8})).second &&
-                m_rowText.size() > 2 * kListedUnrecognised)
-                m_rowText.erase(std::prev(m_rowText.end()));
+            uint8_t& state = m_rowState[r];
+            if (number) {
+                state |= kRowValue | kRowNumber;
+                if (r < textEnd)
+                    std::string().swap(m_rowText[r]);
+            } else if (!(state & kRowValue)) {
+                state |= kRowValue | (text.utf8 ? kRowUtf8 : 0);
+                if (r < textEnd)
+                    m_rowText[r].assign(value);
+            }
         }
     }
 
-    static constexpr uint8_t kRowValue = 1, kRowNumber = 2;
+    static constexpr uint8_t kRowValue = 1, kRowNumber = 2, kRowUtf8 = 4;
+    static constexpr uint32_t kTextRows = 200000;
     static constexpr uint64_t kMaxRowMarks = 64ULL * 1000 * 1000;
     // The longest cell text read as one number: 0086, 11 digits in full width, blanks.
     static constexpr size_t kMaxWrittenNumber = 64;
     std::vector<uint8_t> m_rowState;
     uint64_t m_rowMarks = 0;
-    std::map<uint32_t, std::string> m_rowText;
+    std::vector<std::string> m_rowText;
     uint64_t m_validCells = 0;
     std::vector<Run> m_runs;
     size_t m_compactAt = 1 << 16;

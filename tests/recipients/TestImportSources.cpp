@@ -9,6 +9,7 @@
 #include "platform/Gbk.h"
 #include "recipients/ImportSources.h"
 #include "recipients/PhoneRules.h"
+#include "recipients/SpreadsheetReader.h"
 #include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
@@ -365,7 +366,8 @@ TEST_F(ImportRoutine, SummaryOfFormattedNumbersRepeatsAndUnrecognisedLines) {
 }
 
 // A member list as a CRM exports it: a heading, then name, number in several written forms
-// and company; every member is added and the heading is the one line not recognised.
+// and company; every member is added, and the heading and the closing line are the rows in
+// which no number was recognised.
 TEST_F(ImportRoutine, MemberSpreadsheetWithFormattedNumbers) {
     test::FixtureSheet sheet = {test::FixtureCell::str(1, 1, "姓名"),
                                 test::FixtureCell::str(1, 2, "手机"),
@@ -381,8 +383,12 @@ TEST_F(ImportRoutine, MemberSpreadsheetWithFormattedNumbers) {
         sheet.push_back(test::FixtureCell::str(i + 2, 2, forms[i % 3]));
         sheet.push_back(test::FixtureCell::str(i + 2, 3, "星辰科技"));
     }
+    sheet.push_back(test::FixtureCell::str(3002, 1, "以上共3000人"));
     test::WriteXlsx(folder.file("members.xlsx"), {sheet});
     EXPECT_EQ(run(ImportKind::ExcelExtract, folder.file("members.xlsx")), ImportOutcome::Added);
     EXPECT_EQ(events.entries, numbers);
-    EXPECT_EQ(events.summary, "读取3001行：添加3000个，重复0个，无法识别1个");
+    EXPECT_EQ(events.summary, "读取3002行：添加3000个，重复0个，无法识别2个");
+    // Cells come column by column: a row is unrecognised only once all of it is read.
+    EXPECT_EQ(ReadSpreadsheetNumbersTallied(folder.file("members.xlsx"))->tally.unrecognisedLines,
+              (Strings{G("姓名"), G("以上共3000人")}));
 }

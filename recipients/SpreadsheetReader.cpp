@@ -195,6 +195,26 @@ private:
         m_compactAt = std::max<size_t>(2 * m_runs.size(), 1 << 16);
     }
 
+    // At most kShownBytes of a text, cut between characters: enough to see what a row was.
+    static std::string_view shortened(std::string_view text, bool utf8) {
+        if (text.size() <= kShownBytes)
+            return text;
+        size_t end = 0;
+        if (utf8) {
+            end = kShownBytes;
+            while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+                --end;
+        } else {
+            for (size_t at = 0; at < kShownBytes;) {
+                end = at;
+                at += static_cast<unsigned char>(text[at]) >= 0x81 ? 2 : 1;
+                if (at <= kShownBytes)
+                    end = at;
+            }
+        }
+        return text.substr(0, end);
+    }
+
     // Whether a cell can be a written number by its first byte: a digit, "+" or "(", or the
     // first byte of a full-width form in UTF-8 (EF, E3) or GBK (A3, A1). Names and other
     // words are not converted from UTF-8 only to be turned down.
@@ -226,13 +246,14 @@ private:
             } else if (!(state & kRowValue)) {
                 state |= kRowValue | (text.utf8 ? kRowUtf8 : 0);
                 if (r < textEnd)
-                    m_rowText[r].assign(value);
+                    m_rowText[r].assign(shortened(value, text.utf8));
             }
         }
     }
 
     static constexpr uint8_t kRowValue = 1, kRowNumber = 2, kRowUtf8 = 4;
     static constexpr uint32_t kTextRows = 200000;
+    static constexpr size_t kShownBytes = 120;
     static constexpr uint64_t kMaxRowMarks = 64ULL * 1000 * 1000;
     // The longest cell text read as one number: 0086, 11 digits in full width, blanks.
     static constexpr size_t kMaxWrittenNumber = 64;

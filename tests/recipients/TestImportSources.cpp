@@ -384,11 +384,17 @@ TEST_F(ImportRoutine, MemberSpreadsheetWithFormattedNumbers) {
         sheet.push_back(test::FixtureCell::str(i + 2, 3, "星辰科技"));
     }
     sheet.push_back(test::FixtureCell::str(3002, 1, "以上共3000人"));
+    std::string remark;
+    for (int i = 0; i < 500; ++i)
+        remark += "备";
+    sheet.push_back(test::FixtureCell::str(3003, 2, remark));
     test::WriteXlsx(folder.file("members.xlsx"), {sheet});
     EXPECT_EQ(run(ImportKind::ExcelExtract, folder.file("members.xlsx")), ImportOutcome::Added);
     EXPECT_EQ(events.entries, numbers);
-    EXPECT_EQ(events.summary, "读取3002行：添加3000个，重复0个，无法识别2个");
-    // Cells come column by column: a row is unrecognised only once all of it is read.
+    EXPECT_EQ(events.summary, "读取3003行：添加3000个，重复0个，无法识别3个");
+    // Cells come column by column: a row is unrecognised only once all of it is read. A long
+    // text is kept only in part (40 characters: 120 bytes of UTF-8).
+    const std::string shown = G(remark.substr(0, 120));
     EXPECT_EQ(ReadSpreadsheetNumbersTallied(folder.file("members.xlsx"))->tally.unrecognisedLines,
-              (Strings{G("姓名"), G("以上共3000人")}));
+              (Strings{G("姓名"), G("以上共3000人"), shown}));
 }

@@ -10,6 +10,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/SpreadsheetReader.h"
 #include "sending/TextHelpers.h"
@@ -611,6 +612,9 @@ void GroupsUnder(const BookNode& node, std::size_t depth, std::vector<std::strin
 }  // namespace
 
 std::string PhoneDigits(std::string_view text) {
+    // A mobile number however written (full-width digits and dots included).
+    if (std::optional<std::string> mobile = ReadMobileNumber(text))
+        return std::move(*mobile);
     text = TrimmedView(text);
     std::string digits;
     for (size_t i = 0; i < text.size(); ++i) {

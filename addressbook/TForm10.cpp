@@ -12,6 +12,7 @@
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/NumberEntries.h"
+#include "recipients/NumberReader.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
 #include "sending/TextHelpers.h"
@@ -156,8 +157,12 @@ void TForm10::Button3Click() {
     std::vector<std::string> numbers;
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = ListView1->topLevelItem(i);
-        if (row->isSelected())
-            numbers.push_back(TrimBlanks(GbkFromQString(row->text(2))));
+        if (row->isSelected()) {
+            // A mobile number written with blanks, dashes or +86 goes in as its 11 digits;
+            // anything else as it stands.
+            std::string number = TrimBlanks(GbkFromQString(row->text(2)));
+            numbers.push_back(ReadMobileNumber(number).value_or(number));
+        }
     }
     if (numbers.empty()) {
         Plain(this, sms ? QStringLiteral("没有要导入的号码，请选择要导入的联系人")

@@ -1,5 +1,6 @@
 #include "campaign/CampaignNumbers.h"
 
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 
 namespace smsc::campaign {
@@ -16,13 +17,21 @@ void CampaignNumbers::addNumber(std::string number) {
         m_numbers.push_back(std::move(number));
 }
 
-void CampaignNumbers::addText(const std::string& text) {
-    std::vector<std::string> found = ExtractMobileNumbers(text);
-    m_numbers.reserve(m_numbers.size() + found.size());
-    m_seen.reserve(m_seen.size() + found.size());
-    for (std::string& number : found)
-        if (firstTime(number))
+ImportTally CampaignNumbers::addText(const std::string& text) {
+    NumbersOfText found = FindNumbersByLine(text);
+    ImportTally tally = std::move(found.tally);
+    tally.added = 0;
+    m_numbers.reserve(m_numbers.size() + found.numbers.size());
+    m_seen.reserve(m_seen.size() + found.numbers.size());
+    for (std::string& number : found.numbers) {
+        if (firstTime(number)) {
             m_numbers.push_back(std::move(number));
+            ++tally.added;
+        } else {
+            ++tally.duplicates;
+        }
+    }
+    return tally;
 }
 
 std::vector<std::string> CampaignNumbers::take() {

@@ -8,14 +8,17 @@
 #include <unordered_set>
 #include <vector>
 
+#include "recipients/ImportTally.h"
+
 namespace smsc::campaign {
 
 class CampaignNumbers final {
 public:
     // A number of 1 to 12 digits (the caller has checked it).
     void addNumber(std::string number);
-    // Every mobile number found in the text.
-    void addText(const std::string& text);
+    // Every mobile number found in the text, line by line; what was taken and left (a number
+    // already taken from an earlier source counts as a repeat).
+    ImportTally addText(const std::string& text);
 
     size_t size() const { return m_numbers.size(); }
     // The numbers in order; the collector is empty afterwards.

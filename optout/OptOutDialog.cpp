@@ -19,6 +19,7 @@
 #include "platform/FileDialogs.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "records/RecordAnswers.h"
 
@@ -220,15 +221,18 @@ QString OptOutDialog::rowNumber(int row) const {
 }
 
 void OptOutDialog::AddClick() {
-    const std::string number = NumberEdit->text().trimmed().toStdString();
-    if (number.empty()) {
+    const std::string typed = GbkFromQString(NumberEdit->text().trimmed());
+    if (typed.empty()) {
         Remind(this, QStringLiteral("请输入要加入退订名单的号码！"));
         return;
     }
-    if (!IsDigits1To12(number)) {
+    // 1 to 12 digits, or a mobile number written with +86, blanks or dashes.
+    const std::optional<std::string> read = ReadTypedNumber(typed);
+    if (!read) {
         Remind(this, QStringLiteral("号码错误，请输入正确的号码！"));
         return;
     }
+    const std::string& number = *read;
     const OptOutChange change = AddToOptOutFile(OptOutPath(), {number}, OptOutSource::Manual);
     reload();
     if (change.failed()) {

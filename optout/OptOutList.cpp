@@ -15,6 +15,8 @@
 #include "platform/DataDir.h"
 #include "platform/Gbk.h"
 #include "recipients/NumberReader.h"
+#include "recipients/ImportTally.h"
+#include "recipients/PhoneRules.h"
 
 namespace smsc {
 namespace {
@@ -647,10 +649,9 @@ OptOutImport ImportIntoOptOutFile(const std::string& listPath, const std::string
         return result;
     }
     // Every mobile number the file names, as the common reader finds them ("+86 139-1234-5678"
-    // too), each once.
-    std::vector<std::string> numbers = FindMobileNumbers(TextFileBytesAsGbk(std::move(read.bytes)));
-    std::unordered_set<std::string> seen;
-    std::erase_if(numbers, [&](const std::string& n) { return !seen.insert(n).second; });
+    // too), each once; "Unicode" and marked UTF-8 files are read as the text they hold.
+    const std::vector<std::string> numbers =
+        FindNumbersByLine(TextFileBytesAsGbk(std::move(read.bytes))).numbers;
     result.found = static_cast<int>(numbers.size());
     result.change = AddToOptOutFile(listPath, numbers, OptOutSource::Import, date);
     result.error = result.change.error;

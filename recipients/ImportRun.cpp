@@ -64,6 +64,8 @@ struct ImportRunner::Run {
     // Set on the GUI thread when the refusal or a failure step has ended the run: the
     // completion step is skipped.
     bool ended = false;
+    std::optional<VerificationCopy> verification;
+    std::optional<ImportTally> tally;  // what the worker reported once it had added
     // Created before the pool and destroyed after it.
     std::unique_ptr<CriticalSection> lock;
     std::unique_ptr<TThreadsPool> pool;
@@ -83,8 +85,12 @@ public:
     void status(const std::string& text) override {
         post([runner = m_runner, id = m_runId, text] { runner->applyStatus(id, text); });
     }
-    void refuseOverCap() override {
-        post([runner = m_runner, id = m_runId] { runner->applyRefusal(id); });
+    void refuseOverCap(SourceRead read) override {
+        auto shared = std::make_shared<SourceRead>(std::move(read));
+        post([runner = m_runner, id = m_runId, shared] { runner->applyRefusal(id, *shared); });
+    }
+    void tally(const ImportTally& tally) override {
+        post([runner = m_runner, id = m_runId, tally] { runner->applyTally(id, tally); });
     }
     void failed(ImportFailure failure) override {
         post([runner = m_runner, id = m_runId, failure] { runner->applyFailure(id, failure); });
@@ -166,6 +172,8 @@ void ImportRunner::start(ImportKind kind, RecipientPanel* panel) {
     run->id = m_nextRunId++;
     run->kind = kind;
     run->panel = panel;
+    if (verification == VerificationState::On)
+        run->verification = copy;
     run->lock = std::make_unique<CriticalSection>();
     run->pool = std::make_unique<TThreadsPool>(window);
     TThreadsPool& pool = *run->pool;
@@ -222,14 +230,35 @@ void ImportRunner::applyStatus(uint64_t runId, const std::string& text) {
         run->panel->SetRecipientStatus(QStringFromGbk(text));
 }
 
-void ImportRunner::applyRefusal(uint64_t runId) {
+void ImportRunner::applyRefusal(uint64_t runId, SourceRead& read) {
     Run* run = currentRun(runId);
     if (!run)
         return;
     run->ended = true;
-    // The refusal's message box may run a nested event loop that ends the run meanwhile:
-    // nothing of the run is touched after it.
-    m_coordinator->RefuseOverCap(run->panel);
+    // The question may run a nested event loop that ends the run meanwhile: nothing of the
+    // run is touched after it.
+    RecipientPanel* panel = run->panel;
+    const ImportKind kind = run->kind;
+    const std::optional<VerificationCopy> verification = run->verification;
+    const long long fit = CandidatesUnderCap(verification);
+    const long long found =
+        std::max<long long>(read.numbersInSource, static_cast<long long>(read.candidates.size()));
+    if (!m_coordinator->OfferFirstUnderCap(panel, kind == ImportKind::ClipboardExtract, found,
+                                           fit)) {
+        m_coordinator->RefuseOverCap(panel);
+        return;
+    }
+    read.candidates.resize(static_cast<size_t>(fit));
+    ImportTally tally = std::move(read.tally);
+    AddPlan plan = BuildAddPlan(kind, std::move(read.candidates), verification);
+    tally.added = plan.candidatesAdded;
+    panel->AddRecipients(std::move(plan.entries));
+    m_coordinator->FinishImport(panel, tally);
+}
+
+void ImportRunner::applyTally(uint64_t runId, const ImportTally& tally) {
+    if (Run* run = currentRun(runId))
+        run->tally = tally;
 }
 
 void ImportRunner::applyFailure(uint64_t runId, ImportFailure failure) {
@@ -273,7 +302,17 @@ void ImportRunner::applyFinished(uint64_t runId) {
     if (!run->ended) {
         // Also after a clipboard run that failed before adding, which left the timer on.
         m_coordinator->stopActivityTimer();
-        m_coordinator->FinishImport(run->panel);
+        RecipientPanel* panel = run->panel;
+        const std::optional<ImportTally> tally = std::move(run->tally);
+        // The worker has returned: the pool can go, then the lock, before a message about
+        // what was left out waits for the user.
+        m_run.reset();
+        emit runEnded();
+        if (tally)
+            m_coordinator->FinishImport(panel, *tally);
+        else
+            m_coordinator->FinishImport(panel);
+        return;
     }
     // The worker has returned: the pool can go, then the lock.
     m_run.reset();

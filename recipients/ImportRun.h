@@ -62,7 +62,8 @@ private:
 
     // GUI-thread steps, posted by the worker; each ignores a run that is not the current one.
     void applyStatus(uint64_t runId, const std::string& text);
-    void applyRefusal(uint64_t runId);
+    void applyRefusal(uint64_t runId, SourceRead& read);
+    void applyTally(uint64_t runId, const ImportTally& tally);
     void applyFailure(uint64_t runId, ImportFailure failure);
     void applyBeginAdding(uint64_t runId, long long progressMaximum);
     void applyBatch(uint64_t runId, ImportBatch& batch);

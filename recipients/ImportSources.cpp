@@ -1,11 +1,14 @@
 #include "recipients/ImportSources.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
+#include <unordered_set>
 #include <utility>
 #include <sys/stat.h>
 
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/SpreadsheetReader.h"
 #include "sending/TextHelpers.h"
@@ -24,7 +27,68 @@ std::vector<std::string> TextImportCandidates(std::string fileText) {
 }
 
 std::vector<std::string> ExtractCandidates(const std::string& text) {
-    return ExtractMobileNumbers(text);
+    return FindNumbersByLine(text).numbers;
+}
+
+SourceRead ReadTextImport(std::string fileText) {
+    SourceRead read;
+    std::vector<std::string> lines = TextImportCandidates(std::move(fileText));
+    if (!lines.empty() && !PassesEntryTest(ImportKind::TextFileImport, lines.back()))
+        lines.pop_back();
+    // Plain 11-digit lines are kept as they are (the line filter has dropped their repeats);
+    // their numbers are only remembered once a number written otherwise turns up, which
+    // may repeat one of them.
+    const auto plainKey = [](std::string_view line) -> std::optional<std::uint64_t> {
+        line = TrimmedView(line);
+        if (line.size() != 11)
+            return std::nullopt;
+        std::uint64_t key = 0;
+        for (char c : line) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            key = key * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        return key;
+    };
+    std::unordered_set<std::uint64_t> numbers;
+    bool formatted = false;
+    read.candidates.reserve(lines.size());
+    for (std::string& line : lines) {
+        if (const std::optional<std::uint64_t> key = plainKey(line)) {
+            if (formatted)
+                numbers.insert(*key);
+        } else if (std::optional<std::string> number = ReadMobileNumber(line)) {
+            if (!formatted) {
+                formatted = true;
+                for (const std::string& earlier : read.candidates)
+                    if (const std::optional<std::uint64_t> k = plainKey(earlier))
+                        numbers.insert(*k);
+            }
+            if (!numbers.insert(*plainKey(*number)).second) {
+                ++read.tally.duplicates;
+                continue;
+            }
+            line = std::move(*number);
+        }
+        read.candidates.push_back(std::move(line));
+    }
+    read.tally.added = static_cast<long long>(read.candidates.size());
+    read.numbersInSource = read.tally.added;
+    return read;
+}
+
+SourceRead ReadExtract(const std::string& text) {
+    NumbersOfText found = FindNumbersByLine(text);
+    SourceRead read{std::move(found.numbers), std::move(found.tally), 0};
+    read.numbersInSource = static_cast<long long>(read.candidates.size());
+    return read;
+}
+
+long long CandidatesUnderCap(const std::optional<VerificationCopy>& verification) {
+    long long count = kRecipientCap;
+    while (count > 0 && ExceedsRecipientCap(count, CountedCopies(count, verification)))
+        --count;
+    return count;
 }
 
 bool PassesEntryTest(ImportKind kind, const std::string& candidate) {
@@ -97,6 +161,7 @@ AddPlan BuildAddPlan(ImportKind kind, std::vector<std::string> candidates,
             ++copies;
         }
         add(AddedText(candidate));
+        ++plan.candidatesAdded;
     }
     plan.totalSteps = steps;
     return plan;
@@ -172,7 +237,7 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
     try {
         events.status(ReadingStatus(kind));
 
-        std::vector<std::string> candidates;
+        SourceRead read;
         switch (kind) {
             case ImportKind::TextFileImport:
             case ImportKind::TextFileExtract: {
@@ -185,38 +250,48 @@ ImportOutcome RunImport(const ImportRequest& request, ImportEvents& events, size
                 // holds (its numbers were lost, or the first one spoilt by the mark); any
                 // other file is taken as GBK bytes, as always.
                 std::string gbk = TextFileBytesAsGbk(std::move(*text));
-                candidates = kind == ImportKind::TextFileImport
-                                 ? TextImportCandidates(std::move(gbk))
-                                 : ExtractCandidates(gbk);
+                if (kind == ImportKind::TextFileImport) {
+                    const long long lines = CountNonBlankLines(gbk);
+                    read = ReadTextImport(std::move(gbk));
+                    read.tally.lines = lines;
+                    read.tally.duplicates = lines - read.tally.added;
+                } else {
+                    read = ReadExtract(gbk);
+                }
                 break;
             }
             case ImportKind::ExcelExtract: {
-                std::optional<std::vector<std::string>> numbers =
-                    ReadSpreadsheetNumbers(request.payload);
-                if (!numbers) {
+                std::optional<SpreadsheetNumbers> sheet =
+                    ReadSpreadsheetNumbersTallied(request.payload);
+                if (!sheet) {
                     events.failed(ImportFailure::SpreadsheetUnreadable);
                     return ImportOutcome::Failed;
                 }
-                candidates = std::move(*numbers);
+                read.candidates = std::move(sheet->numbers);
+                read.tally = std::move(sheet->tally);
+                read.numbersInSource = sheet->numbersInSheet;
                 break;
             }
             case ImportKind::ClipboardExtract:
-                candidates = ExtractCandidates(request.payload);
+                read = ReadExtract(request.payload);
                 break;
         }
 
-        const long long count = static_cast<long long>(candidates.size());
+        const long long count = static_cast<long long>(read.candidates.size());
         if (ExceedsRecipientCap(count, CountedCopies(count, request.verification))) {
-            events.refuseOverCap();
+            events.refuseOverCap(std::move(read));
             return ImportOutcome::Refused;
         }
 
-        AddPlan plan = BuildAddPlan(kind, std::move(candidates), request.verification);
+        ImportTally tally = std::move(read.tally);
+        AddPlan plan = BuildAddPlan(kind, std::move(read.candidates), request.verification);
+        tally.added = plan.candidatesAdded;
         events.status(AddingStatus(kind));
         adding = true;
         events.beginAdding(plan.progressMaximum);
         for (ImportBatch& batch : SplitIntoBatches(std::move(plan), batchSize))
             events.addBatch(std::move(batch));
+        events.tally(tally);
         return ImportOutcome::Added;
     } catch (const std::exception&) {
         // Out of memory while reading or planning: the source counts as unreadable. Once

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "recipients/ImportTally.h"
 #include "recipients/NumberEntries.h"
 
 namespace smsc {
@@ -29,6 +30,23 @@ std::vector<std::string> TextImportCandidates(std::string fileText);
 // "从文本文件提取" and "从剪切板提取": the distinct numbers found in the text.
 std::vector<std::string> ExtractCandidates(const std::string& text);
 
+// What reading a source gave: the candidates, what the user is told about them, and how many
+// numbers the source holds (more than the candidates only when a spreadsheet was read up to
+// its limit).
+struct SourceRead {
+    std::vector<std::string> candidates;
+    ImportTally tally;
+    long long numbersInSource = 0;
+};
+// "从文本文件导入": TextImportCandidates, each line that is one mobile number however written
+// taken as its 11 digits (a repeat of an earlier number dropped), every other line as it is;
+// no empty last candidate, so a final line break adds nothing to count against the cap.
+SourceRead ReadTextImport(std::string fileText);
+// "从文本文件提取" and "从剪切板提取": the numbers found line by line.
+SourceRead ReadExtract(const std::string& text);
+// The most candidates of an over-cap source that fit under the cap with their counted copies.
+long long CandidatesUnderCap(const std::optional<VerificationCopy>& verification);
+
 bool PassesEntryTest(ImportKind kind, const std::string& candidate);
 // The candidate without CR and LF (blanks kept).
 std::string AddedText(const std::string& candidate);
@@ -45,6 +63,7 @@ struct AddPlan {
     std::vector<std::string> entries;      // in the order they are appended
     std::vector<long long> progressAfter;  // progress steps taken once entries[i] is appended
     long long totalSteps = 0;              // steps taken once every candidate is handled
+    long long candidatesAdded = 0;         // entries that are candidates, not copies
 };
 
 // The add phase for the kind (candidates are moved from). Without the option every
@@ -77,9 +96,12 @@ class ImportEvents {
 public:
     virtual ~ImportEvents() = default;
     virtual void status(const std::string& text) = 0;  // GBK
-    // The recipient cap would be passed: nothing is added and the run ends without the
-    // completion step.
-    virtual void refuseOverCap() = 0;
+    // The recipient cap would be passed: nothing has been added. The GUI thread asks whether
+    // to add the first candidates that fit (read holds them all) or to add nothing, which
+    // ends the run without the completion step.
+    virtual void refuseOverCap(SourceRead read) = 0;
+    // What the run took and left, after its last batch.
+    virtual void tally(const ImportTally&) {}
     // The source could not be read: nothing is added, no completion step.
     virtual void failed(ImportFailure failure) = 0;
     // Reading is over: the adding text has been sent; stop the activity timer and count the

@@ -2,6 +2,7 @@
 
 #include <charconv>
 
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 
 namespace smsc {
@@ -64,8 +65,16 @@ EntriesToAdd TypedNumberEntries(const std::vector<std::string>& pieces,
     for (long long i = 0; i < count; ++i) {
         ++out.steps;
         std::string piece = TrimBlanks(pieces[static_cast<size_t>(i)]);
-        if (!IsDigits1To12(piece))
+        if (piece.empty())
             continue;
+        ++out.tally.lines;
+        std::optional<std::string> number = ReadTypedNumber(piece);
+        if (!number) {
+            out.tally.noteUnrecognised(piece);
+            continue;
+        }
+        piece = std::move(*number);
+        ++out.tally.added;
         if (interleave && atCopyPosition(i, verification->interval, copies)) {
             ++out.steps;
             out.entries.push_back(verification->number);

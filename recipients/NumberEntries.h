@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "recipients/ImportTally.h"
 #include "sending/TextHelpers.h"  // TrimBlanks
 
 namespace smsc {
@@ -37,10 +38,12 @@ std::vector<std::string> InterleaveVerification(const std::vector<std::string>& 
 struct EntriesToAdd {
     std::vector<std::string> entries;
     long long steps = 0;
+    ImportTally tally;  // non-blank pieces, pieces added, pieces not recognised
 };
 
 // Typed numbers: the pieces of the typed text; a piece whose trimmed text has 1 to 12
-// digits is added trimmed. With the verification option, a copy goes first when there are
+// digits is added trimmed, one that is a mobile number written otherwise ("+86 138 1234
+// 5678") as its 11 digits. With the verification option, a copy goes first when there are
 // fewer pieces than K; otherwise a copy goes in front of a valid piece at position K * j
 // (j the copies so far), so an invalid piece at such a position skips every later copy.
 EntriesToAdd TypedNumberEntries(const std::vector<std::string>& pieces,

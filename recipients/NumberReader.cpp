@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "recipients/PhoneRules.h"
+#include "sending/TextHelpers.h"
 
 namespace smsc {
 namespace {
@@ -194,8 +195,21 @@ std::optional<std::string> ReadMobileNumber(std::string_view gbk) {
     return number;
 }
 
+std::optional<std::string> ReadTypedNumber(std::string_view gbk) {
+    std::string trimmed = TrimBlanks(gbk);
+    if (IsDigits1To12(trimmed))
+        return trimmed;
+    return ReadMobileNumber(gbk);
+}
+
 std::vector<std::string> FindMobileNumbers(std::string_view gbk) {
     std::vector<std::string> numbers;
+    AppendMobileNumbers(gbk, numbers);
+    return numbers;
+}
+
+size_t AppendMobileNumbers(std::string_view gbk, std::vector<std::string>& numbers) {
+    const size_t before = numbers.size();
     Finder finder(numbers);
     Group group;
     bool inGroup = false;
@@ -228,7 +242,7 @@ std::vector<std::string> FindMobileNumbers(std::string_view gbk) {
     if (inGroup)
         finder.push(group);
     finder.endStretch();
-    return numbers;
+    return numbers.size() - before;
 }
 
 }  // namespace smsc

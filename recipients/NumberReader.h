@@ -22,9 +22,15 @@ namespace smsc {
 // whole entry, blanks around it aside, is one mobile number; nullopt otherwise.
 std::optional<std::string> ReadMobileNumber(std::string_view gbk);
 
+// A typed number: 1 to 12 digits as typed (blanks around it dropped), or else a mobile number
+// written any way, as its 11 digits; nullopt otherwise.
+std::optional<std::string> ReadTypedNumber(std::string_view gbk);
+
 // Every mobile number written in a free text, in order, repeats included. Which 11-digit
 // runs count is the extraction rule's (ExtractMobileNumbers), so a text of plain numbers
 // gives what it always gave.
 std::vector<std::string> FindMobileNumbers(std::string_view gbk);
+// The same, appended to `numbers`; returns how many were appended.
+size_t AppendMobileNumbers(std::string_view gbk, std::vector<std::string>& numbers);
 
 }  // namespace smsc

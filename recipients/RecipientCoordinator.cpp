@@ -8,10 +8,13 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "recipients/ImportTally.h"
 #include "recipients/RecipientPanel.h"
 #include "recipients/TForm4.h"
 #include "recipients/TForm6.h"
+#include "recipients/UnrecognisedLinesDialog.h"
 
 namespace smsc {
 namespace {
@@ -142,6 +145,29 @@ void RecipientCoordinator::FinishImport(RecipientPanel* panel) {
     panel->SetRecipientStatus(QStringLiteral("导入号码完毕"));
     panel->Progress->setVisible(false);
     m_mainWindow->setEnabled(true);
+}
+
+void RecipientCoordinator::FinishImport(RecipientPanel* panel, const ImportTally& tally) {
+    FinishImport(panel);
+    panel->SetRecipientStatus(QStringLiteral("导入号码完毕，") +
+                              QStringFromGbk(ImportSummary(tally)));
+    ReportImportLeftOut(panel->page(), tally);
+}
+
+bool RecipientCoordinator::OfferFirstUnderCap(RecipientPanel* panel, bool clipboard,
+                                              long long found, long long fit) {
+    m_mainWindow->setEnabled(true);
+    panel->Progress->setVisible(false);
+    stopActivityTimer();
+    const QString text = (clipboard ? QStringLiteral("剪切板中有%1个号码，超过每次3万个的上限。")
+                                    : QStringLiteral("文件中有%1个号码，超过每次3万个的上限。"))
+                             .arg(found) +
+                         QStringLiteral(
+                             "\r要全部发送，请用群发任务（smsclient-cli campaign start）。"
+                             "\r是否只添加前%1个号码？")
+                             .arg(fit);
+    return ShowMessage(panel->page(), text, QStringLiteral("提醒"), MsgIcon::Question,
+                       MsgButtons::OkCancel) == MsgAnswer::Ok;
 }
 
 void RecipientCoordinator::RefuseOverCap(RecipientPanel* panel) {

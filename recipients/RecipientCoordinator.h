@@ -18,6 +18,7 @@ class QWidget;
 
 namespace smsc {
 
+struct ImportTally;
 class RecipientPanel;
 class TForm4;
 class TForm6;
@@ -73,6 +74,13 @@ public:
     // Counter with the duplicate note, send button, "导入号码完毕", progress hidden, main
     // window enabled. The run then releases its pool and lock itself.
     void FinishImport(RecipientPanel* panel);
+    // The same, the status saying what the run took and left ("导入号码完毕，读取N行：..."), and
+    // a message when anything was left out.
+    void FinishImport(RecipientPanel* panel, const ImportTally& tally);
+    // Over the cap: window enabled, progress hidden, activity timer stopped, then the question
+    // "文件中有N个号码，超过每次3万个的上限" (or "剪切板中有..."), offering the first `fit` of
+    // them or nothing and naming the campaign as the way to send them all. True: add them.
+    bool OfferFirstUnderCap(RecipientPanel* panel, bool clipboard, long long found, long long fit);
     // The refusal at the recipient cap: window enabled, status and message
     // "本系统每次最多只能发送三万个号码，您导入的号码过多", counter without the note, progress
     // hidden, activity timer stopped, send button.

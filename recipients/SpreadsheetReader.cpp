@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "sending/TextHelpers.h"
 
@@ -90,11 +91,19 @@ public:
     bool cells(uint32_t row, uint32_t column, uint32_t rows, uint32_t columns,
                CellText text) override {
         const std::string_view value = trimmed(text.bytes);
-        if (value.size() != kMobileLength)
+        if (value.empty())
             return true;
-        const std::string number(value);
-        if (!IsMobileNumber(number))
+        std::optional<std::string> read;
+        if (value.size() == kMobileLength && IsMobileNumber(std::string(value)))
+            read = std::string(value);  // the common cell, without the reader's walk
+        else if (value.size() <= kMaxWrittenNumber && mayBeNumber(value))
+            read = ReadMobileNumber(text.utf8 && !isAscii(value) ? gbkFromUtf8(value)
+                                                                 : std::string(value));
+        tallyRows(row, rows, read.has_value(), text, value);
+        if (!read)
             return true;
+        m_validCells += uint64_t{rows} * columns;
+        const std::string& number = *read;
         uint64_t digits = 0;
         std::from_chars(number.data(), number.data() + number.size(), digits);
         // Later columns come later: once one is past the kept cells, so are the rest.
@@ -123,6 +132,27 @@ public:
         for (uint64_t digits : distinct)
             numbers.push_back(std::to_string(digits));
         return numbers;
+    }
+
+    // Rows read, rows without a number (the first of them as text), repeats among the cells
+    // taken, and how many numbers the sheet holds (past the cells taken, counted with their
+    // repeats). Call after numbers().
+    void tally(size_t distinct, ImportTally& tally, long long& numbersInSheet) const {
+        uint64_t taken = 0;
+        for (const Run& run : m_runs)
+            taken += run.count;
+        tally.duplicates = static_cast<long long>(taken - distinct);
+        numbersInSheet = static_cast<long long>(m_validCells - (taken - distinct));
+        for (size_t row = 0; row < m_rowState.size(); ++row) {
+            const uint8_t state = m_rowState[row];
+            if (state & kRowValue)
+                ++tally.lines;
+            if ((state & (kRowValue | kRowNumber)) != kRowValue)
+                continue;
+            ++tally.unrecognised;
+            if (tally.unrecognisedLines.size() < kListedUnrecognised && row < m_rowText.size())
+                tally.unrecognisedLines.push_back(gbkOf({m_rowText[row], (state & kRowUtf8) != 0}));
+        }
     }
 
 private:
@@ -165,6 +195,72 @@ private:
         m_compactAt = std::max<size_t>(2 * m_runs.size(), 1 << 16);
     }
 
+    // At most kShownBytes of a text, cut between characters: enough to see what a row was.
+    static std::string_view shortened(std::string_view text, bool utf8) {
+        if (text.size() <= kShownBytes)
+            return text;
+        size_t end = 0;
+        if (utf8) {
+            end = kShownBytes;
+            while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+                --end;
+        } else {
+            for (size_t at = 0; at < kShownBytes;) {
+                end = at;
+                at += static_cast<unsigned char>(text[at]) >= 0x81 ? 2 : 1;
+                if (at <= kShownBytes)
+                    end = at;
+            }
+        }
+        return text.substr(0, end);
+    }
+
+    // Whether a cell can be a written number by its first byte: a digit, "+" or "(", or the
+    // first byte of a full-width form in UTF-8 (EF, E3) or GBK (A3, A1). Names and other
+    // words are not converted from UTF-8 only to be turned down.
+    static bool mayBeNumber(std::string_view value) {
+        const unsigned char c = static_cast<unsigned char>(value.front());
+        return (c >= '0' && c <= '9') || c == '+' || c == '(' || c == 0xEF || c == 0xE3 ||
+               c == 0xA3 || c == 0xA1;
+    }
+
+    // Marks the rows of a cell: holding a value, holding a number. A row's first text is kept
+    // (as the file holds it) while the row has no number, for the first kTextRows rows: cells
+    // come column by column, so a row's number may come after its other cells.
+    void tallyRows(uint32_t row, uint32_t rows, bool number, CellText text,
+                   std::string_view value) {
+        if (uint64_t{row} + rows > uint64_t{kMaxSheetRows} + 1 || m_rowMarks > kMaxRowMarks)
+            return;
+        if (m_rowState.size() < row + rows)
+            m_rowState.resize(row + rows);
+        m_rowMarks += rows;
+        const uint32_t textEnd = std::min<uint32_t>(row + rows, kTextRows);
+        if (m_rowText.size() < textEnd)
+            m_rowText.resize(textEnd);
+        for (uint32_t r = row; r < row + rows; ++r) {
+            uint8_t& state = m_rowState[r];
+            if (number) {
+                state |= kRowValue | kRowNumber;
+                if (r < textEnd)
+                    std::string().swap(m_rowText[r]);
+            } else if (!(state & kRowValue)) {
+                state |= kRowValue | (text.utf8 ? kRowUtf8 : 0);
+                if (r < textEnd)
+                    m_rowText[r].assign(shortened(value, text.utf8));
+            }
+        }
+    }
+
+    static constexpr uint8_t kRowValue = 1, kRowNumber = 2, kRowUtf8 = 4;
+    static constexpr uint32_t kTextRows = 200000;
+    static constexpr size_t kShownBytes = 120;
+    static constexpr uint64_t kMaxRowMarks = 64ULL * 1000 * 1000;
+    // The longest cell text read as one number: 0086, 11 digits in full width, blanks.
+    static constexpr size_t kMaxWrittenNumber = 64;
+    std::vector<uint8_t> m_rowState;
+    uint64_t m_rowMarks = 0;
+    std::vector<std::string> m_rowText;
+    uint64_t m_validCells = 0;
     std::vector<Run> m_runs;
     size_t m_compactAt = 1 << 16;
     bool m_full = false;  // the runs hold kMaxValidCells cells, the last at m_lastKept
@@ -1860,6 +1956,17 @@ std::optional<std::vector<std::string>> ReadSpreadsheetNumbers(const std::string
     if (!readFirstSheet(path, collector))
         return std::nullopt;
     return collector.numbers();
+}
+
+std::optional<SpreadsheetNumbers> ReadSpreadsheetNumbersTallied(const std::string& path) {
+    NumberCollector collector;
+    if (!readFirstSheet(path, collector))
+        return std::nullopt;
+    SpreadsheetNumbers result;
+    result.numbers = collector.numbers();
+    collector.tally(result.numbers.size(), result.tally, result.numbersInSheet);
+    result.tally.added = static_cast<long long>(result.numbers.size());
+    return result;
 }
 
 std::optional<std::vector<SheetCell>> ReadFirstSheetCells(const std::string& path) {

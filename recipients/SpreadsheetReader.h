@@ -8,7 +8,8 @@
 // and column 1 up to those counts are visited column by column, row by row within a column
 // (the range is addressed from A1 whatever its own position). Each value becomes text (a
 // whole number its decimal digits, also when stored as a float; text as GBK; an empty cell
-// the empty text), trimmed. A text that is one mobile number is a valid cell; at most 30001
+// the empty text), trimmed. A text that is one mobile number, however written, is a valid
+// cell (its 11 digits are taken); at most 30001
 // valid cells are taken, duplicates included. The result is the distinct valid texts in
 // ascending byte order.
 //
@@ -19,6 +20,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "recipients/ImportTally.h"
 
 namespace smsc {
 
@@ -50,6 +53,16 @@ std::string NumberCellText(double value);
 // The distinct valid cell texts in ascending order; nullopt when the file cannot be read as
 // a spreadsheet (unknown format, broken, password protected, over the limits).
 std::optional<std::vector<std::string>> ReadSpreadsheetNumbers(const std::string& path);
+
+// The same numbers with what the import tells the user: rows read (rows holding a value),
+// repeats among the cells taken, rows in which no number was recognised, and how many numbers
+// the sheet holds beyond the cells taken.
+struct SpreadsheetNumbers {
+    std::vector<std::string> numbers;
+    ImportTally tally;
+    long long numbersInSheet = 0;
+};
+std::optional<SpreadsheetNumbers> ReadSpreadsheetNumbersTallied(const std::string& path);
 
 // The first sheet's cells one by one, for tests and tools: row and column from 1, the value
 // as text (GBK, not trimmed). Cells of no value are not reported unless they count in the

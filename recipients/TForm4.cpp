@@ -16,6 +16,7 @@
 #include "platform/UiSeam.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/RecipientPanel.h"
+#include "recipients/UnrecognisedLinesDialog.h"
 #include "sending/TextHelpers.h"
 
 namespace smsc {
@@ -106,10 +107,18 @@ void TForm4::Button1Click() {
     panel->AddRecipients(std::move(add.entries));
     panel->StepProgress(add.steps);
 
+    // Repeats dropped by the filter: non-blank lines typed less the non-blank pieces kept.
+    const long long typedLines = CountNonBlankLines(text);
+    add.tally.duplicates = typedLines - add.tally.lines;
+    add.tally.lines = typedLines;
+
     panel->ShowRecipientCount(false);
-    panel->SetRecipientStatus(QStringLiteral("导入号码完毕,已过滤重复号码"));
+    // Only a filter that ran is reported as such (the status used to claim it after 取消 too).
+    panel->SetRecipientStatus(filter ? QStringLiteral("导入号码完毕,已过滤重复号码")
+                                     : QStringLiteral("导入号码完毕"));
     panel->UpdateSendButton();
     panel->Progress->setVisible(false);
+    ReportImportLeftOut(panel->page(), add.tally);
 }
 
 }  // namespace smsc

@@ -94,6 +94,10 @@ TEST(ContactFiles, VCardsAsExported) {
               "\nAGENT:\nBEGIN:VCARD\nFN:秘书\nTEL;CELL:13900000000\nEND:VCARD\n"
               "TEL;CELL;VOICE:13600136003\nEND:VCARD\n"),
          {"乗三|13600136003|||||||"}},
+        {"mobile numbers written with dots or in full-width digits",
+         crlf("BEGIN:VCARD\nVERSION:3.0\nFN:孙八\nTEL;TYPE=CELL:135.0013.5008\nEND:VCARD\n"
+              "BEGIN:VCARD\nVERSION:3.0\nFN:周九\nTEL:１３３００１３３００５\nEND:VCARD\n"),
+         {"孙八|13500135008|||||||", "周九|13300133005|||||||"}},
         {"UTF-16 behind its mark (Windows' contacts export)",
          test::Utf16File(crlf("BEGIN:VCARD\nVERSION:3.0\nFN:钱七\nTEL;TYPE=CELL:186 0018 6004\n"
                               "END:VCARD\n")),

@@ -156,11 +156,16 @@ TEST_F(EndToEndSend, NumbersExtractedFromATextFileAreSent) {
     EXPECT_EQ(sms().entries().front(), "15800000000");
     EXPECT_EQ(sms().entries().back(), "15800000039");
     EXPECT_EQ(sms().Counter->text(), QStringLiteral("当前发送40个对象,已经过滤重复号码"));
-    EXPECT_EQ(sms().Status->text(), QStringLiteral("导入号码完毕"));
+    // The heading and the landline are the lines in which no number was recognised.
+    EXPECT_EQ(sms().Status->text(),
+              QStringLiteral("导入号码完毕，读取43行：添加40个，重复3个，无法识别2个"));
     EXPECT_FALSE(sms().Progress->isVisible());
-    EXPECT_TRUE(ui.messages.empty());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].text.startsWith(
+        QStringLiteral("读取43行：添加40个，重复3个，无法识别2个\r")));
     ASSERT_EQ(ui.fileDialogFilters.size(), 1u);
     EXPECT_EQ(ui.fileDialogFilters[0], QStringLiteral("文本文件(*.txt)"));
+    ui.messages.clear();
 
     // One SMS with a line break, which neither counts nor reaches the service.
     main->smsPage()->Memo1->setPlainText(QStringLiteral("明天上午九点开会\n请准时参加"));

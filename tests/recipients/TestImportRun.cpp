@@ -6,10 +6,14 @@
 #include <QApplication>
 #include <QVBoxLayout>
 #include <QCheckBox>
+#include <QDialog>
 #include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -96,7 +100,9 @@ protected:
 
 }  // namespace
 
-TEST_F(ImportRunTest, TextImportRepeatedAndBlankLines) {
+// Deliberately changed: the status says what the run took and left, and a message tells of
+// anything left out.
+TEST_F(ImportRunTest, ChangedToReportTextImportRepeatedAndBlankLines) {
     folder.writeFile("abc.txt", A + "\r\n" + B + "\r\n" + A + "\r\n\r\n" + C + "\r\n");
     coordinator->runAddItem(Item::TextFileImport);  // cancelled chooser: nothing starts
     EXPECT_FALSE(runner->running());
@@ -114,11 +120,13 @@ TEST_F(ImportRunTest, TextImportRepeatedAndBlankLines) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return !runner->running(); }, 20000));
 
     EXPECT_EQ(entries(), (Strings{A, B, C}));
-    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕，读取4行：添加3个，重复1个，无法识别0个"));
     EXPECT_EQ(counter(), QStringLiteral("当前发送3个对象,已经过滤重复号码"));
     EXPECT_TRUE(sms->SendButton->isEnabled());
     expectIdle(sms);
-    EXPECT_TRUE(ui.messages.empty());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, QStringLiteral("读取4行：添加3个，重复1个，无法识别0个"));
+    EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提示"));
 
     // Entries already in the list are not compared: the same file again doubles them.
     runItem(Item::TextFileImport, folder.file("abc.txt"));
@@ -136,33 +144,53 @@ TEST_F(ImportRunTest, ChangedLineFeedFileImportsItsLinesLettersImportVersusExtra
     folder.writeFile("words.txt", "hello\n138 0000 0001\r\ncall " + C);
     runItem(Item::TextFileImport, folder.file("words.txt"));
     runItem(Item::TextFileExtract, folder.file("words.txt"));
-    EXPECT_EQ(entries(), (Strings{A, B, "hello", "138 0000 0001", "call " + C, C}));
-    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    // A line that is one number written with blanks is taken as the number; extracting
+    // reads it too.
+    EXPECT_EQ(entries(), (Strings{A, B, "hello", A, "call " + C, A, C}));
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕，读取3行：添加2个，重复0个，无法识别1个"));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().text,
+              QStringLiteral("读取3行：添加2个，重复0个，无法识别1个\r是否查看无法识别的行？"));
 }
 
-TEST_F(ImportRunTest, CapRefusalLeavesTheListUnchanged) {
+// Deliberately changed: 30000 numbers with a final line break import; over the cap the user
+// is told how many there are and may add the first 30000 or nothing.
+TEST_F(ImportRunTest, ChangedCapOffersTheFirst30000) {
     folder.writeFile("with.txt", CrlfLines(Numbers(30000), true));
-    folder.writeFile("without.txt", CrlfLines(Numbers(30000), false));
+    folder.writeFile("over.txt", CrlfLines(Numbers(30005), true));
     sms->AddRecipients({A, B});
     sms->ShowRecipientCount(false);
 
-    runItem(Item::TextFileImport, folder.file("with.txt"));
+    ui.answerNext(MsgAnswer::Cancel);
+    runItem(Item::TextFileExtract, folder.file("over.txt"));
     const QString refusal = QStringLiteral("本系统每次最多只能发送三万个号码，您导入的号码过多");
     EXPECT_EQ(entries(), (Strings{A, B}));
     EXPECT_EQ(status(), refusal);
     EXPECT_EQ(counter(), QStringLiteral("当前发送2个对象"));
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, refusal);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text,
+              QStringLiteral("文件中有30005个号码，超过每次3万个的上限。\r要全部发送，请用群发任务"
+                             "（smsclient-cli campaign start）。\r是否只添加前30000个号码？"));
     EXPECT_EQ(ui.messages[0].caption, QStringLiteral("提醒"));
+    EXPECT_EQ(ui.messages[1].text, refusal);
     expectIdle(sms);
 
-    runItem(Item::TextFileImport, folder.file("without.txt"));
+    ui.clear();
+    runItem(Item::TextFileImport, folder.file("over.txt"));  // OK: the first 30000
     EXPECT_EQ(entries().size(), 30002u);
     EXPECT_EQ(entries().back(), "13800029999");
+    EXPECT_EQ(status(),
+              QStringLiteral("导入号码完毕，读取30005行：添加30000个，重复0个，无法识别0个"));
+    expectIdle(sms);
+
+    ui.clear();
+    runItem(Item::TextFileImport, folder.file("with.txt"));
+    EXPECT_EQ(entries().size(), 60002u);
     EXPECT_EQ(sms->Progress->maximum(), 30000);
     EXPECT_EQ(sms->Progress->value(), 30000);
-    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
-    EXPECT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(status(),
+              QStringLiteral("导入号码完毕，读取30000行：添加30000个，重复0个，无法识别0个"));
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 // A text file that cannot be read says so and changes nothing (it used to end with
@@ -202,8 +230,10 @@ TEST_F(ImportRunTest, SpreadsheetImportAndFailure) {
     EXPECT_TRUE(ui.fileDialogFilters.back().contains(QStringLiteral("(*.xls *.xlsx *.ods)")));
     runItem(Item::ExcelExtract, folder.file("n.xls"));
     EXPECT_EQ(entries(), (Strings{A, B, C, A, B, C}));
-    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
-    EXPECT_TRUE(ui.messages.empty());
+    // Rows 1 and 5 hold no number; C is in three cells.
+    EXPECT_EQ(status(), QStringLiteral("导入号码完毕，读取5行：添加3个，重复2个，无法识别2个"));
+    ASSERT_EQ(ui.messages.size(), 2u);  // one for each file
+    ui.clear();
 
     folder.writeFile("junk.xls", "PK\x03\x04 but not a zip");
     runItem(Item::ExcelExtract, folder.file("junk.xls"));
@@ -219,7 +249,7 @@ TEST_F(ImportRunTest, ClipboardEmptyAndWithNumbers) {
     sms->AddRecipient(A);
     runItem(Item::ClipboardExtract);
     EXPECT_EQ(entries(), (Strings{A}));
-    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_TRUE(status().startsWith(QStringLiteral("导入号码完毕，读取")));
     EXPECT_EQ(counter(), QStringLiteral("当前发送1个对象,已经过滤重复号码"));
     expectIdle(sms);
 
@@ -316,7 +346,7 @@ TEST_F(ImportRunTest, NoWorkerThreadLeavesTheWindowUsable) {
     runner->setPoolSetup(nullptr);
     runItem(Item::TextFileImport, folder.file("a.txt"));
     EXPECT_EQ(entries(), (Strings{A, B, C}));
-    EXPECT_EQ(status(), QStringLiteral("导入号码完毕"));
+    EXPECT_TRUE(status().startsWith(QStringLiteral("导入号码完毕，读取")));
     expectIdle(sms);
 }
 
@@ -326,7 +356,7 @@ TEST_F(ImportRunTest, RunsOnTheActivePanelOnly) {
     runItem(Item::TextFileImport, folder.file("a.txt"));
     EXPECT_EQ(entries(mms), (Strings{A, B}));
     EXPECT_TRUE(entries(sms).empty());
-    EXPECT_EQ(status(mms), QStringLiteral("导入号码完毕"));
+    EXPECT_TRUE(status(mms).startsWith(QStringLiteral("导入号码完毕，读取")));
     EXPECT_TRUE(status(sms).isEmpty());
     EXPECT_TRUE(mms->SendButton->isEnabled());
     expectIdle(mms);
@@ -351,4 +381,36 @@ TEST_F(ImportRunTest, BatchesArriveInOrder) {
     ASSERT_EQ(inserted.count(), 10);
     for (int i = 0; i < inserted.count(); ++i)
         EXPECT_EQ(inserted[i].at(1).toInt(), i * 100);  // each batch appended after the last
+}
+
+// The lines not recognised: the first 1000 shown, saved as GBK CR LF lines in one piece; a
+// folder that cannot take the file is said so.
+TEST_F(ImportRunTest, UnrecognisedLinesShownAndSaved) {
+    std::string text;
+    for (int i = 0; i < 1500; ++i)
+        text += G("第") + std::to_string(i) + G("行 没有号码\r\n");
+    clipboard = text + A + "\r\n";
+    ui.onNextDialog([this](QDialog* dialog) {
+        auto* lines = dialog->findChild<QPlainTextEdit*>(QStringLiteral("Lines"));
+        ASSERT_NE(lines, nullptr);
+        EXPECT_EQ(lines->blockCount(), 1000);
+        EXPECT_EQ(lines->document()->firstBlock().text(), QStringLiteral("第0行 没有号码"));
+        ui.chooseFileNext(QString::fromStdString(folder.file("left.txt")));
+        dialog->findChild<QPushButton*>(QStringLiteral("SaveButton"))->click();
+        ui.chooseFileNext(QString::fromStdString(folder.file("no-such-folder/left.txt")));
+        dialog->findChild<QPushButton*>(QStringLiteral("SaveButton"))->click();
+        dialog->findChild<QPushButton*>(QStringLiteral("CloseButton"))->click();
+    });
+    runItem(Item::ClipboardExtract);
+    EXPECT_EQ(entries(), (Strings{A}));
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(
+        ui.messages[0].text,
+        QStringLiteral("读取1501行：添加1个，重复0个，无法识别1500个\r是否查看无法识别的行？"));
+    EXPECT_EQ(ui.messages[1].text, QStringLiteral("保存完毕"));
+    EXPECT_EQ(ui.messages[2].text, QStringLiteral("保存失败，请检查文件夹是否可写"));
+    const std::string saved = ReadWholeFile(folder.file("left.txt"), 1 << 20).value_or("");
+    const std::string first = G("第0行 没有号码\r\n");
+    EXPECT_EQ(saved.substr(0, first.size()), first);
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 1000);
 }

@@ -9,6 +9,7 @@
 #include "platform/Gbk.h"
 #include "recipients/ImportSources.h"
 #include "recipients/PhoneRules.h"
+#include "recipients/SpreadsheetReader.h"
 #include "tests/recipients/RecipientFixtures.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
@@ -47,7 +48,10 @@ std::vector<long long> copyPositions(const AddPlan& plan) {
 class RecordingEvents final : public ImportEvents {
 public:
     void status(const std::string& text) override { log.push_back("status " + GbkToUtf8(text)); }
-    void refuseOverCap() override { log.push_back("refuse"); }
+    void refuseOverCap(SourceRead read) override {
+        log.push_back("refuse " + std::to_string(read.candidates.size()));
+    }
+    void tally(const ImportTally& t) override { summary = GbkToUtf8(ImportSummary(t)); }
     void failed(ImportFailure failure) override {
         log.push_back(failure == ImportFailure::TextFileUnreadable ? "failed text"
                                                                    : "failed spreadsheet");
@@ -65,6 +69,7 @@ public:
     Strings log;
     Strings entries;
     long long steps = 0;
+    std::string summary;
 };
 
 }  // namespace
@@ -242,17 +247,27 @@ TEST_F(ImportRoutine, EventsInOrder) {
     EXPECT_EQ(events.entries, Numbers(5000));
 }
 
-TEST_F(ImportRoutine, ThirtyThousandLinesWithAndWithoutFinalBreak) {
+// Deliberately changed: the cap counts numbers, so a final line break no longer makes 30000
+// numbers one too many; 30001 numbers are refused with every candidate handed over.
+TEST_F(ImportRoutine, ChangedCapCountsNumbersNotTheFinalLineBreak) {
     folder.writeFile("with.txt", CrlfLines(Numbers(30000), true));
     folder.writeFile("without.txt", CrlfLines(Numbers(30000), false));
-    EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("with.txt")), ImportOutcome::Refused);
-    EXPECT_EQ(events.log, (Strings{"status 开始读取文本文件，请稍候........", "refuse"}));
-    EXPECT_TRUE(events.entries.empty());
-
-    events = RecordingEvents();
-    EXPECT_EQ(run(ImportKind::TextFileImport, folder.file("without.txt")), ImportOutcome::Added);
-    EXPECT_EQ(events.entries.size(), 30000u);
-    EXPECT_EQ(events.steps, 30000);
+    folder.writeFile("over.txt", CrlfLines(Numbers(30001), true));
+    for (const ImportKind kind : {ImportKind::TextFileImport, ImportKind::TextFileExtract}) {
+        for (const char* name : {"with.txt", "without.txt"}) {
+            events = RecordingEvents();
+            EXPECT_EQ(run(kind, folder.file(name)), ImportOutcome::Added) << name;
+            EXPECT_EQ(events.entries.size(), 30000u);
+            EXPECT_EQ(events.steps, 30000);
+            EXPECT_EQ(events.summary, "读取30000行：添加30000个，重复0个，无法识别0个");
+        }
+        events = RecordingEvents();
+        EXPECT_EQ(run(kind, folder.file("over.txt")), ImportOutcome::Refused);
+        EXPECT_EQ(events.log.back(), "refuse 30001");
+        EXPECT_TRUE(events.entries.empty());
+    }
+    EXPECT_EQ(CandidatesUnderCap(std::nullopt), 30000);
+    EXPECT_EQ(CandidatesUnderCap(verify(100)), 29703);  // 29703 + 297 copies
 
     // The verification copies counted by the cap: 29800 + 298 is over it.
     events = RecordingEvents();
@@ -315,4 +330,71 @@ TEST_F(ImportRoutine, SpreadsheetAndClipboard) {
     events = RecordingEvents();
     run(ImportKind::ClipboardExtract, G("电话：") + B + "，" + A + "；" + B);
     EXPECT_EQ(events.entries, (Strings{B, A}));
+}
+
+// What each kind takes from numbers written as users write them, and what it says it left.
+TEST_F(ImportRoutine, SummaryOfFormattedNumbersRepeatsAndUnrecognisedLines) {
+    const std::string list =
+        "姓名,手机\r\n张三,138-0000-0001\r\n李四,+86 139 0000 0002\r\n"
+        "王五,(0086)150 0000 0003\r\n订单号：2024120913800001004\r\n"
+        "重复,13800000001\r\n\r\n";
+    struct Case {
+        ImportKind kind;
+        Strings entries;
+        const char* summary;
+    };
+    const Case cases[] = {
+        {ImportKind::TextFileExtract, {A, B, C}, "读取6行：添加3个，重复1个，无法识别2个"},
+        {ImportKind::ClipboardExtract, {A, B, C}, "读取6行：添加3个，重复1个，无法识别2个"},
+        // Every line is taken; those that are one number, as the number.
+        {ImportKind::TextFileImport,
+         {G("姓名,手机"), G("张三,138-0000-0001"), G("李四,+86 139 0000 0002"),
+          G("王五,(0086)150 0000 0003"), G("订单号：2024120913800001004"), G("重复,13800000001")},
+         "读取6行：添加6个，重复0个，无法识别0个"},
+    };
+    folder.writeFile("list.txt", G(list));
+    for (const Case& c : cases) {
+        events = RecordingEvents();
+        run(c.kind, c.kind == ImportKind::ClipboardExtract ? G(list) : folder.file("list.txt"));
+        EXPECT_EQ(events.entries, c.entries);
+        EXPECT_EQ(events.summary, c.summary);
+    }
+    const SourceRead read = ReadExtract(G(list));
+    EXPECT_EQ(read.tally.unrecognisedLines,
+              (Strings{G("姓名,手机"), G("订单号：2024120913800001004")}));
+    EXPECT_EQ(ReadTextImport(A + "\r\n138-0000-0001\r\n" + B).candidates, (Strings{A, B}));
+}
+
+// A member list as a CRM exports it: a heading, then name, number in several written forms
+// and company; every member is added, and the heading and the closing line are the rows in
+// which no number was recognised.
+TEST_F(ImportRoutine, MemberSpreadsheetWithFormattedNumbers) {
+    test::FixtureSheet sheet = {test::FixtureCell::str(1, 1, "姓名"),
+                                test::FixtureCell::str(1, 2, "手机"),
+                                test::FixtureCell::str(1, 3, "单位")};
+    const Strings numbers = Numbers(3000, 13900000000LL);
+    for (uint32_t i = 0; i < 3000; ++i) {
+        const std::string& n = numbers[i];
+        const std::string forms[] = {
+            n.substr(0, 3) + "-" + n.substr(3, 4) + "-" + n.substr(7),
+            "+86 " + n.substr(0, 3) + " " + n.substr(3, 4) + " " + n.substr(7),
+            n.substr(0, 3) + " " + n.substr(3, 4) + " " + n.substr(7)};
+        sheet.push_back(test::FixtureCell::str(i + 2, 1, "会员" + std::to_string(i)));
+        sheet.push_back(test::FixtureCell::str(i + 2, 2, forms[i % 3]));
+        sheet.push_back(test::FixtureCell::str(i + 2, 3, "星辰科技"));
+    }
+    sheet.push_back(test::FixtureCell::str(3002, 1, "以上共3000人"));
+    std::string remark;
+    for (int i = 0; i < 500; ++i)
+        remark += "备";
+    sheet.push_back(test::FixtureCell::str(3003, 2, remark));
+    test::WriteXlsx(folder.file("members.xlsx"), {sheet});
+    EXPECT_EQ(run(ImportKind::ExcelExtract, folder.file("members.xlsx")), ImportOutcome::Added);
+    EXPECT_EQ(events.entries, numbers);
+    EXPECT_EQ(events.summary, "读取3003行：添加3000个，重复0个，无法识别3个");
+    // Cells come column by column: a row is unrecognised only once all of it is read. A long
+    // text is kept only in part (40 characters: 120 bytes of UTF-8).
+    const std::string shown = G(remark.substr(0, 120));
+    EXPECT_EQ(ReadSpreadsheetNumbersTallied(folder.file("members.xlsx"))->tally.unrecognisedLines,
+              (Strings{G("姓名"), G("以上共3000人"), shown}));
 }

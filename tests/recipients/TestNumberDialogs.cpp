@@ -86,7 +86,10 @@ Items rangeOf(const std::string& prefix, int first, int last, int width,
 
 }  // namespace
 
-TEST_F(DialogTest, TypedNumbersWithAndWithoutTheFilter) {
+// Deliberately changed: after 取消 the status no longer claims repeats were filtered; typed
+// numbers written with blanks, dashes or +86 are taken as their 11 digits, and lines not
+// recognised are reported.
+TEST_F(DialogTest, ChangedTypedNumbersWithAndWithoutTheFilter) {
     const QString text = QString::fromStdString(A + "\n" + A + "\n12345\nabc");
     typeNumbers(text, MsgAnswer::Ok);
     EXPECT_EQ(sms->entries(), (Items{A, "12345"}));
@@ -99,9 +102,18 @@ TEST_F(DialogTest, TypedNumbersWithAndWithoutTheFilter) {
     EXPECT_TRUE(sms->Progress->isHidden());
     EXPECT_FALSE(coordinator->form4()->isVisible());
 
+    EXPECT_EQ(ui.messages.back().text,
+              QStringLiteral("读取4行：添加2个，重复1个，无法识别1个\r是否查看无法识别的行？"));
+
     typeNumbers(text, MsgAnswer::Cancel);
     EXPECT_EQ(sms->entries(), (Items{A, "12345", A, A, "12345"}));
-    EXPECT_EQ(sms->Status->text(), QStringLiteral("导入号码完毕,已过滤重复号码"));
+    EXPECT_EQ(sms->Status->text(), QStringLiteral("导入号码完毕"));
+
+    sms->model()->clear();
+    typeNumbers(QStringLiteral("+86 139 1234 5678\n139-0000-0002\n(0086)15000000003\n"
+                               "订单号2024120913800001004"),
+                MsgAnswer::Cancel);
+    EXPECT_EQ(sms->entries(), (Items{A, "13900000002", "15000000003"}));
 
     // Pasted text with CR LF or lone CR line ends gives one number per line as well.
     sms->model()->clear();

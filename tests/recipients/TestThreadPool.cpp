@@ -689,14 +689,14 @@ TEST_F(ThreadsPoolTest, NormalRunLogsTheFixedTextsAtTheirLevels) {
         return next == want.size();
     };
     const auto poolLines = log.ByThread(0);
-    EXPECT_TRUE(inOrder(poolLines, {G("创建线程池"), "AddRequest(Request)",
-                                    G("工作线程数小于最小线程数"), G("释放一个同步信号量)"),
-                                    G("增加一个任务(") + "Request)", G("线程池销毁")}));
+    EXPECT_TRUE(inOrder(
+        poolLines, {G("创建线程池"), "AddRequest(Request)", G("工作线程数小于最小线程数"),
+                    G("释放一个同步信号量)"), G("增加一个任务(") + "Request)", G("线程池销毁")}));
     // "申请任务" is logged by the worker, woken by the semaphore, before it takes the queue
     // lock: it may come before or after the adder's last two lines, but never before the
     // worker exists or after the pool is gone.
-    EXPECT_TRUE(inOrder(poolLines,
-                        {G("工作线程数小于最小线程数"), G("申请任务"), G("线程池销毁")}));
+    EXPECT_TRUE(
+        inOrder(poolLines, {G("工作线程数小于最小线程数"), G("申请任务"), G("线程池销毁")}));
     // The worker's lines carry its system thread id.
     ASSERT_NE(worker, 0u);
     const auto workerLines = log.ByThread(worker);

@@ -18,7 +18,7 @@ TEST_F(CliMms, HundredNumbersCostHundredTimesTheMmsPrice) {
         demoCli("send-mms", {"--numbers-file", numbers, "--file", card, "--title", "新年快乐"});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, "恭喜\n彩信内容已成功发送到服务器\n剩余短信9200条\n");
-    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.err, numbers + "：读取100行：添加100个，重复0个，无法识别0个\n");
     EXPECT_EQ(quota(), 10000 - 100 * 8);
     auto sent = submissions();
     ASSERT_EQ(sent.size(), 1u);

@@ -13,10 +13,28 @@ TEST(CliCommandLine, HelpDescribesEverything) {
     CliRun help = RunCliInProcess({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.err, "");
-    for (const char* word :
-         {"balance", "send", "send-mms", "--file", "--title", "extract", "--user", "--password", "--line", "--base-url",
-          "--data-dir", "--number", "--numbers-file", "--text", "--text-file", "--verify",
-          "--interval", "--no-split", "SMSCLIENT_PASSWORD", "退出码", "示例", "不再询问"})
+    for (const char* word : {"balance",
+                             "send",
+                             "send-mms",
+                             "--file",
+                             "--title",
+                             "extract",
+                             "--user",
+                             "--password",
+                             "--line",
+                             "--base-url",
+                             "--data-dir",
+                             "--number",
+                             "--numbers-file",
+                             "--text",
+                             "--text-file",
+                             "--verify",
+                             "--interval",
+                             "--no-split",
+                             "SMSCLIENT_PASSWORD",
+                             "退出码",
+                             "示例",
+                             "不再询问"})
         EXPECT_NE(help.out.find(word), std::string::npos) << word;
     EXPECT_EQ(RunCliInProcess({"help"}).out, help.out);
     EXPECT_EQ(RunCliInProcess({"send", "--bogus", "-h"}).code, 2);  // an error before -h wins
@@ -104,6 +122,15 @@ TEST(CliExtract, PrintsTheNumbersOfAFile) {
     EXPECT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out,
               "13912345678\n13800000000\n14312345678\n19912345678\n17012345678\n15012345678\n");
+    EXPECT_EQ(run.err, "读取4行：添加6个，重复1个，无法识别0个\n");
+
+    // Numbers as people write them; digits inside an order or ID number are no number.
+    folder.writeFile("forms.txt", G("138-1234-5678\r\n+86 139 1234 5678\r\n139 1234 5679\r\n"
+                                    "订单号：2024120913800001004\r\n身份证 11010519491231002X\r\n"
+                                    "(0086)150-1234-5678\r\n"));
+    run = RunCliInProcess({"extract", folder.file("forms.txt")});
+    EXPECT_EQ(run.out, "13812345678\n13912345678\n13912345679\n15012345678\n");
+    EXPECT_EQ(run.err, "读取6行：添加4个，重复0个，无法识别2个\n");
 
     folder.writeFile("empty.txt", "");
     run = RunCliInProcess({"extract", folder.file("empty.txt")});

@@ -29,7 +29,8 @@ TEST_F(CliSend, LongChineseMessageGoesInThreePiecesToEveryNumber) {
     CliRun run = demoCli("send", {"--numbers-file", file, "--text", text});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.out, "恭喜\n短信内容已成功发送到服务器\n剩余短信7000条\n");
-    EXPECT_EQ(run.err, "");
+    // What the file gave, on standard error.
+    EXPECT_EQ(run.err, file + "：读取1000行：添加1000个，重复0个，无法识别0个\n");
     EXPECT_EQ(quota(), 7000);
 
     auto sent = submissions();
@@ -61,14 +62,16 @@ TEST_F(CliSend, OverTheCapNothingIsSent) {
     // 30001 recipients: the file and one typed number.
     CliRun over =
         demoCli("send", {"--numbers-file", file, "--number", "13800000000", "--text", "x"});
+    const std::string fileSummary = file + "：读取30000行：添加30000个，重复0个，无法识别0个\n";
     EXPECT_EQ(over.code, 1);
-    EXPECT_EQ(over.err, "发送条数不能超过3万个\n");
+    EXPECT_EQ(over.err, fileSummary + "发送条数不能超过3万个\n");
     EXPECT_EQ(over.out, "");
     // Two files that each pass the import's test but not the send's together.
     const std::string half = writeFile("half.txt", NumberLines(20000, 13700000000LL));
     over = demoCli("send", {"--numbers-file", half, "--numbers-file", file, "--text", "x"});
     EXPECT_EQ(over.code, 1);
-    EXPECT_EQ(over.err, "发送条数不能超过3万个\n");
+    EXPECT_EQ(over.err, half + "：读取20000行：添加20000个，重复0个，无法识别0个\n" + fileSummary +
+                            "发送条数不能超过3万个\n");
     EXPECT_TRUE(submissions().empty());
     EXPECT_EQ(quota(), 100000);
 }
@@ -79,7 +82,12 @@ TEST_F(CliSend, OneFileOverTheImportCapIsRefusedLikeTheWindowsImport) {
     const std::string big = writeFile("big.txt", NumberLines(30001));
     CliRun run = demoCli("send", {"--numbers-file", big, "--text", "x"});
     EXPECT_EQ(run.code, 2);
-    EXPECT_EQ(run.err.rfind("smsclient-cli: " + refusal + "：" + big + "\n", 0), 0u) << run.err;
+    EXPECT_EQ(
+        run.err.rfind("smsclient-cli: " + refusal + "：" + big + "（文件中有30001个号码，超过" +
+                          "每次3万个的上限；要全部发送，请用 smsclient-cli campaign start）",
+                      0),
+        0u)
+        << run.err;
     // The import counts one copy per full interval: 30000 + 3 and 29800 + 298 are too many.
     const std::string full = writeFile("full.txt", NumberLines(30000));
     run = demoCli("send", {"--numbers-file", full, "--verify", "13800000000", "--interval", "10000",
@@ -105,7 +113,10 @@ TEST_F(CliSend, SendChecksInTheWindowsOrder) {
     auto check = [this](std::vector<std::string> args, const std::string& message) {
         CliRun run = demoCli("send", std::move(args));
         EXPECT_EQ(run.code, 1) << message;
-        EXPECT_EQ(run.err, message + "\n");
+        // A numbers file's summary line comes first.
+        const size_t summary = run.err.find("无法识别");
+        EXPECT_EQ(run.err.substr(summary == std::string::npos ? 0 : run.err.find('\n') + 1),
+                  message + "\n");
     };
     check({"--verify", "  ", "--text", ""}, "验证号码为空，请输入验证号码！");
     check({"--verify", "12a", "--number", "13912345678", "--text", "x"}, "请输入正确的验证号码！");

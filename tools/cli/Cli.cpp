@@ -7,6 +7,7 @@
 
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
+#include "recipients/ImportTally.h"
 #include "recipients/PhoneRules.h"
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
@@ -45,7 +46,8 @@ public:
             case Command::Extract:
                 return extract();
             case Command::Lookup:
-                return RunLookup(m_options, m_env.resourceDir.empty() ? m_env.dataDir : m_env.resourceDir,
+                return RunLookup(m_options,
+                                 m_env.resourceDir.empty() ? m_env.dataDir : m_env.resourceDir,
                                  m_out, m_err);
             case Command::Contacts:
                 return RunContacts(m_options, m_env, m_out, m_err);
@@ -69,10 +71,10 @@ public:
             case Command::Records:
             case Command::Numbers:
             case Command::DownloadMms:
-                return prepareSession() ? RunRecordCommand(m_options,
-                                                           {m_context, m_user, m_password},
-                                                           m_out, m_err)
-                                        : kExitUsage;
+                return prepareSession()
+                           ? RunRecordCommand(m_options, {m_context, m_user, m_password}, m_out,
+                                              m_err)
+                           : kExitUsage;
         }
         return kExitUsage;
     }
@@ -169,12 +171,14 @@ private:
         std::optional<std::string> bytes = readNumbersFile(m_options.extractFile);
         if (!bytes)
             return kExitUsage;
+        const NumbersOfText found = FindNumbersByLine(*bytes);
         std::string lines;
-        for (const std::string& number : ExtractMobileNumbers(*bytes)) {
+        for (const std::string& number : found.numbers) {
             lines += number;
             lines += '\n';
         }
         m_out << lines << std::flush;
+        m_err << TerminalFromGbk(ImportSummary(found.tally)) << "\n";
         if (!m_out) {
             m_err << "smsclient-cli: 无法写出号码（标准输出写入失败）\n";
             return kExitUsage;
@@ -223,16 +227,22 @@ private:
             std::optional<std::string> bytes = readNumbersFile(source.value);
             if (!bytes)
                 return false;
-            // As "从文本文件提取": the file's bytes as one text, every distinct mobile number.
-            std::vector<std::string> found = ExtractMobileNumbers(*bytes);
+            // As "从文本文件提取": every distinct mobile number, line by line, and what was
+            // taken and left said on standard error.
+            NumbersOfText read = FindNumbersByLine(*bytes);
+            std::vector<std::string>& found = read.numbers;
             // The import's capacity test: its numbers and, with the verification option,
             // one copy per full interval.
             const size_t copies =
                 m_options.verify ? found.size() / static_cast<size_t>(m_options.interval) : 0;
             if (found.size() + copies > kMaxRecipients) {
-                usage("本系统每次最多只能发送三万个号码，您导入的号码过多：" + source.value);
+                usage(
+                    "本系统每次最多只能发送三万个号码，您导入的号码过多：" + source.value +
+                    "（文件中有" + std::to_string(found.size()) +
+                    "个号码，超过每次3万个的上限；要全部发送，请用 smsclient-cli campaign start）");
                 return false;
             }
+            m_err << source.value << "：" << TerminalFromGbk(ImportSummary(read.tally)) << "\n";
             actions.push_back(std::move(found));
         }
         return true;

@@ -118,7 +118,8 @@ private:
             std::optional<std::string> bytes = m_inputs.numbersFile(source.value);
             if (!bytes)
                 return std::nullopt;
-            numbers.addText(*bytes);
+            const ImportTally tally = numbers.addText(*bytes);
+            m_err << source.value << "：" << TerminalFromGbk(ImportSummary(tally)) << "\n";
         }
         return numbers.take();
     }

@@ -6,6 +6,7 @@
 #include "optout/OptOutList.h"
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "records/RecordAnswers.h"
 #include "tools/cli/Cli.h"
@@ -61,7 +62,7 @@ private:
     static std::vector<std::string> trimmed(const std::vector<std::string>& args) {
         std::vector<std::string> numbers;
         for (const std::string& arg : args)
-            numbers.push_back(TrimBlanks(arg));
+            numbers.push_back(ReadTypedNumber(Utf8ToGbk(arg)).value_or(TrimBlanks(arg)));
         return numbers;
     }
     // A list that cannot be read or written: the core's message, exit code 2.
@@ -187,8 +188,8 @@ std::optional<CliOptions> FinishOptOutOptions(CliOptions options,
         if (args == 0)
             return fail("optout " + action + " 需要至少一个号码");
         for (size_t i = 1; i < positional.size(); ++i)
-            if (!IsDigits1To12(TrimBlanks(positional[i])))
-                return fail("号码格式错误（应为1到12位数字）：" + positional[i]);
+            if (!ReadTypedNumber(Utf8ToGbk(positional[i])))
+                return fail("号码格式错误（应为1到12位数字或手机号码）：" + positional[i]);
     } else if (action == "import" || action == "export") {
         if (args != 1)
             return fail("optout " + action + " 需要且只需要一个文件名");

@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <set>
 
+#include "platform/Gbk.h"
+#include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliCheck.h"
@@ -314,10 +316,11 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 o.dataDir = value.back() == '/' ? value : value + "/";
                 break;
             case Opt::Number: {
-                std::string number = TrimBlanks(value);
-                if (!IsDigits1To12(number))
-                    return fail("号码格式错误（应为1到12位数字）：" + value);
-                o.numbers.push_back({false, std::move(number)});
+                // 1 to 12 digits, or a mobile number written "+86 138 1234 5678" and the like.
+                std::optional<std::string> number = ReadTypedNumber(Utf8ToGbk(value));
+                if (!number)
+                    return fail("号码格式错误（应为1到12位数字或手机号码）：" + value);
+                o.numbers.push_back({false, std::move(*number)});
                 break;
             }
             case Opt::NumbersFile:
@@ -400,7 +403,10 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
 
     if (!command)
-        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign、check 或 help）");
+        return fail(
+            "缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-"
+            "import、contacts-export、replies、records、numbers、download-mms、optout、campaign、"
+            "check 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -413,8 +419,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishCheckOptions(std::move(o), positional, error);
     }
     if (o.command == Command::Lookup)
-        return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
-                                                     seen.count(Opt::AreaCode), positional, error);
+        return FinishLookupOptions(
+            std::move(o), seen.size() - seen.count(Opt::DataDir) - seen.count(Opt::AreaCode),
+            positional, error);
     if (o.command == Command::OptOut) {
         // --data-dir always; the options of the service only with sync.
         const bool sync = !positional.empty() && positional.front() == "sync";
@@ -435,14 +442,16 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                               o.command == Command::ContactsImport ||
                               o.command == Command::ContactsExport;
         if (contacts ? !contactsOption : option->id == Opt::Group)
-            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
+            return fail(std::string("选项 ") + option->name + " 不能用于 " +
+                        commandName(o.command));
         if (contacts)
             continue;
         const bool sending = o.command == Command::Send || o.command == Command::SendMms ||
                              o.command == Command::Campaign;
         if (option->id == Opt::AreaCode || o.command == Command::Extract ||
             (option->sendOnly && !sending) || !optionFits(option->id, o.command))
-            return fail(std::string("选项 ") + option->name + " 不能用于 " + commandName(o.command));
+            return fail(std::string("选项 ") + option->name + " 不能用于 " +
+                        commandName(o.command));
     }
     if (o.command != Command::Extract)
         if (std::optional<std::string> recordError = RecordOptionsError(o))
@@ -543,8 +552,11 @@ std::string CliHelpText() {
   send-mms  向所有号码发送一条彩信（一个不超过51200字节的彩信文件和标题），一次请求。
             成功时打印 "恭喜" / "彩信内容已成功发送到服务器" 和 "剩余短信N条"。
             Send one MMS file (at most 51200 bytes) with a title to every number.
-  extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个。
-            Print the mobile numbers found in a text file, one per line.
+  extract   打印文本文件中找到的全部手机号码（11位，去重，按出现顺序），每行一个；
+            "+86 138 1234 5678"、"138-1234-5678"、全角数字等写法都认，更长数字串（订单号、
+            身份证号）中的数字不算。标准错误上打印 "读取N行：添加A个，重复D个，无法识别U个"。
+            Print the mobile numbers found in a text file, one per line, however written
+            (+86, blanks, dashes); a summary line goes to standard error.
   lookup    查询手机号码（按前七位号段）或长途区号的归属地，用程序目录（或 --data-dir）中的
             sjhmd.dat。号码：打印 省份、城市、卡型、区号（以制表符分隔）；--area-code：打印
             第一条记录的 省份、城市、区号。归属地不明的号段只打印卡型（省份、城市、区号
@@ -648,10 +660,13 @@ std::string CliHelpText() {
                          An installed copy uses ~/.local/share/smsclient/ instead.
 
 send 的选项 (send options):
-  --number 号码          一个接收号码（1到12位数字，首尾空白会去掉），可重复。
-                         One recipient (1 to 12 digits); repeatable.
+  --number 号码          一个接收号码（1到12位数字，首尾空白会去掉；也可写作
+                         "+86 138 1234 5678" 等形式的手机号码），可重复。
+                         One recipient (1 to 12 digits, or a mobile number written with
+                         +86, blanks or dashes); repeatable.
   --numbers-file 文件    从文本文件提取手机号码（同客户端"从文本文件提取"：在整个文件中查找
-                         11位手机号码，同一文件内重复的号码只取一次），可重复。
+                         手机号码，各种写法都认，同一文件内重复的号码只取一次），可重复；
+                         每个文件在标准错误上打印一行 "读取N行：添加A个，重复D个，无法识别U个"。
                          号码按选项出现的顺序排列。同客户端导入：一个文件的号码数（加上
                          --verify 时再加 号码数÷K 取整）超过 30000 时报
                          "本系统每次最多只能发送三万个号码，您导入的号码过多"，退出码 2。

@@ -74,7 +74,9 @@ cli="$usr/bin/smsclient-cli"
 # The manual page of smsclient-cli shows every command of its --help.
 MANWIDTH=200 man -l "$usr/share/man/man1/smsclient-cli.1.gz" >"$tmp/cli.man" 2>"$tmp/man.err" ||
   fail "man smsclient-cli failed: $(cat "$tmp/man.err")"
-commands="$("$cli" --help | awk '/^[^ ]/ && seen { exit } /^  smsclient-cli [a-z]/ { seen = 1; print $2 }' | sort -u)"
+# Read from a file: awk stops early, and a pipe would end the writer with SIGPIPE.
+"$cli" --help >"$tmp/cli-help.txt" || fail "smsclient-cli --help failed"
+commands="$(awk '/^[^ ]/ && seen { exit } /^  smsclient-cli [a-z]/ { seen = 1; print $2 }' "$tmp/cli-help.txt" | sort -u)"
 [ -n "$commands" ] || fail "no commands in smsclient-cli --help"
 for command in $commands; do
   grep -q "smsclient-cli $command" "$tmp/cli.man" || fail "man smsclient-cli lacks $command"

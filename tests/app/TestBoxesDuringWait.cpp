@@ -37,7 +37,10 @@ namespace {
 const QString kSent = QStringLiteral("恭喜\r短信内容已成功发送到服务器");
 const QString kWrong = QStringLiteral("您输入的用户名或者密码错误，请重新输入");
 const QString kExit = QStringLiteral("确定退出系统吗？");
-const QString kOverCap = QStringLiteral("本系统每次最多只能发送三万个号码，您导入的号码过多");
+// The over-cap question of an import of 30005 numbers (a box with OK and Cancel of its own).
+const QString kOverCap = QStringLiteral(
+    "文件中有30005个号码，超过每次3万个的上限。\n要全部发送，请用群发任务（smsclient-cli campaign "
+    "start）。\n是否只添加前30000个号码？");
 
 struct SeenBox {
     QString text;

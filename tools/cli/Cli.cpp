@@ -343,8 +343,10 @@ private:
     // and message reading.
     int campaign() {
         CampaignInputs inputs;
-        inputs.session = [this](const std::string& journalUser) -> std::optional<CliSession> {
-            if (!m_options.user)
+        // Without --user each campaign runs as its own account (run-due goes through several).
+        const bool userGiven = m_options.user.has_value();
+        inputs.session = [this, userGiven](const std::string& journalUser) -> std::optional<CliSession> {
+            if (!userGiven)
                 m_options.user = TerminalFromGbk(journalUser);
             if (!prepareSession())
                 return std::nullopt;

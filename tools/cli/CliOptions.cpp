@@ -45,7 +45,8 @@ enum class Opt {
     NoWait,
     IncludeOptOut,
     Kind,
-    At
+    At,
+    Window
 };
 
 struct OptionSpec {
@@ -86,6 +87,7 @@ constexpr OptionSpec kOptions[] = {
     {"--include-optout", Opt::IncludeOptOut, false, false, true},
     {"--kind", Opt::Kind, true, false, true},
     {"--at", Opt::At, true, false, true},
+    {"--window", Opt::Window, true, false, true},
 };
 
 // Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
@@ -103,7 +105,9 @@ bool optionFits(Opt id, Command command) {
         id == Opt::NoWait)
         return campaign;
     if (id == Opt::At)
-        return command == Command::Check;
+        return command == Command::Check || campaign;
+    if (id == Opt::Window)
+        return campaign;
     return true;
 }
 
@@ -395,6 +399,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                 break;
             case Opt::At:
                 o.at = value;
+                break;
+            case Opt::Window:
+                o.window = value;
                 break;
         }
     }

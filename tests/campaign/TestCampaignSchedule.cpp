@@ -1,0 +1,182 @@
+// Scheduled campaigns: nothing goes out before the time or outside the window, run-due sends
+// what is due once however many run at once, and pause, resume and cancel do what they say.
+// The clock is fixed through the command's environment.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "campaign/CampaignLock.h"
+#include "campaign/CampaignSchedule.h"
+#include "compliance/ComplianceSettings.h"
+#include "tests/campaign/CampaignFixture.h"
+
+using namespace smsc;
+using namespace smsc::test;
+using namespace smsc::campaign;
+
+namespace {
+
+long long T(const std::string& text) {
+    const std::optional<long long> time = ParseLocalTime(text);
+    EXPECT_TRUE(time) << text;
+    return time.value_or(0);
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(CampaignScheduleTest, WhenDueWaitsForTimeWindowPauseAndCancel) {
+    struct Case {
+        const char* now;
+        long long at;
+        const char* window;  // "" none
+        ScheduleState state;
+        Waiting waiting;
+        const char* next;  // "" none
+    };
+    const long long nine = T("2026-12-10 09:00");
+    const Case cases[] = {
+        {"2026-12-10 08:59", nine, "", ScheduleState::Active, Waiting::Time, "2026-12-10 09:00"},
+        {"2026-12-10 09:00", nine, "", ScheduleState::Active, Waiting::Nothing, ""},
+        {"2026-12-10 21:30", nine, "08:00-21:00", ScheduleState::Active, Waiting::Window,
+         "2026-12-11 08:00"},
+        {"2026-12-10 07:15", 0, "08:00-21:00", ScheduleState::Active, Waiting::Window,
+         "2026-12-10 08:00"},
+        {"2026-12-10 23:00", 0, "22:00-02:00", ScheduleState::Active, Waiting::Nothing, ""},
+        {"2026-12-10 10:00", nine, "08:00-21:00", ScheduleState::Paused, Waiting::Paused, ""},
+        {"2026-12-10 10:00", nine, "", ScheduleState::Cancelled, Waiting::Cancelled, ""},
+    };
+    for (const Case& c : cases) {
+        CampaignSchedule s;
+        s.scheduled = true;
+        s.at = c.at;
+        s.state = c.state;
+        if (const auto hours = ParseHours(c.window)) {
+            s.windowFrom = hours->first;
+            s.windowTo = hours->second;
+        }
+        const Due due = WhenDue(s, T(c.now));
+        EXPECT_EQ(due.waiting, c.waiting) << c.now << " " << c.window;
+        if (*c.next) {
+            EXPECT_EQ(LocalTimeText(due.next), c.next) << c.now;
+        }
+    }
+    for (const char* bad : {"2026-02-30 09:00", "2026-12-10 24:00", "2026-12-10 9:00", "明天"})
+        EXPECT_FALSE(ParseLocalTime(bad)) << bad;
+}
+
+class ScheduledCampaignTest : public CampaignTest {
+protected:
+    CliRun runDue() {
+        return cli({"campaign", "run-due", "--data-dir", dataDir.path(), "--password", "demo",
+                    "--base-url", relay->baseUrl()},
+                   env);
+    }
+    std::string status(const std::string& name) { return campaign("status", name).out; }
+    CliRun startFive(const std::string& name, std::vector<std::string> schedule) {
+        std::vector<std::string> args{"--numbers-file", writeFile(name + ".txt", NumberLines(5)),
+                                      "--text",         "年末盘点通知",
+                                      "--batch",        "2"};
+        args.insert(args.end(), schedule.begin(), schedule.end());
+        return campaign("start", name, args);
+    }
+    int accepted(const std::string& name) {
+        return states(name)[static_cast<size_t>(RequestState::Accepted)];
+    }
+};
+
+TEST_F(ScheduledCampaignTest, AtAMinuteAheadSendsNothingBeforeAndEverythingAfterThroughRunDue) {
+    const long long before = quota();
+    env.now = T("2026-12-10 08:59");
+    const CliRun start = startFive("早班", {"--at", "2026-12-10 09:00"});
+    ASSERT_EQ(start.code, 0) << start.err;
+    EXPECT_TRUE(has(start.out, "等待发送时间 2026-12-10 09:00")) << start.out;
+    EXPECT_EQ(runDue().code, 0);
+    EXPECT_EQ(accepted("早班"), 0);
+    EXPECT_EQ(quota(), before);
+    EXPECT_TRUE(has(status("早班"), "waiting\ttime")) << status("早班");
+    EXPECT_TRUE(has(cli({"campaign", "list", "--data-dir", dataDir.path()}, env).out,
+                    "早班\tsms\t5\t0/3\twaiting\t2026-12-10 09:00\t-"));
+
+    env.now = T("2026-12-10 09:00");
+    const CliRun due = runDue();
+    ASSERT_EQ(due.code, 0) << due.err;
+    EXPECT_EQ(accepted("早班"), 3);
+    EXPECT_EQ(quota(), before - 5);
+    EXPECT_EQ(runDue().code, 0);  // done: never again
+    EXPECT_EQ(quota(), before - 5);
+}
+
+TEST_F(ScheduledCampaignTest, AClosedWindowWaitsAndSaysSoThenGoesOnAtItsOpening) {
+    env.now = T("2026-12-10 21:30");
+    const CliRun start = startFive("晚到", {"--window", "08:00-21:00"});
+    ASSERT_EQ(start.code, 0) << start.err;
+    EXPECT_TRUE(has(start.out, "不在发送时段 08:00-21:00 内，2026-12-11 08:00 继续")) << start.out;
+    EXPECT_EQ(runDue().code, 0);
+    EXPECT_EQ(accepted("晚到"), 0);
+    EXPECT_TRUE(has(status("晚到"), "waiting\twindow")) << status("晚到");
+    env.now = T("2026-12-11 08:00");
+    EXPECT_EQ(runDue().code, 0);
+    EXPECT_EQ(accepted("晚到"), 3);
+}
+
+TEST_F(ScheduledCampaignTest, AMarketingTextGivenATimeKeepsToTheMarketingHours) {
+    ComplianceSettings settings;
+    settings.autoUnsubscribe = true;
+    ASSERT_TRUE(SaveComplianceSettings(dataDir.file("Company_Info.ini"), settings));
+    env.now = T("2026-12-10 06:00");
+    const CliRun start = startFive("促销", {"--at", "2026-12-10 06:30", "--kind", "marketing"});
+    ASSERT_EQ(start.code, 0) << start.err;
+    EXPECT_TRUE(has(status("促销"), "window\t08:00-21:00")) << status("促销");
+    env.now = T("2026-12-10 06:31");
+    EXPECT_EQ(runDue().code, 0);
+    EXPECT_EQ(accepted("促销"), 0);
+}
+
+TEST_F(ScheduledCampaignTest, PauseResumeAndCancelAsUsersExpect) {
+    env.now = T("2026-12-10 08:00");
+    ASSERT_EQ(startFive("暂停", {"--at", "2026-12-10 09:00"}).code, 0);
+    ASSERT_EQ(startFive("取消", {"--at", "2026-12-10 09:00"}).code, 0);
+    ASSERT_EQ(campaign("pause", "暂停").code, 0);
+    ASSERT_EQ(campaign("cancel", "取消").code, 0);
+    env.now = T("2026-12-10 09:30");
+    EXPECT_EQ(runDue().code, 0);
+    EXPECT_EQ(accepted("暂停"), 0);
+    EXPECT_EQ(accepted("取消"), 0);
+    EXPECT_TRUE(has(status("暂停"), "state\tpaused"));
+
+    const CliRun resumed = campaign("resume", "暂停");
+    EXPECT_EQ(resumed.code, 0) << resumed.err;
+    EXPECT_EQ(accepted("暂停"), 3);
+    const CliRun refused = campaign("resume", "取消");
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_TRUE(has(refused.err, "已取消")) << refused.err;
+    EXPECT_EQ(runDue().code, 0);
+    EXPECT_EQ(accepted("取消"), 0);
+}
+
+TEST_F(ScheduledCampaignTest, RunDueSkipsACampaignAnotherRunHoldsAndTwoAtOnceSendOnce) {
+    const long long before = quota();
+    env.now = T("2026-12-10 08:00");
+    ASSERT_EQ(startFive("并发", {"--at", "2026-12-10 09:00"}).code, 0);
+    env.now = T("2026-12-10 09:00");
+    {
+        CampaignLock::Result result;
+        const auto held = CampaignLock::Acquire(JournalPath(dataDir.path(), "并发"), &result);
+        ASSERT_TRUE(held);
+        EXPECT_EQ(runDue().code, 0);  // skipped, not waited for
+        EXPECT_EQ(quota(), before);
+    }
+    CliRun first, second;
+    std::thread other([&] { second = runDue(); });
+    first = runDue();
+    other.join();
+    EXPECT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(second.code, 0) << second.err;
+    EXPECT_EQ(accepted("并发"), 3);
+    EXPECT_EQ(quota(), before - 5);
+}
+
+}  // namespace

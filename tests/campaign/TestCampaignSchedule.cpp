@@ -3,6 +3,8 @@
 // The clock is fixed through the command's environment.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <string>
 #include <thread>
 
@@ -10,6 +12,7 @@
 #include "campaign/CampaignSchedule.h"
 #include "compliance/ComplianceSettings.h"
 #include "tests/campaign/CampaignFixture.h"
+#include "tools/cli/CliPassword.h"
 
 using namespace smsc;
 using namespace smsc::test;
@@ -177,6 +180,65 @@ TEST_F(ScheduledCampaignTest, RunDueSkipsACampaignAnotherRunHoldsAndTwoAtOnceSen
     EXPECT_EQ(second.code, 0) << second.err;
     EXPECT_EQ(accepted("并发"), 3);
     EXPECT_EQ(quota(), before - 5);
+}
+
+TEST_F(ScheduledCampaignTest, ScheduleOptionsAreCheckedBeforeAnythingIsWritten) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"start", "x", "--number", "13900000001", "--text", "t", "--at", "2026-02-30 09:00"},
+        {"start", "x", "--number", "13900000001", "--text", "t", "--window", "9-17"},
+        {"resume", "x", "--window", "08:00-21:00"},
+        {"pause", "x", "--at", "2026-12-10 09:00"},
+        {"run-due", "x"},
+        {"run-due", "--number", "13900000001"},
+    };
+    for (const auto& args : bad) {
+        std::vector<std::string> all{"campaign", "--data-dir", dataDir.path(), "--user", "demo"};
+        all.insert(all.end(), args.begin(), args.end());
+        EXPECT_EQ(cli(all, env).code, 2) << args[0] << " " << args.back();
+    }
+    EXPECT_TRUE(CampaignNames(dataDir.path()).empty());
+}
+
+// run-due started by the timer has no --password: the 0600 file the settings name, else the
+// client's remembered login of this very user.
+TEST_F(ScheduledCampaignTest, TheTimersPasswordComesFromAPrivateFileOrTheRememberedLogin) {
+    const std::string file = writeFile("pass.txt", "demo\r\n");
+    const std::string store =
+        writeFile("login.ini", "[User]\nUser_Name=demo\nUser_Pass=fromstore\nUser_Boo=yes\n");
+    ASSERT_EQ(::chmod(store.c_str(), 0600), 0);
+    struct Case {
+        const char* ini;
+        mode_t mode;
+        const char* user;
+        const char* password;  // "" none
+        bool problem;
+    };
+    const Case cases[] = {
+        {"", 0600, "demo", "fromstore", false},
+        {"", 0600, "other", "", false},
+        {"[Campaign]\r\nPassword_File=@\r\n", 0600, "demo", "demo", false},
+        {"[Campaign]\r\nPassword_File=@\r\n", 0640, "demo", "", true},
+        {"[Campaign]\r\nPassword_File=/nonexistent/pass\r\n", 0600, "demo", "", true},
+    };
+    for (const Case& c : cases) {
+        std::string ini = c.ini;
+        if (const size_t at = ini.find('@'); at != std::string::npos)
+            ini.replace(at, 1, file);
+        dataDir.writeFile("Company_Info.ini", ini);
+        ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+        const cli::StoredPassword found = cli::FindStoredPassword(c.user, dataDir.path(), store);
+        EXPECT_EQ(found.password.value_or(""), c.password) << c.ini << c.mode;
+        EXPECT_EQ(!found.problem.empty(), c.problem) << c.ini << c.mode;
+    }
+    ASSERT_EQ(::chmod(file.c_str(), 0600), 0);
+    dataDir.writeFile("Company_Info.ini", "[Campaign]\r\nPassword_File=" + file + "\r\n");
+    env.now = T("2026-12-10 08:00");
+    ASSERT_EQ(startFive("无密码", {"--at", "2026-12-10 09:00"}).code, 0);
+    env.now = T("2026-12-10 09:00");
+    const CliRun due = cli(
+        {"campaign", "run-due", "--data-dir", dataDir.path(), "--base-url", relay->baseUrl()}, env);
+    EXPECT_EQ(due.code, 0) << due.err;
+    EXPECT_EQ(accepted("无密码"), 3);
 }
 
 }  // namespace

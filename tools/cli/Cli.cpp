@@ -13,6 +13,7 @@
 #include "service/ServiceClient.h"
 #include "compliance/Compliance.h"
 #include "tools/cli/CliCampaign.h"
+#include "tools/cli/CliPassword.h"
 #include "tools/cli/CliCheck.h"
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
@@ -112,10 +113,22 @@ private:
 
     // Credentials and the service address; false after a usage error was reported.
     bool prepareSession() {
-        const std::optional<std::string> password =
+        std::optional<std::string> password =
             m_options.password ? m_options.password : m_env.password;
+        // A campaign started by the timer has no one to type it: the password file named
+        // in the settings, or the client's remembered login.
+        if (!password && m_options.command == Command::Campaign) {
+            StoredPassword stored = FindStoredPassword(
+                *m_options.user, CliDataDir(m_options, m_env), m_env.loginStore);
+            if (!stored.problem.empty()) {
+                usage(stored.problem);
+                return false;
+            }
+            password = std::move(stored.password);
+        }
         if (!password) {
-            usage("缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出");
+            usage("缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出"
+                  "（campaign 也可用 [Campaign] Password_File 指定的密码文件或客户端记住的密码）");
             return false;
         }
         std::optional<std::string> user = GbkFromTerminal(*m_options.user);

@@ -29,6 +29,8 @@ struct CliEnvironment {
     std::optional<std::chrono::milliseconds> readTimeout;
     // The clock of scheduled campaigns, seconds since the epoch (tests); unset: the system's.
     std::optional<long long> now;
+    // The client's remembered login (tests); empty: its usual place.
+    std::string loginStore;
 };
 
 // Runs one command line (arguments without the program name). Output and errors are

@@ -11,6 +11,7 @@
 #include "campaign/CampaignLock.h"
 #include "campaign/CampaignSchedule.h"
 #include "compliance/ComplianceSettings.h"
+#include "compliance/SendHistory.h"
 #include "tests/campaign/CampaignFixture.h"
 #include "tools/cli/CliPassword.h"
 
@@ -239,6 +240,42 @@ TEST_F(ScheduledCampaignTest, TheTimersPasswordComesFromAPrivateFileOrTheRemembe
         {"campaign", "run-due", "--data-dir", dataDir.path(), "--base-url", relay->baseUrl()}, env);
     EXPECT_EQ(due.code, 0) << due.err;
     EXPECT_EQ(accepted("无密码"), 3);
+}
+
+// Max_Per_Number_Per_Day: a number that got that many messages today is left out of a send
+// and of every later batch of a campaign, and the left-out ones are counted.
+TEST_F(ScheduledCampaignTest, TheDailyCapLeavesOutNumbersThatHadTheirShareAndCountsThem) {
+    ComplianceSettings settings;
+    settings.maxPerNumberPerDay = 1;
+    ASSERT_TRUE(SaveComplianceSettings(dataDir.file("Company_Info.ini"), settings));
+    EXPECT_EQ(LoadComplianceSettings(dataDir.file("Company_Info.ini")).maxPerNumberPerDay, 1);
+    const long long before = quota();
+    const std::vector<std::string> send{"send",        "--data-dir",  dataDir.path(),
+                                        "--number",    "13900000001", "--number",
+                                        "13900000002", "--text",      "到货通知"};
+    const CliRun first = demoCli(send[0], {send.begin() + 1, send.end()});
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(quota(), before - 2);
+    std::vector<std::string> dry(send.begin() + 1, send.end());
+    dry.push_back("--dry-run");
+    EXPECT_TRUE(has(demoCli("send", dry).out, "capped\t2\n"));
+    const CliRun second = demoCli(send[0], {send.begin() + 1, send.end()});
+    EXPECT_EQ(second.code, 1);  // nobody left
+    EXPECT_EQ(quota(), before - 2);
+
+    // A campaign of 5 numbers, 2 of them capped: 3 go out, 2 counted apart.
+    const CliRun campaignRun = startFive("上限", {});
+    ASSERT_EQ(campaignRun.code, 0) << campaignRun.err;
+    EXPECT_TRUE(has(campaignRun.err, "已跳过2个今天已达每日上限")) << campaignRun.err;
+    EXPECT_EQ(quota(), before - 5);
+
+    std::string error;
+    auto history = SendHistory::Open(SendHistoryPath(dataDir.path()), &error);
+    ASSERT_TRUE(history) << error;
+    const auto counts =
+        history->counts(LocalDay(std::time(nullptr)), {"13900000001", "13900000003", "139"});
+    ASSERT_TRUE(counts);
+    EXPECT_EQ(*counts, (std::vector<long long>{1, 1, 0}));
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include "tools/cli/Cli.h"
 
 #include <charconv>
+#include <ctime>
 #include <iterator>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -12,6 +14,8 @@
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "compliance/Compliance.h"
+#include "compliance/SendHistory.h"
+#include "optout/OptOutList.h"
 #include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliPassword.h"
 #include "tools/cli/CliCheck.h"
@@ -118,8 +122,8 @@ private:
         // A campaign started by the timer has no one to type it: the password file named
         // in the settings, or the client's remembered login.
         if (!password && m_options.command == Command::Campaign) {
-            StoredPassword stored = FindStoredPassword(
-                *m_options.user, CliDataDir(m_options, m_env), m_env.loginStore);
+            StoredPassword stored =
+                FindStoredPassword(*m_options.user, CliDataDir(m_options, m_env), m_env.loginStore);
             if (!stored.problem.empty()) {
                 usage(stored.problem);
                 return false;
@@ -127,8 +131,9 @@ private:
             password = std::move(stored.password);
         }
         if (!password) {
-            usage("缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出"
-                  "（campaign 也可用 [Campaign] Password_File 指定的密码文件或客户端记住的密码）");
+            usage(
+                "缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出"
+                "（campaign 也可用 [Campaign] Password_File 指定的密码文件或客户端记住的密码）");
             return false;
         }
         std::optional<std::string> user = GbkFromTerminal(*m_options.user);
@@ -320,6 +325,14 @@ private:
                 m_out,
                 ComputeCliPlan(entries, recipients.verifying ? &recipients.verification : nullptr,
                                PieceCount(plan), PlanFilesFor(m_options, m_env), *optOut));
+            // With a daily cap: the numbers it would leave out now.
+            CliRecipients capped = recipients;
+            capped.entries = SplitAtNumberSeparators(capped.entries);
+            std::shared_ptr<SendHistory> history;
+            if (!leaveOutCapped(capped, &history))
+                return kExitUsage;
+            if (history)
+                m_out << "capped\t" << m_capped << "\n";
             return kExitOk;
         }
 
@@ -327,14 +340,51 @@ private:
         if (const std::optional<int> code = LeaveOutOptOut(m_options, CliDataDir(m_options, m_env),
                                                            recipients, &skipped, m_err))
             return *code;
+        std::shared_ptr<SendHistory> history;
+        if (!leaveOutCapped(recipients, &history))
+            return kExitUsage;
+        if (recipients.entries.empty())
+            return refuse(G("发送对象数目为0请添加发送对象"));
 
         const std::string numberString = recipients.numberString();
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
             return SendMessage(m_context, m_user, m_password, numberString, piece);
         });
+        if (history && AnswerCode(result.lastAnswer()) == "7") {
+            std::string error;
+            if (!history->add(LocalDay(std::time(nullptr)), recipients.entries, &error))
+                m_err << "smsclient-cli: " << error << "\n";
+        }
+        if (m_capped > 0)
+            m_err << "已跳过" << m_capped << "个今天已达每日上限的号码\n";
         const int code = report(plan, result);
         ReportSkipped(skipped, m_err);
         return code;
+    }
+
+    // Max_Per_Number_Per_Day of [Compliance]: the numbers that already got that many today
+    // are left out (m_capped counts them); *history is set when a cap applies. False after
+    // the history could not be read (reported).
+    bool leaveOutCapped(CliRecipients& recipients, std::shared_ptr<SendHistory>* history) {
+        const std::string dataDir = CliDataDir(m_options, m_env);
+        const ComplianceSettings settings = LoadComplianceSettings(dataDir + "Company_Info.ini");
+        if (!settings.configured || settings.maxPerNumberPerDay <= 0)
+            return true;
+        std::string error;
+        *history = SendHistory::Open(SendHistoryPath(dataDir), &error);
+        long long leftOut = 0;
+        std::optional<std::vector<std::string>> kept =
+            *history
+                ? UnderDailyCap(**history, LocalDay(std::time(nullptr)),
+                                settings.maxPerNumberPerDay, recipients.entries, &leftOut, &error)
+                : std::nullopt;
+        if (!kept) {
+            m_err << "smsclient-cli: " << error << "\n";
+            return false;
+        }
+        recipients.entries = std::move(*kept);
+        m_capped = leftOut;
+        return true;
     }
 
     // The MMS page's checks, one request and its answer (CliMms.cpp).
@@ -358,7 +408,8 @@ private:
         CampaignInputs inputs;
         // Without --user each campaign runs as its own account (run-due goes through several).
         const bool userGiven = m_options.user.has_value();
-        inputs.session = [this, userGiven](const std::string& journalUser) -> std::optional<CliSession> {
+        inputs.session = [this,
+                          userGiven](const std::string& journalUser) -> std::optional<CliSession> {
             if (!userGiven)
                 m_options.user = TerminalFromGbk(journalUser);
             if (!prepareSession())
@@ -412,6 +463,7 @@ private:
     CliOptions m_options;
     std::string m_user;
     std::string m_password;
+    long long m_capped = 0;
     ServiceContext m_context;
     bool m_textRefused = false;
 };

@@ -18,6 +18,7 @@
 #include "campaign/CampaignSchedule.h"
 #include "compliance/Compliance.h"
 #include "compliance/ComplianceSettings.h"
+#include "compliance/SendHistory.h"
 #include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "sending/MmsSend.h"
@@ -384,23 +385,58 @@ private:
         // The list is read afresh before every batch: a customer who unsubscribed after the
         // campaign started gets nothing more, unless the campaign (or this run) was told to
         // send to the listed numbers as well.
-        if (!settings.includeOptOut && !m_options.includeOptOut)
-            service.optOut = [this]() -> std::optional<OptOutCheck> {
-                auto list =
-                    std::make_shared<const OptOutList>(OptOutList::Load(OptOutPathIn(m_dataDir)));
-                if (!list->ok()) {
-                    m_err << TerminalFromGbk(list->errorMessage()) << "\n";
-                    return std::nullopt;
+        // And numbers that already got Max_Per_Number_Per_Day messages today are left out of
+        // the batch, whatever the opt-out choice (counted apart, "capped").
+        const ComplianceSettings compliance =
+            LoadComplianceSettings(CliDataDir(m_options, m_env) + "Company_Info.ini");
+        const int cap = compliance.configured ? compliance.maxPerNumberPerDay : 0;
+        std::shared_ptr<SendHistory> history;
+        std::string historyError;
+        if (cap > 0 && !(history = SendHistory::Open(SendHistoryPath(m_dataDir), &historyError))) {
+            m_err << "smsclient-cli: " << historyError << "\n";
+            return kExitUsage;
+        }
+        const bool optOutApplies = !settings.includeOptOut && !m_options.includeOptOut;
+        if (optOutApplies || history)
+            service.optOut = [this, optOutApplies, history, cap]() -> std::optional<OptOutCheck> {
+                std::shared_ptr<const OptOutList> list;
+                if (optOutApplies) {
+                    list = std::make_shared<const OptOutList>(
+                        OptOutList::Load(OptOutPathIn(m_dataDir)));
+                    if (!list->ok()) {
+                        m_err << TerminalFromGbk(list->errorMessage()) << "\n";
+                        return std::nullopt;
+                    }
+                    if (list->size() == 0)
+                        list.reset();
                 }
-                if (list->size() == 0)
+                if (!list && !history)
                     return OptOutCheck{};
-                return OptOutCheck([list](const std::string& n) { return list->contains(n); });
+                const int day = LocalDay(now());
+                return OptOutCheck([this, list, history, cap, day](const std::string& n) {
+                    if (list && list->contains(n))
+                        return true;
+                    if (!history)
+                        return false;
+                    const std::optional<std::vector<long long>> count = history->counts(day, {n});
+                    const bool capped = !count || count->front() >= cap;
+                    m_capped += capped ? 1 : 0;
+                    return capped;
+                });
             };
 
         RunObserver observer;
         observer.answered = [&](const CampaignRequest& request) {
             if (request.state != RequestState::Accepted)
                 return;
+            // Once per batch: its numbers got one more message today.
+            std::string error;
+            if (history && request.piece == 1) {
+                const std::optional<std::string> numbers =
+                    journal.batchNumberString(request.batch, &error);
+                if (!numbers || !history->add(LocalDay(now()), SplitNumberString(*numbers), &error))
+                    m_err << "smsclient-cli: " << error << "\n";
+            }
             m_out << TerminalFromGbk(RequestLabel(journal, request)) << "：已发送"
                   << request.numbers << "个号码";
             if (journal.remainingQuota())
@@ -436,8 +472,12 @@ private:
         const RunReport report = RunCampaign(journal, service, policy, observer);
         m_lastEnd = report.end;
         const int code = reportRun(report, journal);
-        if (report.optedOut > 0)
-            m_err << TerminalFromGbk(OptOutSkippedText(static_cast<int>(report.optedOut))) << "\n";
+        if (report.optedOut - m_capped > 0)
+            m_err << TerminalFromGbk(
+                         OptOutSkippedText(static_cast<int>(report.optedOut - m_capped)))
+                  << "\n";
+        if (m_capped > 0)
+            m_err << "已跳过" << m_capped << "个今天已达每日上限（" << cap << "条）的号码\n";
         return code;
     }
 
@@ -688,6 +728,7 @@ private:
     std::string m_path;
     bool m_waitShown = false;
     std::optional<RunEnd> m_lastEnd;
+    long long m_capped = 0;  // numbers the daily cap left out of batches in this run
 };
 
 }  // namespace

@@ -1,9 +1,7 @@
 #include "tools/cli/Cli.h"
 
 #include <charconv>
-#include <ctime>
 #include <iterator>
-#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -14,7 +12,6 @@
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "compliance/Compliance.h"
-#include "compliance/SendHistory.h"
 #include "optout/OptOutList.h"
 #include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliPassword.h"
@@ -326,13 +323,12 @@ private:
                 ComputeCliPlan(entries, recipients.verifying ? &recipients.verification : nullptr,
                                PieceCount(plan), PlanFilesFor(m_options, m_env), *optOut));
             // With a daily cap: the numbers it would leave out now.
-            CliRecipients capped = recipients;
-            capped.entries = SplitAtNumberSeparators(capped.entries);
-            std::shared_ptr<SendHistory> history;
-            if (!leaveOutCapped(capped, &history))
+            std::vector<std::string> numbers = SplitAtNumberSeparators(recipients.entries);
+            DailyCap cap;
+            if (!LeaveOutCapped(CliDataDir(m_options, m_env), numbers, &cap, m_err))
                 return kExitUsage;
-            if (history)
-                m_out << "capped\t" << m_capped << "\n";
+            if (cap.history)
+                m_out << "capped\t" << cap.leftOut << "\n";
             return kExitOk;
         }
 
@@ -340,8 +336,8 @@ private:
         if (const std::optional<int> code = LeaveOutOptOut(m_options, CliDataDir(m_options, m_env),
                                                            recipients, &skipped, m_err))
             return *code;
-        std::shared_ptr<SendHistory> history;
-        if (!leaveOutCapped(recipients, &history))
+        DailyCap cap;
+        if (!LeaveOutCapped(CliDataDir(m_options, m_env), recipients.entries, &cap, m_err))
             return kExitUsage;
         if (recipients.entries.empty())
             return refuse(G("发送对象数目为0请添加发送对象"));
@@ -350,41 +346,10 @@ private:
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
             return SendMessage(m_context, m_user, m_password, numberString, piece);
         });
-        if (history && AnswerCode(result.lastAnswer()) == "7") {
-            std::string error;
-            if (!history->add(LocalDay(std::time(nullptr)), recipients.entries, &error))
-                m_err << "smsclient-cli: " << error << "\n";
-        }
-        if (m_capped > 0)
-            m_err << "已跳过" << m_capped << "个今天已达每日上限的号码\n";
+        RecordCappedSend(cap, recipients.entries, AnswerCode(result.lastAnswer()) == "7", m_err);
         const int code = report(plan, result);
         ReportSkipped(skipped, m_err);
         return code;
-    }
-
-    // Max_Per_Number_Per_Day of [Compliance]: the numbers that already got that many today
-    // are left out (m_capped counts them); *history is set when a cap applies. False after
-    // the history could not be read (reported).
-    bool leaveOutCapped(CliRecipients& recipients, std::shared_ptr<SendHistory>* history) {
-        const std::string dataDir = CliDataDir(m_options, m_env);
-        const ComplianceSettings settings = LoadComplianceSettings(dataDir + "Company_Info.ini");
-        if (!settings.configured || settings.maxPerNumberPerDay <= 0)
-            return true;
-        std::string error;
-        *history = SendHistory::Open(SendHistoryPath(dataDir), &error);
-        long long leftOut = 0;
-        std::optional<std::vector<std::string>> kept =
-            *history
-                ? UnderDailyCap(**history, LocalDay(std::time(nullptr)),
-                                settings.maxPerNumberPerDay, recipients.entries, &leftOut, &error)
-                : std::nullopt;
-        if (!kept) {
-            m_err << "smsclient-cli: " << error << "\n";
-            return false;
-        }
-        recipients.entries = std::move(*kept);
-        m_capped = leftOut;
-        return true;
     }
 
     // The MMS page's checks, one request and its answer (CliMms.cpp).
@@ -463,7 +428,6 @@ private:
     CliOptions m_options;
     std::string m_user;
     std::string m_password;
-    long long m_capped = 0;
     ServiceContext m_context;
     bool m_textRefused = false;
 };

@@ -547,7 +547,7 @@ bool CampaignJournal::setSchedule(const CampaignSchedule& schedule, std::string*
 
 bool CampaignJournal::reloadSchedule(std::string* error) {
     std::map<std::string, std::string> values;
-    Statement meta(m_db, "SELECT key, value FROM campaign WHERE key LIKE 'schedule_%'");
+    Statement meta(m_db, "SELECT key, value FROM campaign");
     bool ok = meta.ok();
     while (ok && meta.row())
         values[meta.text(0)] = meta.text(1);

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "campaign/CampaignLock.h"
+#include "campaign/CampaignRun.h"
 #include "campaign/CampaignSchedule.h"
 #include "compliance/ComplianceSettings.h"
 #include "compliance/SendHistory.h"
@@ -159,6 +160,51 @@ TEST_F(ScheduledCampaignTest, PauseResumeAndCancelAsUsersExpect) {
     EXPECT_TRUE(has(refused.err, "已取消")) << refused.err;
     EXPECT_EQ(runDue().code, 0);
     EXPECT_EQ(accepted("取消"), 0);
+}
+
+// A pause written through another handle of the journal (another process) while the run is
+// sending stops it before its next request; the window closing goes the same way. Old
+// journals open unscheduled, and the schedule survives a reopen.
+TEST(CampaignScheduleJournalTest, APauseWrittenMeanwhileStopsTheRunBeforeTheNextRequest) {
+    TempFolder folder;
+    const std::string path = folder.file("c.sqlite");
+    CampaignSettings settings;
+    settings.batchSize = 1;
+    std::string error;
+    auto journal = CampaignJournal::Create(
+        path, settings, {"13900000001", "13900000002", "13900000003"}, {"a"}, &error);
+    ASSERT_TRUE(journal) << error;
+    EXPECT_FALSE(journal->schedule().scheduled);
+    EXPECT_EQ(journal->schedule().state, ScheduleState::Active);
+
+    CampaignService service;
+    int sent = 0;
+    service.now = [] { return 0LL; };
+    service.send = [&](const CampaignRequest&, const std::string&) {
+        if (++sent == 1) {  // another process pauses it while the first request is out
+            std::string e;
+            auto other = CampaignJournal::Open(path, &e);
+            CampaignSchedule paused = other->schedule();
+            paused.state = ScheduleState::Paused;
+            EXPECT_TRUE(other->setSchedule(paused, &e)) << e;
+        }
+        return SendOutcome{true, "7|100", ""};
+    };
+    service.hold = [&]() -> std::optional<std::string> {
+        std::string e;
+        EXPECT_TRUE(journal->reloadSchedule(&e)) << e;
+        if (WhenDue(journal->schedule(), 0).waiting == Waiting::Nothing)
+            return std::nullopt;
+        return std::string("held");
+    };
+    const RunReport report = RunCampaign(*journal, service, UnknownPolicy::Stop);
+    EXPECT_EQ(report.end, RunEnd::Held);
+    EXPECT_EQ(sent, 1);
+    journal.reset();
+    auto reopened = CampaignJournal::Open(path, &error);
+    ASSERT_TRUE(reopened) << error;
+    EXPECT_EQ(reopened->schedule().state, ScheduleState::Paused);
+    EXPECT_EQ(reopened->requests()[1].state, RequestState::Pending);
 }
 
 TEST_F(ScheduledCampaignTest, RunDueSkipsACampaignAnotherRunHoldsAndTwoAtOnceSendOnce) {

@@ -1,8 +1,8 @@
 #pragma once
 // The local send history behind Max_Per_Number_Per_Day: SendHistory.sqlite in the data folder
 // holds, per number and local day, how many messages went to it (a long SMS in pieces counts
-// once). Page sends and campaigns add what the service accepted; each addition is one
-// transaction, and days older than a week are dropped as it is written, so the file stays
+// once). smsclient-cli's sends and campaigns add what the service accepted; each addition is
+// one transaction, and days older than a week are dropped as it is written, so the file stays
 // small. No Qt.
 
 #include <memory>

@@ -10,6 +10,8 @@
 #include <map>
 #include <system_error>
 
+#include "compliance/ComplianceSettings.h"
+
 namespace smsc::campaign {
 namespace {
 
@@ -344,6 +346,40 @@ bool CampaignJournal::check(std::string* error) {
     return true;
 }
 
+namespace {
+
+// The schedule's keys; a journal without them is not scheduled. False when one is malformed.
+bool readSchedule(std::map<std::string, std::string>& values, CampaignSchedule* schedule) {
+    CampaignSchedule read;
+    if (!values.count("schedule_state")) {
+        *schedule = read;
+        return true;
+    }
+    read.scheduled = values["schedule_due"] == "1";
+    try {
+        read.at = std::stoll(values["schedule_at"]);
+    } catch (...) {
+        return false;
+    }
+    const std::string& window = values["schedule_window"];
+    if (!window.empty()) {
+        const std::optional<std::pair<int, int>> hours = ParseHours(window);
+        if (!hours)
+            return false;
+        read.windowFrom = hours->first;
+        read.windowTo = hours->second;
+    }
+    const std::optional<ScheduleState> state = ScheduleStateFromName(values["schedule_state"]);
+    if (!state || read.at < 0)
+        return false;
+    read.state = *state;
+    read.reason = values["schedule_reason"];
+    *schedule = read;
+    return true;
+}
+
+}  // namespace
+
 bool CampaignJournal::load(std::string* error) {
     std::map<std::string, std::string> values;
     {
@@ -378,6 +414,8 @@ bool CampaignJournal::load(std::string* error) {
     if (values.count("remaining"))
         m_remaining = number("remaining");
     m_optedOutLater = values.count("optout_later") ? number("optout_later") : 0;
+    if (!readSchedule(values, &m_schedule))
+        return false;
     if (m_settings.batchSize < 1 || m_settings.batchSize > kMaxBatch || m_settings.perNumber < 0 ||
         m_numberCount < 0 || m_optedOutLater < 0)
         return false;
@@ -482,6 +520,43 @@ bool CampaignJournal::narrowBatch(int batch, const std::vector<std::string>& kep
     for (CampaignRequest& request : m_requests)
         if (request.batch == batch)
             request.numbers = count;
+    return true;
+}
+
+bool CampaignJournal::setSchedule(const CampaignSchedule& schedule, std::string* error) {
+    const std::pair<const char*, std::string> values[] = {
+        {"schedule_due", schedule.scheduled ? "1" : "0"},
+        {"schedule_at", std::to_string(schedule.at)},
+        {"schedule_window",
+         schedule.hasWindow() ? HoursText(schedule.windowFrom, schedule.windowTo) : ""},
+        {"schedule_state", ScheduleStateName(schedule.state)},
+        {"schedule_reason", schedule.reason}};
+    bool ok = exec(m_db, "BEGIN IMMEDIATE;");
+    for (const auto& [key, value] : values) {
+        Statement update(m_db, "INSERT OR REPLACE INTO campaign(key, value) VALUES (?1, ?2)");
+        ok = ok && update.bind(1, key).bind(2, value).run();
+    }
+    if (!ok || !exec(m_db, "COMMIT;")) {
+        exec(m_db, "ROLLBACK;");
+        *error = "无法写入活动记录：" + m_path + "（" + dbError(m_db) + "）";
+        return false;
+    }
+    m_schedule = schedule;
+    return true;
+}
+
+bool CampaignJournal::reloadSchedule(std::string* error) {
+    std::map<std::string, std::string> values;
+    Statement meta(m_db, "SELECT key, value FROM campaign");
+    bool ok = meta.ok();
+    while (ok && meta.row())
+        values[meta.text(0)] = meta.text(1);
+    CampaignSchedule read;
+    if (!ok || !readSchedule(values, &read)) {
+        *error = "无法读取活动记录：" + m_path + "（" + dbError(m_db) + "）";
+        return false;
+    }
+    m_schedule = read;
     return true;
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "campaign/CampaignSchedule.h"
+
 struct sqlite3;
 
 namespace smsc::campaign {
@@ -114,6 +116,13 @@ public:
     std::optional<long long> remainingQuota() const { return m_remaining; }
     bool setRemainingQuota(long long remaining, std::string* error);
 
+    // When the campaign may send (see CampaignSchedule.h). setSchedule writes it and commits;
+    // reloadSchedule reads it afresh, so that a run sees a pause or a cancel another process
+    // wrote while it runs. False with *error on failure (the copy stays as it was).
+    const CampaignSchedule& schedule() const { return m_schedule; }
+    bool setSchedule(const CampaignSchedule& schedule, std::string* error);
+    bool reloadSchedule(std::string* error);
+
 private:
     CampaignJournal() = default;
     static std::unique_ptr<CampaignJournal> OpenAs(const std::string& path, Access access,
@@ -130,6 +139,7 @@ private:
     std::vector<CampaignRequest> m_requests;
     std::optional<long long> m_remaining;
     long long m_optedOutLater = 0;
+    CampaignSchedule m_schedule;
 };
 
 // ---- names and files --------------------------------------------------------------------

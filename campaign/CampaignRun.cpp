@@ -59,6 +59,9 @@ public:
         for (size_t i = 0; i < m_journal.requests().size(); ++i) {
             if (m_journal.requests()[i].state != RequestState::Pending)
                 continue;
+            if (m_service.hold)
+                if (std::optional<std::string> why = m_service.hold())
+                    return RunReport{RunEnd::Held, *why};
             const int batch = m_journal.requests()[i].batch;
             if (batch != m_preparedBatch) {
                 m_preparedBatch = batch;

@@ -48,6 +48,9 @@ struct CampaignService {
     // Waits one second. Unset: a request within its settle time stops the run (TooRecent)
     // instead of being waited for.
     std::function<void()> sleepSecond;
+    // Asked before each request goes out: a text (GBK) stops the run there (Held), nothing
+    // more sent, e.g. its sending window closed or it was paused. Unset: never held.
+    std::function<std::optional<std::string>()> hold;
 };
 
 // What becomes of an unknown request the send records cannot decide.
@@ -61,6 +64,7 @@ enum class RunEnd {
     Undecided,       // unknown requests the records cannot decide (Stop)
     TooRecent,       // unknown requests that may still be on their way (no sleepSecond)
     JournalFailure,  // a state change could not be committed; nothing more was sent
+    Held,            // service.hold stopped it before a request (the message says why)
 };
 
 struct RunReport {

@@ -35,6 +35,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/${SMSC_APP_ID}.metainfo.xml DESTINAT
 if(TARGET smsc_icons)
   install(DIRECTORY ${CMAKE_BINARY_DIR}/icons/hicolor DESTINATION share/icons)
 endif()
+# The per-user timer that sends scheduled campaigns every minute; off until the user runs
+# systemctl --user enable --now smsclient-campaigns.timer.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/smsclient-campaigns.service
+  ${CMAKE_SOURCE_DIR}/packaging/smsclient-campaigns.timer DESTINATION lib/systemd/user)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/smsclient-cli.bash-completion
   DESTINATION share/bash-completion/completions RENAME smsclient-cli)
 

@@ -111,6 +111,12 @@ ComplianceSettings LoadComplianceSettings(const std::string& companyInfoPath) {
             s.hoursFrom = parsed->first;
             s.hoursTo = parsed->second;
         }
+    if (const auto cap = value("Max_Per_Number_Per_Day")) {
+        const std::string text = TrimBlanks(*cap);
+        if (!text.empty() && text.size() <= 6 &&
+            text.find_first_not_of("0123456789") == std::string::npos)
+            s.maxPerNumberPerDay = std::stoi(text);
+    }
     return s;
 }
 
@@ -123,7 +129,8 @@ bool SaveComplianceSettings(const std::string& companyInfoPath,
                       {"Default_Kind", MessageKindName(settings.defaultKind)},
                       {"Unsubscribe_Text", settings.unsubscribeText},
                       {"Auto_Unsubscribe", settings.autoUnsubscribe ? "1" : "0"},
-                      {"Marketing_Hours", HoursText(settings.hoursFrom, settings.hoursTo)}});
+                      {"Marketing_Hours", HoursText(settings.hoursFrom, settings.hoursTo)},
+                      {"Max_Per_Number_Per_Day", std::to_string(settings.maxPerNumberPerDay)}});
 }
 
 }  // namespace smsc

@@ -7,6 +7,8 @@
 //   Unsubscribe_Text=拒收请回复R
 //   Auto_Unsubscribe=0|1    end a marketing text with the unsubscription line
 //   Marketing_Hours=08:00-21:00
+//   Max_Per_Number_Per_Day=0  messages one number may get a day (0: no limit); numbers at
+//                             the limit are left out of sends and campaigns (SendHistory.h)
 
 #include <optional>
 #include <string>
@@ -29,8 +31,9 @@ struct ComplianceSettings {
     MessageKind defaultKind = MessageKind::Notice;
     std::string unsubscribeText;  // GBK
     bool autoUnsubscribe = false;
-    int hoursFrom = 8 * 60;  // minutes of the day, marketing allowed from…
-    int hoursTo = 21 * 60;   // …until (exclusive)
+    int hoursFrom = 8 * 60;      // minutes of the day, marketing allowed from…
+    int hoursTo = 21 * 60;       // …until (exclusive)
+    int maxPerNumberPerDay = 0;  // 0: no limit
 
     ComplianceSettings();
 };

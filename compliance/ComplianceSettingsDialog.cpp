@@ -106,6 +106,8 @@ bool ComplianceSettingsDialog::OkClick() {
         return refuse(QStringLiteral("营销短信发送时段的格式应为08:00-21:00"), HoursEdit);
     s.hoursFrom = hours->first;
     s.hoursTo = hours->second;
+    // The daily cap has no field here: it keeps what the file holds.
+    s.maxPerNumberPerDay = LoadComplianceSettings(m_path).maxPerNumberPerDay;
     if (!SaveComplianceSettings(m_path, s)) {
         ShowMessage(this, QStringLiteral("设置无法保存，请检查Company_Info.ini是否可写"),
                     QStringLiteral("提示"));

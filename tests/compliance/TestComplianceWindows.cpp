@@ -237,6 +237,8 @@ TEST_F(ComplianceWindows, SettingsDialogWritesTheSectionAloneAndRefusesBadValues
     std::vector<std::vector<std::pair<std::string, std::string>>> before;
     for (const char* section : others)
         before.push_back(ini.entries(section));
+    // A key the dialog has no field for keeps its value.
+    ASSERT_TRUE(ini.write("Compliance", {{"Max_Per_Number_Per_Day", "3"}}));
     ui.onNextDialog([&](QDialog*) {
         dialog->SignatureEdit->setText(q("星河"));
         EXPECT_FALSE(dialog->OkClick());
@@ -256,6 +258,7 @@ TEST_F(ComplianceWindows, SettingsDialogWritesTheSectionAloneAndRefusesBadValues
     EXPECT_EQ(ini.value("Compliance", "Signature"), G("【星河科技】"));
     EXPECT_EQ(ini.value("Compliance", "Marketing_Hours"), "09:00-20:00");
     EXPECT_EQ(ini.value("Compliance", "Default_Kind"), "marketing");
+    EXPECT_EQ(ini.value("Compliance", "Max_Per_Number_Per_Day"), "3");
     // Every other key of the file stays as it was.
     for (size_t i = 0; i < std::size(others); ++i)
         EXPECT_EQ(ini.entries(others[i]), before[i]) << others[i];

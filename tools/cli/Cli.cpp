@@ -13,7 +13,9 @@
 #include "sending/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "compliance/Compliance.h"
+#include "optout/OptOutList.h"
 #include "tools/cli/CliCampaign.h"
+#include "tools/cli/CliPassword.h"
 #include "tools/cli/CliCheck.h"
 #include "tools/cli/CliContacts.h"
 #include "tools/cli/CliMms.h"
@@ -114,10 +116,23 @@ private:
 
     // Credentials and the service address; false after a usage error was reported.
     bool prepareSession() {
-        const std::optional<std::string> password =
+        std::optional<std::string> password =
             m_options.password ? m_options.password : m_env.password;
+        // A campaign started by the timer has no one to type it: the password file named
+        // in the settings, or the client's remembered login.
+        if (!password && m_options.command == Command::Campaign) {
+            StoredPassword stored =
+                FindStoredPassword(*m_options.user, CliDataDir(m_options, m_env), m_env.loginStore);
+            if (!stored.problem.empty()) {
+                usage(stored.problem);
+                return false;
+            }
+            password = std::move(stored.password);
+        }
         if (!password) {
-            usage("缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出");
+            usage(
+                "缺少密码：请用 --password 或环境变量 SMSCLIENT_PASSWORD 给出"
+                "（campaign 也可用 [Campaign] Password_File 指定的密码文件或客户端记住的密码）");
             return false;
         }
         std::optional<std::string> user = GbkFromTerminal(*m_options.user);
@@ -317,6 +332,13 @@ private:
                 m_out,
                 ComputeCliPlan(entries, recipients.verifying ? &recipients.verification : nullptr,
                                PieceCount(plan), PlanFilesFor(m_options, m_env), *optOut));
+            // With a daily cap: the numbers it would leave out now.
+            std::vector<std::string> numbers = SplitAtNumberSeparators(recipients.entries);
+            DailyCap cap;
+            if (!LeaveOutCapped(CliDataDir(m_options, m_env), numbers, &cap, m_err))
+                return kExitUsage;
+            if (cap.history)
+                m_out << "capped\t" << cap.leftOut << "\n";
             return kExitOk;
         }
 
@@ -324,11 +346,17 @@ private:
         if (const std::optional<int> code = LeaveOutOptOut(m_options, CliDataDir(m_options, m_env),
                                                            recipients, &skipped, m_err))
             return *code;
+        DailyCap cap;
+        if (!LeaveOutCapped(CliDataDir(m_options, m_env), recipients.entries, &cap, m_err))
+            return kExitUsage;
+        if (recipients.entries.empty())
+            return refuse(G("发送对象数目为0请添加发送对象"));
 
         const std::string numberString = recipients.numberString();
         const SmsSendResult result = RunSmsSend(plan, [&](const std::string& piece) {
             return SendMessage(m_context, m_user, m_password, numberString, piece);
         });
+        RecordCappedSend(cap, recipients.entries, AnswerCode(result.lastAnswer()) == "7", m_err);
         const int code = report(plan, result);
         ReportSkipped(skipped, m_err);
         return code;
@@ -353,8 +381,11 @@ private:
     // and message reading.
     int campaign() {
         CampaignInputs inputs;
-        inputs.session = [this](const std::string& journalUser) -> std::optional<CliSession> {
-            if (!m_options.user)
+        // Without --user each campaign runs as its own account (run-due goes through several).
+        const bool userGiven = m_options.user.has_value();
+        inputs.session = [this,
+                          userGiven](const std::string& journalUser) -> std::optional<CliSession> {
+            if (!userGiven)
                 m_options.user = TerminalFromGbk(journalUser);
             if (!prepareSession())
                 return std::nullopt;

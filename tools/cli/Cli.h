@@ -27,6 +27,10 @@ struct CliEnvironment {
     std::string resourceDir;  // folder of the read-only files (sjhmd.dat) without --data-dir
     // Every page's read timeout (tests); unset: each page's own.
     std::optional<std::chrono::milliseconds> readTimeout;
+    // The clock of scheduled campaigns, seconds since the epoch (tests); unset: the system's.
+    std::optional<long long> now;
+    // The client's remembered login (tests); empty: its usual place.
+    std::string loginStore;
 };
 
 // Runs one command line (arguments without the program name). Output and errors are

@@ -15,7 +15,10 @@
 #include "campaign/CampaignLock.h"
 #include "campaign/CampaignNumbers.h"
 #include "campaign/CampaignRun.h"
+#include "campaign/CampaignSchedule.h"
 #include "compliance/Compliance.h"
+#include "compliance/ComplianceSettings.h"
+#include "compliance/SendHistory.h"
 #include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "sending/MmsSend.h"
@@ -76,11 +79,56 @@ public:
             return list();
         if (action == "status")
             return status();
+        if (action == "run-due")
+            return runDue();
+        if (action == "cancel" || action == "pause")
+            return setState(action == "cancel" ? ScheduleState::Cancelled : ScheduleState::Paused);
         return action == "start" ? start() : resume();
     }
 
 private:
     std::string quoted() const { return "“" + m_options.campaignName + "”"; }
+    long long now() const {
+        return m_env.now ? *m_env.now : static_cast<long long>(std::time(nullptr));
+    }
+
+    // --at and --window (checked by FinishCampaignOptions); a marketing text given a time
+    // and no window keeps to the marketing hours of [Compliance].
+    CampaignSchedule scheduleToStart() const {
+        CampaignSchedule schedule;
+        schedule.scheduled = m_options.at || m_options.window;
+        if (m_options.at)
+            schedule.at = ParseLocalTime(*m_options.at).value_or(0);
+        if (m_options.window) {
+            if (const std::optional<std::pair<int, int>> hours = ParseHours(*m_options.window)) {
+                schedule.windowFrom = hours->first;
+                schedule.windowTo = hours->second;
+            }
+        } else if (m_options.at && !m_options.mmsFile) {
+            const ComplianceSettings compliance =
+                LoadComplianceSettings(CliDataDir(m_options, m_env) + "Company_Info.ini");
+            const MessageKind kind =
+                m_options.kind ? *MessageKindFromName(*m_options.kind) : compliance.defaultKind;
+            if (kind == MessageKind::Marketing) {
+                schedule.windowFrom = compliance.hoursFrom;
+                schedule.windowTo = compliance.hoursTo;
+            }
+        }
+        return schedule;
+    }
+
+    // What the campaign waits for now; reported and true when it must wait.
+    bool waits(const std::string& name, const CampaignSchedule& schedule) {
+        const Due due = WhenDue(schedule, now());
+        if (due.waiting == Waiting::Nothing)
+            return false;
+        m_out << "活动“" << name << "”" << TerminalFromGbk(WaitingText(schedule, due));
+        if (due.waiting == Waiting::Time || due.waiting == Waiting::Window)
+            m_out << "；到时由 smsclient-cli campaign run-due 发送（见 systemctl --user enable "
+                     "--now smsclient-campaigns.timer）";
+        m_out << "。\n";
+        return true;
+    }
     int refuse(const std::string& gbk) {
         m_err << TerminalFromGbk(gbk) << "\n";
         return kExitRefused;
@@ -231,6 +279,9 @@ private:
         std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
         if (!journal)
             return fail(error);
+        const CampaignSchedule schedule = scheduleToStart();
+        if (schedule.scheduled && !journal->setSchedule(schedule, &error))
+            return fail(error);
         const long long perNumber = settings.kind == CampaignKind::Mms
                                         ? settings.perNumber
                                         : static_cast<long long>(pieces.size());
@@ -240,6 +291,8 @@ private:
         if (optedOut > 0)
             m_out << "；退订" << optedOut << "个号码不发送";
         m_out << "。\n";
+        if (waits(m_options.campaignName, schedule))
+            return kExitOk;
         return runJournal(*journal, *session, UnknownPolicy::Stop);
     }
 
@@ -262,6 +315,20 @@ private:
             return m_inputs.usage("活动" + quoted() + "属于用户 " +
                                   TerminalFromGbk(journal->settings().user) +
                                   "，不能用其他帐户继续");
+        // Resuming lifts a pause; a cancelled campaign stays cancelled, a scheduled one keeps
+        // its time and window.
+        CampaignSchedule schedule = journal->schedule();
+        if (schedule.state == ScheduleState::Cancelled)
+            return refuse(G("活动") + GbkFromTerminal(quoted()).value_or("") +
+                          G("已取消，不能继续发送。"));
+        if (schedule.state == ScheduleState::Paused) {
+            schedule.state = ScheduleState::Active;
+            schedule.reason.clear();
+            if (!journal->setSchedule(schedule, &error))
+                return fail(error);
+        }
+        if (schedule.scheduled && waits(m_options.campaignName, schedule))
+            return kExitOk;
         const UnknownPolicy policy = m_options.resendUnknown ? UnknownPolicy::Resend
                                      : m_options.skipUnknown ? UnknownPolicy::Skip
                                                              : UnknownPolicy::Stop;
@@ -304,28 +371,73 @@ private:
         const auto timeout =
             session.context.readTimeoutOverride.value_or(PageSpecFor(page).readTimeout);
         service.settleSeconds = (3 * timeout.count() + 999) / 1000;
-        if (!m_options.noWait)
+        // A pause or a cancel written meanwhile by another process, or the window closing,
+        // stops the run before the next request.
+        service.hold = [&]() -> std::optional<std::string> {
+            std::string ignored;
+            journal.reloadSchedule(&ignored);
+            const Due due = WhenDue(journal.schedule(), now());
+            if (due.waiting == Waiting::Nothing)
+                return std::nullopt;
+            return WaitingText(journal.schedule(), due);
+        };
+        if (!m_options.noWait && m_options.campaignAction != "run-due")
             service.sleepSecond = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
         // The list is read afresh before every batch: a customer who unsubscribed after the
         // campaign started gets nothing more, unless the campaign (or this run) was told to
         // send to the listed numbers as well.
-        if (!settings.includeOptOut && !m_options.includeOptOut)
-            service.optOut = [this]() -> std::optional<OptOutCheck> {
-                auto list =
-                    std::make_shared<const OptOutList>(OptOutList::Load(OptOutPathIn(m_dataDir)));
-                if (!list->ok()) {
-                    m_err << TerminalFromGbk(list->errorMessage()) << "\n";
-                    return std::nullopt;
+        // And numbers that already got Max_Per_Number_Per_Day messages today are left out of
+        // the batch, whatever the opt-out choice (counted apart, "capped").
+        const ComplianceSettings compliance =
+            LoadComplianceSettings(CliDataDir(m_options, m_env) + "Company_Info.ini");
+        const int cap = compliance.configured ? compliance.maxPerNumberPerDay : 0;
+        std::shared_ptr<SendHistory> history;
+        std::string historyError;
+        if (cap > 0 && !(history = SendHistory::Open(SendHistoryPath(m_dataDir), &historyError))) {
+            m_err << "smsclient-cli: " << historyError << "\n";
+            return kExitUsage;
+        }
+        const bool optOutApplies = !settings.includeOptOut && !m_options.includeOptOut;
+        if (optOutApplies || history)
+            service.optOut = [this, optOutApplies, history, cap]() -> std::optional<OptOutCheck> {
+                std::shared_ptr<const OptOutList> list;
+                if (optOutApplies) {
+                    list = std::make_shared<const OptOutList>(
+                        OptOutList::Load(OptOutPathIn(m_dataDir)));
+                    if (!list->ok()) {
+                        m_err << TerminalFromGbk(list->errorMessage()) << "\n";
+                        return std::nullopt;
+                    }
+                    if (list->size() == 0)
+                        list.reset();
                 }
-                if (list->size() == 0)
+                if (!list && !history)
                     return OptOutCheck{};
-                return OptOutCheck([list](const std::string& n) { return list->contains(n); });
+                const int day = LocalDay(now());
+                return OptOutCheck([this, list, history, cap, day](const std::string& n) {
+                    if (list && list->contains(n))
+                        return true;
+                    if (!history)
+                        return false;
+                    const std::optional<std::vector<long long>> count = history->counts(day, {n});
+                    const bool capped = !count || count->front() >= cap;
+                    m_capped += capped ? 1 : 0;
+                    return capped;
+                });
             };
 
         RunObserver observer;
         observer.answered = [&](const CampaignRequest& request) {
             if (request.state != RequestState::Accepted)
                 return;
+            // Once per batch: its numbers got one more message today.
+            std::string error;
+            if (history && request.piece == 1) {
+                const std::optional<std::string> numbers =
+                    journal.batchNumberString(request.batch, &error);
+                if (!numbers || !history->add(LocalDay(now()), SplitNumberString(*numbers), &error))
+                    m_err << "smsclient-cli: " << error << "\n";
+            }
             m_out << TerminalFromGbk(RequestLabel(journal, request)) << "：已发送"
                   << request.numbers << "个号码";
             if (journal.remainingQuota())
@@ -359,9 +471,14 @@ private:
         };
 
         const RunReport report = RunCampaign(journal, service, policy, observer);
+        m_lastEnd = report.end;
         const int code = reportRun(report, journal);
-        if (report.optedOut > 0)
-            m_err << TerminalFromGbk(OptOutSkippedText(static_cast<int>(report.optedOut))) << "\n";
+        if (report.optedOut - m_capped > 0)
+            m_err << TerminalFromGbk(
+                         OptOutSkippedText(static_cast<int>(report.optedOut - m_capped)))
+                  << "\n";
+        if (m_capped > 0)
+            m_err << "已跳过" << m_capped << "个今天已达每日上限（" << cap << "条）的号码\n";
         return code;
     }
 
@@ -395,6 +512,10 @@ private:
             case RunEnd::JournalFailure:
                 m_err << "smsclient-cli: " << TerminalFromGbk(report.message) << "\n";
                 return kExitUsage;
+            case RunEnd::Held:
+                m_out << "活动" << quoted() << "停止发送：" << TerminalFromGbk(report.message)
+                      << "。\n";
+                return kExitOk;
         }
         return kExitUsage;
     }
@@ -425,6 +546,7 @@ private:
               << "optout\t" << journal->optedOutLater() << "\n"
               << "batches\t" << journal->batchCount() << "\n"
               << "pieces\t" << journal->pieceCount() << "\n";
+        printSchedule(journal->schedule());
         for (int i = 0; i < kStateCount; ++i)
             m_out << StateName(static_cast<RequestState>(i)) << "\t" << requests[i] << "\t"
                   << numbers[i] << "\n";
@@ -450,6 +572,118 @@ private:
         return kExitOk;
     }
 
+    void printSchedule(const CampaignSchedule& schedule) {
+        const Due due = WhenDue(schedule, now());
+        m_out << "scheduled\t" << (schedule.scheduled ? "yes" : "no") << "\n"
+              << "at\t" << (schedule.at > 0 ? LocalTimeText(schedule.at) : "-") << "\n"
+              << "window\t"
+              << (schedule.hasWindow() ? HoursText(schedule.windowFrom, schedule.windowTo) : "-")
+              << "\n"
+              << "state\t" << ScheduleStateName(schedule.state) << "\n"
+              << "waiting\t" << WaitingName(due.waiting);
+        if (due.waiting != Waiting::Nothing)
+            m_out << "\t" << TerminalFromGbk(WaitingText(schedule, due));
+        m_out << "\n";
+    }
+
+    // cancel, pause: written at once, also while a run holds the campaign (it stops before
+    // its next request).
+    int setState(ScheduleState state) {
+        std::string error;
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        if (!journal)
+            return fail(error);
+        CampaignSchedule schedule = journal->schedule();
+        if (schedule.state == ScheduleState::Cancelled)
+            return refuse(G("活动") + GbkFromTerminal(quoted()).value_or("") + G("已取消。"));
+        schedule.state = state;
+        schedule.reason.clear();
+        if (!journal->setSchedule(schedule, &error))
+            return fail(error);
+        m_out << "活动" << quoted()
+              << (state == ScheduleState::Cancelled ? "已取消，不再发送。"
+                                                    : "已暂停；用 smsclient-cli campaign resume " +
+                                                          m_options.campaignName + " 继续。")
+              << "\n";
+        return kExitOk;
+    }
+
+    static bool finished(const CampaignJournal& journal) {
+        return std::all_of(
+            journal.requests().begin(), journal.requests().end(), [](const CampaignRequest& r) {
+                return r.state == RequestState::Accepted || r.state == RequestState::Skipped;
+            });
+    }
+
+    // run-due: every scheduled campaign that is due goes out, each under its lock; one that
+    // another run holds is left to it.
+    int runDue() {
+        int worst = kExitOk;
+        for (const std::string& name : CampaignNames(m_dataDir)) {
+            CliOptions options = m_options;
+            options.campaignName = name;
+            const int code = CampaignCommand(options, m_env, m_inputs, m_out, m_err).dueOne();
+            worst = std::max(worst, code);
+        }
+        return worst;
+    }
+
+    int dueOne() {
+        if (CampaignLock::IsHeld(m_path))
+            return kExitOk;
+        std::string error;
+        {
+            // A first look without the lock, closed again before the lock is taken.
+            std::unique_ptr<CampaignJournal> journal =
+                CampaignJournal::Open(m_path, &error, CampaignJournal::Access::Read);
+            if (!journal) {
+                m_err << "smsclient-cli: " << error << "\n";
+                return kExitUsage;
+            }
+            if (!journal->schedule().scheduled || finished(*journal) ||
+                WhenDue(journal->schedule(), now()).waiting != Waiting::Nothing)
+                return kExitOk;
+        }
+        std::unique_ptr<CampaignLock> folderLock =
+            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
+        CampaignLock::Result result;
+        const std::unique_ptr<CampaignLock> held = CampaignLock::Acquire(m_path, &result);
+        folderLock.reset();
+        if (!held)
+            return result == CampaignLock::Result::Failed
+                       ? fail("无法锁定活动" + quoted() + "：" + m_path)
+                       : kExitOk;
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        if (!journal)
+            return fail(error);
+        // Looked at again under the lock: a run that just ended may have finished it.
+        if (!journal->schedule().scheduled || finished(*journal) ||
+            WhenDue(journal->schedule(), now()).waiting != Waiting::Nothing)
+            return kExitOk;
+        std::optional<CliSession> session = m_inputs.session(journal->settings().user);
+        if (!session)
+            return kExitUsage;
+        if (session->user != journal->settings().user) {
+            m_err << "活动" << quoted() << "属于用户 " << TerminalFromGbk(journal->settings().user)
+                  << "，未发送。\n";
+            return kExitOk;
+        }
+        m_out << "活动" << quoted() << "开始发送。\n";
+        const int code = runJournal(*journal, *session, UnknownPolicy::Stop);
+        // A refusal or an undecided request waits for the user instead of being tried again
+        // every minute.
+        if (m_lastEnd == RunEnd::Refused || m_lastEnd == RunEnd::Undecided) {
+            CampaignSchedule schedule = journal->schedule();
+            schedule.state = ScheduleState::Paused;
+            schedule.reason = G(m_lastEnd == RunEnd::Refused
+                                    ? "服务器拒绝了请求，排除原因后用 campaign resume 继续"
+                                    : "有请求无法确定是否已送达，核对后用 campaign resume 继续");
+            if (!journal->setSchedule(schedule, &error))
+                return fail(error);
+        }
+        return code;
+    }
+
     int list() {
         for (const std::string& name : CampaignNames(m_dataDir)) {
             const std::string path = JournalPath(m_dataDir, name);
@@ -465,10 +699,23 @@ private:
             for (const CampaignRequest& r : journal->requests())
                 done += r.state == RequestState::Accepted || r.state == RequestState::Skipped;
             const long long total = static_cast<long long>(journal->requests().size());
-            const char* state = running ? "running" : done == total ? "done" : "open";
+            const CampaignSchedule& schedule = journal->schedule();
+            const Waiting waiting = WhenDue(schedule, now()).waiting;
+            const char* state = running                                             ? "running"
+                                : waiting == Waiting::Cancelled                     ? "cancelled"
+                                : done == total                                     ? "done"
+                                : waiting == Waiting::Paused                        ? "paused"
+                                : schedule.scheduled && waiting != Waiting::Nothing ? "waiting"
+                                                                                    : "open";
             m_out << name << "\t" << (journal->settings().kind == CampaignKind::Mms ? "mms" : "sms")
-                  << "\t" << journal->numberCount() << "\t" << done << "/" << total << "\t" << state
-                  << "\n";
+                  << "\t" << journal->numberCount() << "\t" << done << "/" << total << "\t"
+                  << state;
+            // A scheduled campaign adds its time and its window ("-": none).
+            if (schedule.scheduled)
+                m_out << "\t" << (schedule.at > 0 ? LocalTimeText(schedule.at) : "-") << "\t"
+                      << (schedule.hasWindow() ? HoursText(schedule.windowFrom, schedule.windowTo)
+                                               : "-");
+            m_out << "\n";
         }
         return kExitOk;
     }
@@ -481,6 +728,8 @@ private:
     std::string m_dataDir;
     std::string m_path;
     bool m_waitShown = false;
+    std::optional<RunEnd> m_lastEnd;
+    long long m_capped = 0;  // numbers the daily cap left out of batches in this run
 };
 
 }  // namespace
@@ -492,12 +741,19 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
         *error = std::move(message);
         return std::nullopt;
     };
-    static const char* const actions[] = {"start", "resume", "status", "list"};
+    static const char* const actions[] = {"start",  "resume", "status", "list",
+                                          "cancel", "pause",  "run-due"};
     if (positional.empty() || std::none_of(std::begin(actions), std::end(actions),
                                            [&](const char* a) { return positional[0] == a; }))
-        return fail("campaign 需要 start、resume、status 或 list");
+        return fail("campaign 需要 start、resume、status、list、cancel、pause 或 run-due");
     o.campaignAction = positional[0];
-    const bool list = o.campaignAction == "list";
+    const bool list = o.campaignAction == "list" || o.campaignAction == "run-due";
+    if ((o.at || o.window) && o.campaignAction != "start")
+        return fail("--at、--window 只能用于 campaign start");
+    if (o.at && !ParseLocalTime(*o.at))
+        return fail("--at 的格式应为 \"YYYY-MM-DD HH:MM\"：" + *o.at);
+    if (o.window && !ParseHours(*o.window))
+        return fail("--window 的格式应为 HH:MM-HH:MM：" + *o.window);
     if (positional.size() > (list ? 1u : 2u))
         return fail("多余的参数：" + positional[list ? 1 : 2]);
     if (!list) {
@@ -510,7 +766,14 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
                 "不以 . 开头）：" +
                 o.campaignName);
     }
-    if (list || o.campaignAction == "status") {
+    if (o.campaignAction == "run-due") {
+        if (!o.numbers.empty() || hasText || o.mmsFile || o.title || o.batch || o.resendUnknown ||
+            o.skipUnknown || o.includeOptOut)
+            return fail("campaign run-due 只发送已排定的活动，不能再给出号码、内容或发送选项");
+        return o;
+    }
+    if (list || o.campaignAction == "status" || o.campaignAction == "cancel" ||
+        o.campaignAction == "pause") {
         if (const char* given = sendingOptionGiven(o))
             return fail(std::string("选项 ") + given + " 不能用于 campaign " + o.campaignAction);
         return o;

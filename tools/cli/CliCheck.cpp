@@ -85,7 +85,18 @@ CheckContext CliCheckContext(const CliOptions& options, const std::string& dataD
     context.settings = LoadComplianceSettings(dataDir + "Company_Info.ini");
     context.kind =
         options.kind ? *MessageKindFromName(*options.kind) : context.settings.defaultKind;
-    if (options.at) {
+    const std::optional<std::pair<int, int>> window =
+        options.window ? ParseHours(*options.window) : std::nullopt;
+    if (options.command == Command::Campaign && (window || options.at)) {
+        // A scheduled campaign sends only inside its window, by default the marketing hours
+        // for a marketing text: the check sees the window's opening.
+        if (window)
+            context.minuteOfDay = window->first;
+        else if (context.kind == MessageKind::Marketing)
+            context.minuteOfDay = context.settings.hoursFrom;
+        else
+            context.minuteOfDay = MinuteOfAt(*options.at);
+    } else if (options.at) {
         context.minuteOfDay = MinuteOfAt(*options.at);
     } else {
         context.minuteOfDay = LocalMinuteOfDay();

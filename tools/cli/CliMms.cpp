@@ -107,7 +107,13 @@ int RunSendMms(const CliMmsSend& send, std::ostream& out, std::ostream& err) {
     if (const std::optional<int> code =
             LeaveOutOptOut(send.options, send.dataDir, recipients, &skipped, err))
         return *code;
+    DailyCap cap;
+    if (!LeaveOutCapped(send.dataDir, recipients.entries, &cap, err))
+        return kExitUsage;
+    if (recipients.entries.empty())
+        return refuse(err, G("发送对象数目为0请添加发送对象"));
     const int code = submit(send, recipients, path, *title, *wirePath, out, err);
+    RecordCappedSend(cap, recipients.entries, code == kExitOk, err);
     ReportSkipped(skipped, err);
     return code;
 }

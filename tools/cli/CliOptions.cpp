@@ -47,7 +47,8 @@ enum class Opt {
     NoWait,
     IncludeOptOut,
     Kind,
-    At
+    At,
+    Window
 };
 
 struct OptionSpec {
@@ -88,6 +89,7 @@ constexpr OptionSpec kOptions[] = {
     {"--include-optout", Opt::IncludeOptOut, false, false, true},
     {"--kind", Opt::Kind, true, false, true},
     {"--at", Opt::At, true, false, true},
+    {"--window", Opt::Window, true, false, true},
 };
 
 // Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
@@ -105,7 +107,9 @@ bool optionFits(Opt id, Command command) {
         id == Opt::NoWait)
         return campaign;
     if (id == Opt::At)
-        return command == Command::Check;
+        return command == Command::Check || campaign;
+    if (id == Opt::Window)
+        return campaign;
     return true;
 }
 
@@ -399,6 +403,9 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::At:
                 o.at = value;
                 break;
+            case Opt::Window:
+                o.window = value;
+                break;
         }
     }
 
@@ -531,11 +538,14 @@ std::string CliHelpText() {
   smsclient-cli optout sync --user 用户名 --from YYYY-MM-DD --to YYYY-MM-DD [公共选项]
   smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
-                     [--batch K] [--include-optout] [公共选项]
+                     [--batch K] [--include-optout]
+                     [--at "YYYY-MM-DD HH:MM"] [--window HH:MM-HH:MM] [公共选项]
   smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [--include-optout]
                      [--no-wait] [公共选项]
   smsclient-cli campaign status 名称 [--data-dir 目录]
   smsclient-cli campaign list [--data-dir 目录]
+  smsclient-cli campaign (pause | cancel) 名称 [--data-dir 目录]
+  smsclient-cli campaign run-due [--user 用户名] [公共选项]
   smsclient-cli check (--text 内容 | --text-file 文件) [--kind notice|marketing]
                      [--at "YYYY-MM-DD HH:MM"] [--data-dir 目录]
   smsclient-cli help | --help | -h
@@ -615,6 +625,17 @@ std::string CliHelpText() {
             倒数等到那时再查发送记录；加 --no-wait 则不等，停下并以退出码 3 结束。
             活动记录打开时整体检查，损坏的不会被当作已完成；只读的活动记录仍可 status、
             list，resume 则说明无法写入。同一活动记录的不同名称（链接）共用一把锁。
+            定时发送：start 加 --at "YYYY-MM-DD HH:MM" 时到时才发，加 --window HH:MM-HH:MM
+            时只在每天这段时间内发送（营销短信给了 --at 而没有 --window 时用 [Compliance]
+            的 Marketing_Hours）；时段结束时停下，下一次时段开始时继续。pause 暂停、
+            resume 继续、cancel 取消（不再发送）；status、list 显示时间、时段和在等什么。
+            run-due 发送所有到时且在时段内的定时活动后退出，可每分钟运行、多处同时运行
+            （每个活动只由一个进程发送，被占用的跳过）。run-due 不用 --password 时，密码
+            取自 Company_Info.ini [Campaign] Password_File= 指定的文件（第一行，权限必须是
+            600）或客户端记住的密码。安装包带有每分钟运行 run-due 的 systemd 用户定时器，
+            默认关闭；开启：systemctl --user enable --now smsclient-campaigns.timer。
+            Scheduled campaigns: --at (not before), --window (daily hours); run-due sends
+            what is due (the smsclient-campaigns.timer user timer runs it every minute).
             退订名单中的号码开始时就不发送；此后每批发出前再按当时的名单去掉新退订的号码
             （标准错误中打印"已跳过N个退订号码"；一批全在名单中时这批不发送，记为 skipped；
             名单无法读取时停下，不再发送）。start 加 --include-optout 则整个活动都发给名单中
@@ -739,6 +760,7 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
      发出不久、可能仍在途中，未重新发送，稍后再 resume。用 campaign resume 继续。
      campaign: 0 done; 1 refused or undecided (paused); 2 usage, network or journal failure
      (damaged or read-only); 3 (--no-wait) a request may still be on its way, nothing resent.
+     定时活动在等时间、时段或已暂停、取消时，start、resume、run-due 退出码 0。
 
 环境变量 (environment):
   SMSCLIENT_PASSWORD     未给出 --password 时使用的密码。Password when --password is absent.
@@ -754,6 +776,8 @@ send-mms 的选项 (send-mms options; --number、--numbers-file、--verify、--i
   smsclient-cli send --dry-run --numbers-file 客户.txt --text-file 通知.txt
   smsclient-cli campaign start 春季 --user demo --numbers-file 全部客户.txt --text-file 通知.txt
   smsclient-cli campaign resume 春季
+  smsclient-cli campaign start 周末 --user demo --numbers-file 全部客户.txt --text-file 通知.txt --at "2026-12-12 09:00" --window 09:00-20:00
+  systemctl --user enable --now smsclient-campaigns.timer
   smsclient-cli optout sync --user demo --from 2024-01-01 --to 2024-01-31
   smsclient-cli optout add 13912345678
 )";

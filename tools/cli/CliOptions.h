@@ -64,6 +64,9 @@ struct CliOptions {
     // none: Default_Kind of [Compliance]); check only: the time of the send
     std::optional<std::string> kind;
     std::optional<std::string> at;  // "YYYY-MM-DD HH:MM"
+    // campaign start: --at (above) is when it may start; --window "HH:MM-HH:MM" the daily
+    // hours it may send in
+    std::optional<std::string> window;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -1,10 +1,13 @@
 #include "tools/cli/CliPlan.h"
 
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <ostream>
 #include <system_error>
 
+#include "compliance/ComplianceSettings.h"
+#include "compliance/SendHistory.h"
 #include "lookup/Carriers.h"
 #include "optout/OptOutList.h"
 #include "sending/MmsSend.h"
@@ -74,6 +77,34 @@ void PrintSendPlan(std::ostream& out, const SendPlanFigures& f) {
         << "duplicates\t" << f.duplicates << "\n"
         << "pieces\t" << f.perNumber << "\n"
         << "units\t" << f.units << "\n";
+}
+
+bool LeaveOutCapped(const std::string& dataDir, std::vector<std::string>& entries, DailyCap* cap,
+                    std::ostream& err) {
+    const ComplianceSettings settings = LoadComplianceSettings(dataDir + "Company_Info.ini");
+    if (!settings.configured || settings.maxPerNumberPerDay <= 0)
+        return true;
+    std::string error;
+    cap->history = SendHistory::Open(SendHistoryPath(dataDir), &error);
+    std::optional<std::vector<std::string>> kept =
+        cap->history ? UnderDailyCap(*cap->history, LocalDay(std::time(nullptr)),
+                                     settings.maxPerNumberPerDay, entries, &cap->leftOut, &error)
+                     : std::nullopt;
+    if (!kept) {
+        err << "smsclient-cli: " << error << "\n";
+        return false;
+    }
+    entries = std::move(*kept);
+    return true;
+}
+
+void RecordCappedSend(const DailyCap& cap, const std::vector<std::string>& numbers, bool accepted,
+                      std::ostream& err) {
+    std::string error;
+    if (cap.history && accepted && !cap.history->add(LocalDay(std::time(nullptr)), numbers, &error))
+        err << "smsclient-cli: " << error << "\n";
+    if (cap.leftOut > 0)
+        err << "已跳过" << cap.leftOut << "个今天已达每日上限的号码\n";
 }
 
 }  // namespace smsc::cli

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <string>
 #include <vector>
 
+#include "campaign/CampaignJournal.h"
+#include "campaign/CampaignRun.h"
 #include "platform/Gbk.h"
 #include "tests/recipients/SpreadsheetFixtures.h"
 #include "tests/support/TempDataDir.h"
@@ -195,6 +198,47 @@ TEST(VariableTable, ReadsSpreadsheetsAndTextFiles) {
         ASSERT_EQ(t->rows.size(), c.rows);
         EXPECT_EQ(GbkToUtf8(t->rows[0].cells[0]), c.firstName);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VariableJournal, EachTextHasBatchesAndPiecesOfItsOwnAndADamagedOneIsRefused) {
+    test::TempFolder folder;
+    campaign::CampaignSettings settings;
+    settings.user = "demo";
+    settings.batchSize = 2;
+    const std::vector<campaign::CampaignText> texts = {
+        {{"13800000001", "13800000002", "13800000003"}, {G("（1/2）甲"), G("（2/2）乙")}},
+        {{"13800000004"}, {G("丙")}},
+    };
+    std::string error;
+    const std::string path = folder.file("v.sqlite");
+    ASSERT_TRUE(campaign::CampaignJournal::CreateVariable(path, settings, texts, &error)) << error;
+    auto journal = campaign::CampaignJournal::Open(path, &error);
+    ASSERT_TRUE(journal) << error;
+    EXPECT_TRUE(journal->settings().variable);
+    EXPECT_EQ(journal->numberCount(), 4);
+    EXPECT_EQ(journal->batchCount(), 3);
+    ASSERT_EQ(journal->requests().size(), 5u);
+    EXPECT_EQ(journal->piecesOf(2), 2);
+    EXPECT_EQ(journal->piecesOf(3), 1);
+    EXPECT_EQ(GbkToUtf8(campaign::RequestLabel(*journal, journal->requests()[4])),
+              "第3批（共3批）第1条（共1条）");
+    EXPECT_EQ(journal->batchNumberString(3, &error), "13800000004|");
+    journal.reset();
+
+    // A batch that lost its first piece no longer reads as a journal.
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        sqlite3_exec(db, "DELETE FROM requests WHERE batch = 2 AND piece = 1", nullptr, nullptr,
+                     nullptr);
+        sqlite3_close(db);
+    }
+    EXPECT_FALSE(campaign::CampaignJournal::Open(path, &error));
+    EXPECT_NE(error.find("损坏"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -8,8 +8,24 @@
 
 namespace smsc::cli {
 
-enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut,
-                     ContactsImport, ContactsExport, Campaign, Check };
+enum class Command {
+    Help,
+    Balance,
+    Send,
+    Extract,
+    SendMms,
+    Lookup,
+    Contacts,
+    Replies,
+    Records,
+    Numbers,
+    DownloadMms,
+    OptOut,
+    ContactsImport,
+    ContactsExport,
+    Campaign,
+    Check
+};
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -32,7 +48,7 @@ struct CliOptions {
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
     bool includeOptOut = false;  // --include-optout (send, send-mms): numbers on the list too
-    bool dryRun = false;  // send, send-mms: print the plan, send nothing
+    bool dryRun = false;         // send, send-mms: print the plan, send nothing
     // send-mms (the numbers and the verification as for send)
     std::optional<std::string> mmsFile;  // --file, a native path
     std::optional<std::string> title;    // --title
@@ -46,10 +62,10 @@ struct CliOptions {
     // contacts-import, contacts-export: the file read or written
     std::string contactsFile;
     // replies, numbers, download-mms (checked in CliRecords)
-    std::optional<std::string> fromDate;  // --from YYYY-MM-DD
-    std::optional<std::string> toDate;    // --to YYYY-MM-DD
-    std::optional<std::string> id;        // --id of a send record
-    std::optional<std::string> output;    // --output file
+    std::optional<std::string> fromDate;     // --from YYYY-MM-DD
+    std::optional<std::string> toDate;       // --to YYYY-MM-DD
+    std::optional<std::string> id;           // --id of a send record
+    std::optional<std::string> output;       // --output file
     std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
     // optout: the action and its arguments (checked in CliOptOut)
     std::vector<std::string> optOutArgs;
@@ -64,6 +80,13 @@ struct CliOptions {
     // none: Default_Kind of [Compliance]); check only: the time of the send
     std::optional<std::string> kind;
     std::optional<std::string> at;  // "YYYY-MM-DD HH:MM"
+    // campaign start of a variable SMS (个性短信): the template with {列名} fields, the
+    // table, its number column (none: found by its header) and whether a row with an empty
+    // field is skipped (else the field is left empty)
+    std::optional<std::string> templateText;
+    std::optional<std::string> table;
+    std::optional<std::string> numberColumn;
+    bool keepEmptyCells = false;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

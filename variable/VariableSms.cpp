@@ -365,13 +365,15 @@ VariablePlan PlanVariableSms(const ParsedTemplate& parsed, const VariableTable& 
             skip(RowProblem::BadNumber, TrimBlanks(numberCell));
             continue;
         }
-        const auto [first, fresh] = seen.emplace(*number, row.row);
-        if (!fresh) {
+        // A number counts as taken once a row sends to it (or the list holds it): a row left
+        // out for an empty field does not keep a later complete row of the number out.
+        if (const auto first = seen.find(*number); first != seen.end()) {
             skip(RowProblem::Repeat,
                  *number + G("（同第") + std::to_string(first->second) + G("行）"));
             continue;
         }
         if (options.optedOut && options.optedOut(*number)) {
+            seen.emplace(*number, row.row);
             skip(RowProblem::OptedOut, *number);
             continue;
         }
@@ -388,6 +390,7 @@ VariablePlan PlanVariableSms(const ParsedTemplate& parsed, const VariableTable& 
                 continue;
             }
         }
+        seen.emplace(*number, row.row);
         std::string text = render(parsed, *columns, row);
         auto [at, isNew] = groupOf.emplace(std::move(text), plan.groups.size());
         if (isNew) {

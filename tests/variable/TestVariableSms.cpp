@@ -101,6 +101,7 @@ TEST(VariablePlan, ChecksEveryRowAndGroupsTheSameTexts) {
         {"周七", "13800000009", "A6"},             // opted out
         {"吴八", "13800000008", ""},               // empty field
         {"多行\r\n名字", "13800000007", "A|B*C"},  // line break stripped, separators kept
+        {"吴八", "13800000008", "A9"},             // row 8 was left out: this one goes
     });
     PlanOptions options;
     options.optedOut = [](const std::string& n) { return n == "13800000009"; };
@@ -109,16 +110,16 @@ TEST(VariablePlan, ChecksEveryRowAndGroupsTheSameTexts) {
     const VariablePlan plan = PlanVariableSms(parsed, t, options);
     ASSERT_TRUE(plan.ok()) << GbkToUtf8(plan.error);
     EXPECT_EQ(findingsOf(plan), "5:号码无法识别- 6:号码重复- 7:已退订- 8:空单元格- ");
-    ASSERT_EQ(plan.groups.size(), 3u);
+    ASSERT_EQ(plan.groups.size(), 4u);
     EXPECT_EQ(plan.groups[0].numbers, (std::vector<std::string>{"13800000001", "13800000003"}));
     EXPECT_EQ(plan.groups[0].rows, (std::vector<uint32_t>{2, 4}));
     EXPECT_EQ(GbkToUtf8(plan.groups[2].outgoing), "多行名字您好，订单A|B*C已发货");
-    EXPECT_EQ(plan.totals.rows, 8);
-    EXPECT_EQ(plan.totals.sending, 4);
+    EXPECT_EQ(plan.totals.rows, 9);
+    EXPECT_EQ(plan.totals.sending, 5);
     EXPECT_EQ(plan.totals.skipped, 4);
-    EXPECT_EQ(plan.totals.texts, 3);
-    EXPECT_EQ(plan.totals.requests, 3);
-    EXPECT_EQ(plan.totals.units, 4);
+    EXPECT_EQ(plan.totals.texts, 4);
+    EXPECT_EQ(plan.totals.requests, 4);
+    EXPECT_EQ(plan.totals.units, 5);
 
     // Empty cells left empty instead; a long cell needs more pieces than the template.
     options.emptyCells = EmptyCellPolicy::LeaveEmpty;
@@ -126,7 +127,7 @@ TEST(VariablePlan, ChecksEveryRowAndGroupsTheSameTexts) {
     longer.rows[0].cells[2] = std::string(80, 'x');
     const VariablePlan kept = PlanVariableSms(parsed, longer, options);
     EXPECT_EQ(findingsOf(kept),
-              "2:超过模板条数+ 5:号码无法识别- 6:号码重复- 7:已退订- 8:空单元格+ ");
+              "2:超过模板条数+ 5:号码无法识别- 6:号码重复- 7:已退订- 8:空单元格+ 10:号码重复- ");
     EXPECT_EQ(kept.totals.sending, 5);
     EXPECT_EQ(kept.groups[0].pieces.size(), 2u);
     EXPECT_EQ(kept.totals.units, 2 + 1 + 1 + 1 + 1);

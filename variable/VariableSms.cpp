@@ -222,6 +222,18 @@ std::optional<VariableTable> ReadVariableTable(const std::string& path, std::str
     return TableFromText(std::move(bytes), error);
 }
 
+VariableTable TableFromContacts(const std::vector<ContactRow>& contacts) {
+    VariableTable table;
+    for (const char* name :
+         {"姓名", "手机号码", "称呼", "邮箱", "地址", "公司名称", "公司电话", "传真", "邮编"})
+        table.headers.push_back(G(name));
+    table.rows.reserve(contacts.size());
+    uint32_t number = 0;
+    for (const ContactRow& contact : contacts)
+        table.rows.push_back({++number, {contact.cells.begin(), contact.cells.end()}});
+    return table;
+}
+
 int FindNumberColumn(const std::vector<std::string>& headers, const std::string& chosen) {
     if (!chosen.empty()) {
         const std::string want = trimmed(chosen);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "addressbook/ContactBook.h"
 #include "compliance/Compliance.h"
 
 namespace smsc::variable {
@@ -60,6 +61,11 @@ inline constexpr uint32_t kMaxTableRows = 100000;
 std::optional<VariableTable> ReadVariableTable(const std::string& path, std::string* error);
 // The same from bytes already read (a text or CSV file).
 std::optional<VariableTable> TableFromText(std::string bytes, std::string* error);
+
+// An address-book group as a table: the contacts listed (ContactBook::listContacts) under
+// the fields 姓名, 手机号码, 称呼, 邮箱, 地址, 公司名称, 公司电话, 传真, 邮编, numbered from 1 in
+// the listing's order.
+VariableTable TableFromContacts(const std::vector<ContactRow>& contacts);
 
 // The column holding the numbers: the header equal to `chosen` when given (-1 when there is
 // none), else the first header that is, or then holds, 手机号码, 手机, 号码, 电话 or mobile

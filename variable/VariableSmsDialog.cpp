@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -498,16 +499,24 @@ void VariableSmsDialog::runCampaign(const std::string& name, bool resume) {
     for (const CampaignRequest& r : journal->requests())
         if (r.state == RequestState::Accepted || r.state == RequestState::Skipped)
             ++done;
+    const long long doneBefore = done;
+    QElapsedTimer clock;
+    clock.start();
     RunObserver observer;
     observer.answered = [&](const CampaignRequest& request) {
         if (request.state == RequestState::Accepted) {
             ++done;
             numbersSent += request.numbers;
         }
-        ProgressLabel->setText(QStringLiteral("已完成%1/%2个请求，本次发送%3个号码")
-                                   .arg(done)
-                                   .arg(total)
-                                   .arg(numbersSent));
+        QString text = QStringLiteral("已完成%1/%2个请求，本次发送%3个号码")
+                           .arg(done)
+                           .arg(total)
+                           .arg(numbersSent);
+        // Time left from the pace of this run's requests so far.
+        if (const long long ran = done - doneBefore; ran > 0 && done < total)
+            text += QStringLiteral("，预计还需%1秒")
+                        .arg((clock.elapsed() * (total - done) / ran + 999) / 1000);
+        ProgressLabel->setText(text);
     };
     m_sending = true;
     SendButton->setEnabled(false);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Gbk.h"
+#include "tests/addressbook/BookFixtures.h"
 #include "tests/campaign/CampaignFixture.h"
 #include "tests/support/ChildProcess.h"
 
@@ -118,6 +119,40 @@ TEST_F(CampaignTest, VariableRunKilledWhileARequestIsOutResumesWithoutSendingTwi
     EXPECT_EQ(texts.size(), 50u);
     EXPECT_EQ(numbers.size(), 100u);
     EXPECT_EQ(std::set<std::string>(numbers.begin(), numbers.end()).size(), 100u);
+}
+
+TEST(VariableCampaignOptions, AnAddressBookGroupIsATableAndBadCommandLinesAreRefused) {
+    TempFolder dir;
+    dir.writeFile("LinkmanBook/Contacts.xml", SampleBook());
+    const std::vector<std::string> start{"campaign", "start", "g", "--data-dir", dir.path()};
+    auto with = [&](std::vector<std::string> more) {
+        std::vector<std::string> args = start;
+        args.insert(args.end(), more.begin(), more.end());
+        return RunCliInProcess(args);
+    };
+    CliRun run = with({"--template", "{姓名}您好", "--group", "客户", "--dry-run"});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("共2行，发送2行，不发送0行；不同内容2条"), std::string::npos) << run.out;
+    const struct {
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {{"--template", "{姓名}", "--group", "[客户]/[上海]", "--dry-run"}, 1},  // no such group
+        {{"--template", "{称谓}", "--group", "客户", "--dry-run"}, 1},           // no such field
+        {{"--template", "{姓名", "--group", "客户", "--dry-run"}, 1},            // unclosed
+        {{"--template", "{姓名}", "--dry-run"}, 2},                              // no table
+        {{"--template", "{姓名}", "--group", "客户", "--table", "t.csv", "--dry-run"}, 2},
+        {{"--template", "{姓名}", "--group", "客户", "--text", "x", "--dry-run"}, 2},
+        {{"--template", "{姓名}", "--group", "客户"}, 2},  // no --user
+        {{"--user", "demo", "--number", "13900000001", "--text", "x", "--dry-run"}, 2},
+    };
+    for (const auto& c : cases) {
+        run = with(c.args);
+        EXPECT_EQ(run.code, c.code) << c.args[1] << run.err;
+    }
+    run =
+        RunCliInProcess({"campaign", "resume", "g", "--data-dir", dir.path(), "--table", "t.csv"});
+    EXPECT_EQ(run.code, 2);
 }
 
 }  // namespace

@@ -24,6 +24,7 @@
 #include "service/ServiceClient.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliCheck.h"
+#include "tools/cli/CliContacts.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliPlan.h"
 #include "tools/cli/CliText.h"
@@ -56,8 +57,8 @@ const char* sendingOptionGiven(const CliOptions& o) {
         return "--text、--text-file、--file、--title、--batch";
     if (o.resendUnknown || o.skipUnknown || o.includeOptOut || o.noWait)
         return "--resend-unknown、--skip-unknown、--include-optout、--no-wait";
-    if (o.templateText || o.table || o.numberColumn || o.keepEmptyCells || o.dryRun)
-        return "--template、--table、--number-column、--keep-empty、--dry-run";
+    if (o.templateText || o.table || o.group || o.numberColumn || o.keepEmptyCells || o.dryRun)
+        return "--template、--table、--group、--number-column、--keep-empty、--dry-run";
     return nullptr;
 }
 
@@ -80,7 +81,7 @@ public:
         if (action == "status")
             return status();
         if (action == "start")
-            return m_options.table ? startVariable() : start();
+            return m_options.templateText ? startVariable() : start();
         return resume();
     }
 
@@ -265,10 +266,19 @@ private:
         if (!parsed.ok())
             return refuse(parsed.error);
         std::string error;
-        const std::optional<variable::VariableTable> table =
-            variable::ReadVariableTable(*m_options.table, &error);
-        if (!table)
-            return refuse(error);
+        std::optional<variable::VariableTable> table;
+        if (m_options.table) {
+            table = variable::ReadVariableTable(*m_options.table, &error);
+            if (!table)
+                return refuse(error);
+        } else {
+            int code = kExitUsage;
+            const std::optional<std::vector<ContactRow>> contacts =
+                ContactsOfGroup(m_options, m_env, m_err, &code);
+            if (!contacts)
+                return code;
+            table = variable::TableFromContacts(*contacts);
+        }
 
         variable::PlanOptions options;
         if (m_options.numberColumn) {
@@ -645,7 +655,7 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
         return o;
     }
     if (o.campaignAction == "resume") {
-        if (o.templateText || o.table || o.numberColumn || o.keepEmptyCells || o.dryRun)
+        if (o.templateText || o.table || o.group || o.numberColumn || o.keepEmptyCells || o.dryRun)
             return fail(
                 "campaign resume 沿用开始时的表格和模板，不能再给出 --template、--table、"
                 "--number-column、--keep-empty 或 --dry-run");
@@ -660,9 +670,12 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
     if (o.resendUnknown || o.skipUnknown || o.noWait)
         return fail("--resend-unknown、--skip-unknown、--no-wait 只能用于 campaign resume");
     if (o.templateText || o.table) {
-        // A variable SMS: the numbers and the texts come from the table.
-        if (!o.templateText || !o.table)
-            return fail("个性短信需要 --template（模板）和 --table（表格文件）");
+        // A variable SMS: the numbers and the texts come from the table or the group.
+        if (!o.templateText || (!o.table && !o.group))
+            return fail(
+                "个性短信需要 --template（模板）和 --table（表格文件）或 --group（通讯录分组）");
+        if (o.table && o.group)
+            return fail("--table 与 --group 只能选一个");
         if (!o.numbers.empty() || hasText || o.mmsFile || o.title)
             return fail(
                 "个性短信的号码和内容来自表格和模板，不能再给出 --number、--numbers-file、"
@@ -671,8 +684,8 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
             return fail("缺少 --user（用户名）");
         return o;
     }
-    if (o.numberColumn || o.keepEmptyCells || o.dryRun)
-        return fail("--number-column、--keep-empty、--dry-run 只能与 --template、--table 一起使用");
+    if (o.group || o.numberColumn || o.keepEmptyCells || o.dryRun)
+        return fail("--group、--number-column、--keep-empty、--dry-run 只能与 --template 一起使用");
     if (!o.user)
         return fail("缺少 --user（用户名）");
     if (o.numbers.empty())

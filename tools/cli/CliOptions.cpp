@@ -454,12 +454,13 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishOptOutOptions(std::move(o), positional, error);
     }
     for (const OptionSpec* option : given) {
-        // The contacts commands take only --data-dir and --group; --group belongs to them alone.
+        // The contacts commands take only --data-dir and --group; --group belongs to them
+        // alone, and to campaign (a variable SMS to a group; checked in CliCampaign).
         const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
         const bool contacts = o.command == Command::Contacts ||
                               o.command == Command::ContactsImport ||
                               o.command == Command::ContactsExport;
-        if (contacts ? !contactsOption : option->id == Opt::Group)
+        if (contacts ? !contactsOption : option->id == Opt::Group && o.command != Command::Campaign)
             return fail(std::string("选项 ") + option->name + " 不能用于 " +
                         commandName(o.command));
         if (contacts)
@@ -550,7 +551,7 @@ std::string CliHelpText() {
   smsclient-cli campaign start 名称 --user 用户名 (--number 号码 ... | --numbers-file 文件 ...)
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
                      [--batch K] [--include-optout] [公共选项]
-  smsclient-cli campaign start 名称 --user 用户名 --template 模板 --table 表格文件
+  smsclient-cli campaign start 名称 --user 用户名 --template 模板 (--table 表格文件 | --group 分组路径)
                      [--number-column 列名] [--keep-empty] [--batch K] [--include-optout]
                      [--kind notice|marketing] [--dry-run] [公共选项]
   smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [--include-optout]
@@ -647,6 +648,8 @@ std::string CliHelpText() {
             重复、已退订的行不发送；字段为空的行不发送，加 --keep-empty 则该字段留空。单元格中
             的换行去掉。内容相同的行合为一个请求；每行的问题（第N行<TAB>问题<TAB>内容<TAB>是否
             发送）和合计打印出来，每条不同内容都做发送前检查。--dry-run 只检查，不发送。
+            --group 分组路径 代替 --table 时，表格是通讯录该分组的联系人（列名：姓名、手机号码、
+            称呼、邮箱、地址、公司名称、公司电话、传真、邮编）。
             Variable SMS: one text per row of the table, rows with the same text in one request.
             Campaigns past 30000 numbers: batches, a journal, resume after any interruption
             without sending an accepted request twice; before each batch, numbers on the

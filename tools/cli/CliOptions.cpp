@@ -421,10 +421,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     }
 
     if (!command)
-        return fail(
-            "缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-"
-            "import、contacts-export、replies、records、numbers、download-"
-            "mms、optout、campaign、check 或 help）");
+        return fail("缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-import、contacts-export、replies、records、numbers、download-mms、optout、campaign、check 或 help）");
     o.command = *command;
     if (o.command == Command::Help)
         return o;
@@ -437,9 +434,8 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishCheckOptions(std::move(o), positional, error);
     }
     if (o.command == Command::Lookup)
-        return FinishLookupOptions(
-            std::move(o), seen.size() - seen.count(Opt::DataDir) - seen.count(Opt::AreaCode),
-            positional, error);
+        return FinishLookupOptions(std::move(o), seen.size() - seen.count(Opt::DataDir) -
+                                                     seen.count(Opt::AreaCode), positional, error);
     if (o.command == Command::OptOut) {
         // --data-dir always; the options of the service only with sync.
         const bool sync = !positional.empty() && positional.front() == "sync";

@@ -8,24 +8,8 @@
 
 namespace smsc::cli {
 
-enum class Command {
-    Help,
-    Balance,
-    Send,
-    Extract,
-    SendMms,
-    Lookup,
-    Contacts,
-    Replies,
-    Records,
-    Numbers,
-    DownloadMms,
-    OptOut,
-    ContactsImport,
-    ContactsExport,
-    Campaign,
-    Check
-};
+enum class Command { Help, Balance, Send, Extract, SendMms, Lookup, Contacts, Replies, Records, Numbers, DownloadMms, OptOut,
+                     ContactsImport, ContactsExport, Campaign, Check };
 
 // One source of recipients, in the order the options were given.
 struct NumberSource {
@@ -48,7 +32,7 @@ struct CliOptions {
     int interval = 100;                 // the interval box starts at "100"
     bool noSplit = false;
     bool includeOptOut = false;  // --include-optout (send, send-mms): numbers on the list too
-    bool dryRun = false;         // send, send-mms: print the plan, send nothing
+    bool dryRun = false;  // send, send-mms: print the plan, send nothing
     // send-mms (the numbers and the verification as for send)
     std::optional<std::string> mmsFile;  // --file, a native path
     std::optional<std::string> title;    // --title
@@ -62,10 +46,10 @@ struct CliOptions {
     // contacts-import, contacts-export: the file read or written
     std::string contactsFile;
     // replies, numbers, download-mms (checked in CliRecords)
-    std::optional<std::string> fromDate;     // --from YYYY-MM-DD
-    std::optional<std::string> toDate;       // --to YYYY-MM-DD
-    std::optional<std::string> id;           // --id of a send record
-    std::optional<std::string> output;       // --output file
+    std::optional<std::string> fromDate;  // --from YYYY-MM-DD
+    std::optional<std::string> toDate;    // --to YYYY-MM-DD
+    std::optional<std::string> id;        // --id of a send record
+    std::optional<std::string> output;    // --output file
     std::optional<std::string> downloadUrl;  // --download-url, http(s), ending in "/"
     // optout: the action and its arguments (checked in CliOptOut)
     std::vector<std::string> optOutArgs;

@@ -39,6 +39,7 @@
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
 #include "optout/OptOutDialog.h"
+#include "variable/VariableSmsDialog.h"
 #include "optout/ReceivedOptOut.h"
 #include "records/ReceivedPage.h"
 #include "records/RecordsPage.h"
@@ -151,6 +152,9 @@ void TForm2::createRemainingWindows() {
     m_receivedPage->setWaitWindow(m_form21);
     m_recordsPage->setWaitWindow(m_form21);
     createOptOutWindow();
+    m_variableSmsDialog = std::make_unique<VariableSmsDialog>(this);
+    m_variableSmsDialog->setCredentialsSource(&credentials());
+    m_smsPage->setVariableSmsHandler([this] { m_variableSmsDialog->openDialog(); });
 }
 
 void TForm2::createOptOutWindow() {

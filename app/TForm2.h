@@ -45,6 +45,7 @@ class TForm15;
 class TForm16;
 class TForm17;
 class TForm21;
+class VariableSmsDialog;
 
 class TForm2 final : public QWidget {
     Q_OBJECT
@@ -184,6 +185,7 @@ public:
     TForm21* queryWaitWindow() const { return m_form21; }
     // The opt-out list window, opened from the 收到短信 and 通讯录 pages.
     OptOutDialog* optOutDialog() const { return m_optOutDialog.get(); }
+    VariableSmsDialog* variableSmsDialog() const { return m_variableSmsDialog.get(); }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -240,6 +242,7 @@ private:
     std::unique_ptr<TForm16> m_form16;
     std::unique_ptr<TForm17> m_form17;
     std::unique_ptr<OptOutDialog> m_optOutDialog;
+    std::unique_ptr<VariableSmsDialog> m_variableSmsDialog;
 };
 
 }  // namespace smsc

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <system_error>
 
@@ -16,6 +17,9 @@ namespace smsc::campaign {
 namespace {
 
 constexpr const char* kFormat = "smsclient-campaign 1";
+// Several texts, each with batches of its own: a version that knows only one text per
+// campaign must not take it for one.
+constexpr const char* kVariableFormat = "smsclient-campaign 2";
 constexpr size_t kMaxNameBytes = 200;
 
 // One prepared statement, finalized however the scope ends.
@@ -122,7 +126,31 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path
                                                          const std::vector<std::string>& numbers,
                                                          const std::vector<std::string>& pieceTexts,
                                                          std::string* error) {
-    if (settings.batchSize < 1 || settings.batchSize > kMaxBatch || pieceTexts.empty()) {
+    CampaignSettings one = settings;
+    one.variable = false;
+    return Write(path, one, {CampaignText{numbers, pieceTexts}}, error);
+}
+
+std::unique_ptr<CampaignJournal> CampaignJournal::CreateVariable(
+    const std::string& path, const CampaignSettings& settings,
+    const std::vector<CampaignText>& texts, std::string* error) {
+    CampaignSettings variable = settings;
+    variable.variable = true;
+    variable.kind = CampaignKind::Sms;
+    return Write(path, variable, texts, error);
+}
+
+std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
+                                                        const CampaignSettings& settings,
+                                                        const std::vector<CampaignText>& texts,
+                                                        std::string* error) {
+    size_t numberTotal = 0;
+    bool piecesGiven = !texts.empty();
+    for (const CampaignText& text : texts) {
+        numberTotal += text.numbers.size();
+        piecesGiven = piecesGiven && !text.pieceTexts.empty();
+    }
+    if (settings.batchSize < 1 || settings.batchSize > kMaxBatch || !piecesGiven) {
         *error = "每批号码数必须在1到30000之间";
         return nullptr;
     }
@@ -149,7 +177,7 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path
                     "BEGIN;");
     if (ok) {
         const std::map<std::string, std::string> values{
-            {"format", kFormat},
+            {"format", settings.variable ? kVariableFormat : kFormat},
             {"kind", kindName(settings.kind)},
             {"user", settings.user},
             {"text", settings.text},
@@ -159,7 +187,7 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path
             {"batch_size", std::to_string(settings.batchSize)},
             {"per_number", std::to_string(settings.perNumber)},
             {"created", std::to_string(settings.created)},
-            {"numbers", std::to_string(numbers.size())},
+            {"numbers", std::to_string(numberTotal)},
             {"include_optout", settings.includeOptOut ? "1" : "0"},
         };
         Statement meta(db, "INSERT INTO campaign(key, value) VALUES (?1, ?2)");
@@ -173,23 +201,26 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path
         const size_t size = static_cast<size_t>(settings.batchSize);
         std::string joined;
         long long id = 0;
-        for (size_t first = 0; ok && first < numbers.size(); first += size) {
-            const size_t end = std::min(numbers.size(), first + size);
-            joined.clear();
-            for (size_t i = first; i < end; ++i) {
-                joined += numbers[i];
-                joined += '|';
-            }
-            ++id;
-            ok = batch.bind(1, id)
-                     .bind(2, static_cast<long long>(end - first))
-                     .bind(3, joined)
-                     .run();
-            for (size_t piece = 0; ok && piece < pieceTexts.size(); ++piece)
-                ok = request.bind(1, id)
-                         .bind(2, static_cast<long long>(piece + 1))
-                         .bind(3, pieceTexts[piece])
+        for (const CampaignText& text : texts) {
+            const std::vector<std::string>& numbers = text.numbers;
+            for (size_t first = 0; ok && first < numbers.size(); first += size) {
+                const size_t end = std::min(numbers.size(), first + size);
+                joined.clear();
+                for (size_t i = first; i < end; ++i) {
+                    joined += numbers[i];
+                    joined += '|';
+                }
+                ++id;
+                ok = batch.bind(1, id)
+                         .bind(2, static_cast<long long>(end - first))
+                         .bind(3, joined)
                          .run();
+                for (size_t piece = 0; ok && piece < text.pieceTexts.size(); ++piece)
+                    ok = request.bind(1, id)
+                             .bind(2, static_cast<long long>(piece + 1))
+                             .bind(3, text.pieceTexts[piece])
+                             .run();
+            }
         }
     }
     ok = ok && exec(db, "COMMIT; PRAGMA journal_mode=WAL;");
@@ -312,8 +343,12 @@ bool CampaignJournal::check(std::string* error) {
             return damaged("数据库检查未通过");
     }
     const long long size = m_settings.batchSize;
+    // A variable SMS cuts each text's numbers on its own: at least the batches of one text,
+    // at most one per number.
     const long long expectedBatches = (m_numberCount + size - 1) / size;
-    if (m_numberCount < 1 || m_batchCount != expectedBatches)
+    if (m_numberCount < 1 ||
+        (m_settings.variable ? m_batchCount < expectedBatches || m_batchCount > m_numberCount
+                             : m_batchCount != expectedBatches))
         return damaged("批数与号码数不符");
     long long total = 0;
     {
@@ -332,6 +367,26 @@ bool CampaignJournal::check(std::string* error) {
     if (total + m_optedOutLater != m_numberCount)
         return damaged("各批号码数之和不符");
     const size_t pieces = static_cast<size_t>(m_pieceCount);
+    if (m_settings.variable) {
+        if (m_settings.kind != CampaignKind::Sms)
+            return damaged("请求数与批数不符");
+        // Each batch's pieces 1 ... P once, P its own.
+        int batch = 0;
+        int piece = 0;
+        for (const CampaignRequest& r : m_requests) {
+            if (r.batch != batch) {
+                if (r.batch != batch + 1 || r.piece != 1)
+                    return damaged("第" + std::to_string(r.batch) + "批的请求");
+                batch = r.batch;
+            } else if (r.piece != piece + 1) {
+                return damaged("第" + std::to_string(r.batch) + "批的请求");
+            }
+            piece = r.piece;
+        }
+        if (batch != m_batchCount)
+            return damaged("请求数与批数不符");
+        return true;
+    }
     if (pieces < 1 || (m_settings.kind == CampaignKind::Mms && pieces != 1) ||
         m_requests.size() != static_cast<size_t>(m_batchCount) * pieces)
         return damaged("请求数与批数不符");
@@ -389,7 +444,8 @@ bool CampaignJournal::load(std::string* error) {
         while (meta.row())
             values[meta.text(0)] = meta.text(1);
     }
-    if (values["format"] != kFormat) {
+    m_settings.variable = values["format"] == kVariableFormat;
+    if (values["format"] != kFormat && !m_settings.variable) {
         *error = "活动记录已损坏或不是活动记录：" + m_path;
         return false;
     }
@@ -462,6 +518,16 @@ std::optional<std::string> CampaignJournal::batchNumberString(int batch, std::st
         return query.text(0);
     *error = "无法读取活动记录中的号码：" + dbError(m_db);
     return std::nullopt;
+}
+
+int CampaignJournal::piecesOf(int batch) const {
+    if (!m_settings.variable)
+        return m_pieceCount;
+    // The requests are sorted by batch and piece: the batch's last request names its count.
+    const auto end =
+        std::partition_point(m_requests.begin(), m_requests.end(),
+                             [&](const CampaignRequest& r) { return r.batch <= batch; });
+    return end == m_requests.begin() || std::prev(end)->batch != batch ? 0 : std::prev(end)->piece;
 }
 
 bool CampaignJournal::save(const CampaignRequest& request, std::string* error) {

@@ -51,6 +51,16 @@ struct CampaignSettings {
     // Started with --include-optout: numbers on the opt-out list are sent to as well.
     // Journals written before this was kept read as false.
     bool includeOptOut = false;
+    // A variable SMS (个性短信): several texts, each to its own numbers; text holds the
+    // template. Written as a journal of a later format, which earlier versions refuse
+    // rather than misread.
+    bool variable = false;
+};
+
+// One text of a variable SMS and the numbers it goes to.
+struct CampaignText {
+    std::vector<std::string> numbers;
+    std::vector<std::string> pieceTexts;  // one request per piece and batch
 };
 
 struct CampaignRequest {
@@ -79,6 +89,12 @@ public:
                                                    const std::vector<std::string>& numbers,
                                                    const std::vector<std::string>& pieceTexts,
                                                    std::string* error);
+    // A variable SMS: each text's numbers cut into batches of their own (in order, batches
+    // numbered on across the texts), each batch with the requests of its text's pieces.
+    static std::unique_ptr<CampaignJournal> CreateVariable(const std::string& path,
+                                                           const CampaignSettings& settings,
+                                                           const std::vector<CampaignText>& texts,
+                                                           std::string* error);
     // Opens an existing journal and checks it whole: SQLite's quick check, one request per
     // batch and piece, the batches' counts against their numbers and the campaign's total. A
     // journal opened to Write must take writes as well (a journal that can be read but not
@@ -92,7 +108,9 @@ public:
     const CampaignSettings& settings() const { return m_settings; }
     long long numberCount() const { return m_numberCount; }
     int batchCount() const { return m_batchCount; }
-    int pieceCount() const { return m_pieceCount; }
+    int pieceCount() const { return m_pieceCount; }  // the most any batch has
+    // The pieces of the batch's text (pieceCount() but for a variable SMS).
+    int piecesOf(int batch) const;
     // Every request, in sending order (batch by batch, piece by piece).
     const std::vector<CampaignRequest>& requests() const { return m_requests; }
 
@@ -125,6 +143,10 @@ public:
 
 private:
     CampaignJournal() = default;
+    static std::unique_ptr<CampaignJournal> Write(const std::string& path,
+                                                  const CampaignSettings& settings,
+                                                  const std::vector<CampaignText>& texts,
+                                                  std::string* error);
     static std::unique_ptr<CampaignJournal> OpenAs(const std::string& path, Access access,
                                                    bool immutable, std::string* error);
     bool load(std::string* error);

@@ -311,7 +311,7 @@ std::string RequestLabel(const CampaignJournal& journal, const CampaignRequest& 
                         std::to_string(journal.batchCount()) + G("批）");
     if (journal.settings().kind == CampaignKind::Sms)
         label += G("第") + std::to_string(request.piece) + G("条（共") +
-                 std::to_string(journal.pieceCount()) + G("条）");
+                 std::to_string(journal.piecesOf(request.batch)) + G("条）");
     return label;
 }
 

@@ -61,6 +61,10 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     PhraseButton->setObjectName(QStringLiteral("PhraseButton"));
     BackButton = new QPushButton(QStringLiteral("返回首页"), this);
     BackButton->setObjectName(QStringLiteral("BackButton"));
+    VariableButton = new QPushButton(QStringLiteral("个性短信"), this);
+    VariableButton->setObjectName(QStringLiteral("VariableButton"));
+    VariableButton->setToolTip(QStringLiteral("一个模板，按表格每行的内容给每个号码发不同的短信"));
+    VariableButton->hide();
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(m_panel->createListLayout(), 3);
@@ -95,6 +99,7 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     m_settingsDialog = std::make_unique<ComplianceSettingsDialog>(this);
 
     auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(VariableButton);
     buttonRow->addStretch(1);
     buttonRow->addWidget(PhraseButton);
     buttonRow->addWidget(m_panel->SendButton);
@@ -116,6 +121,10 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     connect(PreviewButton, &QPushButton::clicked, this, &SmsPage::PreviewClick);
     connect(ComplianceButton, &QPushButton::clicked, this, &SmsPage::ComplianceSettingsClick);
     connect(m_panel->SendButton, &QPushButton::clicked, this, &SmsPage::Button15Click);
+    connect(VariableButton, &QPushButton::clicked, this, [this] {
+        if (m_variableSms)
+            m_variableSms();
+    });
     connect(PhraseButton, &QPushButton::clicked, this, [this] {
         if (m_insertPhrase)
             m_insertPhrase();
@@ -316,6 +325,11 @@ void SmsPage::closeProgressWindow() {
     m_progress->Animate1->stop();
     m_progress->Timer1->stop();
     m_progress->hide();
+}
+
+void SmsPage::setVariableSmsHandler(std::function<void()> handler) {
+    m_variableSms = std::move(handler);
+    VariableButton->setVisible(static_cast<bool>(m_variableSms));
 }
 
 void SmsPage::SmsTimerTick() {

@@ -42,6 +42,9 @@ public:
     QLabel* NoteLabel;          // the red note on the one-SMS length
     QPushButton* PhraseButton;  // "插入短语"
     QPushButton* BackButton;    // "返回首页"
+
+    // "个性短信": one text per row of a table.
+    QPushButton* VariableButton;
     // The check before a send, under the message like the plan line under the list.
     QLabel* CheckLabel;             // "发送前检查：…"
     QComboBox* KindBox;             // "短信类型：" 通知 / 营销
@@ -64,6 +67,8 @@ public:
     void setInsertPhraseHandler(std::function<void()> handler) {
         m_insertPhrase = std::move(handler);
     }
+    // Opens the "个性短信" window (the main window owns it); the button is hidden without.
+    void setVariableSmsHandler(std::function<void()> handler);
 
     // ---- the message ---------------------------------------------------------------------
     // The editor's text as GBK with CR LF line ends.
@@ -106,6 +111,7 @@ private:
     std::function<void(const QString&)> m_quotaHandler;
     std::function<void()> m_backHome;
     std::function<void()> m_insertPhrase;
+    std::function<void()> m_variableSms;
     ComplianceSettings m_complianceSettings;
     ComplianceLists m_complianceLists;
     std::unique_ptr<ComplianceDialog> m_checkDialog;

@@ -27,9 +27,11 @@
 #include "service/ServiceClient.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliCheck.h"
+#include "tools/cli/CliContacts.h"
 #include "tools/cli/CliOptOut.h"
 #include "tools/cli/CliPlan.h"
 #include "tools/cli/CliText.h"
+#include "variable/VariableSms.h"
 
 namespace smsc::cli {
 namespace {
@@ -58,6 +60,8 @@ const char* sendingOptionGiven(const CliOptions& o) {
         return "--text、--text-file、--file、--title、--batch";
     if (o.resendUnknown || o.skipUnknown || o.includeOptOut || o.noWait)
         return "--resend-unknown、--skip-unknown、--include-optout、--no-wait";
+    if (o.templateText || o.table || o.group || o.numberColumn || o.keepEmptyCells || o.dryRun)
+        return "--template、--table、--group、--number-column、--keep-empty、--dry-run";
     return nullptr;
 }
 
@@ -83,7 +87,9 @@ public:
             return runDue();
         if (action == "cancel" || action == "pause")
             return setState(action == "cancel" ? ScheduleState::Cancelled : ScheduleState::Paused);
-        return action == "start" ? start() : resume();
+        if (action == "start")
+            return m_options.templateText ? startVariable() : start();
+        return resume();
     }
 
 private:
@@ -291,6 +297,143 @@ private:
         if (optedOut > 0)
             m_out << "；退订" << optedOut << "个号码不发送";
         m_out << "。\n";
+        if (waits(m_options.campaignName, schedule))
+            return kExitOk;
+        return runJournal(*journal, *session, UnknownPolicy::Stop);
+    }
+
+    // A variable SMS (个性短信): the table read and every row checked before anything is
+    // written; each distinct text becomes its own batches of the journal.
+    int startVariable() {
+        if (!m_options.dryRun && taken())
+            return refuseTaken();
+        std::optional<CliSession> session;
+        if (!m_options.dryRun) {
+            session = m_inputs.session("");
+            if (!session)
+                return kExitUsage;
+        }
+        const std::optional<std::string> templateGbk = GbkFromTerminal(*m_options.templateText);
+        if (!templateGbk)
+            return m_inputs.usage("模板不是有效的UTF-8文本，或含有GBK编码无法表示的字符");
+        const variable::ParsedTemplate parsed = variable::ParseTemplate(*templateGbk);
+        if (!parsed.ok())
+            return refuse(parsed.error);
+        std::string error;
+        std::optional<variable::VariableTable> table;
+        if (m_options.table) {
+            table = variable::ReadVariableTable(*m_options.table, &error);
+            if (!table)
+                return refuse(error);
+        } else {
+            int code = kExitUsage;
+            const std::optional<std::vector<ContactRow>> contacts =
+                ContactsOfGroup(m_options, m_env, m_err, &code);
+            if (!contacts)
+                return code;
+            table = variable::TableFromContacts(*contacts);
+        }
+
+        variable::PlanOptions options;
+        if (m_options.numberColumn) {
+            const std::optional<std::string> column = GbkFromTerminal(*m_options.numberColumn);
+            if (!column)
+                return m_inputs.usage("--number-column 不是有效的UTF-8文本");
+            options.numberColumn = *column;
+        }
+        options.emptyCells = m_options.keepEmptyCells ? variable::EmptyCellPolicy::LeaveEmpty
+                                                      : variable::EmptyCellPolicy::SkipRow;
+        options.batchSize = m_options.batch.value_or(kMaxBatch);
+        const std::optional<OptOutTest> optOut = OptOutTestIn(m_options, m_dataDir, m_err);
+        if (!optOut)
+            return kExitRefused;
+        if (*optOut)
+            options.optedOut = *optOut;
+        const std::string checkDir = CliDataDir(m_options, m_env);
+        const CheckContext context = CliCheckContext(m_options, checkDir);
+        const ComplianceLists lists = CliComplianceLists(context, checkDir, m_err);
+        options.check = [&](const std::string& gbk) { return CheckSmsGbk(gbk, context, lists); };
+
+        const variable::VariablePlan plan = variable::PlanVariableSms(parsed, *table, options);
+        for (const std::string& warning : plan.templateWarnings)
+            m_err << "提醒：" << TerminalFromGbk(warning) << "\n";
+        if (!plan.ok())
+            return refuse(plan.error);
+        for (const variable::RowFinding& f : plan.findings)
+            m_out << "第" << f.row << "行\t" << TerminalFromGbk(variable::RowProblemName(f.problem))
+                  << "\t" << TerminalFromGbk(f.detail) << "\t" << (f.skipped ? "不发送" : "发送")
+                  << "\n";
+        const variable::Totals& t = plan.totals;
+        m_out << "个性短信：共" << t.rows << "行，发送" << t.sending << "行，不发送" << t.skipped
+              << "行；不同内容" << t.texts << "条，请求" << t.requests << "次，预计扣除" << t.units
+              << "条。\n";
+        if (table->clipped)
+            m_err << "提醒：表格超过" << variable::kMaxTableRows << "行，其余的行没有读入。\n";
+        // The check's findings once each, with the first row and how many texts have it: a
+        // warning every text shares is one line, not thousands.
+        struct Seen {
+            uint32_t row;
+            long long texts;
+            const Finding* finding;
+        };
+        std::vector<Seen> seen;
+        std::map<std::string, size_t> index;
+        bool blocked = false;
+        for (const variable::TextGroup& group : plan.groups) {
+            blocked = blocked || group.blocked;
+            for (const Finding& finding : group.findings) {
+                const auto [it, fresh] =
+                    index.emplace(finding.rule + '\t' + finding.message, seen.size());
+                if (fresh)
+                    seen.push_back({group.rows.front(), 0, &finding});
+                ++seen[it->second].texts;
+            }
+        }
+        for (const Seen& f : seen)
+            m_err << (f.finding->level == FindingLevel::Error ? "error" : "warning") << "\t"
+                  << f.finding->rule << "\t第" << f.row << "行等" << f.texts << "条内容："
+                  << f.finding->message << "\n";
+        if (blocked)
+            return kExitRefused;
+        if (t.sending == 0)
+            return refuse(G("发送对象数目为0请添加发送对象"));
+        if (m_options.dryRun)
+            return kExitOk;
+
+        CampaignSettings settings;
+        settings.user = session->user;
+        settings.text = *templateGbk;
+        settings.batchSize = options.batchSize;
+        settings.created = static_cast<long long>(std::time(nullptr));
+        settings.includeOptOut = m_options.includeOptOut;
+        std::vector<CampaignText> texts;
+        texts.reserve(plan.groups.size());
+        for (const variable::TextGroup& group : plan.groups)
+            texts.push_back({group.numbers, group.pieces});
+
+        std::error_code ec;
+        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
+        std::unique_ptr<CampaignLock> folderLock =
+            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
+        if (!folderLock)
+            return fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
+        if (taken())
+            return refuseTaken();
+        if (!CampaignJournal::CreateVariable(m_path, settings, texts, &error))
+            return fail(error);
+        int code = kExitOk;
+        const std::unique_ptr<CampaignLock> held = lock(&code);
+        if (!held)
+            return code;
+        folderLock.reset();
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        if (!journal)
+            return fail(error);
+        const CampaignSchedule schedule = scheduleToStart();
+        if (schedule.scheduled && !journal->setSchedule(schedule, &error))
+            return fail(error);
+        m_out << "活动" << quoted() << "：" << t.sending << "个号码，" << t.texts
+              << "条不同内容，分" << journal->batchCount() << "批。\n";
         if (waits(m_options.campaignName, schedule))
             return kExitOk;
         return runJournal(*journal, *session, UnknownPolicy::Stop);
@@ -546,6 +689,8 @@ private:
               << "optout\t" << journal->optedOutLater() << "\n"
               << "batches\t" << journal->batchCount() << "\n"
               << "pieces\t" << journal->pieceCount() << "\n";
+        if (s.variable)
+            m_out << "template\t" << TerminalFromGbk(s.text) << "\n";
         printSchedule(journal->schedule());
         for (int i = 0; i < kStateCount; ++i)
             m_out << StateName(static_cast<RequestState>(i)) << "\t" << requests[i] << "\t"
@@ -779,6 +924,10 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
         return o;
     }
     if (o.campaignAction == "resume") {
+        if (o.templateText || o.table || o.group || o.numberColumn || o.keepEmptyCells || o.dryRun)
+            return fail(
+                "campaign resume 沿用开始时的表格和模板，不能再给出 --template、--table、"
+                "--number-column、--keep-empty 或 --dry-run");
         if (!o.numbers.empty() || hasText || o.mmsFile || o.title || o.batch)
             return fail(
                 "campaign resume 沿用开始时的号码和内容，不能再给出 --number、"
@@ -789,6 +938,23 @@ std::optional<CliOptions> FinishCampaignOptions(CliOptions o,
     }
     if (o.resendUnknown || o.skipUnknown || o.noWait)
         return fail("--resend-unknown、--skip-unknown、--no-wait 只能用于 campaign resume");
+    if (o.templateText || o.table) {
+        // A variable SMS: the numbers and the texts come from the table or the group.
+        if (!o.templateText || (!o.table && !o.group))
+            return fail(
+                "个性短信需要 --template（模板）和 --table（表格文件）或 --group（通讯录分组）");
+        if (o.table && o.group)
+            return fail("--table 与 --group 只能选一个");
+        if (!o.numbers.empty() || hasText || o.mmsFile || o.title)
+            return fail(
+                "个性短信的号码和内容来自表格和模板，不能再给出 --number、--numbers-file、"
+                "--text、--text-file、--file 或 --title");
+        if (!o.user && !o.dryRun)
+            return fail("缺少 --user（用户名）");
+        return o;
+    }
+    if (o.group || o.numberColumn || o.keepEmptyCells || o.dryRun)
+        return fail("--group、--number-column、--keep-empty、--dry-run 只能与 --template 一起使用");
     if (!o.user)
         return fail("缺少 --user（用户名）");
     if (o.numbers.empty())

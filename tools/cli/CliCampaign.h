@@ -4,6 +4,8 @@
 // interruption without sending anything twice.
 //   campaign start NAME (--numbers-file F ... | --number N ...)
 //                       (--text T | --text-file F | --file MMS --title T) [--batch K]
+//   campaign start NAME --template T --table FILE [--number-column C] [--keep-empty]
+//                       [--dry-run]    (a variable SMS: one text per row, grouped)
 //   campaign resume NAME [--resend-unknown | --skip-unknown] [--no-wait]
 //   campaign status NAME
 //   campaign list

@@ -43,6 +43,18 @@ std::optional<int> OpenBook(const CliOptions& options, const CliEnvironment& env
 
 }  // namespace
 
+std::optional<std::vector<ContactRow>> ContactsOfGroup(const CliOptions& options,
+                                                       const CliEnvironment& env, std::ostream& err,
+                                                       int* code) {
+    ContactBook book;
+    BookPath node;
+    if (const std::optional<int> failed = OpenBook(options, env, book, node, err)) {
+        *code = *failed;
+        return std::nullopt;
+    }
+    return book.listContacts(node);
+}
+
 int RunContacts(const CliOptions& options, const CliEnvironment& env, std::ostream& out,
                 std::ostream& err) {
     ContactBook book;

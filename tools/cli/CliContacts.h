@@ -5,6 +5,11 @@
 // book or a group out as vCard or CSV.
 
 #include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "addressbook/ContactBook.h"
 
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliOptions.h"
@@ -17,5 +22,11 @@ int RunContactsImport(const CliOptions& options, const CliEnvironment& env, std:
                       std::ostream& err);
 int RunContactsExport(const CliOptions& options, const CliEnvironment& env, std::ostream& out,
                       std::ostream& err);
+
+// The contacts listed under --group (the whole book without it), for a variable SMS; none
+// with the exit code's message written to err.
+std::optional<std::vector<ContactRow>> ContactsOfGroup(const CliOptions& options,
+                                                       const CliEnvironment& env, std::ostream& err,
+                                                       int* code);
 
 }  // namespace smsc::cli

@@ -48,7 +48,11 @@ enum class Opt {
     IncludeOptOut,
     Kind,
     At,
-    Window
+    Window,
+    Template,
+    Table,
+    NumberColumn,
+    KeepEmpty
 };
 
 struct OptionSpec {
@@ -90,6 +94,10 @@ constexpr OptionSpec kOptions[] = {
     {"--kind", Opt::Kind, true, false, true},
     {"--at", Opt::At, true, false, true},
     {"--window", Opt::Window, true, false, true},
+    {"--template", Opt::Template, true, false, true},
+    {"--table", Opt::Table, true, false, true},
+    {"--number-column", Opt::NumberColumn, true, false, true},
+    {"--keep-empty", Opt::KeepEmpty, false, false, true},
 };
 
 // Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
@@ -101,10 +109,11 @@ bool optionFits(Opt id, Command command) {
         return command == Command::Send;
     if (id == Opt::MmsFile || id == Opt::Title)
         return command == Command::SendMms || campaign;
-    if (id == Opt::Verify || id == Opt::Interval || id == Opt::DryRun)
+    if (id == Opt::Verify || id == Opt::Interval)
         return !campaign;
-    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown ||
-        id == Opt::NoWait)
+    if (id == Opt::Template || id == Opt::Table || id == Opt::NumberColumn || id == Opt::KeepEmpty)
+        return campaign;
+    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown || id == Opt::NoWait)
         return campaign;
     if (id == Opt::At)
         return command == Command::Check || campaign;
@@ -406,6 +415,18 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
             case Opt::Window:
                 o.window = value;
                 break;
+            case Opt::Template:
+                o.templateText = value;
+                break;
+            case Opt::Table:
+                o.table = value;
+                break;
+            case Opt::NumberColumn:
+                o.numberColumn = value;
+                break;
+            case Opt::KeepEmpty:
+                o.keepEmptyCells = true;
+                break;
         }
     }
 
@@ -443,12 +464,13 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
         return FinishOptOutOptions(std::move(o), positional, error);
     }
     for (const OptionSpec* option : given) {
-        // The contacts commands take only --data-dir and --group; --group belongs to them alone.
+        // The contacts commands take only --data-dir and --group; --group belongs to them
+        // alone, and to campaign (a variable SMS to a group; checked in CliCampaign).
         const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
         const bool contacts = o.command == Command::Contacts ||
                               o.command == Command::ContactsImport ||
                               o.command == Command::ContactsExport;
-        if (contacts ? !contactsOption : option->id == Opt::Group)
+        if (contacts ? !contactsOption : option->id == Opt::Group && o.command != Command::Campaign)
             return fail(std::string("选项 ") + option->name + " 不能用于 " +
                         commandName(o.command));
         if (contacts)
@@ -540,6 +562,10 @@ std::string CliHelpText() {
                      (--text 内容 | --text-file 文件 | --file 彩信文件 --title 标题)
                      [--batch K] [--include-optout]
                      [--at "YYYY-MM-DD HH:MM"] [--window HH:MM-HH:MM] [公共选项]
+  smsclient-cli campaign start 名称 --user 用户名 --template 模板 (--table 表格文件 | --group 分组路径)
+                     [--number-column 列名] [--keep-empty] [--batch K] [--include-optout]
+                     [--kind notice|marketing] [--at "YYYY-MM-DD HH:MM"] [--window HH:MM-HH:MM]
+                     [--dry-run] [公共选项]
   smsclient-cli campaign resume 名称 [--resend-unknown | --skip-unknown] [--include-optout]
                      [--no-wait] [公共选项]
   smsclient-cli campaign status 名称 [--data-dir 目录]
@@ -644,6 +670,15 @@ std::string CliHelpText() {
             名单未发送的号码数（optout）、已扣除条数和服务器应答；list 列出全部活动（名称、
             类型、号码数、完成的请求/请求总数、状态）。
             同一活动不能由两个进程同时运行。名称是普通文件名（不含 /、..、控制字符）。
+            个性短信（--template 与 --table）：模板中的 {列名} 换成表格（.xlsx、.xls、.ods、
+            .csv 或文本文件，第一行是列名）中每行该列的内容，每行发给该行的号码。号码列按列名
+            （手机号码、手机、号码、电话、mobile）找到，或用 --number-column 指定。号码无法识别、
+            重复、已退订的行不发送；字段为空的行不发送，加 --keep-empty 则该字段留空。单元格中
+            的换行去掉。内容相同的行合为一个请求；每行的问题（第N行<TAB>问题<TAB>内容<TAB>是否
+            发送）和合计打印出来，每条不同内容都做发送前检查。--dry-run 只检查，不发送。
+            --group 分组路径 代替 --table 时，表格是通讯录该分组的联系人（列名：姓名、手机号码、
+            称呼、邮箱、地址、公司名称、公司电话、传真、邮编）。
+            Variable SMS: one text per row of the table, rows with the same text in one request.
             Campaigns past 30000 numbers: batches, a journal, resume after any interruption
             without sending an accepted request twice; before each batch, numbers on the
             opt-out list as it is then are left out; status and list. Unknown requests are

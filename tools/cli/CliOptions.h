@@ -67,6 +67,13 @@ struct CliOptions {
     // campaign start: --at (above) is when it may start; --window "HH:MM-HH:MM" the daily
     // hours it may send in
     std::optional<std::string> window;
+    // campaign start of a variable SMS (个性短信): the template with {列名} fields, the
+    // table, its number column (none: found by its header) and whether a row with an empty
+    // field is skipped (else the field is left empty)
+    std::optional<std::string> templateText;
+    std::optional<std::string> table;
+    std::optional<std::string> numberColumn;
+    bool keepEmptyCells = false;
 };
 
 // Arguments without the program name. nullopt with *error (UTF-8) on a usage error.

@@ -1,0 +1,82 @@
+#pragma once
+// "个性短信": a table chosen, a template written with its field buttons, every row's
+// findings listed, any row previewed as it goes out, the totals, and the send as a campaign
+// (each distinct text its own requests; resumable, never twice; one exchange at a time).
+
+#include <QDialog>
+
+#include <optional>
+#include <string>
+
+#include "compliance/Compliance.h"
+#include "variable/VariableSms.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+class QTreeWidget;
+class QWidget;
+
+namespace smsc {
+
+class CredentialsSource;
+
+class VariableSmsDialog final : public QDialog {
+    Q_OBJECT
+public:
+    explicit VariableSmsDialog(QWidget* parent = nullptr);
+    ~VariableSmsDialog() override;
+
+    // The login window's account, read when the send starts.
+    void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
+
+    QLineEdit* TableEdit;
+    QPushButton* TableButton;      // "选择表格…"
+    QComboBox* NumberColumnBox;    // "号码列："
+    QComboBox* EmptyCellBox;       // "空单元格：" 跳过该行 / 留空
+    QPlainTextEdit* TemplateEdit;  // "模板："
+    QWidget* FieldBar;             // one button per column: inserts "{列名}"
+    QTreeWidget* FindingsList;     // 行, 问题, 内容, 处理
+    QSpinBox* RowBox;              // "预览第N行"
+    QPlainTextEdit* PreviewEdit;   // the row's text as it goes out
+    QLabel* PreviewLabel;          // "N字，分M条发送"
+    QLabel* TotalsLabel;           // rows, texts, requests, units
+    QLineEdit* NameEdit;           // the campaign's name
+    QLabel* ProgressLabel;         // during the send
+    QPushButton* SendButton;       // "发送"
+    QPushButton* CloseButton;      // "关闭"
+    QTimer* RefreshTimer;          // single shot: the check a moment after typing
+
+    // Reads the check's settings and lists again and shows the window.
+    void openDialog();
+    // Reads the table (a message on failure); true when read.
+    bool loadTable(const QString& path);
+    void TableClick();
+    // Recomputes the findings, the preview and the totals.
+    void refresh();
+    void showPreview();
+    void SendClick();
+
+    const variable::VariablePlan& plan() const { return m_plan; }
+
+private:
+    void rebuildFieldButtons();
+    void insertField(const QString& name);
+    variable::PlanOptions planOptions();
+    // Sends (or resumes) the campaign of that name; the result is shown.
+    void runCampaign(const std::string& name, bool resume);
+
+    const CredentialsSource* m_credentials = nullptr;
+    std::optional<variable::VariableTable> m_table;
+    variable::ParsedTemplate m_parsed;
+    variable::VariablePlan m_plan;
+    ComplianceSettings m_settings;
+    ComplianceLists m_lists;
+    bool m_sending = false;
+};
+
+}  // namespace smsc

@@ -11,7 +11,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 #include "compliance/Compliance.h"
+#include "compliance/DailyCap.h"
 #include "compliance/ComplianceDialog.h"
 #include "compliance/ComplianceSettingsDialog.h"
 #include "optout/OptOutList.h"
@@ -337,8 +340,14 @@ void SmsPage::SmsTimerTick() {
                     QStringLiteral("提醒"));
         return;
     }
+    // So are numbers that already got Max_Per_Number_Per_Day messages today.
+    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
+    if (!CapAllowsSend(this, capped)) {
+        closeProgressWindow();
+        return;
+    }
     const std::string numbers =
-        BuildNumberString(optOut.entries, m_panel->verificationOn(), m_panel->verificationNumber());
+        BuildNumberString(capped.entries, m_panel->verificationOn(), m_panel->verificationNumber());
     const Credentials credentials =
         m_credentials ? m_credentials->currentCredentials() : Credentials{};
     // The text as it goes out: signature and unsubscription line added as set.
@@ -348,13 +357,19 @@ void SmsPage::SmsTimerTick() {
                            text);
     });
     const std::string& answer = result.lastAnswer();
+    std::string historyError;
+    const bool recorded =
+        AnswerCode(answer) != "7" || RecordDailyCapSend(capped, std::time(nullptr), &historyError);
     if (const std::optional<std::string> quota = QuotaTextOf(answer); quota && m_quotaHandler)
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = SmsAnswerMessage(answer))
-        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
+        tell(this, QStringFromGbk(WithCappedSkipped(WithOptOutSkipped(*message, optOut.skipped),
+                                                    capped.leftOut)));
     if (const std::optional<std::string> notice = UnconfirmedPiecesNotice(plan, result))
         ShowMessage(this, QStringFromGbk(*notice), QStringLiteral("提醒"));
+    if (!recorded)
+        ShowMessage(this, QString::fromStdString(historyError), QStringLiteral("提醒"));
 }
 
 }  // namespace smsc

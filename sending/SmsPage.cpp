@@ -62,6 +62,9 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     NoteLabel->setProperty("skinNote", true);  // red, as readable in every skin
     PhraseButton = new QPushButton(QStringLiteral("插入短语"), this);
     PhraseButton->setObjectName(QStringLiteral("PhraseButton"));
+    CampaignsButton = new QPushButton(QStringLiteral("定时任务"), this);
+    CampaignsButton->setObjectName(QStringLiteral("CampaignsButton"));
+    CampaignsButton->hide();
     BackButton = new QPushButton(QStringLiteral("返回首页"), this);
     BackButton->setObjectName(QStringLiteral("BackButton"));
 
@@ -99,6 +102,7 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
 
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addStretch(1);
+    buttonRow->addWidget(CampaignsButton);
     buttonRow->addWidget(PhraseButton);
     buttonRow->addWidget(m_panel->SendButton);
     buttonRow->addWidget(BackButton);
@@ -123,6 +127,10 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
         if (m_insertPhrase)
             m_insertPhrase();
     });
+    connect(CampaignsButton, &QPushButton::clicked, this, [this] {
+        if (m_scheduledCampaigns)
+            m_scheduledCampaigns();
+    });
     connect(BackButton, &QPushButton::clicked, this, [this] {
         if (m_backHome)
             m_backHome();
@@ -130,6 +138,11 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
 }
 
 SmsPage::~SmsPage() = default;
+
+void SmsPage::setScheduledCampaignsHandler(std::function<void()> handler) {
+    m_scheduledCampaigns = std::move(handler);
+    CampaignsButton->setVisible(static_cast<bool>(m_scheduledCampaigns));
+}
 
 void SmsPage::setProgressWindow(TForm15* window) {
     m_progress = window;

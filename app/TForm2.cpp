@@ -40,6 +40,7 @@
 #include "recipients/RecipientPanel.h"
 #include "optout/OptOutDialog.h"
 #include "variable/VariableSmsDialog.h"
+#include "campaign/ScheduledCampaignsDialog.h"
 #include "optout/ReceivedOptOut.h"
 #include "records/ReceivedPage.h"
 #include "records/RecordsPage.h"
@@ -161,6 +162,8 @@ void TForm2::createOptOutWindow() {
     m_optOutDialog = std::make_unique<OptOutDialog>(this);
     m_receivedPage->optOut()->setListWindow(m_optOutDialog.get());
     m_contactsPage->setOptOutHandler([this] { m_optOutDialog->openDialog(); });
+    m_campaignsDialog = std::make_unique<ScheduledCampaignsDialog>(this);
+    m_smsPage->setScheduledCampaignsHandler([this] { m_campaignsDialog->openDialog(); });
 }
 
 void TForm2::createRecipientCoordinator() {

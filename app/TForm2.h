@@ -29,6 +29,7 @@ class CredentialsSource;
 class ImportRunner;
 class MmsPage;
 class OptOutDialog;
+class ScheduledCampaignsDialog;
 class PhrasesPage;
 class ReceivedPage;
 class RecordsPage;
@@ -243,6 +244,7 @@ private:
     std::unique_ptr<TForm17> m_form17;
     std::unique_ptr<OptOutDialog> m_optOutDialog;
     std::unique_ptr<VariableSmsDialog> m_variableSmsDialog;
+    std::unique_ptr<ScheduledCampaignsDialog> m_campaignsDialog;
 };
 
 }  // namespace smsc

@@ -12,10 +12,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <ctime>
 #include <exception>
 
 #include "compliance/Compliance.h"
 #include "compliance/ComplianceDialog.h"
+#include "compliance/DailyCap.h"
 #include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
@@ -294,9 +296,15 @@ void MmsPage::MmsTimerTick() {
                     QStringLiteral("提醒"));
         return;
     }
+    // So are numbers that already got Max_Per_Number_Per_Day messages today.
+    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
+    if (!CapAllowsSend(this, capped)) {
+        closeProgressWindow();
+        return;
+    }
     MmsSendOutcome outcome;
     try {
-        const std::string numbers = BuildNumberString(optOut.entries, m_panel->verificationOn(),
+        const std::string numbers = BuildNumberString(capped.entries, m_panel->verificationOn(),
                                                       m_panel->verificationNumber());
         const Credentials credentials =
             m_credentials ? m_credentials->currentCredentials() : Credentials{};
@@ -318,9 +326,15 @@ void MmsPage::MmsTimerTick() {
     if (const std::optional<std::string> quota = QuotaTextOf(outcome.answer);
         quota && m_quotaHandler)
         m_quotaHandler(QStringFromGbk(*quota));
+    std::string historyError;
+    const bool recorded = AnswerCode(outcome.answer) != "7" ||
+                          RecordDailyCapSend(capped, std::time(nullptr), &historyError);
     closeProgressWindow();
     if (const std::optional<std::string> message = MmsAnswerMessage(outcome.answer))
-        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
+        tell(this, QStringFromGbk(WithCappedSkipped(WithOptOutSkipped(*message, optOut.skipped),
+                                                    capped.leftOut)));
+    if (!recorded)
+        ShowMessage(this, QString::fromStdString(historyError), QStringLiteral("提醒"));
 }
 
 }  // namespace smsc

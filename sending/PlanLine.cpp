@@ -8,7 +8,12 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
+#include <unordered_set>
+
+#include "compliance/DailyCap.h"
 #include "optout/OptOutList.h"
+#include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientListModel.h"
@@ -41,6 +46,20 @@ PlanLine::PlanLine(RecipientPanel* panel, std::function<long long()> perNumber)
     refresh();
 }
 
+PlanLine::~PlanLine() = default;
+
+bool CapAllowsSend(QWidget* parent, const DailyCapSend& send) {
+    QString text;
+    if (!send.error.empty())
+        text = QString::fromStdString(send.error) + QStringLiteral("，未发送。");
+    else if (send.entries.empty() && send.leftOut > 0)
+        text = QStringLiteral("所有号码今天均已达每日上限，未发送。");
+    else
+        return true;
+    ShowMessage(parent, text, QStringLiteral("提醒"));
+    return false;
+}
+
 void PlanLine::setRemainingQuota(std::optional<long long> remaining) {
     m_remaining = remaining;
     schedule();
@@ -68,10 +87,33 @@ OptOutTest PlanLine::optOutTest() {
     return [list = m_optOut](const std::string& entry) { return list->contains(entry); };
 }
 
+OptOutTest PlanLine::cappedTest(const std::vector<std::string>& entries) {
+    const int cap = DailyCapIn(DataDir());
+    if (cap <= 0)
+        return {};
+    std::string error;
+    if (!m_history && !(m_history = SendHistory::Open(SendHistoryPath(DataDir()), &error)))
+        return {};  // the send refuses with its message
+    const std::vector<std::string> numbers = SplitAtNumberSeparators(entries);
+    const std::optional<std::vector<long long>> counts =
+        m_history->counts(LocalDay(std::time(nullptr)), numbers);
+    if (!counts)
+        return {};
+    auto atCap = std::make_shared<std::unordered_set<std::string>>();
+    for (size_t i = 0; i < numbers.size(); ++i)
+        if ((*counts)[i] >= cap)
+            atCap->insert(numbers[i]);
+    if (atCap->empty())
+        return {};
+    return [atCap](const std::string& entry) { return atCap->count(entry) > 0; };
+}
+
 SendPlanFigures PlanLine::compute() {
     const std::string number = m_panel->verificationNumber();
-    return ComputeSendPlan(m_panel->entries(), m_panel->verificationOn() ? &number : nullptr,
-                           m_perNumber(), m_carriers ? *m_carriers : m_rulesOnly, optOutTest());
+    const std::vector<std::string> entries = m_panel->entries();
+    return ComputeSendPlan(entries, m_panel->verificationOn() ? &number : nullptr, m_perNumber(),
+                           m_carriers ? *m_carriers : m_rulesOnly, optOutTest(),
+                           cappedTest(entries));
 }
 
 void PlanLine::refresh() {

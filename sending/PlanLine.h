@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "lookup/Carriers.h"
 #include "sending/SendPlan.h"
@@ -21,12 +22,20 @@ namespace smsc {
 
 class OptOutList;
 class RecipientPanel;
+class SendHistory;
+struct DailyCapSend;
+
+// Before a send goes out under Max_Per_Number_Per_Day: false after telling the user (caption
+// "提醒") that the send history could not be read or that every number has had its share
+// today; nothing is sent then.
+bool CapAllowsSend(QWidget* parent, const DailyCapSend& send);
 
 class PlanLine final : public QObject {
     Q_OBJECT
 public:
     // perNumber gives the units one number costs for the page's message at this moment.
     PlanLine(RecipientPanel* panel, std::function<long long()> perNumber);
+    ~PlanLine() override;
 
     // The segment carriers (shared by both pages); until set, the carrier rules alone.
     void setCarriers(CarrierTable* carriers) { m_carriers = carriers; }
@@ -48,6 +57,8 @@ public:
 
 private:
     OptOutTest optOutTest();
+    // The numbers at Max_Per_Number_Per_Day today, as the plan counts them; empty without a cap.
+    OptOutTest cappedTest(const std::vector<std::string>& entries);
 
     RecipientPanel* m_panel;
     std::function<long long()> m_perNumber;
@@ -57,6 +68,8 @@ private:
     // The opt-out list (OptOut.txt), read again only when the file changes.
     std::shared_ptr<const OptOutList> m_optOut;
     std::string m_optOutStamp;
+    // The send history, opened once a cap applies.
+    std::unique_ptr<SendHistory> m_history;
 };
 
 }  // namespace smsc

@@ -35,7 +35,8 @@ std::optional<long long> numberBetween(const std::string& text, const std::strin
 
 SendPlanFigures ComputeSendPlan(const std::vector<std::string>& listEntries,
                                 const std::string* verification, long long perNumber,
-                                CarrierTable& carriers, const OptOutTest& optedOut) {
+                                CarrierTable& carriers, const OptOutTest& optedOut,
+                                const OptOutTest& capped) {
     // The service reads every piece between "|" and "*" as a number and charges for it.
     std::vector<std::string> split;
     const bool separators =
@@ -49,6 +50,10 @@ SendPlanFigures ComputeSendPlan(const std::vector<std::string>& listEntries,
         const bool copy = verification && entry == *verification;
         if (!copy && optedOut && optedOut(entry)) {
             ++f.optedOut;
+            continue;
+        }
+        if (capped && capped(entry)) {
+            ++f.capped;
             continue;
         }
         switch (carriers.carrierOf(entry)) {
@@ -69,7 +74,7 @@ SendPlanFigures ComputeSendPlan(const std::vector<std::string>& listEntries,
                 break;
         }
     }
-    f.numbers = static_cast<long long>(entries.size()) - f.optedOut;
+    f.numbers = static_cast<long long>(entries.size()) - f.optedOut - f.capped;
     f.duplicates = CountLaterDuplicates(entries, verification);
     f.perNumber = perNumber;
     f.units = f.numbers * perNumber;
@@ -91,6 +96,8 @@ std::string SendPlanText(const SendPlanFigures& f) {
     text += G("  其他 ") + n(f.other);
     if (f.optedOut > 0)
         text += G("  退订 ") + n(f.optedOut);
+    if (f.capped > 0)
+        text += G("  已达上限 ") + n(f.capped);
     if (f.duplicates > 0)
         text += G("  重复 ") + n(f.duplicates);
     text += G("  每号 ") + n(f.perNumber) + G(" 条，预计扣除 ") + n(f.units) + G(" 条");

@@ -27,6 +27,7 @@ struct SendPlanFigures {
     long long other = 0;
     long long optedOut = 0;    // entries the opt-out list leaves out
     long long duplicates = 0;  // later copies of an entry (verification copies excepted)
+    long long capped = 0;      // entries at Max_Per_Number_Per_Day today, left out too
     long long perNumber = 0;   // SMS: pieces of the message; MMS: units one MMS costs
     long long units = 0;       // numbers × perNumber
 };
@@ -34,16 +35,19 @@ struct SendPlanFigures {
 // The figures for a list, each entry holding "|" or "*" counted as the numbers the service
 // reads from it (SplitAtNumberSeparators). `verification` is the trimmed verification number while
 // the page's option is on (its copies go out and are charged, are never opted out and are no
-// duplicates); null otherwise.
+// duplicates); null otherwise. `capped` tells the numbers at the daily cap (after the opt-out
+// list), which go out no more than opted-out ones.
 SendPlanFigures ComputeSendPlan(const std::vector<std::string>& entries,
                                 const std::string* verification, long long perNumber,
-                                CarrierTable& carriers, const OptOutTest& optedOut = {});
+                                CarrierTable& carriers, const OptOutTest& optedOut = {},
+                                const OptOutTest& capped = {});
 
 // The requests per number of an SMS: the pieces the send would make, 0 for an empty text.
 long long SmsUnitsPerNumber(const std::string& message);
 
 // "移动 a  联通 b  电信 c", "  广电 g" when there are such numbers, "  其他 d", then
-// "  退订 e" and "  重复 r" when there are such entries, then "  每号 k 条，预计扣除 M 条".
+// "  退订 e", "  已达上限 c" and "  重复 r" when there are such entries, then
+// "  每号 k 条，预计扣除 M 条".
 std::string SendPlanText(const SendPlanFigures& figures);
 // "（剩余 Q 条）"
 std::string RemainingQuotaText(long long remaining);

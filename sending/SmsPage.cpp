@@ -11,7 +11,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <ctime>
+
 #include "compliance/Compliance.h"
+#include "compliance/DailyCap.h"
 #include "compliance/ComplianceDialog.h"
 #include "compliance/ComplianceSettingsDialog.h"
 #include "optout/OptOutList.h"
@@ -59,6 +62,9 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     NoteLabel->setProperty("skinNote", true);  // red, as readable in every skin
     PhraseButton = new QPushButton(QStringLiteral("插入短语"), this);
     PhraseButton->setObjectName(QStringLiteral("PhraseButton"));
+    CampaignsButton = new QPushButton(QStringLiteral("定时任务"), this);
+    CampaignsButton->setObjectName(QStringLiteral("CampaignsButton"));
+    CampaignsButton->hide();
     BackButton = new QPushButton(QStringLiteral("返回首页"), this);
     BackButton->setObjectName(QStringLiteral("BackButton"));
     VariableButton = new QPushButton(QStringLiteral("个性短信"), this);
@@ -101,6 +107,7 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(VariableButton);
     buttonRow->addStretch(1);
+    buttonRow->addWidget(CampaignsButton);
     buttonRow->addWidget(PhraseButton);
     buttonRow->addWidget(m_panel->SendButton);
     buttonRow->addWidget(BackButton);
@@ -129,6 +136,10 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
         if (m_insertPhrase)
             m_insertPhrase();
     });
+    connect(CampaignsButton, &QPushButton::clicked, this, [this] {
+        if (m_scheduledCampaigns)
+            m_scheduledCampaigns();
+    });
     connect(BackButton, &QPushButton::clicked, this, [this] {
         if (m_backHome)
             m_backHome();
@@ -136,6 +147,11 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
 }
 
 SmsPage::~SmsPage() = default;
+
+void SmsPage::setScheduledCampaignsHandler(std::function<void()> handler) {
+    m_scheduledCampaigns = std::move(handler);
+    CampaignsButton->setVisible(static_cast<bool>(m_scheduledCampaigns));
+}
 
 void SmsPage::setProgressWindow(TForm15* window) {
     m_progress = window;
@@ -351,8 +367,14 @@ void SmsPage::SmsTimerTick() {
                     QStringLiteral("提醒"));
         return;
     }
+    // So are numbers that already got Max_Per_Number_Per_Day messages today.
+    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
+    if (!CapAllowsSend(this, capped)) {
+        closeProgressWindow();
+        return;
+    }
     const std::string numbers =
-        BuildNumberString(optOut.entries, m_panel->verificationOn(), m_panel->verificationNumber());
+        BuildNumberString(capped.entries, m_panel->verificationOn(), m_panel->verificationNumber());
     const Credentials credentials =
         m_credentials ? m_credentials->currentCredentials() : Credentials{};
     // The text as it goes out: signature and unsubscription line added as set.
@@ -362,13 +384,19 @@ void SmsPage::SmsTimerTick() {
                            text);
     });
     const std::string& answer = result.lastAnswer();
+    std::string historyError;
+    const bool recorded =
+        AnswerCode(answer) != "7" || RecordDailyCapSend(capped, std::time(nullptr), &historyError);
     if (const std::optional<std::string> quota = QuotaTextOf(answer); quota && m_quotaHandler)
         m_quotaHandler(QStringFromGbk(*quota));
     closeProgressWindow();
     if (const std::optional<std::string> message = SmsAnswerMessage(answer))
-        tell(this, QStringFromGbk(WithOptOutSkipped(*message, optOut.skipped)));
+        tell(this, QStringFromGbk(WithCappedSkipped(WithOptOutSkipped(*message, optOut.skipped),
+                                                    capped.leftOut)));
     if (const std::optional<std::string> notice = UnconfirmedPiecesNotice(plan, result))
         ShowMessage(this, QStringFromGbk(*notice), QStringLiteral("提醒"));
+    if (!recorded)
+        ShowMessage(this, QString::fromStdString(historyError), QStringLiteral("提醒"));
 }
 
 }  // namespace smsc

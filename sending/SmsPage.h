@@ -37,11 +37,12 @@ public:
     // The send plan line under the counter.
     PlanLine* plan() const { return m_plan; }
 
-    QPlainTextEdit* Memo1;      // the message
-    QLabel* LengthLabel;        // "当前长度为N字"
-    QLabel* NoteLabel;          // the red note on the one-SMS length
-    QPushButton* PhraseButton;  // "插入短语"
-    QPushButton* BackButton;    // "返回首页"
+    QPlainTextEdit* Memo1;         // the message
+    QLabel* LengthLabel;           // "当前长度为N字"
+    QLabel* NoteLabel;             // the red note on the one-SMS length
+    QPushButton* PhraseButton;     // "插入短语"
+    QPushButton* CampaignsButton;  // "定时任务": the scheduled campaigns' list window
+    QPushButton* BackButton;       // "返回首页"
 
     // "个性短信": one text per row of a table.
     QPushButton* VariableButton;
@@ -69,6 +70,8 @@ public:
     }
     // Opens the "个性短信" window (the main window owns it); the button is hidden without.
     void setVariableSmsHandler(std::function<void()> handler);
+    // "定时任务" opens the list window through this; without it the button is hidden.
+    void setScheduledCampaignsHandler(std::function<void()> handler);
 
     // ---- the message ---------------------------------------------------------------------
     // The editor's text as GBK with CR LF line ends.
@@ -112,6 +115,7 @@ private:
     std::function<void()> m_backHome;
     std::function<void()> m_insertPhrase;
     std::function<void()> m_variableSms;
+    std::function<void()> m_scheduledCampaigns;
     ComplianceSettings m_complianceSettings;
     ComplianceLists m_complianceLists;
     std::unique_ptr<ComplianceDialog> m_checkDialog;

@@ -13,14 +13,17 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "compliance/SendHistory.h"
 #include "platform/Gbk.h"
 #include "platform/QtText.h"
 #include "recipients/RecipientListModel.h"
 #include "recipients/RecipientPanel.h"
+#include "sending/PlanLine.h"
 #include "sending/SmsPage.h"
 #include "sending/TForm15.h"
 #include "sending/TextHelpers.h"
@@ -28,6 +31,7 @@
 #include "tests/support/KeyEvents.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/ScriptedUi.h"
+#include "tests/support/TempDataDir.h"
 
 using namespace smsc;
 using smsc::test::CannedResponse;
@@ -453,4 +457,47 @@ TEST_F(SmsPageTest, SendButtonAndHooks) {
     EXPECT_EQ(phrase, 1);
     page->appendMessageLine(QStringLiteral("短语"));
     EXPECT_EQ(page->messageText(), G("hi\r\n短语"));
+}
+
+// Max_Per_Number_Per_Day: the plan line counts the numbers at the cap, the send leaves them
+// out and says so, only an accepted send is added to the history, and a send with every
+// number at the cap goes nowhere.
+TEST_F(SmsPageTest, DailyCapLeavesOutAndRecordsAcceptedSends) {
+    test::TempDataDir data(false);
+    data.writeFile("Company_Info.ini", "[Compliance]\r\nMax_Per_Number_Per_Day=1\r\n");
+    std::string error;
+    std::unique_ptr<SendHistory> history = SendHistory::Open(SendHistoryPath(data.path()), &error);
+    ASSERT_TRUE(history) << error;
+    const int today = LocalDay(std::time(nullptr));
+    ASSERT_TRUE(history->add(today, {"13900000000"}, &error)) << error;
+    fill(3);
+    type("abc");
+    page->findChild<PlanLine*>()->refresh();
+    EXPECT_TRUE(panel->PlanLabel->text().contains(QStringLiteral("已达上限 1")));
+    EXPECT_TRUE(panel->PlanLabel->text().endsWith(QStringLiteral("预计扣除 2 条")));
+
+    struct Step {
+        const char* answer;
+        size_t requests;   // requests made so far
+        long long counts;  // today's count of each of the two numbers under the cap
+        QString message;
+    };
+    const Step steps[] = {
+        {"4", 1, 0, QStringLiteral("发送失败\r您的短信余额不足\r已跳过1个今天已达每日上限的号码")},
+        {"7|1234", 2, 1,
+         QStringLiteral("恭喜\r短信内容已成功发送到服务器\r已跳过1个今天已达每日上限的号码")},
+        {"7|1234", 2, 1, QStringLiteral("所有号码今天均已达每日上限，未发送。")},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.answer);
+        server.setBody(kSendPath, step.answer);
+        ui.messages.clear();
+        tick();
+        ASSERT_EQ(server.requestCount(), step.requests);
+        EXPECT_EQ(partValue(server.lastRequest(), "smsnumber"), "13900000001|13900000002|");
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_EQ(ui.messages[0].text, step.message);
+        EXPECT_EQ(history->counts(today, {"13900000000", "13900000001", "13900000002"}),
+                  (std::vector<long long>{1, step.counts, step.counts}));
+    }
 }

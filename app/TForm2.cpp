@@ -155,6 +155,7 @@ void TForm2::createRemainingWindows() {
     createOptOutWindow();
     m_variableSmsDialog = std::make_unique<VariableSmsDialog>(this);
     m_variableSmsDialog->setCredentialsSource(&credentials());
+    updateRemainingQuota();
     m_smsPage->setVariableSmsHandler([this] { m_variableSmsDialog->openDialog(); });
 }
 
@@ -492,6 +493,8 @@ void TForm2::updateRemainingQuota() {
         remaining = QuotaOfStatusText(GbkFromQString(Label5->text()));
     m_smsPage->plan()->setRemainingQuota(remaining);
     m_mmsPage->plan()->setRemainingQuota(remaining);
+    if (m_variableSmsDialog)
+        m_variableSmsDialog->setRemainingQuota(remaining);
 }
 void TForm2::setVersionText(const QString& text) {
     Label2->setText(text);

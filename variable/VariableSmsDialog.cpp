@@ -30,6 +30,7 @@
 #include "platform/Gbk.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "sending/SendPlan.h"
 #include "sending/SmsSend.h"
 #include "sending/TextHelpers.h"
 #include "service/Credentials.h"
@@ -311,29 +312,48 @@ void VariableSmsDialog::refresh() {
     }
     FindingsList->addTopLevelItems(items);
 
-    const variable::Totals& t = m_plan.totals;
-    if (!m_plan.ok()) {
-        TotalsLabel->setText(
-            QStringLiteral("<font color=red>%1</font>").arg(g(m_plan.error).toHtmlEscaped()));
-        SendButton->setEnabled(false);
-    } else {
-        TotalsLabel->setText(
-            QStringLiteral(
-                "共%1行，发送%2行，不发送%3行；不同内容%4条，请求%5次，预计扣除%6条短信。")
-                .arg(t.rows)
-                .arg(t.sending)
-                .arg(t.skipped)
-                .arg(t.texts)
-                .arg(t.requests)
-                .arg(t.units));
-        SendButton->setEnabled(!m_sending && t.sending > 0 && t.blockedTexts == 0);
-    }
+    showTotals();
     if (!m_table->rows.empty()) {
         const QSignalBlocker quiet(RowBox);
         RowBox->setRange(static_cast<int>(m_table->rows.front().row),
                          static_cast<int>(m_table->rows.back().row));
     }
     showPreview();
+}
+
+void VariableSmsDialog::setRemainingQuota(std::optional<long long> remaining) {
+    m_remaining = remaining;
+    if (m_table && !TemplateEdit->toPlainText().trimmed().isEmpty())
+        showTotals();
+}
+
+void VariableSmsDialog::showTotals() {
+    const variable::Totals& t = m_plan.totals;
+    if (!m_plan.ok()) {
+        TotalsLabel->setText(
+            QStringLiteral("<font color=red>%1</font>").arg(g(m_plan.error).toHtmlEscaped()));
+        SendButton->setEnabled(false);
+        return;
+    }
+    QString text =
+        QStringLiteral("共%1行，发送%2行，不发送%3行；不同内容%4条，请求%5次，预计扣除%6条短信")
+            .arg(t.rows)
+            .arg(t.sending)
+            .arg(t.skipped)
+            .arg(t.texts)
+            .arg(t.requests)
+            .arg(t.units);
+    if (m_remaining)
+        text += g(RemainingQuotaText(*m_remaining));
+    text += QStringLiteral("。");
+    if (m_remaining && t.units > *m_remaining)
+        text = text.toHtmlEscaped() +
+               QStringLiteral("<br><font color=red>%1</font>")
+                   .arg(QStringLiteral("预计扣除的%1条超过剩余的%2条，部分短信可能发送失败。")
+                            .arg(t.units)
+                            .arg(*m_remaining));
+    TotalsLabel->setText(text);
+    SendButton->setEnabled(!m_sending && t.sending > 0 && t.blockedTexts == 0);
 }
 
 void VariableSmsDialog::showPreview() {
@@ -398,13 +418,14 @@ void VariableSmsDialog::SendClick() {
         return;
     }
     const variable::Totals& t = m_plan.totals;
-    if (!Confirm(this,
-                 QStringLiteral("将发送%1行，不同内容%2条，请求%3次，预计扣除%4条短信。是否发送？")
-                     .arg(t.sending)
-                     .arg(t.texts)
-                     .arg(t.requests)
-                     .arg(t.units),
-                 QStringLiteral("提示")))
+    QString question = QStringLiteral("将发送%1行，不同内容%2条，请求%3次，预计扣除%4条短信。")
+                           .arg(t.sending)
+                           .arg(t.texts)
+                           .arg(t.requests)
+                           .arg(t.units);
+    if (m_remaining && t.units > *m_remaining)
+        question += QStringLiteral("超过剩余的%1条，部分短信可能发送失败。").arg(*m_remaining);
+    if (!Confirm(this, question + QStringLiteral("是否发送？"), QStringLiteral("提示")))
         return;
     runCampaign(nameUtf8, false);
 }

@@ -33,6 +33,8 @@ public:
 
     // The login window's account, read when the send starts.
     void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
+    // The remaining quota while logged in (none offline): the totals show the units against it.
+    void setRemainingQuota(std::optional<long long> remaining);
 
     QLineEdit* TableEdit;
     QPushButton* TableButton;      // "选择表格…"
@@ -44,7 +46,7 @@ public:
     QSpinBox* RowBox;              // "预览第N行"
     QPlainTextEdit* PreviewEdit;   // the row's text as it goes out
     QLabel* PreviewLabel;          // "N字，分M条发送"
-    QLabel* TotalsLabel;           // rows, texts, requests, units
+    QLabel* TotalsLabel;           // rows, texts, requests, units (against the quota)
     QLineEdit* NameEdit;           // the campaign's name
     QLabel* ProgressLabel;         // during the send
     QPushButton* SendButton;       // "发送"
@@ -65,6 +67,8 @@ public:
 
 private:
     void rebuildFieldButtons();
+    // The totals line of the plan as it is, against the remaining quota.
+    void showTotals();
     void insertField(const QString& name);
     variable::PlanOptions planOptions();
     // Sends (or resumes) the campaign of that name; the result is shown.
@@ -76,6 +80,7 @@ private:
     variable::VariablePlan m_plan;
     ComplianceSettings m_settings;
     ComplianceLists m_lists;
+    std::optional<long long> m_remaining;
     bool m_sending = false;
 };
 

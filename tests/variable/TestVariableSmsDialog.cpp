@@ -125,4 +125,30 @@ TEST(VariableSmsDialog, ABrokenTemplateOrUnreadableTableSendsNothing) {
     EXPECT_FALSE(dialog.SendButton->isEnabled());
 }
 
+TEST(VariableSmsDialog, TotalsShowTheUnitsAgainstTheRemainingQuota) {
+    TempDataDir data;
+    ScriptedUi ui;
+    data.writeFile("t.csv", "姓名,手机\r\n王伟,13900000001\r\n李娜,13900000002\r\n");
+    VariableSmsDialog dialog;
+    ASSERT_TRUE(dialog.loadTable(QString::fromStdString(data.file("t.csv"))));
+    dialog.TemplateEdit->setPlainText(QStringLiteral("{姓名}您好"));
+    dialog.refresh();
+    EXPECT_FALSE(dialog.TotalsLabel->text().contains(QStringLiteral("剩余")));  // offline
+    dialog.setRemainingQuota(5);
+    EXPECT_TRUE(
+        dialog.TotalsLabel->text().contains(QStringLiteral("预计扣除2条短信（剩余 5 条）。")))
+        << dialog.TotalsLabel->text().toStdString();
+    EXPECT_FALSE(dialog.TotalsLabel->text().contains(QStringLiteral("超过")));
+    dialog.setRemainingQuota(1);
+    EXPECT_TRUE(dialog.TotalsLabel->text().contains(
+        QStringLiteral("预计扣除的2条超过剩余的1条，部分短信可能发送失败。")))
+        << dialog.TotalsLabel->text().toStdString();
+    dialog.grab().save(QStringLiteral("/tmp/variable-sms-quota.png"));
+    dialog.NameEdit->setText(QStringLiteral("超额"));
+    ui.answerNext(MsgAnswer::Cancel);
+    dialog.SendClick();
+    EXPECT_TRUE(ui.lastMessage().text.contains(QStringLiteral("超过剩余的1条")))
+        << ui.lastMessage().text.toStdString();
+}
+
 }  // namespace

@@ -19,9 +19,11 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 
+#include "addressbook/ContactBook.h"
 #include "campaign/CampaignJournal.h"
 #include "campaign/CampaignLock.h"
 #include "campaign/CampaignRun.h"
@@ -66,6 +68,9 @@ VariableSmsDialog::VariableSmsDialog(QWidget* parent) : QDialog(parent) {
         QStringLiteral("Excel表格（.xlsx、.xls、.ods）、.csv或文本文件，第一行是列名"));
     TableButton = new QPushButton(QStringLiteral("选择表格…"), this);
     TableButton->setObjectName(QStringLiteral("TableButton"));
+    GroupBox = new QComboBox(this);
+    GroupBox->setObjectName(QStringLiteral("GroupBox"));
+    GroupBox->setMinimumWidth(140);
     NumberColumnBox = new QComboBox(this);
     NumberColumnBox->setObjectName(QStringLiteral("NumberColumnBox"));
     NumberColumnBox->setMinimumWidth(120);
@@ -125,6 +130,9 @@ VariableSmsDialog::VariableSmsDialog(QWidget* parent) : QDialog(parent) {
     tableRow->addWidget(new QLabel(QStringLiteral("表格："), this));
     tableRow->addWidget(TableEdit, 1);
     tableRow->addWidget(TableButton);
+    tableRow->addSpacing(16);
+    tableRow->addWidget(new QLabel(QStringLiteral("通讯录分组："), this));
+    tableRow->addWidget(GroupBox);
     layout->addLayout(tableRow);
     auto* optionRow = new QHBoxLayout;
     optionRow->addWidget(new QLabel(QStringLiteral("号码列："), this));
@@ -155,6 +163,7 @@ VariableSmsDialog::VariableSmsDialog(QWidget* parent) : QDialog(parent) {
     layout->addLayout(sendRow);
 
     connect(TableButton, &QPushButton::clicked, this, &VariableSmsDialog::TableClick);
+    connect(GroupBox, &QComboBox::currentIndexChanged, this, &VariableSmsDialog::loadGroup);
     connect(TemplateEdit, &QPlainTextEdit::textChanged, RefreshTimer, qOverload<>(&QTimer::start));
     connect(RefreshTimer, &QTimer::timeout, this, &VariableSmsDialog::refresh);
     connect(NumberColumnBox, &QComboBox::currentIndexChanged, this, &VariableSmsDialog::refresh);
@@ -165,6 +174,7 @@ VariableSmsDialog::VariableSmsDialog(QWidget* parent) : QDialog(parent) {
 
     m_settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
     m_lists = LoadComplianceLists(DataDir(), m_settings.configured);
+    GroupBox->addItem(QStringLiteral("（不使用）"));
     refresh();
 }
 
@@ -173,6 +183,7 @@ VariableSmsDialog::~VariableSmsDialog() = default;
 void VariableSmsDialog::openDialog() {
     m_settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
     m_lists = LoadComplianceLists(DataDir(), m_settings.configured);
+    loadGroups();
     refresh();
     show();
     raise();
@@ -195,8 +206,63 @@ bool VariableSmsDialog::loadTable(const QString& path) {
         ShowMessage(this, g(error), QStringLiteral("提醒"), MsgIcon::Warning);
         return false;
     }
+    useTable(std::move(*table), path);
+    {
+        const QSignalBlocker quiet(GroupBox);
+        GroupBox->setCurrentIndex(0);
+    }
+    return true;
+}
+
+void VariableSmsDialog::loadGroups() {
+    const QSignalBlocker quiet(GroupBox);
+    const QString chosen = GroupBox->currentIndex() > 0 ? GroupBox->currentText() : QString();
+    GroupBox->clear();
+    m_groups.clear();
+    GroupBox->addItem(QStringLiteral("（不使用）"));
+    ContactBook book;
+    if (!book.load(DataPath("LinkmanBook/Contacts.xml")))
+        return;
+    // Depth first, as the address book page shows them: "[客户]/[北京]".
+    std::vector<std::string> captions;
+    std::function<void(const BookNode&)> walk = [&](const BookNode& node) {
+        for (const BookNode& child : node.children) {
+            if (child.isContact)
+                continue;
+            captions.push_back(child.caption);
+            m_groups.push_back(captions);
+            QStringList shown;
+            for (const std::string& caption : captions)
+                shown << g(caption);
+            GroupBox->addItem(shown.join(QLatin1Char('/')));
+            walk(child);
+            captions.pop_back();
+        }
+    };
+    walk(book.tree());
+    if (!chosen.isEmpty())
+        GroupBox->setCurrentIndex(std::max(0, GroupBox->findText(chosen)));
+}
+
+bool VariableSmsDialog::loadGroup(int index) {
+    if (index <= 0 || static_cast<size_t>(index) > m_groups.size())
+        return false;
+    ContactBook book;
+    BookPath node;
+    if (!book.load(DataPath("LinkmanBook/Contacts.xml")) ||
+        !book.findGroup(m_groups[static_cast<size_t>(index) - 1], &node)) {
+        ShowMessage(this, QStringLiteral("无法读取通讯录分组“%1”。").arg(GroupBox->itemText(index)),
+                    QStringLiteral("提醒"), MsgIcon::Warning);
+        return false;
+    }
+    useTable(variable::TableFromContacts(book.listContacts(node)),
+             QStringLiteral("通讯录分组：") + GroupBox->itemText(index));
+    return true;
+}
+
+void VariableSmsDialog::useTable(variable::VariableTable table, const QString& shownAs) {
     m_table = std::move(table);
-    TableEdit->setText(path);
+    TableEdit->setText(shownAs);
     {
         const QSignalBlocker quiet(NumberColumnBox);
         NumberColumnBox->clear();
@@ -210,7 +276,6 @@ bool VariableSmsDialog::loadTable(const QString& path) {
                     QStringLiteral("表格超过%1行，其余的行没有读入。").arg(variable::kMaxTableRows),
                     QStringLiteral("提醒"), MsgIcon::Warning);
     refresh();
-    return true;
 }
 
 void VariableSmsDialog::rebuildFieldButtons() {

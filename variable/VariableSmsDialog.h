@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "compliance/Compliance.h"
 #include "variable/VariableSms.h"
@@ -37,7 +38,8 @@ public:
     void setRemainingQuota(std::optional<long long> remaining);
 
     QLineEdit* TableEdit;
-    QPushButton* TableButton;      // "选择表格…"
+    QPushButton* TableButton;  // "选择表格…"
+    QComboBox* GroupBox;  // "通讯录分组：" a group of LinkmanBook/Contacts.xml as the table
     QComboBox* NumberColumnBox;    // "号码列："
     QComboBox* EmptyCellBox;       // "空单元格：" 跳过该行 / 留空
     QPlainTextEdit* TemplateEdit;  // "模板："
@@ -53,11 +55,16 @@ public:
     QPushButton* CloseButton;      // "关闭"
     QTimer* RefreshTimer;          // single shot: the check a moment after typing
 
-    // Reads the check's settings and lists again and shows the window.
+    // Reads the check's settings and lists and the address book's groups again and shows the
+    // window.
     void openDialog();
     // Reads the table (a message on failure); true when read.
     bool loadTable(const QString& path);
     void TableClick();
+    // Lists the address book's groups in GroupBox (only its first item when there is no book).
+    void loadGroups();
+    // Reads the contacts of GroupBox's item as the table (a message on failure); true when read.
+    bool loadGroup(int index);
     // Recomputes the findings, the preview and the totals.
     void refresh();
     void showPreview();
@@ -66,6 +73,7 @@ public:
     const variable::VariablePlan& plan() const { return m_plan; }
 
 private:
+    void useTable(variable::VariableTable table, const QString& shownAs);
     void rebuildFieldButtons();
     // The totals line of the plan as it is, against the remaining quota.
     void showTotals();
@@ -81,6 +89,8 @@ private:
     ComplianceSettings m_settings;
     ComplianceLists m_lists;
     std::optional<long long> m_remaining;
+    // The captions (GBK, from the book down) of GroupBox's items after the first.
+    std::vector<std::vector<std::string>> m_groups;
     bool m_sending = false;
 };
 

@@ -3,6 +3,7 @@
 // distinct text, the opted-out row in none, and a second press resumes without resending.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,6 +16,7 @@
 
 #include "platform/Gbk.h"
 #include "service/Credentials.h"
+#include "tests/addressbook/BookFixtures.h"
 #include "tests/support/RecordingServer.h"
 #include "tests/support/ScriptedUi.h"
 #include "tests/support/TempDataDir.h"
@@ -149,6 +151,34 @@ TEST(VariableSmsDialog, TotalsShowTheUnitsAgainstTheRemainingQuota) {
     dialog.SendClick();
     EXPECT_TRUE(ui.lastMessage().text.contains(QStringLiteral("超过剩余的1条")))
         << ui.lastMessage().text.toStdString();
+}
+
+TEST(VariableSmsDialog, AnAddressBookGroupServesAsTheTable) {
+    TempDataDir data;
+    ScriptedUi ui;
+    data.writeFile("LinkmanBook/Contacts.xml", SampleBook());
+    data.writeFile("t.csv", "姓名,手机\r\n王伟,13900000001\r\n");
+    VariableSmsDialog dialog;
+    dialog.loadGroups();
+    QStringList groups;
+    for (int i = 0; i < dialog.GroupBox->count(); ++i)
+        groups << dialog.GroupBox->itemText(i);
+    EXPECT_EQ(groups, (QStringList{QStringLiteral("（不使用）"), QStringLiteral("[客户]"),
+                                   QStringLiteral("[客户]/[北京]"), QStringLiteral("[同事]")}));
+    dialog.TemplateEdit->setPlainText(QStringLiteral("{姓名}您好"));
+    dialog.GroupBox->setCurrentIndex(1);  // [客户] with its subgroup: 李四, 王五
+    EXPECT_EQ(dialog.TableEdit->text(), QStringLiteral("通讯录分组：[客户]"));
+    EXPECT_EQ(dialog.NumberColumnBox->currentText(), QStringLiteral("手机号码"));
+    EXPECT_TRUE(dialog.TotalsLabel->text().startsWith(QStringLiteral("共2行，发送2行")))
+        << dialog.TotalsLabel->text().toStdString();
+    dialog.RowBox->setValue(2);
+    EXPECT_EQ(dialog.PreviewEdit->toPlainText(), QStringLiteral("王五您好"));
+    dialog.grab().save(QStringLiteral("/tmp/variable-sms-group.png"));
+
+    // A table file chosen afterwards replaces the group.
+    ASSERT_TRUE(dialog.loadTable(QString::fromStdString(data.file("t.csv"))));
+    EXPECT_EQ(dialog.GroupBox->currentIndex(), 0);
+    EXPECT_TRUE(dialog.TotalsLabel->text().startsWith(QStringLiteral("共1行")));
 }
 
 }  // namespace

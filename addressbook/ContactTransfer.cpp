@@ -30,24 +30,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && LowerAscii(text.substr(0, prefix.size())) == prefix;
 }
 
-bool IsUtf8(std::string_view text) {
-    for (size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const size_t length = c < 0x80             ? 1
-                              : (c & 0xE0) == 0xC0 ? 2
-                              : (c & 0xF0) == 0xE0 ? 3
-                              : (c & 0xF8) == 0xF0 ? 4
-                                                   : 0;
-        if (length == 0 || i + length > text.size() || (length == 2 && c < 0xC2))
-            return false;
-        for (size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += length;
-    }
-    return true;
-}
-
 // The GBK characters of a text one by one: (offset, length).
 template <typename F>
 void ForEachGbkChar(std::string_view gbk, F&& f) {
@@ -205,7 +187,7 @@ bool IsGbkCharset(std::string_view charset) {
 // walked by characters, so that a backslash that is a character's second byte stays put.
 std::vector<std::string> ValueComponents(std::string_view raw, std::string_view charset,
                                          bool structured) {
-    const bool gbkBytes = IsGbkCharset(charset) || (!IsUtf8(raw) && charset.empty());
+    const bool gbkBytes = IsGbkCharset(charset) || (!IsValidUtf8(raw) && charset.empty());
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < raw.size();) {
         const size_t length = gbkBytes ? static_cast<size_t>(GbkCharBytes(raw, i)) : 1;

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 #include "addressbook/ContactsPage.h"
-#include "addressbook/TForm8.h"
+#include "platform/DialogPlacement.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/NumberEntries.h"

@@ -1,26 +1,17 @@
 #include "addressbook/TForm8.h"
 
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 
+#include "platform/DialogPlacement.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "sending/TextHelpers.h"
 
 namespace smsc {
-
-void CentreOnScreen(QWidget* window) {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        window->move(area.x() + (area.width() - window->width() + 1) / 2,
-                     area.y() + (area.height() - window->height() + 1) / 2);
-    }
-}
 
 TForm8::TForm8(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("TForm8"));

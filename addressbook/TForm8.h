@@ -35,7 +35,4 @@ private:
     std::function<void(const std::string&)> m_handler;
 };
 
-// Centres a dialog on the primary screen.
-void CentreOnScreen(QWidget* window);
-
 }  // namespace smsc

@@ -12,7 +12,7 @@
 #include <QVBoxLayout>
 
 #include "addressbook/ContactBook.h"
-#include "addressbook/TForm8.h"
+#include "platform/DialogPlacement.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/PhoneRules.h"

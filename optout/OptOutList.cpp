@@ -94,44 +94,12 @@ std::string_view NumberField(std::string_view line) {
     return Trimmed(line.substr(0, std::min(i, line.size())));
 }
 
+// In valid UTF-8 a byte from 0xE0 up starts a three- or four-byte sequence.
 bool IsValidUtf8WithWideCharacter(std::string_view bytes) {
-    bool wide = false;
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
-        size_t length = 0;
-        std::uint32_t cp = 0;
-        if (b >= 0xC2 && b <= 0xDF) {
-            length = 2;
-            cp = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            length = 3;
-            cp = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            length = 4;
-            cp = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + length > bytes.size())
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            const auto t = static_cast<unsigned char>(bytes[i + k]);
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((length == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
-            (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
-            return false;
-        wide = wide || length >= 3;
-        i += length;
-    }
-    return wide;
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0xE0)
+            return IsValidUtf8(bytes);
+    return false;
 }
 
 struct RawRead {

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "phrases/DialogPlacement.h"
+#include "platform/DialogPlacement.h"
 #include "platform/UiSeam.h"
 
 namespace smsc {

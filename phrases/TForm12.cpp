@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "phrases/DialogPlacement.h"
+#include "platform/DialogPlacement.h"
 #include "platform/UiSeam.h"
 
 namespace smsc {

@@ -8,6 +8,10 @@
 
 namespace smsc {
 
+// Whether the bytes are well-formed UTF-8: no overlong forms, no surrogates, nothing above
+// U+10FFFF, no cut-off sequence. The one check of every reader that tells UTF-8 from GBK.
+bool IsValidUtf8(std::string_view bytes);
+
 // Appends the UTF-8 bytes of one code point.
 void AppendUtf8(std::string& out, char32_t cp);
 

@@ -1772,44 +1772,11 @@ bool readZipSpreadsheet(const std::string& path, CellSink& sink) {
 
 // ---- .csv ----------------------------------------------------------------------------------
 
-bool isValidUtf8(std::string_view text, bool& hasNonAscii) {
-    hasNonAscii = false;
-    size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        hasNonAscii = true;
-        size_t length;
-        uint32_t min;
-        if ((c & 0xE0) == 0xC0) {
-            length = 2;
-            min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            length = 3;
-            min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            length = 4;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + length > text.size())
-            return false;
-        uint32_t code = c & (0x7F >> length);
-        for (size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-            return false;
-        i += length;
-    }
-    return true;
+bool hasNonAscii(std::string_view text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return true;
+    return false;
 }
 
 bool parseCsv(std::string_view bytes, CellSink& sink) {
@@ -1820,8 +1787,7 @@ bool parseCsv(std::string_view bytes, CellSink& sink) {
         converted = TextFileBytesAsGbk(std::string(bytes));
         bytes = converted;
     } else {
-        bool nonAscii = false;
-        if (isValidUtf8(bytes, nonAscii) && nonAscii) {
+        if (hasNonAscii(bytes) && IsValidUtf8(bytes)) {
             converted = Utf8ToGbk(bytes);
             bytes = converted;
         }

@@ -188,6 +188,58 @@ private:
                               m_options.campaignName);
     }
 
+    // A new journal, locked and opened, with the schedule it starts on; code is the exit code
+    // when journal is null. The lock is declared first so that it outlives the journal: its
+    // descriptor is closed only once the database is.
+    struct OpenedJournal {
+        std::unique_ptr<CampaignLock> held;
+        std::unique_ptr<CampaignJournal> journal;
+        CampaignSchedule schedule;
+        int code = kExitOk;
+    };
+
+    // Checked again, and the journal written (by create) and locked, under the folder's lock:
+    // a second start of the name finds it taken, a resume finds it locked. The journal's lock
+    // is taken before the folder's is let go; the database is opened after it.
+    template <typename Create>
+    OpenedJournal createJournal(Create&& create) {
+        OpenedJournal opened;
+        std::error_code ec;
+        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
+        std::unique_ptr<CampaignLock> folderLock =
+            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
+        if (!folderLock) {
+            opened.code = fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
+            return opened;
+        }
+        if (taken()) {
+            opened.code = refuseTaken();
+            return opened;
+        }
+        std::string error;
+        if (!create(&error)) {
+            opened.code = fail(error);
+            return opened;
+        }
+        opened.held = lock(&opened.code);
+        if (!opened.held)
+            return opened;
+        opened.code = kExitOk;
+        folderLock.reset();
+        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
+        if (!journal) {
+            opened.code = fail(error);
+            return opened;
+        }
+        opened.schedule = scheduleToStart();
+        if (opened.schedule.scheduled && !journal->setSchedule(opened.schedule, &error)) {
+            opened.code = fail(error);
+            return opened;
+        }
+        opened.journal = std::move(journal);
+        return opened;
+    }
+
     int start() {
         if (taken())
             return refuseTaken();
@@ -262,32 +314,13 @@ private:
             pieces = PlanSmsPieces(*outgoing).texts;
         }
 
-        // Checked again, and the journal written and locked, under the folder's lock: a second
-        // start of the name finds it taken, a resume finds it locked.
-        std::error_code ec;
-        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
-        std::unique_ptr<CampaignLock> folderLock =
-            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
-        if (!folderLock)
-            return fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
-        if (taken())
-            return refuseTaken();
-        std::string error;
-        if (!CampaignJournal::Create(m_path, settings, *numbers, pieces, &error))
-            return fail(error);
-        // The journal's lock before the folder's is let go; the database is opened after
-        // it, so the lock's descriptor is closed only once the database is.
-        int code = kExitOk;
-        const std::unique_ptr<CampaignLock> held = lock(&code);
-        if (!held)
-            return code;
-        folderLock.reset();
-        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
-        if (!journal)
-            return fail(error);
-        const CampaignSchedule schedule = scheduleToStart();
-        if (schedule.scheduled && !journal->setSchedule(schedule, &error))
-            return fail(error);
+        const OpenedJournal opened = createJournal([&](std::string* error) {
+            return CampaignJournal::Create(m_path, settings, *numbers, pieces, error);
+        });
+        if (!opened.journal)
+            return opened.code;
+        CampaignJournal* const journal = opened.journal.get();
+        const CampaignSchedule& schedule = opened.schedule;
         const long long perNumber = settings.kind == CampaignKind::Mms
                                         ? settings.perNumber
                                         : static_cast<long long>(pieces.size());
@@ -411,27 +444,13 @@ private:
         for (const variable::TextGroup& group : plan.groups)
             texts.push_back({group.numbers, group.pieces});
 
-        std::error_code ec;
-        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
-        std::unique_ptr<CampaignLock> folderLock =
-            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
-        if (!folderLock)
-            return fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
-        if (taken())
-            return refuseTaken();
-        if (!CampaignJournal::CreateVariable(m_path, settings, texts, &error))
-            return fail(error);
-        int code = kExitOk;
-        const std::unique_ptr<CampaignLock> held = lock(&code);
-        if (!held)
-            return code;
-        folderLock.reset();
-        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
-        if (!journal)
-            return fail(error);
-        const CampaignSchedule schedule = scheduleToStart();
-        if (schedule.scheduled && !journal->setSchedule(schedule, &error))
-            return fail(error);
+        const OpenedJournal opened = createJournal([&](std::string* createError) {
+            return CampaignJournal::CreateVariable(m_path, settings, texts, createError);
+        });
+        if (!opened.journal)
+            return opened.code;
+        CampaignJournal* const journal = opened.journal.get();
+        const CampaignSchedule& schedule = opened.schedule;
         m_out << "活动" << quoted() << "：" << t.sending << "个号码，" << t.texts
               << "条不同内容，分" << journal->batchCount() << "批。\n";
         if (waits(m_options.campaignName, schedule))

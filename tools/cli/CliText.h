@@ -7,12 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Gbk.h"
 #include "sending/TextHelpers.h"
 
 namespace smsc::cli {
-
-// Whether the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(std::string_view bytes);
 
 // A UTF-8 text as GBK; nullopt when it is not UTF-8 or holds a character GBK cannot carry
 // (sending it would silently turn the character into "?").

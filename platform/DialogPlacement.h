@@ -1,5 +1,5 @@
 #pragma once
-// The phrase dialogs are centred on the screen when they are created.
+// Dialogs are centred on the primary screen when they are created.
 
 class QWidget;
 

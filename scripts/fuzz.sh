@@ -32,7 +32,7 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
   mkdir -p "$work/$name"
   echo "fuzz_$name: ${seconds} s"
   # Dynamic TLS unscanned: the sanitizer runtime can misread it (see tests/CMakeLists.txt).
-  if ASAN_OPTIONS="${ASAN_OPTIONS:-intercept_tls_get_addr=0}" "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=512 -timeout=10 -print_final_stats=1 \
+  if ASAN_OPTIONS="${ASAN_OPTIONS:-intercept_tls_get_addr=0:quarantine_size_mb=32}" "$fuzzer" -max_total_time="$seconds" -rss_limit_mb=512 -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$artifacts/$name-" "$work/$name" "${seeds[@]}" >"$work/$name.log" 2>&1; then
     grep -E "^stat::number_of_executed_units|^Done" "$work/$name.log" | tr '\n' ' ' || true
     echo

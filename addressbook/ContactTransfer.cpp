@@ -13,7 +13,7 @@
 #include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/SpreadsheetReader.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

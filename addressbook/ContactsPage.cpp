@@ -29,7 +29,7 @@
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "recipients/RecipientPanel.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

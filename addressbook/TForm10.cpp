@@ -15,7 +15,7 @@
 #include "recipients/NumberReader.h"
 #include "recipients/RecipientCoordinator.h"
 #include "recipients/RecipientPanel.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -9,7 +9,7 @@
 #include "platform/DialogPlacement.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 

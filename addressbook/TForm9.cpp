@@ -17,7 +17,7 @@
 #include "platform/UiSeam.h"
 #include "recipients/PhoneRules.h"
 #include "recipients/RecipientPanel.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

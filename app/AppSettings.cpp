@@ -3,7 +3,7 @@
 #include <charconv>
 
 #include "platform/IniFile.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc::campaign {
 namespace {

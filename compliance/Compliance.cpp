@@ -11,7 +11,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 

@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 

@@ -3,7 +3,7 @@
 #include "lookup/SegmentDatabase.h"
 #include "platform/Gbk.h"
 #include "recipients/PhoneRules.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

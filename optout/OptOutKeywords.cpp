@@ -8,7 +8,7 @@
 #include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

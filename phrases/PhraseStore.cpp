@@ -16,7 +16,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/DataDir.h"
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

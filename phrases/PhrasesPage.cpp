@@ -16,7 +16,7 @@
 #include "phrases/TForm12.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

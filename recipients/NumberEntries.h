@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "recipients/ImportTally.h"
-#include "sending/TextHelpers.h"  // TrimBlanks
+#include "platform/TextHelpers.h"  // TrimBlanks
 
 namespace smsc {
 

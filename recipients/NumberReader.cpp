@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "recipients/PhoneRules.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

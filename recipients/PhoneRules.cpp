@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -21,7 +21,7 @@
 #include "platform/Gbk.h"
 #include "recipients/NumberReader.h"
 #include "recipients/PhoneRules.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -17,7 +17,7 @@
 #include "recipients/PhoneRules.h"
 #include "recipients/RecipientPanel.h"
 #include "recipients/UnrecognisedLinesDialog.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -7,7 +7,7 @@
 #include <ctime>
 
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -30,7 +30,7 @@
 #include "sending/SendPlan.h"
 #include "sending/SmsSend.h"
 #include "sending/TForm15.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "service/Credentials.h"
 #include "service/ServiceClient.h"
 

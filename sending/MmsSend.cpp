@@ -12,7 +12,7 @@
 #include "platform/IniFile.h"
 #include "recipients/PhoneRules.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "service/NoticeCheck.h"
 
 namespace smsc {

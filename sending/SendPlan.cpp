@@ -8,7 +8,7 @@
 #include "platform/Gbk.h"
 #include "recipients/Duplicates.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

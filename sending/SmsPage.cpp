@@ -31,7 +31,7 @@
 #include "service/ServiceClient.h"
 #include "sending/SmsSend.h"
 #include "sending/TForm15.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

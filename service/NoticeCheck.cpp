@@ -4,7 +4,7 @@
 
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc {
 namespace {

@@ -11,7 +11,7 @@
 #include "recipients/NumberReader.h"
 #include "recipients/SpreadsheetReader.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc::variable {
 namespace {

@@ -34,7 +34,7 @@
 #include "platform/UiSeam.h"
 #include "sending/SendPlan.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "service/Credentials.h"
 #include "service/ServiceClient.h"
 

@@ -6,7 +6,7 @@
 
 #include "platform/Gbk.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)

@@ -11,7 +11,7 @@
 #include "phrases/PhraseStore.h"
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;

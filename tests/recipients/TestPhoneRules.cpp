@@ -9,7 +9,7 @@
 
 #include "platform/Gbk.h"
 #include "recipients/PhoneRules.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 using namespace smsc;
 using Items = std::vector<std::string>;

@@ -26,7 +26,7 @@
 #include "sending/PlanLine.h"
 #include "sending/SmsPage.h"
 #include "sending/TForm15.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "service/Credentials.h"
 #include "tests/support/KeyEvents.h"
 #include "tests/support/RecordingServer.h"

@@ -7,7 +7,7 @@
 
 #include "platform/Gbk.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 using namespace smsc;
 

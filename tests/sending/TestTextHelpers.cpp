@@ -10,7 +10,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Gbk.h"
 #include "platform/QtText.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "tests/support/TempDataDir.h"
 
 using namespace smsc;

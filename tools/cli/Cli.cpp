@@ -10,7 +10,7 @@
 #include "recipients/ImportTally.h"
 #include "recipients/PhoneRules.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "compliance/Compliance.h"
 #include "optout/OptOutList.h"

@@ -23,7 +23,7 @@
 #include "platform/Gbk.h"
 #include "sending/MmsSend.h"
 #include "sending/SmsSend.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 #include "service/ServiceClient.h"
 #include "tools/cli/Cli.h"
 #include "tools/cli/CliCheck.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/Gbk.h"
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 namespace smsc::cli {
 

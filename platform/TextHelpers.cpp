@@ -1,4 +1,4 @@
-#include "sending/TextHelpers.h"
+#include "platform/TextHelpers.h"
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>

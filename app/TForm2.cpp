@@ -49,6 +49,7 @@
 #include "sending/MmsSend.h"
 #include "sending/PlanLine.h"
 #include "sending/SmsPage.h"
+#include "sending/TForm13.h"
 #include "sending/TForm15.h"
 
 namespace smsc {
@@ -104,6 +105,7 @@ TForm2::TForm2(QWidget* parent)
     m_receivedEnd = QDate::currentDate();
     m_receivedPage->setDateRange(m_receivedStart.date(), m_receivedEnd);
     m_receivedPage->setCredentialsSource(&credentials());
+    m_form13->setCredentialsSource(&credentials());
     m_recordsPage->setCredentialsSource(&credentials());
 
     // A database that cannot be opened only means every lookup finds nothing.
@@ -146,7 +148,7 @@ void TForm2::createRemainingWindows() {
     m_form15 = std::make_unique<TForm15>();
     m_smsPage->setProgressWindow(m_form15.get());
     m_mmsPage->setProgressWindow(m_form15.get());
-    m_receivedPage->setProgressWindow(m_form15.get());
+    m_form13->setProgressWindow(m_form15.get());
     m_form16 = std::make_unique<TForm16>(this);
     m_form17 = std::make_unique<TForm17>();
     m_form21 = new TForm21(this);
@@ -161,7 +163,7 @@ void TForm2::createRemainingWindows() {
 
 void TForm2::createOptOutWindow() {
     m_optOutDialog = std::make_unique<OptOutDialog>(this);
-    m_receivedPage->optOut()->setListWindow(m_optOutDialog.get());
+    m_receivedOptOut->setListWindow(m_optOutDialog.get());
     m_contactsPage->setOptOutHandler([this] { m_optOutDialog->openDialog(); });
     m_campaignsDialog = std::make_unique<ScheduledCampaignsDialog>(this);
     m_smsPage->setScheduledCampaignsHandler([this] { m_campaignsDialog->openDialog(); });
@@ -292,7 +294,13 @@ void TForm2::createPages() {
     m_mmsPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
     // Until the notice check runs, the note tells the cost last known locally.
     m_mmsPage->showCostNote(QStringFromGbk(LocalCostNote(DataPath("Notice_info.ini"))));
-    m_receivedPage->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
+    // The 收到短信 page's reply dialog and its opt-out marks, note and buttons.
+    m_form13 = new TForm13(m_receivedPage);
+    m_form13->setQuotaHandler([this](const QString& text) { setQuotaText(text); });
+    m_receivedPage->setReplyHandler([this](const ReceivedRecord& record, bool clearReply) {
+        m_form13->openReply(record.text, record.number, clearReply);
+    });
+    m_receivedOptOut = ReceivedOptOut::attachTo(m_receivedPage);
     connect(this, &TForm2::costNoteChanged, this, &TForm2::showCostNote);
     if (m_segmentDb.isOpen())
         m_carriers.setDatabasePath(m_segmentDb.path());

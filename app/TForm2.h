@@ -29,6 +29,8 @@ class CredentialsSource;
 class ImportRunner;
 class MmsPage;
 class OptOutDialog;
+class ReceivedOptOut;
+class TForm13;
 class ScheduledCampaignsDialog;
 class PhrasesPage;
 class ReceivedPage;
@@ -186,6 +188,9 @@ public:
     TForm21* queryWaitWindow() const { return m_form21; }
     // The opt-out list window, opened from the 收到短信 and 通讯录 pages.
     OptOutDialog* optOutDialog() const { return m_optOutDialog.get(); }
+    // The 收到短信 page's reply dialog, and its part of the opt-out list.
+    TForm13* replyDialog() const { return m_form13; }
+    ReceivedOptOut* receivedOptOut() const { return m_receivedOptOut; }
     VariableSmsDialog* variableSmsDialog() const { return m_variableSmsDialog.get(); }
 
 signals:
@@ -243,6 +248,8 @@ private:
     std::unique_ptr<TForm16> m_form16;
     std::unique_ptr<TForm17> m_form17;
     std::unique_ptr<OptOutDialog> m_optOutDialog;
+    TForm13* m_form13 = nullptr;                  // a child of the 收到短信 page
+    ReceivedOptOut* m_receivedOptOut = nullptr;  // a child of the 收到短信 page
     std::unique_ptr<VariableSmsDialog> m_variableSmsDialog;
     std::unique_ptr<ScheduledCampaignsDialog> m_campaignsDialog;
 };

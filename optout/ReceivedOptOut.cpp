@@ -14,6 +14,7 @@
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
+#include "records/ReceivedPage.h"
 
 namespace smsc {
 namespace {
@@ -45,6 +46,15 @@ ReceivedOptOut::ReceivedOptOut(QWidget* page, QTreeWidget* list,
     NoteLabel->setStyleSheet(QStringLiteral("color: #b00000;"));
     connect(AddButton, &QPushButton::clicked, this, &ReceivedOptOut::AddClick);
     connect(ListButton, &QPushButton::clicked, this, &ReceivedOptOut::ListClick);
+}
+
+ReceivedOptOut* ReceivedOptOut::attachTo(ReceivedPage* page) {
+    auto* part = new ReceivedOptOut(page, page->ListView1, &page->records());
+    page->insertBelowList(part->NoteLabel, 1);
+    page->insertBelowList(part->AddButton);
+    page->insertBelowList(part->ListButton);
+    page->setQueryHooks([part] { part->clear(); }, [part] { part->markReplies(); });
+    return part;
 }
 
 void ReceivedOptOut::clear() {

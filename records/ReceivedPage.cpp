@@ -9,14 +9,12 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "optout/ReceivedOptOut.h"
 #include "platform/FileDialogs.h"
 #include "platform/ListViews.h"
 #include "platform/QtText.h"
 #include "platform/UiSeam.h"
 #include "records/RecordUi.h"
 #include "records/TForm21.h"
-#include "sending/TForm13.h"
 #include "service/Credentials.h"
 #include "service/ExchangeWait.h"
 #include "service/ServiceClient.h"
@@ -79,9 +77,6 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     Timer2->setSingleShot(true);
     HoldWhileExchanging(Timer2);
 
-    m_form13 = new TForm13(this);
-    m_optOut = new ReceivedOptOut(this, ListView1, &m_records);
-
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(HintLabel);
     auto* rangeRow = new QHBoxLayout;
@@ -93,14 +88,12 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
     rangeRow->addStretch(1);
     layout->addLayout(rangeRow);
     layout->addWidget(ListView1, 1);
-    auto* bottomRow = new QHBoxLayout;
-    bottomRow->addWidget(CountLabel);
-    bottomRow->addWidget(m_optOut->NoteLabel, 1);
-    bottomRow->addWidget(m_optOut->AddButton);
-    bottomRow->addWidget(m_optOut->ListButton);
-    bottomRow->addWidget(ReplyButton);
-    bottomRow->addWidget(ExportButton);
-    layout->addLayout(bottomRow);
+    m_bottomRow = new QHBoxLayout;
+    m_bottomRow->addWidget(CountLabel);
+    m_bottomRow->addStretch(1);  // until a hook's widget takes the room
+    m_bottomRow->addWidget(ReplyButton);
+    m_bottomRow->addWidget(ExportButton);
+    layout->addLayout(m_bottomRow);
 
     connect(QueryButton, &QPushButton::clicked, this, &ReceivedPage::QueryButtonClick);
     connect(Timer2, &QTimer::timeout, this, &ReceivedPage::Timer2Timer);
@@ -111,17 +104,18 @@ ReceivedPage::ReceivedPage(QWidget* parent) : QWidget(parent) {
 
 ReceivedPage::~ReceivedPage() = default;
 
-void ReceivedPage::setCredentialsSource(const CredentialsSource* source) {
-    m_credentials = source;
-    m_form13->setCredentialsSource(source);
+void ReceivedPage::setQueryHooks(std::function<void()> started, std::function<void()> filled) {
+    m_queryStarted = std::move(started);
+    m_queryFilled = std::move(filled);
 }
 
-void ReceivedPage::setProgressWindow(TForm15* window) {
-    m_form13->setProgressWindow(window);
-}
-
-void ReceivedPage::setQuotaHandler(std::function<void(const QString&)> handler) {
-    m_form13->setQuotaHandler(std::move(handler));
+void ReceivedPage::insertBelowList(QWidget* widget, int stretch) {
+    if (stretch > 0 && m_placeholderStretch) {
+        // The widget takes the room the placeholder stretch held (it follows the inserted ones).
+        delete m_bottomRow->takeAt(1 + m_inserted);
+        m_placeholderStretch = false;
+    }
+    m_bottomRow->insertWidget(1 + m_inserted++, widget, stretch);
 }
 
 void ReceivedPage::setDateRange(const QDate& start, const QDate& end) {
@@ -148,7 +142,8 @@ void ReceivedPage::Timer2Timer() {
     Timer2->stop();
     ListView1->clear();
     m_records.clear();
-    m_optOut->clear();
+    if (m_queryStarted)
+        m_queryStarted();
     const Credentials c = m_credentials ? m_credentials->currentCredentials() : Credentials{};
     const HttpResult result =
         QueryReceived(c.context, c.userName, c.password, shortDate(DateTimePicker1->date()),
@@ -164,7 +159,8 @@ void ReceivedPage::Timer2Timer() {
     if (answer.status == RecordStatus::Listed) {
         showRecords(std::move(answer.records), c.userName);
         endQuery(static_cast<int>(m_records.size()));
-        m_optOut->markReplies();
+        if (m_queryFilled)
+            m_queryFilled();
         if (answer.overLimit)
             ShowMessage(this, QStringFromGbk(RecordOverLimitMessage(kMaxReceivedRecords)),
                         QStringLiteral("提示"));
@@ -202,7 +198,8 @@ void ReceivedPage::openReply(bool clearReply) {
     if (!row)
         return;
     const ReceivedRecord& r = m_records[static_cast<size_t>(ListView1->indexOfTopLevelItem(row))];
-    m_form13->openReply(r.text, r.number, clearReply);
+    if (m_reply)
+        m_reply(r, clearReply);
 }
 
 void ReceivedPage::ListView1DblClick() {

@@ -1,7 +1,8 @@
 #pragma once
 // The "收到短信" page: the replies received in a range of days. "记录查询" shows the query
 // wait window and arms Timer2; its tick asks "softweb/receive.asp" and fills the four-column
-// list. A row opens the reply dialog (TForm13); "记录导出" writes the list to a text file.
+// list. A row opens the reply (the main window hands it to the reply dialog); "记录导出"
+// writes the list to a text file. Other parts (the opt-out marks) attach through the hooks.
 
 #include <QDate>
 #include <QString>
@@ -14,6 +15,7 @@
 #include "records/RecordAnswers.h"
 
 class QDateEdit;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -22,9 +24,6 @@ class QTreeWidget;
 namespace smsc {
 
 class CredentialsSource;
-class ReceivedOptOut;
-class TForm13;
-class TForm15;
 class TForm21;
 
 class ReceivedPage final : public QWidget {
@@ -43,15 +42,17 @@ public:
     QPushButton* ExportButton;   // 记录导出
     QTimer* Timer2;              // the main window's query timer, 3000 ms, one-shot
 
-    TForm13* replyDialog() const { return m_form13; }
-    // The opt-out list's marks, note and buttons on this page.
-    ReceivedOptOut* optOut() const { return m_optOut; }
-
     // ---- what the main window provides ---------------------------------------------------
-    void setCredentialsSource(const CredentialsSource* source);
+    void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
     void setWaitWindow(TForm21* window) { m_wait = window; }
-    void setProgressWindow(TForm15* window);
-    void setQuotaHandler(std::function<void(const QString&)> handler);
+    // Opens the reply to a row: its record, and whether the reply text starts empty ("回复短信")
+    // or keeps what was typed before (a double click).
+    using ReplyHandler = std::function<void(const ReceivedRecord& record, bool clearReply)>;
+    void setReplyHandler(ReplyHandler handler) { m_reply = std::move(handler); }
+    // Called when a query begins (the list is emptied) and after its rows are filled.
+    void setQueryHooks(std::function<void()> started, std::function<void()> filled);
+    // Puts a widget in the row under the list, after the count and those inserted before.
+    void insertBelowList(QWidget* widget, int stretch = 0);
     void setDateRange(const QDate& start, const QDate& end);
     // The address book's name of a number (GBK; empty when the number is not in the book).
     using NameLookup = std::function<std::string(const std::string& number)>;
@@ -75,8 +76,12 @@ private:
 
     const CredentialsSource* m_credentials = nullptr;
     TForm21* m_wait = nullptr;
-    TForm13* m_form13;
-    ReceivedOptOut* m_optOut;
+    ReplyHandler m_reply;
+    std::function<void()> m_queryStarted;
+    std::function<void()> m_queryFilled;
+    QHBoxLayout* m_bottomRow = nullptr;
+    int m_inserted = 0;  // widgets put after the count
+    bool m_placeholderStretch = true;
     std::vector<ReceivedRecord> m_records;  // the rows, in list order
     std::vector<std::string> m_names;       // "联系人名称" of each row
     NameLookup m_nameLookup;

@@ -36,7 +36,7 @@ namespace {
 class OptOutWindows : public RecordFixture {
 protected:
     ReceivedPage* page() const { return main->receivedPage(); }
-    ReceivedOptOut* optOut() const { return page()->optOut(); }
+    ReceivedOptOut* optOut() const { return main->receivedOptOut(); }
     OptOutDialog* dialog() const { return main->optOutDialog(); }
     std::string listPath() const { return data.file(kOptOutFileName); }
     std::string listFile() const { return fileBytes(listPath()); }

@@ -241,8 +241,8 @@ TEST_F(ReceivedPageTest, ReplyChecksAndTheBareNumber) {
         EXPECT_FALSE(progress->isVisible());
     }
     // The length caption counts line breaks, the limit does not.
-    main->receivedPage()->replyDialog()->Memo2->setPlainText(QStringLiteral("ab\ncd"));
-    EXPECT_EQ(main->receivedPage()->replyDialog()->Label3->text(), QStringLiteral("当前长度为6字"));
+    main->replyDialog()->Memo2->setPlainText(QStringLiteral("ab\ncd"));
+    EXPECT_EQ(main->replyDialog()->Label3->text(), QStringLiteral("当前长度为6字"));
 }
 
 TEST_F(ReceivedPageTest, TheReplyCapturedAtOkSurvivesReopeningOnAnotherRow) {

@@ -1,9 +1,10 @@
 #pragma once
 // The steps of a send page after its own checks, one implementation for the SMS and the MMS
-// page: the opt-out refusal at "发送", arming and closing the progress window with the page's
-// timer, and the tick's common part: the opt-out list and the daily cap applied to the
-// numbers of that moment, the credentials read, and after the answer the quota handed on,
-// the day's history written, the window closed and the answer told.
+// page: the opt-out refusal when the send button is pressed, arming and closing the progress
+// window with the page's timer, and the tick's common part: the opt-out list and the daily cap
+// applied to the numbers of that moment, the credentials read, and after the answer the quota
+// handed on, the day's history written, the window closed and the answer told. It also makes
+// what both pages have: the recipient panel, the editor, the length caption, the back button.
 
 #include <QString>
 
@@ -29,22 +30,24 @@ class TForm15;
 std::string EditorTextGbk(const QPlainTextEdit& editor);
 void SetEditorTextGbk(QPlainTextEdit& editor, const std::string& gbk);
 
+// Receives "剩余短信N条" after a send the service answered with the quota.
+using QuotaHandler = std::function<void(const QString&)>;
+
 class SendSteps {
 public:
     // Makes the page's recipient panel of that kind. timer: the progress window's timer that
     // runs the page's tick (&TForm15::Timer1 for SMS, &TForm15::Timer2 for MMS); boxes open
     // over page.
     SendSteps(QWidget* page, PanelKind kind, QTimer* TForm15::*timer);
+    SendSteps(const SendSteps&) = delete;  // the back button's handler holds this
+    SendSteps& operator=(const SendSteps&) = delete;
 
     RecipientPanel* panel() const { return m_panel; }
 
     TForm15* progressWindow() const { return m_progress; }
     void setProgressWindow(TForm15* window) { m_progress = window; }
     void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
-    // Receives "剩余短信N条" after a send the service answered with the quota.
-    void setQuotaHandler(std::function<void(const QString&)> handler) {
-        m_quotaHandler = std::move(handler);
-    }
+    void setQuotaHandler(QuotaHandler handler) { m_quotaHandler = std::move(handler); }
     // The login window's credentials at this moment (empty without a source).
     Credentials credentials() const;
     void setBackHomeHandler(std::function<void()> handler) { m_backHome = std::move(handler); }
@@ -87,7 +90,7 @@ private:
     QTimer* TForm15::*m_timer;
     TForm15* m_progress = nullptr;
     const CredentialsSource* m_credentials = nullptr;
-    std::function<void(const QString&)> m_quotaHandler;
+    QuotaHandler m_quotaHandler;
     std::function<void()> m_backHome;
 };
 

@@ -63,12 +63,8 @@ public:
     // The progress window; its Timer1 tick runs this page's send driver.
     void setProgressWindow(TForm15* window);
     // Receives "剩余短信N条" after a successful send.
-    void setQuotaHandler(std::function<void(const QString&)> handler) {
-        m_steps.setQuotaHandler(std::move(handler));
-    }
-    void setBackHomeHandler(std::function<void()> handler) {
-        m_steps.setBackHomeHandler(std::move(handler));
-    }
+    void setQuotaHandler(QuotaHandler handler) { m_steps.setQuotaHandler(std::move(handler)); }
+    void setBackHomeHandler(std::function<void()> h) { m_steps.setBackHomeHandler(std::move(h)); }
     void setInsertPhraseHandler(std::function<void()> handler) {
         m_insertPhrase = std::move(handler);
     }

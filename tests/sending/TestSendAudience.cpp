@@ -36,61 +36,26 @@ struct Case {
 }  // namespace
 
 TEST(SendAudienceTest, OptOutThenCapThenNumberStringAndHistory) {
+    // clang-format off
     const Case cases[] = {
-        {"nothing left out",
-         nullptr,
-         false,
-         {"13900000000", "13900000002"},
-         nullptr,
-         OptOutSendRefusal::None,
-         "13900000000|13900000002|",
-         "发送成功",
-         "7|100",
-         0},
-        // The listed number is not counted again at the cap; both lines, opt-out first.
-        {"opted out and capped",
-         "13900000001\r\n",
-         true,
-         {"13900000000", "13900000001", "13900000002"},
-         nullptr,
-         OptOutSendRefusal::None,
-         "13900000002|",
-         "发送成功\r已跳过1个退订号码\r已跳过1个今天已达每日上限的号码",
-         "7|100",
-         1},
-        {"refused answer not recorded",
-         nullptr,
-         true,
-         {"13900000002"},
-         nullptr,
-         OptOutSendRefusal::None,
-         "13900000002|",
-         "发送成功",
-         "4",
-         0},
+        {"nothing left out", nullptr, false, {"13900000000", "13900000002"}, nullptr,
+         OptOutSendRefusal::None, "13900000000|13900000002|", "发送成功", "7|100", 0},
+        // The opt-out list goes first, the cap takes what it kept; both lines, opt-out first.
+        {"opted out and capped", "13900000001\r\n", true,
+         {"13900000000", "13900000001", "13900000002"}, nullptr, OptOutSendRefusal::None,
+         "13900000002|", "发送成功\r已跳过1个退订号码\r已跳过1个今天已达每日上限的号码",
+         "7|100", 1},
+        {"refused answer not recorded", nullptr, true, {"13900000002"}, nullptr,
+         OptOutSendRefusal::None, "13900000002|", "发送成功", "4", 0},
         // The verification copy stays though listed, and keeps its star.
-        {"verification copy",
-         "13900000002\r\n13900000003\r\n",
-         false,
-         {"13900000002", "13900000003"},
-         "13900000002",
-         OptOutSendRefusal::None,
-         "13900000002*",
-         "发送成功\r已跳过1个退订号码",
-         "7|100",
-         0},
+        {"verification copy", "13900000002\r\n13900000003\r\n", false,
+         {"13900000002", "13900000003"}, "13900000002", OptOutSendRefusal::None,
+         "13900000002*", "发送成功\r已跳过1个退订号码", "7|100", 0},
         // A refusal stops before the history is opened: nothing is capped or recorded.
-        {"every number listed",
-         "13900000002\r\n",
-         true,
-         {"13900000002"},
-         nullptr,
-         OptOutSendRefusal::AllListed,
-         "",
-         "发送成功\r已跳过1个退订号码",
-         "7|100",
-         0},
+        {"every number listed", "13900000002\r\n", true, {"13900000002"}, nullptr,
+         OptOutSendRefusal::AllListed, "", "发送成功\r已跳过1个退订号码", "7|100", 0},
     };
+    // clang-format on
     const long long now = std::time(nullptr);
     const int today = LocalDay(now);
     for (const Case& c : cases) {

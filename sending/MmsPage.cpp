@@ -12,14 +12,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <ctime>
 #include <exception>
 
 #include "compliance/Compliance.h"
 #include "compliance/ComplianceDialog.h"
-#include "compliance/DailyCap.h"
-#include "optout/OptOutList.h"
-#include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
 #include "platform/FileDialogs.h"
 #include "platform/QtText.h"
@@ -37,14 +33,6 @@
 namespace smsc {
 namespace {
 
-void tell(QWidget* parent, const QString& text) {
-    ShowMessage(parent, text, QStringLiteral("提示"));
-}
-
-void tellGbk(QWidget* parent, const std::string& gbk) {
-    tell(parent, QStringFromGbk(gbk));
-}
-
 QLabel* redLabel(const QString& text, const QString& name, QWidget* parent) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
@@ -58,17 +46,15 @@ std::string nativePath(const QString& path) {
 
 }  // namespace
 
-MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
+MmsPage::MmsPage(QWidget* parent)
+    : QWidget(parent), m_steps(this, PanelKind::Mms, &TForm15::Timer2) {
     setObjectName(QStringLiteral("MmsPage"));
-    m_panel = new RecipientPanel(PanelKind::Mms, this);
+    m_panel = m_steps.panel();
 
     TitleCaption = redLabel(QStringLiteral("彩信标题（最长为30个字符）"),
                             QStringLiteral("TitleCaption"), this);
-    LengthLabel = new QLabel(QStringLiteral("当前长度为0字。"), this);
-    LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
-    Memo2 = new QPlainTextEdit(this);
-    Memo2->setObjectName(QStringLiteral("Memo2"));
-    Memo2->setTabChangesFocus(true);  // a typed tab would count as a character of the title
+    LengthLabel = m_steps.newLengthLabel();
+    Memo2 = m_steps.newEditor(QStringLiteral("Memo2"));
     Memo2->setMaximumHeight(60);
     auto* fileLabel = new QLabel(QStringLiteral("彩信文件："), this);
     FileEdit = new QLineEdit(this);
@@ -80,8 +66,7 @@ MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
     MakeButton->setObjectName(QStringLiteral("MakeButton"));
     CostNoteLabel = redLabel(QString(), QStringLiteral("CostNoteLabel"), this);
     CostNoteLabel->setWordWrap(true);
-    BackButton = new QPushButton(QStringLiteral("返回首页"), this);
-    BackButton->setObjectName(QStringLiteral("BackButton"));
+    BackButton = m_steps.newBackButton();
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(m_panel->createListLayout(), 3);
@@ -112,18 +97,14 @@ MmsPage::MmsPage(QWidget* parent) : QWidget(parent) {
     connect(BrowseButton, &QPushButton::clicked, this, &MmsPage::BrowseClick);
     connect(MakeButton, &QPushButton::clicked, this, &MmsPage::MakeClick);
     connect(m_panel->SendButton, &QPushButton::clicked, this, &MmsPage::Button35Click);
-    connect(BackButton, &QPushButton::clicked, this, [this] {
-        if (m_backHome)
-            m_backHome();
-    });
 }
 
 MmsPage::~MmsPage() = default;
 
 void MmsPage::setProgressWindow(TForm15* window) {
-    m_progress = window;
-    if (m_progress)
-        m_progress->setTimer2Handler([this] { MmsTimerTick(); });
+    m_steps.setProgressWindow(window);
+    if (window)
+        window->setTimer2Handler([this] { MmsTimerTick(); });
 }
 
 void MmsPage::showCostNote(const QString& note) {
@@ -135,16 +116,11 @@ void MmsPage::showCostNote(const QString& note) {
 }
 
 std::string MmsPage::titleText() const {
-    QString text = Memo2->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return GbkFromQString(text);
+    return EditorTextGbk(*Memo2);
 }
 
 void MmsPage::setTitleText(const std::string& gbk) {
-    QString text = QStringFromGbk(gbk);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Memo2->setPlainText(text);
+    SetEditorTextGbk(*Memo2, gbk);
 }
 
 std::string MmsPage::filePath() const {
@@ -154,7 +130,7 @@ std::string MmsPage::filePath() const {
 void MmsPage::titleChanged() {
     std::string title = titleText();
     if (TextLength(title) > kMaxMmsTitleLength) {
-        tell(this, QStringLiteral("彩信标题超过30字，系统将保留前30个文字信息"));
+        m_steps.tell(QStringLiteral("彩信标题超过30字，系统将保留前30个文字信息"));
         title = SplitByLength(title, kMaxMmsTitleLength).front();
         {
             const QSignalBlocker blocker(Memo2);
@@ -175,12 +151,12 @@ void MmsPage::BrowseClick() {
     m_lastChosen = nativePath(chosen);
     // A '"' or a line break in the name would break the file part's header on the wire.
     if (!IsUsableMmsPath(m_lastChosen)) {
-        tellGbk(this, MmsRefusalMessage(MmsRefusal::BadFilePath));
+        m_steps.tellGbk(MmsRefusalMessage(MmsRefusal::BadFilePath));
         FileEdit->clear();
         return;
     }
     if (FileSizeOf(m_lastChosen) > kMaxMmsFileBytes) {
-        tellGbk(this, MmsRefusalMessage(MmsRefusal::FileTooLarge));
+        m_steps.tellGbk(MmsRefusalMessage(MmsRefusal::FileTooLarge));
         FileEdit->clear();
         return;
     }
@@ -194,7 +170,7 @@ void MmsPage::MakeClick() {
         QFile::decodeName(QByteArray::fromStdString(DataPath("Velmaro/MakeEMM.exe")));
     if (QFileInfo(tool).isFile() && Ui().openWithDesktop(tool))
         return;
-    tell(this, QStringLiteral("Velmaro制作软件未安装，安装后可以制作彩信"));
+    m_steps.tell(QStringLiteral("Velmaro制作软件未安装，安装后可以制作彩信"));
 }
 
 void MmsPage::Button35Click() {
@@ -210,7 +186,7 @@ void MmsPage::Button35Click() {
     if (refusal != MmsRefusal::None) {
         if (refusal == MmsRefusal::TitleTooLong || refusal == MmsRefusal::TitleEmpty)
             Memo2->setFocus();
-        tellGbk(this, MmsRefusalMessage(refusal));
+        m_steps.tellGbk(MmsRefusalMessage(refusal));
         if (refusal == MmsRefusal::VerificationInvalid)
             m_panel->VerifyEdit->clear();
         return;
@@ -220,26 +196,25 @@ void MmsPage::Button35Click() {
             UnsendableCharacters(Memo2->toPlainText().toStdString());
         !chars.empty()) {
         Memo2->setFocus();
-        tell(this, QString::fromStdString(UnsendableMessage("彩信标题", chars)));
+        m_steps.tell(QString::fromStdString(UnsendableMessage("彩信标题", chars)));
         return;
     }
     if (!titleCheckAllowsSend())
         return;
-    if (!optOutAllowsSend())
+    if (!m_steps.optOutAllowsSend())
         return;
     if (!m_plan->confirmQuota(this))
         return;
-    armProgressWindow();
+    m_steps.armProgressWindow();
 }
 
 bool MmsPage::titleCheckAllowsSend() {
     // The title's check: words, symbols, links and the hours of the default kind (the
     // content is an opaque file). With [Compliance] set every finding is shown.
     const ComplianceSettings settings = LoadComplianceSettings(DataPath("Company_Info.ini"));
-    const ComplianceReport report =
-        CheckMmsTitle(Memo2->toPlainText().toStdString(),
-                      {settings, settings.defaultKind, LocalMinuteOfDay()},
-                      LoadComplianceLists(DataDir(), settings.configured));
+    const ComplianceReport report = CheckMmsTitle(
+        Memo2->toPlainText().toStdString(), {settings, settings.defaultKind, LocalMinuteOfDay()},
+        LoadComplianceLists(DataDir(), settings.configured));
     if (!report.blocks() && !(settings.configured && !report.findings.empty()))
         return true;
     ComplianceDialog dialog(this);
@@ -250,91 +225,36 @@ bool MmsPage::titleCheckAllowsSend() {
     return false;
 }
 
-bool MmsPage::optOutAllowsSend() {
-    const OptOutSendPlan plan = PlanOptOutSend(
-        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
-    if (plan.refusal == OptOutSendRefusal::None)
-        return true;
-    ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(plan.refusal)),
-                QStringLiteral("提醒"));
-    return false;
-}
-
-void MmsPage::armProgressWindow() {
-    if (!m_progress) {
-        tell(this, QStringLiteral("程序文件丢失，请重新安装。"));
-        return;
-    }
-    m_progress->show();
-    // A press while the window already waits leaves the armed timer as it is.
-    if (!m_progress->Timer2->isActive())
-        m_progress->Timer2->start();
-}
-
-// Only the MMS timer: an SMS or reply submission armed meanwhile still runs.
-void MmsPage::closeProgressWindow() {
-    m_progress->Animate1->stop();
-    m_progress->Timer2->stop();
-    m_progress->hide();
-}
-
 void MmsPage::MmsTimerTick() {
-    if (!m_progress)
+    if (!m_steps.startTick())
         return;
-    m_progress->Timer2->stop();
     if (m_panel->RecipientCount() == 0) {
-        closeProgressWindow();
-        tell(this, QStringLiteral("要发送彩信的号码为空，请添加发送号码"));
+        m_steps.closeProgressWindow();
+        m_steps.tell(QStringLiteral("要发送彩信的号码为空，请添加发送号码"));
         return;
     }
-    // Numbers on the opt-out list are left out; the list itself stays as it is.
-    const OptOutSendPlan optOut = PlanOptOutSend(
-        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
-    if (optOut.refusal != OptOutSendRefusal::None) {
-        closeProgressWindow();
-        ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(optOut.refusal)),
-                    QStringLiteral("提醒"));
+    const std::optional<SendAudience> audience = m_steps.audience();
+    if (!audience)
         return;
-    }
-    // So are numbers that already got Max_Per_Number_Per_Day messages today.
-    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
-    if (!CapAllowsSend(this, capped)) {
-        closeProgressWindow();
-        return;
-    }
     MmsSendOutcome outcome;
     try {
-        const std::string numbers = BuildNumberString(capped.entries, m_panel->verificationOn(),
-                                                      m_panel->verificationNumber());
-        const Credentials credentials =
-            m_credentials ? m_credentials->currentCredentials() : Credentials{};
+        const Credentials credentials = m_steps.credentials();
         const std::string title = StripLineBreaks(titleText());
         const std::string wirePath = GbkFromQString(FileEdit->text());
         outcome = RunMmsSend(filePath(), [&](const std::string& bytes) {
-            return SendMms(credentials.context, credentials.userName, credentials.password, numbers,
-                           title, wirePath, bytes);
+            return SendMms(credentials.context, credentials.userName, credentials.password,
+                           audience->numbers, title, wirePath, bytes);
         });
     } catch (const std::exception&) {
-        closeProgressWindow();
+        m_steps.closeProgressWindow();
         return;
     }
     if (outcome.refusal != MmsRefusal::None) {
-        closeProgressWindow();
-        tellGbk(this, MmsRefusalMessage(outcome.refusal));
+        m_steps.closeProgressWindow();
+        m_steps.tellGbk(MmsRefusalMessage(outcome.refusal));
         return;
     }
-    if (const std::optional<std::string> quota = QuotaTextOf(outcome.answer);
-        quota && m_quotaHandler)
-        m_quotaHandler(QStringFromGbk(*quota));
-    std::string historyError;
-    const bool recorded = AnswerCode(outcome.answer) != "7" ||
-                          RecordDailyCapSend(capped, std::time(nullptr), &historyError);
-    closeProgressWindow();
-    if (const std::optional<std::string> message = MmsAnswerMessage(outcome.answer))
-        tell(this, QStringFromGbk(WithCappedSkipped(WithOptOutSkipped(*message, optOut.skipped),
-                                                    capped.leftOut)));
-    if (!recorded)
-        ShowMessage(this, QString::fromStdString(historyError), QStringLiteral("提醒"));
+    m_steps.finishTick(outcome.answer, MmsAnswerMessage(outcome.answer), *audience);
 }
 
 }  // namespace smsc

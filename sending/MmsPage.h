@@ -10,6 +10,8 @@
 #include <functional>
 #include <string>
 
+#include "sending/SendSteps.h"
+
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -18,7 +20,6 @@ class QVBoxLayout;
 
 namespace smsc {
 
-class CredentialsSource;
 class PlanLine;
 class RecipientPanel;
 class TForm15;
@@ -46,14 +47,14 @@ public:
     QVBoxLayout* compositionLayout() const { return m_composition; }
 
     // ---- what the main window provides ---------------------------------------------------
-    void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
+    void setCredentialsSource(const CredentialsSource* source) {
+        m_steps.setCredentialsSource(source);
+    }
     // The progress window; its Timer2 tick runs this page's send driver.
     void setProgressWindow(TForm15* window);
     // Receives "剩余短信N条" after a successful send.
-    void setQuotaHandler(std::function<void(const QString&)> handler) {
-        m_quotaHandler = std::move(handler);
-    }
-    void setBackHomeHandler(std::function<void()> handler) { m_backHome = std::move(handler); }
+    void setQuotaHandler(QuotaHandler handler) { m_steps.setQuotaHandler(std::move(handler)); }
+    void setBackHomeHandler(std::function<void()> h) { m_steps.setBackHomeHandler(std::move(h)); }
     // The red note on what one MMS costs.
     void showCostNote(const QString& note);
 
@@ -75,23 +76,17 @@ public:
     void MmsTimerTick();
 
 private:
-    // The opt-out list at the send checks: false (after the message) when it cannot be read
-    // or names every recipient.
+    // The title's check before a send: false (after the report) when it blocks or the user
+    // goes back to the title.
     bool titleCheckAllowsSend();
-    bool optOutAllowsSend();
     void titleChanged();
-    void armProgressWindow();
-    void closeProgressWindow();
 
     RecipientPanel* m_panel;
     PlanLine* m_plan;
+    SendSteps m_steps;
     long long m_unitsPerMms = 5;  // the cost note's count; the service's default until told
     QVBoxLayout* m_composition;
-    const CredentialsSource* m_credentials = nullptr;
-    TForm15* m_progress = nullptr;
     std::string m_lastChosen;  // the file last chosen in "浏览", native
-    std::function<void(const QString&)> m_quotaHandler;
-    std::function<void()> m_backHome;
 };
 
 }  // namespace smsc

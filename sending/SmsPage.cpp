@@ -11,13 +11,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <ctime>
-
 #include "compliance/Compliance.h"
-#include "compliance/DailyCap.h"
 #include "compliance/ComplianceDialog.h"
 #include "compliance/ComplianceSettingsDialog.h"
-#include "optout/OptOutList.h"
 #include "platform/ClipPlayer.h"
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
@@ -36,26 +32,19 @@
 namespace smsc {
 namespace {
 
-void tell(QWidget* parent, const QString& text) {
-    ShowMessage(parent, text, QStringLiteral("提示"));
-}
-
 // Long enough to let a burst of keys pass, short enough to feel immediate.
 constexpr int kCheckDelayMs = 150;
 
 }  // namespace
 
-SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
+SmsPage::SmsPage(QWidget* parent)
+    : QWidget(parent), m_steps(this, PanelKind::Sms, &TForm15::Timer1) {
     setObjectName(QStringLiteral("SmsPage"));
-    m_panel = new RecipientPanel(PanelKind::Sms, this);
+    m_panel = m_steps.panel();
 
     auto* contentLabel = new QLabel(QStringLiteral("短信内容："), this);
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName(QStringLiteral("Memo1"));
-    // Tab moves on: a tab typed into the text would count and go out as a character.
-    Memo1->setTabChangesFocus(true);
-    LengthLabel = new QLabel(QStringLiteral("当前长度为0字。"), this);
-    LengthLabel->setObjectName(QStringLiteral("LengthLabel"));
+    Memo1 = m_steps.newEditor(QStringLiteral("Memo1"));
+    LengthLabel = m_steps.newLengthLabel();
     NoteLabel = new QLabel(
         QStringLiteral("单条中短信息允许发送信息文字总长度为70字，超过将分条发送。  "), this);
     NoteLabel->setObjectName(QStringLiteral("NoteLabel"));
@@ -65,8 +54,7 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
     CampaignsButton = new QPushButton(QStringLiteral("定时任务"), this);
     CampaignsButton->setObjectName(QStringLiteral("CampaignsButton"));
     CampaignsButton->hide();
-    BackButton = new QPushButton(QStringLiteral("返回首页"), this);
-    BackButton->setObjectName(QStringLiteral("BackButton"));
+    BackButton = m_steps.newBackButton();
     VariableButton = new QPushButton(QStringLiteral("个性短信"), this);
     VariableButton->setObjectName(QStringLiteral("VariableButton"));
     VariableButton->setToolTip(QStringLiteral("一个模板，按表格每行的内容给每个号码发不同的短信"));
@@ -140,10 +128,6 @@ SmsPage::SmsPage(QWidget* parent) : QWidget(parent) {
         if (m_scheduledCampaigns)
             m_scheduledCampaigns();
     });
-    connect(BackButton, &QPushButton::clicked, this, [this] {
-        if (m_backHome)
-            m_backHome();
-    });
 }
 
 SmsPage::~SmsPage() = default;
@@ -154,22 +138,17 @@ void SmsPage::setScheduledCampaignsHandler(std::function<void()> handler) {
 }
 
 void SmsPage::setProgressWindow(TForm15* window) {
-    m_progress = window;
-    if (m_progress)
-        m_progress->setTimer1Handler([this] { SmsTimerTick(); });
+    m_steps.setProgressWindow(window);
+    if (window)
+        window->setTimer1Handler([this] { SmsTimerTick(); });
 }
 
 std::string SmsPage::messageText() const {
-    QString text = Memo1->toPlainText();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return GbkFromQString(text);
+    return EditorTextGbk(*Memo1);
 }
 
 void SmsPage::setMessageText(const std::string& gbk) {
-    QString text = QStringFromGbk(gbk);
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    Memo1->setPlainText(text);
+    SetEditorTextGbk(*Memo1, gbk);
 }
 
 void SmsPage::appendMessageLine(const QString& line) {
@@ -254,39 +233,39 @@ void SmsPage::Button15Click() {
     if (m_panel->verificationOn()) {
         const std::string number = m_panel->verificationNumber();
         if (number.empty()) {
-            tell(this, QStringLiteral("验证号码为空，请输入验证号码！"));
+            m_steps.tell(QStringLiteral("验证号码为空，请输入验证号码！"));
             return;
         }
         if (!IsDigits1To12(number)) {
-            tell(this, QStringLiteral("请输入正确的验证号码！"));
+            m_steps.tell(QStringLiteral("请输入正确的验证号码！"));
             m_panel->VerifyEdit->clear();
             return;
         }
     }
     const int count = m_panel->RecipientCount();
     if (count > kRecipientCap) {
-        tell(this, QStringLiteral("发送条数不能超过3万个"));
+        m_steps.tell(QStringLiteral("发送条数不能超过3万个"));
         return;
     }
     if (count == 0) {
-        tell(this, QStringLiteral("发送对象数目为0请添加发送对象"));
+        m_steps.tell(QStringLiteral("发送对象数目为0请添加发送对象"));
         return;
     }
     const std::string message = messageText();
     // Blanks, tabs and line breaks alone are empty too: they would be charged to every number.
     if (TextLength(message) == 0 || IsBlankText(message)) {
-        tell(this, QStringLiteral("要发送的短信内容不能为空"));
+        m_steps.tell(QStringLiteral("要发送的短信内容不能为空"));
         return;
     }
     // Characters GBK cannot carry would arrive as "?": named and refused.
     if (const std::vector<std::string> chars =
             UnsendableCharacters(Memo1->toPlainText().toStdString());
         !chars.empty()) {
-        tell(this, QString::fromStdString(UnsendableMessage("短信内容", chars)));
+        m_steps.tell(QString::fromStdString(UnsendableMessage("短信内容", chars)));
         Memo1->setFocus();
         return;
     }
-    if (!optOutAllowsSend())
+    if (!m_steps.optOutAllowsSend())
         return;
     // The check before it goes out: with [Compliance] set every finding is shown; without
     // it, only what blocks (nothing does: the two refusals above come first).
@@ -313,34 +292,7 @@ void SmsPage::Button15Click() {
     if (!m_plan->confirmQuota(this))
         return;
     m_panel->SetRecipientStatus(QString());
-    armProgressWindow();
-}
-
-bool SmsPage::optOutAllowsSend() {
-    const OptOutSendPlan plan = PlanOptOutSend(
-        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
-    if (plan.refusal == OptOutSendRefusal::None)
-        return true;
-    ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(plan.refusal)),
-                QStringLiteral("提醒"));
-    return false;
-}
-
-void SmsPage::armProgressWindow() {
-    if (!m_progress) {
-        tell(this, QStringLiteral("程序文件丢失，请重新安装。"));
-        return;
-    }
-    m_progress->show();
-    // A press while the window already waits leaves the armed timer as it is.
-    if (!m_progress->Timer1->isActive())
-        m_progress->Timer1->start();
-}
-
-void SmsPage::closeProgressWindow() {
-    m_progress->Animate1->stop();
-    m_progress->Timer1->stop();
-    m_progress->hide();
+    m_steps.armProgressWindow();
 }
 
 void SmsPage::setVariableSmsHandler(std::function<void()> handler) {
@@ -349,54 +301,28 @@ void SmsPage::setVariableSmsHandler(std::function<void()> handler) {
 }
 
 void SmsPage::SmsTimerTick() {
-    if (!m_progress)
+    if (!m_steps.startTick())
         return;
-    m_progress->Timer1->stop();
     if (m_panel->RecipientCount() == 0) {
-        m_progress->Animate1->stop();
-        tell(this, QStringLiteral("要发送的号码为空，请添加发送号码"));
-        m_progress->hide();
+        // Told while the window still shows, then hidden.
+        m_steps.progressWindow()->Animate1->stop();
+        m_steps.tell(QStringLiteral("要发送的号码为空，请添加发送号码"));
+        m_steps.progressWindow()->hide();
         return;
     }
-    // Numbers on the opt-out list are left out; the list itself stays as it is.
-    const OptOutSendPlan optOut = PlanOptOutSend(
-        OptOutPath(), m_panel->entries(), m_panel->verificationOn(), m_panel->verificationNumber());
-    if (optOut.refusal != OptOutSendRefusal::None) {
-        closeProgressWindow();
-        ShowMessage(this, QStringFromGbk(OptOutSendRefusalMessage(optOut.refusal)),
-                    QStringLiteral("提醒"));
+    const std::optional<SendAudience> audience = m_steps.audience();
+    if (!audience)
         return;
-    }
-    // So are numbers that already got Max_Per_Number_Per_Day messages today.
-    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
-    if (!CapAllowsSend(this, capped)) {
-        closeProgressWindow();
-        return;
-    }
-    const std::string numbers =
-        BuildNumberString(capped.entries, m_panel->verificationOn(), m_panel->verificationNumber());
-    const Credentials credentials =
-        m_credentials ? m_credentials->currentCredentials() : Credentials{};
+    const Credentials credentials = m_steps.credentials();
     // The text as it goes out: signature and unsubscription line added as set.
     const SmsPlan plan = PlanSmsPieces(outgoingText());
     const SmsSendResult result = RunSmsSend(plan, [&](const std::string& text) {
-        return SendMessage(credentials.context, credentials.userName, credentials.password, numbers,
-                           text);
+        return SendMessage(credentials.context, credentials.userName, credentials.password,
+                           audience->numbers, text);
     });
     const std::string& answer = result.lastAnswer();
-    std::string historyError;
-    const bool recorded =
-        AnswerCode(answer) != "7" || RecordDailyCapSend(capped, std::time(nullptr), &historyError);
-    if (const std::optional<std::string> quota = QuotaTextOf(answer); quota && m_quotaHandler)
-        m_quotaHandler(QStringFromGbk(*quota));
-    closeProgressWindow();
-    if (const std::optional<std::string> message = SmsAnswerMessage(answer))
-        tell(this, QStringFromGbk(WithCappedSkipped(WithOptOutSkipped(*message, optOut.skipped),
-                                                    capped.leftOut)));
-    if (const std::optional<std::string> notice = UnconfirmedPiecesNotice(plan, result))
-        ShowMessage(this, QStringFromGbk(*notice), QStringLiteral("提醒"));
-    if (!recorded)
-        ShowMessage(this, QString::fromStdString(historyError), QStringLiteral("提醒"));
+    m_steps.finishTick(answer, SmsAnswerMessage(answer), *audience,
+                       UnconfirmedPiecesNotice(plan, result));
 }
 
 }  // namespace smsc

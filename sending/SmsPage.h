@@ -11,6 +11,7 @@
 #include <string>
 
 #include "compliance/Compliance.h"
+#include "sending/SendSteps.h"
 
 class QComboBox;
 class QLabel;
@@ -22,7 +23,6 @@ namespace smsc {
 
 class ComplianceDialog;
 class ComplianceSettingsDialog;
-class CredentialsSource;
 class PlanLine;
 class RecipientPanel;
 class TForm15;
@@ -57,14 +57,14 @@ public:
 
     // ---- what the main window provides ---------------------------------------------------
     // The login window's user name, password and line, read at every tick.
-    void setCredentialsSource(const CredentialsSource* source) { m_credentials = source; }
+    void setCredentialsSource(const CredentialsSource* source) {
+        m_steps.setCredentialsSource(source);
+    }
     // The progress window; its Timer1 tick runs this page's send driver.
     void setProgressWindow(TForm15* window);
     // Receives "剩余短信N条" after a successful send.
-    void setQuotaHandler(std::function<void(const QString&)> handler) {
-        m_quotaHandler = std::move(handler);
-    }
-    void setBackHomeHandler(std::function<void()> handler) { m_backHome = std::move(handler); }
+    void setQuotaHandler(QuotaHandler handler) { m_steps.setQuotaHandler(std::move(handler)); }
+    void setBackHomeHandler(std::function<void()> h) { m_steps.setBackHomeHandler(std::move(h)); }
     void setInsertPhraseHandler(std::function<void()> handler) {
         m_insertPhrase = std::move(handler);
     }
@@ -100,19 +100,11 @@ public:
     void SmsTimerTick();
 
 private:
-    // The opt-out list at the send checks: false (after the message) when it cannot be read
-    // or names every recipient.
-    bool optOutAllowsSend();
     void updateLengthCaption();
-    void armProgressWindow();
-    void closeProgressWindow();
 
     RecipientPanel* m_panel;
     PlanLine* m_plan;
-    const CredentialsSource* m_credentials = nullptr;
-    TForm15* m_progress = nullptr;
-    std::function<void(const QString&)> m_quotaHandler;
-    std::function<void()> m_backHome;
+    SendSteps m_steps;
     std::function<void()> m_insertPhrase;
     std::function<void()> m_variableSms;
     std::function<void()> m_scheduledCampaigns;

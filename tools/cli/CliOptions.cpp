@@ -120,7 +120,7 @@ std::optional<int> positiveInt(const std::string& text) {
     return value;
 }
 
-const std::vector<OptionRow>& Options() {
+const std::vector<OptionRow>& optionRows() {
     static const std::vector<OptionRow> options = {
         {"--line", kService | kSync,
          [](CliOptions& o, const std::string& value) {
@@ -228,7 +228,7 @@ std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
     CLI::App app;
     app.set_help_flag();
     app.allow_extras();
-    for (const OptionRow& row : Options()) {
+    for (const OptionRow& row : optionRows()) {
         auto take = [&o, &given, row = &row](const CLI::results_t& results) {
             const std::string name = row->name;
             if (row->flag && results.front() != "true")

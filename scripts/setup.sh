@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev qt6-translations-l10n
   libpcre2-dev libcurl4-openssl-dev libssl-dev libxml2-dev libsqlite3-dev
   libfreexl-dev libsimpleini-dev libicu-dev libcpp-httplib-dev libminizip-dev zlib1g-dev
+  libcli11-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   xvfb xauth fonts-wqy-microhei
   python3

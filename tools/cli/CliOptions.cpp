@@ -1,13 +1,16 @@
 #include "tools/cli/CliOptions.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cctype>
+#include <functional>
 #include <initializer_list>
-#include <set>
+#include <iterator>
+#include <utility>
 
 #include "platform/Gbk.h"
 #include "recipients/NumberReader.h"
-#include "recipients/PhoneRules.h"
 #include "tools/cli/CliCampaign.h"
 #include "tools/cli/CliCheck.h"
 #include "tools/cli/CliLookup.h"
@@ -15,212 +18,81 @@
 #include "tools/cli/CliRecords.h"
 #include "tools/cli/CliText.h"
 
+// CLI11 reads the words; this file holds the options, the commands each belongs to, their
+// checks and messages. Whatever CLI11 does not know (the command, further words, "--", an
+// unknown option, -h and --help) it keeps in order in remaining(); a check that fails stops
+// the reading at once, so the first fault in the order typed is the one reported.
+
 namespace smsc::cli {
 namespace {
 
-enum class Opt {
-    Line,
-    User,
-    Password,
-    BaseUrl,
-    DownloadUrl,
-    DataDir,
-    Number,
-    NumbersFile,
-    Text,
-    TextFile,
-    Verify,
-    Interval,
-    NoSplit,
-    MmsFile,
-    Title,
-    AreaCode,
-    Group,
-    From,
-    To,
-    Id,
-    Output,
-    DryRun,
-    Batch,
-    ResendUnknown,
-    SkipUnknown,
-    NoWait,
-    IncludeOptOut,
-    Kind,
-    At,
-    Window,
-    Template,
-    Table,
-    NumberColumn,
-    KeepEmpty
-};
+using enum Command;
 
-struct OptionSpec {
-    const char* name;
-    Opt id;
-    bool takesValue;
-    bool repeatable;
-    bool sendOnly;  // send, send-mms and campaign; else: balance and the send commands
-};
-
-constexpr OptionSpec kOptions[] = {
-    {"--line", Opt::Line, true, false, false},
-    {"--user", Opt::User, true, false, false},
-    {"--password", Opt::Password, true, false, false},
-    {"--base-url", Opt::BaseUrl, true, false, false},
-    {"--download-url", Opt::DownloadUrl, true, false, false},
-    {"--data-dir", Opt::DataDir, true, false, false},
-    {"--number", Opt::Number, true, true, true},
-    {"--numbers-file", Opt::NumbersFile, true, true, true},
-    {"--text", Opt::Text, true, false, true},
-    {"--text-file", Opt::TextFile, true, false, true},
-    {"--verify", Opt::Verify, true, false, true},
-    {"--interval", Opt::Interval, true, false, true},
-    {"--no-split", Opt::NoSplit, false, false, true},
-    {"--file", Opt::MmsFile, true, false, true},
-    {"--title", Opt::Title, true, false, true},
-    {"--area-code", Opt::AreaCode, true, false, false},
-    {"--group", Opt::Group, true, false, false},
-    {"--from", Opt::From, true, false, false},
-    {"--to", Opt::To, true, false, false},
-    {"--id", Opt::Id, true, false, false},
-    {"--output", Opt::Output, true, false, false},
-    {"--dry-run", Opt::DryRun, false, false, true},
-    {"--batch", Opt::Batch, true, false, true},
-    {"--resend-unknown", Opt::ResendUnknown, false, false, true},
-    {"--skip-unknown", Opt::SkipUnknown, false, false, true},
-    {"--no-wait", Opt::NoWait, false, false, true},
-    {"--include-optout", Opt::IncludeOptOut, false, false, true},
-    {"--kind", Opt::Kind, true, false, true},
-    {"--at", Opt::At, true, false, true},
-    {"--window", Opt::Window, true, false, true},
-    {"--template", Opt::Template, true, false, true},
-    {"--table", Opt::Table, true, false, true},
-    {"--number-column", Opt::NumberColumn, true, false, true},
-    {"--keep-empty", Opt::KeepEmpty, false, false, true},
-};
-
-// Options of some send commands only: the SMS text, the MMS file and title, the campaign's.
-bool optionFits(Opt id, Command command) {
-    const bool campaign = command == Command::Campaign;
-    if (id == Opt::Text || id == Opt::TextFile)
-        return command == Command::Send || campaign;
-    if (id == Opt::NoSplit)
-        return command == Command::Send;
-    if (id == Opt::MmsFile || id == Opt::Title)
-        return command == Command::SendMms || campaign;
-    if (id == Opt::Verify || id == Opt::Interval)
-        return !campaign;
-    if (id == Opt::Template || id == Opt::Table || id == Opt::NumberColumn || id == Opt::KeepEmpty)
-        return campaign;
-    if (id == Opt::Batch || id == Opt::ResendUnknown || id == Opt::SkipUnknown || id == Opt::NoWait)
-        return campaign;
-    if (id == Opt::At)
-        return command == Command::Check || campaign;
-    if (id == Opt::Window)
-        return campaign;
-    return true;
-}
-
-const OptionSpec* findOption(const std::string& name) {
-    for (const OptionSpec& option : kOptions)
-        if (name == option.name)
-            return &option;
-    return nullptr;
-}
+// The commands' names, in the order of Command.
+// clang-format off
+constexpr const char* kCommandNames[] = {
+    "help", "balance", "send", "extract", "send-mms", "lookup", "contacts", "replies", "records",
+    "numbers", "download-mms", "optout", "contacts-import", "contacts-export", "campaign", "check"};
+// clang-format on
+static_assert(std::size(kCommandNames) == static_cast<size_t>(Check) + 1);
 
 std::optional<Command> commandNamed(const std::string& word) {
-    if (word == "balance")
-        return Command::Balance;
-    if (word == "send")
-        return Command::Send;
-    if (word == "extract")
-        return Command::Extract;
-    if (word == "send-mms")
-        return Command::SendMms;
-    if (word == "contacts")
-        return Command::Contacts;
-    if (word == "contacts-import")
-        return Command::ContactsImport;
-    if (word == "contacts-export")
-        return Command::ContactsExport;
-    if (word == "help")
-        return Command::Help;
-    if (word == "lookup")
-        return Command::Lookup;
-    if (word == "replies")
-        return Command::Replies;
-    if (word == "records")
-        return Command::Records;
-    if (word == "numbers")
-        return Command::Numbers;
-    if (word == "download-mms")
-        return Command::DownloadMms;
-    if (word == "optout")
-        return Command::OptOut;
-    if (word == "campaign")
-        return Command::Campaign;
-    if (word == "check")
-        return Command::Check;
+    for (size_t i = 0; i < std::size(kCommandNames); ++i)
+        if (word == kCommandNames[i])
+            return static_cast<Command>(i);
     return std::nullopt;
 }
 
-const char* commandName(Command command) {
-    switch (command) {
-        case Command::Balance:
-            return "balance";
-        case Command::Send:
-            return "send";
-        case Command::Extract:
-            return "extract";
-        case Command::SendMms:
-            return "send-mms";
-        case Command::Lookup:
-            return "lookup";
-        case Command::Contacts:
-            return "contacts";
-        case Command::ContactsImport:
-            return "contacts-import";
-        case Command::ContactsExport:
-            return "contacts-export";
-        case Command::Replies:
-            return "replies";
-        case Command::Records:
-            return "records";
-        case Command::Numbers:
-            return "numbers";
-        case Command::DownloadMms:
-            return "download-mms";
-        case Command::OptOut:
-            return "optout";
-        case Command::Campaign:
-            return "campaign";
-        case Command::Check:
-            return "check";
-        case Command::Help:
-            break;
-    }
-    return "help";
+std::string commandName(Command command) {
+    return kCommandNames[static_cast<size_t>(command)];
 }
 
-bool startsWithNoCase(const std::string& text, const char* prefix) {
-    for (size_t i = 0; prefix[i]; ++i)
-        if (i >= text.size() || std::tolower(static_cast<unsigned char>(text[i])) !=
-                                    static_cast<unsigned char>(prefix[i]))
-            return false;
-    return true;
+// The commands an option may be given to.
+constexpr unsigned on(std::initializer_list<Command> commands) {
+    unsigned mask = 0;
+    for (Command command : commands)
+        mask |= 1u << static_cast<unsigned>(command);
+    return mask;
+}
+constexpr unsigned kSync = 1u << 31;  // optout sync, which asks the service
+constexpr unsigned kService =
+    on({Balance, Send, SendMms, Replies, Records, Numbers, DownloadMms, Campaign});
+constexpr unsigned kSending = on({Send, SendMms, Campaign});
+
+// Stores a value (UTF-8, as typed); the error message when it is refused, else "".
+using Take = std::function<std::string(CliOptions&, const std::string&)>;
+
+struct OptionRow {
+    const char* name;
+    unsigned commands;
+    Take take;
+    bool flag = false;  // takes no value
+    bool repeatable = false;
+};
+
+Take into(std::optional<std::string> CliOptions::*field) {
+    return [field](CliOptions& o, const std::string& value) {
+        o.*field = value;
+        return std::string();
+    };
+}
+
+Take raise(bool CliOptions::*field) {
+    return [field](CliOptions& o, const std::string&) {
+        o.*field = true;
+        return std::string();
+    };
 }
 
 // An http(s) address under which the service pages lie, ending in "/".
 std::optional<std::string> checkBaseUrl(const std::string& url) {
-    size_t hostAt = 0;
-    if (startsWithNoCase(url, "http://"))
-        hostAt = 7;
-    else if (startsWithNoCase(url, "https://"))
-        hostAt = 8;
-    else
-        return std::nullopt;
-    if (hostAt >= url.size() || url[hostAt] == '/' || url[hostAt] == ':')
+    std::string scheme = url.substr(0, 8);
+    for (char& c : scheme)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const size_t hostAt = scheme.starts_with("http://")    ? 7
+                          : scheme.starts_with("https://") ? 8
+                                                           : 0;
+    if (hostAt == 0 || hostAt >= url.size() || url[hostAt] == '/' || url[hostAt] == ':')
         return std::nullopt;
     for (char c : url) {
         const auto b = static_cast<unsigned char>(c);
@@ -228,6 +100,14 @@ std::optional<std::string> checkBaseUrl(const std::string& url) {
             return std::nullopt;
     }
     return url.back() == '/' ? url : url + "/";
+}
+
+Take address(std::optional<std::string> CliOptions::*field, const char* name) {
+    return [field, name](CliOptions& o, const std::string& value) {
+        o.*field = checkBaseUrl(value);
+        return o.*field ? ""
+                        : std::string(name) + " 必须是 http:// 或 https:// 开头的地址：" + value;
+    };
 }
 
 std::optional<int> positiveInt(const std::string& text) {
@@ -240,293 +120,243 @@ std::optional<int> positiveInt(const std::string& text) {
     return value;
 }
 
+const std::vector<OptionRow>& optionRows() {
+    static const std::vector<OptionRow> options = {
+        {"--line", kService | kSync,
+         [](CliOptions& o, const std::string& value) {
+             o.line = value == "1" ? 1 : 0;
+             return value == "0" || value == "1" ? ""
+                                                 : "--line 只能是 0（电信线路）或 1（网通线路）";
+         }},
+        {"--user", kService | kSync, into(&CliOptions::user)},
+        {"--password", kService | kSync, into(&CliOptions::password)},
+        {"--base-url", kService | kSync, address(&CliOptions::baseUrl, "--base-url")},
+        {"--download-url", kService, address(&CliOptions::downloadUrl, "--download-url")},
+        {"--data-dir", ~on({Extract}),
+         [](CliOptions& o, const std::string& value) {
+             o.dataDir = value.empty() || value.back() == '/' ? value : value + "/";
+             return value.empty() ? "--data-dir 不能为空" : "";
+         }},
+        {"--number", kSending,
+         [](CliOptions& o, const std::string& value) {
+             // 1 to 12 digits, or a mobile number written "+86 138 1234 5678" and the like.
+             std::optional<std::string> number = ReadTypedNumber(Utf8ToGbk(value));
+             if (!number)
+                 return "号码格式错误（应为1到12位数字或手机号码）：" + value;
+             o.numbers.push_back({false, std::move(*number)});
+             return std::string();
+         },
+         false, true},
+        {"--numbers-file", kSending,
+         [](CliOptions& o, const std::string& value) {
+             o.numbers.push_back({true, value});
+             return std::string();
+         },
+         false, true},
+        {"--text", on({Send, Campaign, Check}), into(&CliOptions::text)},
+        {"--text-file", on({Send, Campaign, Check}), into(&CliOptions::textFile)},
+        {"--verify", on({Send, SendMms}), into(&CliOptions::verify)},
+        {"--interval", on({Send, SendMms}),
+         [](CliOptions& o, const std::string& value) {
+             const std::optional<int> k = positiveInt(value);
+             o.interval = k.value_or(o.interval);
+             return k ? "" : "--interval 必须是正整数（如 100、200 … 10000）：" + value;
+         }},
+        {"--no-split", on({Send}), raise(&CliOptions::noSplit), true},
+        {"--file", on({SendMms, Campaign}), into(&CliOptions::mmsFile)},
+        {"--title", on({SendMms, Campaign}), into(&CliOptions::title)},
+        {"--area-code", on({Lookup}), into(&CliOptions::areaCode)},
+        {"--group", on({Contacts, ContactsImport, ContactsExport, Campaign}),
+         into(&CliOptions::group)},
+        {"--from", kService | kSync, into(&CliOptions::fromDate)},
+        {"--to", kService | kSync, into(&CliOptions::toDate)},
+        {"--id", kService, into(&CliOptions::id)},
+        {"--output", kService, into(&CliOptions::output)},
+        {"--dry-run", kSending, raise(&CliOptions::dryRun), true},
+        {"--batch", on({Campaign}),
+         [](CliOptions& o, const std::string& value) {
+             o.batch = positiveInt(value);
+             return o.batch && *o.batch <= 30000 ? ""
+                                                 : "--batch 必须是1到30000之间的整数：" + value;
+         }},
+        {"--resend-unknown", on({Campaign}), raise(&CliOptions::resendUnknown), true},
+        {"--skip-unknown", on({Campaign}), raise(&CliOptions::skipUnknown), true},
+        {"--no-wait", on({Campaign}), raise(&CliOptions::noWait), true},
+        {"--include-optout", kSending, raise(&CliOptions::includeOptOut), true},
+        {"--kind", kSending | on({Check}),
+         [](CliOptions& o, const std::string& value) {
+             o.kind = value;
+             return MessageKindFromName(value)
+                        ? ""
+                        : "--kind 只能是 notice（通知）或 marketing（营销）：" + value;
+         }},
+        {"--at", on({Campaign, Check}), into(&CliOptions::at)},
+        {"--window", on({Campaign}), into(&CliOptions::window)},
+        {"--template", on({Campaign}), into(&CliOptions::templateText)},
+        {"--table", on({Campaign}), into(&CliOptions::table)},
+        {"--number-column", on({Campaign}), into(&CliOptions::numberColumn)},
+        {"--keep-empty", on({Campaign}), raise(&CliOptions::keepEmptyCells), true},
+    };
+    return options;
+}
+
+// A check that failed while CLI11 read the words: it ends the reading.
+struct Refused {
+    std::string message;
+};
+
+// CLI11 reads "--name=" as "--name" followed by the next word, and "--flag=true" as the bare
+// flag: each "--name=value" word is marked with a NUL, which no real argument holds, and the
+// mark is taken off wherever the word or its value lands.
+std::string unmarked(std::string word) {
+    if (!word.empty() && word.back() == '\0')
+        word.pop_back();
+    return word;
+}
+
 }  // namespace
 
 std::optional<CliOptions> ParseCliOptions(const std::vector<std::string>& args,
                                           std::string* error) {
     CliOptions o;
-    std::optional<Command> command;
-    std::vector<std::string> positional;
-    std::set<Opt> seen;
-    std::vector<const OptionSpec*> given;
-    bool optionsEnded = false;
-
+    std::vector<const OptionRow*> given;
     auto fail = [error](std::string message) {
         *error = std::move(message);
         return std::nullopt;
     };
 
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            if (!command && !optionsEnded) {
-                command = commandNamed(arg);
-                if (!command)
-                    return fail("未知的子命令：" + arg);
-                if (*command == Command::Help)
-                    break;
-            } else {
-                positional.push_back(arg);
-            }
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            command = Command::Help;
-            break;
-        }
-        // "--name value" or "--name=value".
-        const size_t eq = arg.find('=');
-        const std::string name = arg.substr(0, eq);
-        const OptionSpec* option = findOption(name);
-        if (!option)
-            return fail("未知的选项：" + name);
-        std::string value;
-        if (option->takesValue) {
-            if (eq != std::string::npos) {
-                value = arg.substr(eq + 1);
-            } else if (i + 1 < args.size()) {
-                value = args[++i];
-            } else {
-                return fail("选项 " + name + " 缺少参数值");
-            }
-        } else if (eq != std::string::npos) {
-            return fail("选项 " + name + " 不带参数值");
-        }
-        if (!option->repeatable && !seen.insert(option->id).second)
-            return fail("选项 " + name + " 只能给出一次");
-        seen.insert(option->id);
-        given.push_back(option);
-
-        switch (option->id) {
-            case Opt::Line:
-                if (value != "0" && value != "1")
-                    return fail("--line 只能是 0（电信线路）或 1（网通线路）");
-                o.line = value == "1" ? 1 : 0;
-                break;
-            case Opt::User:
-                o.user = value;
-                break;
-            case Opt::Password:
-                o.password = value;
-                break;
-            case Opt::BaseUrl:
-                o.baseUrl = checkBaseUrl(value);
-                if (!o.baseUrl)
-                    return fail("--base-url 必须是 http:// 或 https:// 开头的地址：" + value);
-                break;
-            case Opt::DownloadUrl:
-                o.downloadUrl = checkBaseUrl(value);
-                if (!o.downloadUrl)
-                    return fail("--download-url 必须是 http:// 或 https:// 开头的地址：" + value);
-                break;
-            case Opt::DataDir:
-                if (value.empty())
-                    return fail("--data-dir 不能为空");
-                o.dataDir = value.back() == '/' ? value : value + "/";
-                break;
-            case Opt::Number: {
-                // 1 to 12 digits, or a mobile number written "+86 138 1234 5678" and the like.
-                std::optional<std::string> number = ReadTypedNumber(Utf8ToGbk(value));
-                if (!number)
-                    return fail("号码格式错误（应为1到12位数字或手机号码）：" + value);
-                o.numbers.push_back({false, std::move(*number)});
-                break;
-            }
-            case Opt::NumbersFile:
-                o.numbers.push_back({true, value});
-                break;
-            case Opt::Text:
-                o.text = value;
-                break;
-            case Opt::TextFile:
-                o.textFile = value;
-                break;
-            case Opt::Verify:
-                o.verify = value;
-                break;
-            case Opt::Interval: {
-                std::optional<int> k = positiveInt(value);
-                if (!k)
-                    return fail("--interval 必须是正整数（如 100、200 … 10000）：" + value);
-                o.interval = *k;
-                break;
-            }
-            case Opt::NoSplit:
-                o.noSplit = true;
-                break;
-            case Opt::MmsFile:
-                o.mmsFile = value;
-                break;
-            case Opt::Title:
-                o.title = value;
-                break;
-            case Opt::AreaCode:
-                o.areaCode = value;
-                break;
-            case Opt::Group:
-                o.group = value;
-                break;
-            case Opt::From:
-                o.fromDate = value;
-                break;
-            case Opt::To:
-                o.toDate = value;
-                break;
-            case Opt::Id:
-                o.id = value;
-                break;
-            case Opt::Output:
-                o.output = value;
-                break;
-            case Opt::DryRun:
-                o.dryRun = true;
-                break;
-            case Opt::Batch: {
-                std::optional<int> k = positiveInt(value);
-                if (!k || *k > 30000)
-                    return fail("--batch 必须是1到30000之间的整数：" + value);
-                o.batch = *k;
-                break;
-            }
-            case Opt::ResendUnknown:
-                o.resendUnknown = true;
-                break;
-            case Opt::SkipUnknown:
-                o.skipUnknown = true;
-                break;
-            case Opt::NoWait:
-                o.noWait = true;
-                break;
-            case Opt::IncludeOptOut:
-                o.includeOptOut = true;
-                break;
-            case Opt::Kind:
-                if (!MessageKindFromName(value))
-                    return fail("--kind 只能是 notice（通知）或 marketing（营销）：" + value);
-                o.kind = value;
-                break;
-            case Opt::At:
-                o.at = value;
-                break;
-            case Opt::Window:
-                o.window = value;
-                break;
-            case Opt::Template:
-                o.templateText = value;
-                break;
-            case Opt::Table:
-                o.table = value;
-                break;
-            case Opt::NumberColumn:
-                o.numberColumn = value;
-                break;
-            case Opt::KeepEmpty:
-                o.keepEmptyCells = true;
-                break;
-        }
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    for (const OptionRow& row : optionRows()) {
+        auto take = [&o, &given, row = &row](const CLI::results_t& results) {
+            const std::string name = row->name;
+            if (row->flag && results.front() != "true")
+                throw Refused{"选项 " + name + " 不带参数值"};
+            if (!row->repeatable && std::count(given.begin(), given.end(), row))
+                throw Refused{"选项 " + name + " 只能给出一次"};
+            given.push_back(row);
+            if (std::string problem = row->take(o, unmarked(results.front())); !problem.empty())
+                throw Refused{problem};
+            return true;
+        };
+        app.add_option(row.name, CLI::callback_t(take))
+            ->expected(row.flag ? 0 : 1)
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+            ->trigger_on_parse();
     }
 
+    std::vector<std::string> words;  // CLI11 takes them last first
+    for (auto word = args.rbegin(); word != args.rend(); ++word)
+        words.push_back(
+            word->starts_with("--") && word->find('=') != std::string::npos ? *word + '\0' : *word);
+    std::optional<std::string> refused;
+    try {
+        app.parse(words);
+    } catch (const Refused& stop) {
+        refused = stop.message;
+    } catch (const CLI::Error&) {  // the last word is an option whose value is missing
+        refused = "选项 " + args.back() + " 缺少参数值";
+    }
+
+    // The words CLI11 left, in order: they come before any refusal.
+    std::optional<Command> command;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (const std::string& marked : app.remaining()) {
+        const std::string word = unmarked(marked);
+        if (!optionsEnded && word == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && word.size() >= 2 && word[0] == '-') {
+            if (word == "--help" || word == "-h") {
+                command = Help;
+                break;
+            }
+            return fail("未知的选项：" + word.substr(0, word.find('=')));
+        } else if (command || optionsEnded) {
+            positional.push_back(word);
+        } else if (command = commandNamed(word); !command) {
+            return fail("未知的子命令：" + word);
+        } else if (*command == Help) {
+            break;
+        }
+    }
+    if (command == Help) {
+        o.command = Help;
+        return o;
+    }
+    if (refused)
+        return fail(*refused);
     if (!command)
         return fail(
             "缺少子命令（balance、send、send-mms、extract、lookup、contacts、contacts-"
             "import、contacts-export、replies、records、numbers、download-mms、optout、campaign、"
             "check 或 help）");
     o.command = *command;
-    if (o.command == Command::Help)
-        return o;
 
-    if (o.command == Command::Check) {
-        for (const OptionSpec* option : given)
-            if (option->id != Opt::Text && option->id != Opt::TextFile && option->id != Opt::Kind &&
-                option->id != Opt::At && option->id != Opt::DataDir)
-                return fail(std::string("选项 ") + option->name + " 不能用于 check");
-        return FinishCheckOptions(std::move(o), positional, error);
-    }
-    if (o.command == Command::Lookup)
-        return FinishLookupOptions(
-            std::move(o), seen.size() - seen.count(Opt::DataDir) - seen.count(Opt::AreaCode),
-            positional, error);
-    if (o.command == Command::OptOut) {
-        // --data-dir always; the options of the service only with sync.
-        const bool sync = !positional.empty() && positional.front() == "sync";
-        for (const OptionSpec* option : given) {
-            const Opt id = option->id;
-            const bool session = id == Opt::User || id == Opt::Password || id == Opt::Line ||
-                                 id == Opt::BaseUrl || id == Opt::From || id == Opt::To;
-            if (id != Opt::DataDir && !(sync && session))
-                return fail(std::string("选项 ") + option->name + " 不能用于 optout" +
-                            (positional.empty() ? "" : " " + positional.front()));
-        }
-        return FinishOptOutOptions(std::move(o), positional, error);
-    }
-    for (const OptionSpec* option : given) {
-        // The contacts commands take only --data-dir and --group; --group belongs to them
-        // alone, and to campaign (a variable SMS to a group; checked in CliCampaign).
-        const bool contactsOption = option->id == Opt::DataDir || option->id == Opt::Group;
-        const bool contacts = o.command == Command::Contacts ||
-                              o.command == Command::ContactsImport ||
-                              o.command == Command::ContactsExport;
-        if (contacts ? !contactsOption : option->id == Opt::Group && o.command != Command::Campaign)
-            return fail(std::string("选项 ") + option->name + " 不能用于 " +
-                        commandName(o.command));
-        if (contacts)
+    // Options given to a command they do not belong to; optout takes the service's with sync.
+    const bool sync = o.command == OptOut && !positional.empty() && positional.front() == "sync";
+    const unsigned mine = on({o.command}) | (sync ? kSync : 0);
+    for (const OptionRow* row : given) {
+        if (row->commands & mine)
             continue;
-        const bool sending = o.command == Command::Send || o.command == Command::SendMms ||
-                             o.command == Command::Campaign;
-        if (option->id == Opt::AreaCode || o.command == Command::Extract ||
-            (option->sendOnly && !sending) || !optionFits(option->id, o.command))
-            return fail(std::string("选项 ") + option->name + " 不能用于 " +
-                        commandName(o.command));
+        if (o.command == Lookup)
+            return FinishLookupOptions(std::move(o), given.size(), positional, error);
+        return fail(std::string("选项 ") + row->name + " 不能用于 " + commandName(o.command) +
+                    (o.command == OptOut && !positional.empty() ? " " + positional.front() : ""));
     }
-    if (o.command != Command::Extract)
+    if (o.command == Check)
+        return FinishCheckOptions(std::move(o), positional, error);
+    if (o.command == Lookup)
+        return FinishLookupOptions(std::move(o), 0, positional, error);
+    if (o.command == OptOut)
+        return FinishOptOutOptions(std::move(o), positional, error);
+    if (o.command != Extract)
         if (std::optional<std::string> recordError = RecordOptionsError(o))
             return fail(*recordError);
 
-    if (o.command == Command::Extract) {
+    if (o.command == Extract) {
         if (positional.size() != 1)
             return fail("extract 需要且只需要一个文件名");
         o.extractFile = positional.front();
         return o;
     }
-    if (o.command == Command::Campaign)
-        return FinishCampaignOptions(std::move(o), positional,
-                                     seen.count(Opt::Text) > 0 || seen.count(Opt::TextFile) > 0,
-                                     error);
-    if (o.command == Command::ContactsImport || o.command == Command::ContactsExport) {
+    if (o.command == Campaign) {
+        const bool textGiven = o.text || o.textFile;
+        return FinishCampaignOptions(std::move(o), positional, textGiven, error);
+    }
+    if (o.command == ContactsImport || o.command == ContactsExport) {
         if (positional.size() != 1)
-            return fail(std::string(commandName(o.command)) + " 需要且只需要一个文件名");
-        if (o.command == Command::ContactsImport && !o.group)
+            return fail(commandName(o.command) + " 需要且只需要一个文件名");
+        if (o.command == ContactsImport && !o.group)
             return fail("contacts-import 需要 --group（导入到哪个分组，如 \"[客户]/[北京]\"）");
         o.contactsFile = positional.front();
         return o;
     }
     if (!positional.empty())
         return fail("多余的参数：" + positional.front());
-    if (o.command == Command::Contacts)
+    if (o.command == Contacts)
         return o;
     // A dry run shows the plan without the service: no account is needed.
     if (!o.user && !o.dryRun)
         return fail("缺少 --user（用户名）");
-    if (o.command == Command::Send) {
+    if (o.command == Send) {
         if (o.text && o.textFile)
             return fail("--text 与 --text-file 只能选一个");
         if (!o.text && !o.textFile)
             return fail("缺少短信内容：请用 --text 或 --text-file 给出");
-        if (seen.count(Opt::Interval) && !o.verify)
-            return fail("--interval 需要与 --verify 一起使用");
     }
-    if (o.command == Command::SendMms) {
+    if (o.command == SendMms) {
         if (!o.mmsFile)
             return fail("缺少彩信文件：请用 --file 给出");
         if (!o.title)
             return fail("缺少彩信标题：请用 --title 给出");
-        if (seen.count(Opt::Interval) && !o.verify)
-            return fail("--interval 需要与 --verify 一起使用");
     }
+    const bool intervalGiven = std::any_of(given.begin(), given.end(), [](const OptionRow* row) {
+        return std::string(row->name) == "--interval";
+    });
+    if ((o.command == Send || o.command == SendMms) && intervalGiven && !o.verify)
+        return fail("--interval 需要与 --verify 一起使用");
     return o;
 }
 

@@ -142,10 +142,17 @@ public:
     bool reloadSchedule(std::string* error);
 
 private:
+    // A text's numbers and pieces where the caller keeps them (a million numbers are not
+    // copied to be written).
+    struct TextToWrite {
+        const std::vector<std::string>* numbers;
+        const std::vector<std::string>* pieceTexts;
+    };
+
     CampaignJournal() = default;
     static std::unique_ptr<CampaignJournal> Write(const std::string& path,
                                                   const CampaignSettings& settings,
-                                                  const std::vector<CampaignText>& texts,
+                                                  const std::vector<TextToWrite>& texts,
                                                   std::string* error);
     static std::unique_ptr<CampaignJournal> OpenAs(const std::string& path, Access access,
                                                    bool immutable, std::string* error);

@@ -17,7 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -42,9 +42,10 @@ void settle(std::initializer_list<QWidget*> windows) {
 }
 
 int shown() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    std::printf("%lld\n", static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec);
+    // The steady clock is the system's monotonic clock, the same in every process.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::printf("%lld\n", static_cast<long long>(
+                              std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -19,9 +19,9 @@
 namespace {
 
 long long nowNs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Milliseconds from the start of the program to its windows shown; -1 when it failed.

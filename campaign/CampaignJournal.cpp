@@ -121,19 +121,16 @@ CampaignJournal::~CampaignJournal() {
     sqlite3_close(m_db);
 }
 
-std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path,
-                                                         const CampaignSettings& settings,
-                                                         const std::vector<std::string>& numbers,
-                                                         const std::vector<std::string>& pieceTexts,
-                                                         std::string* error) {
+bool CampaignJournal::WriteNew(const std::string& path, const CampaignSettings& settings,
+                               const std::vector<std::string>& numbers,
+                               const std::vector<std::string>& pieceTexts, std::string* error) {
     CampaignSettings one = settings;
     one.variable = false;
     return Write(path, one, {TextToWrite{&numbers, &pieceTexts}}, error);
 }
 
-std::unique_ptr<CampaignJournal> CampaignJournal::CreateVariable(
-    const std::string& path, const CampaignSettings& settings,
-    const std::vector<CampaignText>& texts, std::string* error) {
+bool CampaignJournal::WriteNewVariable(const std::string& path, const CampaignSettings& settings,
+                                       const std::vector<CampaignText>& texts, std::string* error) {
     CampaignSettings variable = settings;
     variable.variable = true;
     variable.kind = CampaignKind::Sms;
@@ -144,10 +141,22 @@ std::unique_ptr<CampaignJournal> CampaignJournal::CreateVariable(
     return Write(path, variable, toWrite, error);
 }
 
-std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
-                                                        const CampaignSettings& settings,
-                                                        const std::vector<TextToWrite>& texts,
-                                                        std::string* error) {
+std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path,
+                                                         const CampaignSettings& settings,
+                                                         const std::vector<std::string>& numbers,
+                                                         const std::vector<std::string>& pieceTexts,
+                                                         std::string* error) {
+    return WriteNew(path, settings, numbers, pieceTexts, error) ? Open(path, error) : nullptr;
+}
+
+std::unique_ptr<CampaignJournal> CampaignJournal::CreateVariable(
+    const std::string& path, const CampaignSettings& settings,
+    const std::vector<CampaignText>& texts, std::string* error) {
+    return WriteNewVariable(path, settings, texts, error) ? Open(path, error) : nullptr;
+}
+
+bool CampaignJournal::Write(const std::string& path, const CampaignSettings& settings,
+                            const std::vector<TextToWrite>& texts, std::string* error) {
     size_t numberTotal = 0;
     bool piecesGiven = !texts.empty();
     for (const TextToWrite& text : texts) {
@@ -156,7 +165,7 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
     }
     if (settings.batchSize < 1 || settings.batchSize > kMaxBatch || !piecesGiven) {
         *error = "每批号码数必须在1到30000之间";
-        return nullptr;
+        return false;
     }
     const std::string temp = path + ".part";
     std::remove(temp.c_str());
@@ -249,10 +258,10 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
     }
     if (!ok) {
         std::remove(temp.c_str());
-        return nullptr;
+        return false;
     }
     syncFolder(path);
-    return Open(path, error);
+    return true;
 }
 
 std::unique_ptr<CampaignJournal> CampaignJournal::Open(const std::string& path, std::string* error,

@@ -21,6 +21,10 @@ void ReportSaveFailure(QWidget* parent, const std::string& path) {
 
 void ShowAsPassword(QLineEdit* edit) {
     edit->setEchoMode(QLineEdit::Password);
+    // A line edit reads its password character when its style changes. Under the skin's
+    // sheet, a sheet of its own changes the style of a field already polished only, so it is
+    // polished first.
+    edit->ensurePolished();
     edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));  // "*"
 }
 

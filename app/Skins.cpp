@@ -264,6 +264,10 @@ bool ApplySkin(int index) {
     auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (!app)
         return false;
+    // The same skin again (the login window's show after start-up) would restyle every widget
+    // for the same look.
+    if (index == g_current)
+        return true;
     if (g_current < 0) {
         // One base style under every skin, so the skins look the same everywhere.
         app->setStyle(new SkinStyle);

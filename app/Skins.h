@@ -30,7 +30,8 @@ struct SkinColourPair {
 };
 std::vector<SkinColourPair> SkinColourPairs(int index);  // empty outside 0..19
 
-// Applies the skin to the application; an index outside 0..19 is ignored (false).
+// Applies the skin to the application; an index outside 0..19 is ignored (false), the skin
+// in use is left as it is (true).
 bool ApplySkin(int index);
 // The skin applied last; -1 before any.
 int CurrentSkin();

@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -279,9 +280,13 @@ QString TForm2::pageCaption(Page page) {
 }
 
 void TForm2::createPages() {
+    // Each page is made inside the page stack, where adding it as a tab leaves it: moved there
+    // afterwards, every widget already styled would be styled again under the skin.
+    QWidget* const stack =
+        PageControl1->findChild<QStackedWidget*>(QString(), Qt::FindDirectChildrenOnly);
     for (int i = 0; i < kPageCount; ++i) {
         const Page page = static_cast<Page>(i);
-        m_pages[i] = createPage(page);
+        m_pages[i] = createPage(page, stack);
         // Pages of their own class keep their names.
         if (m_pages[i]->objectName().isEmpty())
             m_pages[i]->setObjectName(QStringLiteral("TabSheet%1").arg(i + 1));
@@ -310,26 +315,26 @@ void TForm2::createPages() {
 
 // The one place where the pages are made; each subsystem's page class replaces its
 // placeholder here.
-QWidget* TForm2::createPage(Page page) {
+QWidget* TForm2::createPage(Page page, QWidget* parent) {
     if (page == Page::Sms)
-        return m_smsPage = new SmsPage;
+        return m_smsPage = new SmsPage(parent);
     if (page == Page::Mms)
-        return m_mmsPage = new MmsPage;
+        return m_mmsPage = new MmsPage(parent);
     if (page == Page::Phrases)
-        return m_phrasesPage = new PhrasesPage;
+        return m_phrasesPage = new PhrasesPage(parent);
     if (page == Page::Search) {
-        m_searchPage = new SearchPage(m_segmentDb);
+        m_searchPage = new SearchPage(m_segmentDb, parent);
         m_provinceTree = m_searchPage->TreeView3;
         m_provinceTreeBuilder = &SearchPage::Treev3_Initialization;
         return m_searchPage;
     }
     if (page == Page::Contacts)
-        return m_contactsPage = new ContactsPage;
+        return m_contactsPage = new ContactsPage(parent);
     if (page == Page::Received)
-        return m_receivedPage = new ReceivedPage;
+        return m_receivedPage = new ReceivedPage(parent);
     if (page == Page::Records)
-        return m_recordsPage = new RecordsPage;
-    auto* widget = new QWidget;
+        return m_recordsPage = new RecordsPage(parent);
+    auto* widget = new QWidget(parent);
     switch (page) {
         case Page::Home:
             Image1 = named(new QLabel(widget), QStringLiteral("Image1"));

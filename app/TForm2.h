@@ -203,7 +203,7 @@ protected:
 private:
     void buildFrame();
     void createPages();
-    QWidget* createPage(Page page);
+    QWidget* createPage(Page page, QWidget* parent);
     void buildSkinMenu();
     void chooseSkin(int index);
     void setConnectionImage(int index);

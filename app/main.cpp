@@ -5,15 +5,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/AppCommon.h"
-#include "app/TForm1.h"
+#include "app/ClientStart.h"
 #include "app/TForm2.h"
-#include "service/ExchangeWait.h"
 
 namespace {
 
 const char* const kHelpText =
-    "smsclient —— 短信彩信群发客户端 V " SMSC_VERSION " (bulk SMS and MMS client)\n"
+    "smsclient —— 短信彩信群发客户端 V " SMSC_VERSION
+    " (bulk SMS and MMS client)\n"
     "\n"
     "用法 (usage):\n"
     "  smsclient            打开登录窗口和主窗口。Open the login window and the main window.\n"
@@ -47,21 +46,6 @@ int main(int argc, char** argv) {
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 2;
     }
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("smsclient"));
-    QCoreApplication::setApplicationName(QStringLiteral("smsclient"));
-    // Ties the windows to the installed menu entry (cn.smsclient.client.desktop) and its icon.
-    QGuiApplication::setDesktopFileName(QStringLiteral("cn.smsclient.client"));
-    // Qt's own texts in Chinese like the program's (a missing package leaves them English).
-    smsc::InstallQtTranslations(app);
-    // Windows are only hidden; the program ends through Exit alone.
-    QApplication::setQuitOnLastWindowClosed(false);
-    // Requests run on a worker thread; the windows keep painting while they wait.
-    smsc::InstallExchangeWait();
-
-    smsc::TForm2 mainWindow;
-    mainWindow.createRemainingWindows();
-    mainWindow.show();
-    mainWindow.loginWindow()->raise();
-    mainWindow.loginWindow()->activateWindow();
+    const std::unique_ptr<smsc::TForm2> mainWindow = smsc::StartClient(app);
     return app.exec();
 }

@@ -121,38 +121,51 @@ CampaignJournal::~CampaignJournal() {
     sqlite3_close(m_db);
 }
 
+bool CampaignJournal::WriteNew(const std::string& path, const CampaignSettings& settings,
+                               const std::vector<std::string>& numbers,
+                               const std::vector<std::string>& pieceTexts, std::string* error) {
+    CampaignSettings one = settings;
+    one.variable = false;
+    return Write(path, one, {TextToWrite{&numbers, &pieceTexts}}, error);
+}
+
+bool CampaignJournal::WriteNewVariable(const std::string& path, const CampaignSettings& settings,
+                                       const std::vector<CampaignText>& texts, std::string* error) {
+    CampaignSettings variable = settings;
+    variable.variable = true;
+    variable.kind = CampaignKind::Sms;
+    std::vector<TextToWrite> toWrite;
+    toWrite.reserve(texts.size());
+    for (const CampaignText& text : texts)
+        toWrite.push_back({&text.numbers, &text.pieceTexts});
+    return Write(path, variable, toWrite, error);
+}
+
 std::unique_ptr<CampaignJournal> CampaignJournal::Create(const std::string& path,
                                                          const CampaignSettings& settings,
                                                          const std::vector<std::string>& numbers,
                                                          const std::vector<std::string>& pieceTexts,
                                                          std::string* error) {
-    CampaignSettings one = settings;
-    one.variable = false;
-    return Write(path, one, {CampaignText{numbers, pieceTexts}}, error);
+    return WriteNew(path, settings, numbers, pieceTexts, error) ? Open(path, error) : nullptr;
 }
 
 std::unique_ptr<CampaignJournal> CampaignJournal::CreateVariable(
     const std::string& path, const CampaignSettings& settings,
     const std::vector<CampaignText>& texts, std::string* error) {
-    CampaignSettings variable = settings;
-    variable.variable = true;
-    variable.kind = CampaignKind::Sms;
-    return Write(path, variable, texts, error);
+    return WriteNewVariable(path, settings, texts, error) ? Open(path, error) : nullptr;
 }
 
-std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
-                                                        const CampaignSettings& settings,
-                                                        const std::vector<CampaignText>& texts,
-                                                        std::string* error) {
+bool CampaignJournal::Write(const std::string& path, const CampaignSettings& settings,
+                            const std::vector<TextToWrite>& texts, std::string* error) {
     size_t numberTotal = 0;
     bool piecesGiven = !texts.empty();
-    for (const CampaignText& text : texts) {
-        numberTotal += text.numbers.size();
-        piecesGiven = piecesGiven && !text.pieceTexts.empty();
+    for (const TextToWrite& text : texts) {
+        numberTotal += text.numbers->size();
+        piecesGiven = piecesGiven && !text.pieceTexts->empty();
     }
     if (settings.batchSize < 1 || settings.batchSize > kMaxBatch || !piecesGiven) {
         *error = "每批号码数必须在1到30000之间";
-        return nullptr;
+        return false;
     }
     const std::string temp = path + ".part";
     std::remove(temp.c_str());
@@ -201,8 +214,9 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
         const size_t size = static_cast<size_t>(settings.batchSize);
         std::string joined;
         long long id = 0;
-        for (const CampaignText& text : texts) {
-            const std::vector<std::string>& numbers = text.numbers;
+        for (const TextToWrite& text : texts) {
+            const std::vector<std::string>& numbers = *text.numbers;
+            const std::vector<std::string>& pieceTexts = *text.pieceTexts;
             for (size_t first = 0; ok && first < numbers.size(); first += size) {
                 const size_t end = std::min(numbers.size(), first + size);
                 joined.clear();
@@ -215,10 +229,10 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
                          .bind(2, static_cast<long long>(end - first))
                          .bind(3, joined)
                          .run();
-                for (size_t piece = 0; ok && piece < text.pieceTexts.size(); ++piece)
+                for (size_t piece = 0; ok && piece < pieceTexts.size(); ++piece)
                     ok = request.bind(1, id)
                              .bind(2, static_cast<long long>(piece + 1))
-                             .bind(3, text.pieceTexts[piece])
+                             .bind(3, pieceTexts[piece])
                              .run();
             }
         }
@@ -244,10 +258,10 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Write(const std::string& path,
     }
     if (!ok) {
         std::remove(temp.c_str());
-        return nullptr;
+        return false;
     }
     syncFolder(path);
-    return Open(path, error);
+    return true;
 }
 
 std::unique_ptr<CampaignJournal> CampaignJournal::Open(const std::string& path, std::string* error,

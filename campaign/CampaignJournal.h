@@ -95,6 +95,13 @@ public:
                                                            const CampaignSettings& settings,
                                                            const std::vector<CampaignText>& texts,
                                                            std::string* error);
+    // The same journals written only, for a caller that opens (and so checks) the journal
+    // itself once it holds its lock; false with *error (UTF-8) on failure.
+    static bool WriteNew(const std::string& path, const CampaignSettings& settings,
+                         const std::vector<std::string>& numbers,
+                         const std::vector<std::string>& pieceTexts, std::string* error);
+    static bool WriteNewVariable(const std::string& path, const CampaignSettings& settings,
+                                 const std::vector<CampaignText>& texts, std::string* error);
     // Opens an existing journal and checks it whole: SQLite's quick check, one request per
     // batch and piece, the batches' counts against their numbers and the campaign's total. A
     // journal opened to Write must take writes as well (a journal that can be read but not
@@ -142,11 +149,16 @@ public:
     bool reloadSchedule(std::string* error);
 
 private:
+    // A text's numbers and pieces where the caller keeps them (a million numbers are not
+    // copied to be written).
+    struct TextToWrite {
+        const std::vector<std::string>* numbers;
+        const std::vector<std::string>* pieceTexts;
+    };
+
     CampaignJournal() = default;
-    static std::unique_ptr<CampaignJournal> Write(const std::string& path,
-                                                  const CampaignSettings& settings,
-                                                  const std::vector<CampaignText>& texts,
-                                                  std::string* error);
+    static bool Write(const std::string& path, const CampaignSettings& settings,
+                      const std::vector<TextToWrite>& texts, std::string* error);
     static std::unique_ptr<CampaignJournal> OpenAs(const std::string& path, Access access,
                                                    bool immutable, std::string* error);
     bool load(std::string* error);

@@ -3,9 +3,7 @@
 // given, the mobile numbers found anywhere in each file's text (as "从文本文件提取" finds
 // them), every repeat of a number after its first occurrence dropped, across all sources.
 
-#include <cstdint>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "recipients/ImportTally.h"
@@ -25,11 +23,9 @@ public:
     std::vector<std::string> take();
 
 private:
-    bool firstTime(const std::string& number);
-
     std::vector<std::string> m_numbers;
-    // A number of up to 12 digits as its value and its length, so "0123" and "123" differ.
-    std::unordered_set<std::uint64_t> m_seen;
+    // Every number taken, across all sources: one table, also the texts' own.
+    SeenNumbers m_seen;
 };
 
 }  // namespace smsc::campaign

@@ -1,5 +1,6 @@
 #include "recipients/ImportTally.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "platform/Gbk.h"
@@ -16,45 +17,61 @@ bool blank(std::string_view line) {
     return true;
 }
 
-// The numbers seen so far, as their values, by open addressing (0 marks a free slot: no
-// number is 0).
-class SeenNumbers final {
-public:
-    bool insert(std::uint64_t key) {
-        if ((m_count + 1) * 2 > m_slots.size())
-            grow();
-        for (size_t i = slotOf(key);; i = (i + 1) & (m_slots.size() - 1)) {
-            if (m_slots[i] == key)
-                return false;
-            if (m_slots[i] == 0) {
-                m_slots[i] = key;
-                ++m_count;
-                return true;
-            }
-        }
-    }
-
-private:
-    size_t slotOf(std::uint64_t key) const {
-        key ^= key >> 33;
-        key *= 0xff51afd7ed558ccdULL;
-        key ^= key >> 33;
-        return static_cast<size_t>(key) & (m_slots.size() - 1);
-    }
-    void grow() {
-        std::vector<std::uint64_t> old(m_slots.empty() ? 1024 : m_slots.size() * 2, 0);
-        old.swap(m_slots);
-        m_count = 0;
-        for (std::uint64_t key : old)
-            if (key != 0)
-                insert(key);
-    }
-
-    std::vector<std::uint64_t> m_slots;
-    size_t m_count = 0;
-};
+// What a text reserves at most in the table of numbers seen (32 MB).
+constexpr size_t kReservedNumbers = 2000000;
 
 }  // namespace
+
+void SeenNumbers::reserve(size_t count) {
+    size_t size = m_slots.empty() ? 1024 : m_slots.size();
+    while (size < (m_count + count + 1) * 2)
+        size *= 2;
+    if (size == m_slots.size())
+        return;
+    std::vector<std::uint64_t> old(size, 0);
+    old.swap(m_slots);
+    m_count = 0;
+    for (std::uint64_t key : old)
+        if (key != 0)
+            insertKey(key);
+}
+
+std::uint64_t SeenNumbers::keyOf(std::string_view digits) {
+    std::uint64_t key = 0;
+    for (char c : digits)
+        key = key * 10 + static_cast<std::uint64_t>(c - '0');
+    return key * 16 + digits.size();
+}
+
+bool SeenNumbers::insert(std::string_view digits) {
+    return insertKey(keyOf(digits));
+}
+
+void SeenNumbers::prefetch(std::string_view digits) const {
+    if (!m_slots.empty())
+        __builtin_prefetch(&m_slots[slotOf(keyOf(digits))]);
+}
+
+bool SeenNumbers::insertKey(std::uint64_t key) {
+    if ((m_count + 1) * 2 > m_slots.size())
+        reserve(m_slots.empty() ? 1 : m_slots.size() / 2);
+    for (size_t i = slotOf(key);; i = (i + 1) & (m_slots.size() - 1)) {
+        if (m_slots[i] == key)
+            return false;
+        if (m_slots[i] == 0) {
+            m_slots[i] = key;
+            ++m_count;
+            return true;
+        }
+    }
+}
+
+size_t SeenNumbers::slotOf(std::uint64_t key) const {
+    key ^= key >> 33;
+    key *= 0xff51afd7ed558ccdULL;
+    key ^= key >> 33;
+    return static_cast<size_t>(key) & (m_slots.size() - 1);
+}
 
 void ImportTally::noteUnrecognised(std::string_view line) {
     ++unrecognised;
@@ -71,7 +88,38 @@ std::string ImportSummary(const ImportTally& tally) {
 NumbersOfText FindNumbersByLine(std::string_view text) {
     NumbersOfText result;
     SeenNumbers seen;
-    std::vector<std::string> found;
+    result.tally = AppendNumbersByLine(text, seen, result.numbers);
+    return result;
+}
+
+ImportTally AppendNumbersByLine(std::string_view text, SeenNumbers& seen,
+                                std::vector<std::string>& numbers) {
+    ImportTally tally;
+    // Room for a number a line (a number takes 11 bytes at least, and the room is bounded), so
+    // that the table is not rebuilt again and again as it fills.
+    const auto lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+    seen.reserve(std::min({lines, text.size() / 11, kReservedNumbers}) + 1);
+    const size_t before = numbers.size();
+    // The numbers found are appended as they come and their repeats dropped in runs of a few
+    // thousand: each number's place in the table is fetched a few numbers ahead, so that the
+    // table is read while the numbers before it are decided.
+    size_t kept = before;
+    const auto dropRepeats = [&] {
+        constexpr size_t kAhead = 8;
+        const size_t end = numbers.size();
+        for (size_t i = kept; i < end; ++i) {
+            if (i + kAhead < end)
+                seen.prefetch(numbers[i + kAhead]);
+            if (seen.insert(numbers[i])) {
+                if (kept != i)
+                    numbers[kept] = std::move(numbers[i]);
+                ++kept;
+            } else {
+                ++tally.duplicates;
+            }
+        }
+        numbers.resize(kept);
+    };
     size_t pos = 0;
     while (pos < text.size()) {
         size_t end = text.find_first_of("\r\n", pos);
@@ -81,22 +129,15 @@ NumbersOfText FindNumbersByLine(std::string_view text) {
         pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         if (blank(line))
             continue;
-        ++result.tally.lines;
-        found.clear();
-        if (AppendMobileNumbers(line, found) == 0)
-            result.tally.noteUnrecognised(line);
-        for (std::string& number : found) {
-            std::uint64_t key = 0;
-            for (char c : number)
-                key = key * 10 + static_cast<std::uint64_t>(c - '0');
-            if (seen.insert(key))
-                result.numbers.push_back(std::move(number));
-            else
-                ++result.tally.duplicates;
-        }
+        ++tally.lines;
+        if (AppendMobileNumbers(line, numbers) == 0)
+            tally.noteUnrecognised(line);
+        if (numbers.size() - kept >= 4096)
+            dropRepeats();
     }
-    result.tally.added = static_cast<long long>(result.numbers.size());
-    return result;
+    dropRepeats();
+    tally.added = static_cast<long long>(numbers.size() - before);
+    return tally;
 }
 
 long long CountNonBlankLines(std::string_view text) {

@@ -4,6 +4,7 @@
 // Plain functions on GBK text.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,26 @@ struct ImportTally {
 // "读取N行：添加A个，重复D个，无法识别U个" (GBK).
 std::string ImportSummary(const ImportTally& tally);
 
+// The numbers seen so far, each of 1 to 15 digits, as their values and lengths (so "0123" and
+// "123" differ) in one flat table.
+class SeenNumbers final {
+public:
+    // Room for this many more numbers before the table grows.
+    void reserve(size_t count);
+    // True the first time the digits are seen.
+    bool insert(std::string_view digits);
+    // Starts reading the table where the digits go, for an insert a little later.
+    void prefetch(std::string_view digits) const;
+
+private:
+    static std::uint64_t keyOf(std::string_view digits);
+    bool insertKey(std::uint64_t key);
+    size_t slotOf(std::uint64_t key) const;
+
+    std::vector<std::uint64_t> m_slots;  // 0 marks a free slot
+    size_t m_count = 0;
+};
+
 // The mobile numbers of a text read line by line (CR LF, LF or CR): each distinct number once,
 // in order; a repeat counts as a duplicate; a non-blank line without any number is
 // unrecognised. tally.added is the number of distinct numbers.
@@ -35,6 +56,10 @@ struct NumbersOfText {
     ImportTally tally;
 };
 NumbersOfText FindNumbersByLine(std::string_view text);
+// The same over several texts: numbers in `seen` already (from an earlier text) are repeats
+// too; the new ones are added to `seen` and appended to `numbers`.
+ImportTally AppendNumbersByLine(std::string_view text, SeenNumbers& seen,
+                                std::vector<std::string>& numbers);
 
 // Lines of the text (ending at CR LF, LF or CR) that hold more than blanks.
 long long CountNonBlankLines(std::string_view text);

@@ -315,7 +315,7 @@ private:
         }
 
         const OpenedJournal opened = createJournal([&](std::string* error) {
-            return CampaignJournal::Create(m_path, settings, *numbers, pieces, error);
+            return CampaignJournal::WriteNew(m_path, settings, *numbers, pieces, error);
         });
         if (!opened.journal)
             return opened.code;
@@ -445,7 +445,7 @@ private:
             texts.push_back({group.numbers, group.pieces});
 
         const OpenedJournal opened = createJournal([&](std::string* createError) {
-            return CampaignJournal::CreateVariable(m_path, settings, texts, createError);
+            return CampaignJournal::WriteNewVariable(m_path, settings, texts, createError);
         });
         if (!opened.journal)
             return opened.code;

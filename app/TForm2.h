@@ -15,6 +15,7 @@
 #include "lookup/Carriers.h"
 #include "lookup/SegmentDatabase.h"
 
+class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -30,6 +31,7 @@ class ImportRunner;
 class MmsPage;
 class OptOutDialog;
 class ScheduledCampaignsDialog;
+class CampaignRunner;
 class PhrasesPage;
 class ReceivedPage;
 class RecordsPage;
@@ -88,6 +90,9 @@ public:
     QTabWidget* PageControl1;
     QLabel* Image1;     // the home page's picture
     QMenu* PopupMenu1;  // "更换风格"
+    // "定时任务" (Ctrl+T, and the navigation bar's right-click menu): the scheduled campaigns'
+    // list window; exists once createRemainingWindows() has run.
+    QAction* CampaignsAction = nullptr;
 
     // ---- navigation --------------------------------------------------------------------
     void Button1Click();
@@ -187,6 +192,8 @@ public:
     // The opt-out list window, opened from the 收到短信 and 通讯录 pages.
     OptOutDialog* optOutDialog() const { return m_optOutDialog.get(); }
     VariableSmsDialog* variableSmsDialog() const { return m_variableSmsDialog.get(); }
+    ScheduledCampaignsDialog* campaignsDialog() const { return m_campaignsDialog.get(); }
+    CampaignRunner* campaignRunner() const { return m_campaignRunner; }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -207,6 +214,8 @@ private:
     bool requireConnection(const QString& caption);
     void createRecipientCoordinator();
     void createOptOutWindow();
+    // The list window "定时任务", its menu entry, and the runner of due campaigns.
+    void createCampaignWindows();
     void showCostNote(const QString& note);
     // The send pages' plan lines learn the quota of the status line ("剩余短信N条").
     void updateRemainingQuota();
@@ -245,6 +254,7 @@ private:
     std::unique_ptr<OptOutDialog> m_optOutDialog;
     std::unique_ptr<VariableSmsDialog> m_variableSmsDialog;
     std::unique_ptr<ScheduledCampaignsDialog> m_campaignsDialog;
+    CampaignRunner* m_campaignRunner = nullptr;  // owned as a child
 };
 
 }  // namespace smsc

@@ -6,6 +6,7 @@
 
 #include "compliance/ComplianceSettings.h"
 #include "platform/Gbk.h"
+#include "sending/SmsSend.h"
 
 namespace smsc::campaign {
 
@@ -65,6 +66,20 @@ StartedJournal CreateLockedJournal(const std::string& dataDir, const std::string
     }
     started.result = StartedJournal::Result::Started;
     return started;
+}
+
+StartedJournal StartSmsCampaign(const std::string& dataDir, const std::string& name,
+                                const CampaignSettings& settings,
+                                const std::vector<std::string>& numbers,
+                                const CampaignSchedule& schedule) {
+    const std::vector<std::string> pieces = PlanSmsPieces(settings.text).texts;
+    const std::string path = JournalPath(dataDir, name);
+    return CreateLockedJournal(
+        dataDir, name,
+        [&](std::string* error) {
+            return CampaignJournal::Create(path, settings, numbers, pieces, error) != nullptr;
+        },
+        schedule);
 }
 
 bool IsFinished(const CampaignJournal& journal) {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "campaign/CampaignJournal.h"
 #include "campaign/CampaignLock.h"
@@ -51,6 +52,13 @@ bool CampaignNameTaken(const std::string& dataDir, const std::string& name);
 StartedJournal CreateLockedJournal(const std::string& dataDir, const std::string& name,
                                    const std::function<bool(std::string* error)>& create,
                                    const CampaignSchedule& schedule);
+
+// A plain SMS campaign: the numbers (repeats dropped) and settings.text, the message as it
+// goes out, cut into its pieces; written, locked and scheduled as above.
+StartedJournal StartSmsCampaign(const std::string& dataDir, const std::string& name,
+                                const CampaignSettings& settings,
+                                const std::vector<std::string>& numbers,
+                                const CampaignSchedule& schedule);
 
 // Every request accepted or skipped.
 bool IsFinished(const CampaignJournal& journal);

@@ -192,10 +192,15 @@ private:
     // Checked again, and the journal written (by create) and locked, under the folder's lock:
     // a second start of the name finds it taken, a resume finds it locked.
     OpenedJournal createJournal(const std::function<bool(std::string*)>& create) {
+        return startJournal([&](const CampaignSchedule& schedule) {
+            return CreateLockedJournal(m_dataDir, m_options.campaignName, create, schedule);
+        });
+    }
+    OpenedJournal startJournal(
+        const std::function<StartedJournal(const CampaignSchedule&)>& startWith) {
         OpenedJournal opened;
         opened.schedule = scheduleToStart();
-        StartedJournal started =
-            CreateLockedJournal(m_dataDir, m_options.campaignName, create, opened.schedule);
+        StartedJournal started = startWith(opened.schedule);
         switch (started.result) {
             case StartedJournal::Result::Started:
                 opened.journal = started.journal.get();
@@ -288,9 +293,16 @@ private:
             pieces = PlanSmsPieces(*outgoing).texts;
         }
 
-        const OpenedJournal opened = createJournal([&](std::string* error) {
-            return CampaignJournal::Create(m_path, settings, *numbers, pieces, error) != nullptr;
-        });
+        const OpenedJournal opened =
+            settings.kind == CampaignKind::Sms
+                ? startJournal([&](const CampaignSchedule& schedule) {
+                      return StartSmsCampaign(m_dataDir, m_options.campaignName, settings,
+                                              *numbers, schedule);
+                  })
+                : createJournal([&](std::string* error) {
+                      return CampaignJournal::Create(m_path, settings, *numbers, pieces, error) !=
+                             nullptr;
+                  });
         if (!opened.journal)
             return opened.code;
         CampaignJournal* const journal = opened.journal;

@@ -297,7 +297,9 @@ void MmsPage::MmsTimerTick() {
         return;
     }
     // So are numbers that already got Max_Per_Number_Per_Day messages today.
-    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
+    const DailyCapSend capped =
+        CapSend(DataDir(), optOut.entries, std::time(nullptr),
+                m_panel->verificationOn() ? m_panel->verificationNumber() : "");
     if (!CapAllowsSend(this, capped)) {
         closeProgressWindow();
         return;

@@ -368,7 +368,9 @@ void SmsPage::SmsTimerTick() {
         return;
     }
     // So are numbers that already got Max_Per_Number_Per_Day messages today.
-    const DailyCapSend capped = CapSend(DataDir(), optOut.entries, std::time(nullptr));
+    const DailyCapSend capped =
+        CapSend(DataDir(), optOut.entries, std::time(nullptr),
+                m_panel->verificationOn() ? m_panel->verificationNumber() : "");
     if (!CapAllowsSend(this, capped)) {
         closeProgressWindow();
         return;

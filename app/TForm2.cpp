@@ -197,6 +197,10 @@ void TForm2::createCampaignWindows() {
     source.entries = [this] { return m_smsPage->panel()->entries(); };
     source.text = [this] { return m_smsPage->outgoingText(); };
     source.marketing = [this] { return m_smsPage->KindBox->currentIndex() == 1; };
+    source.blocked = [this] {
+        m_smsPage->reloadCompliance();
+        return m_smsPage->checkMessage().blocks();
+    };
     source.user = [this]() -> std::optional<std::string> {
         if (!isConnected())
             return std::nullopt;

@@ -172,6 +172,10 @@ void NewScheduledCampaignDialog::CreateClick() {
         refuse(QStringFromGbk(G("要发送的短信内容不能为空")));
         return;
     }
+    if (m_source.blocked && m_source.blocked()) {
+        refuse(QStringLiteral("短信内容未通过发送前检查，请先在短信发送页修改。"));
+        return;
+    }
     const std::optional<std::string> user = m_source.user ? m_source.user() : std::nullopt;
     if (!user) {
         refuse(QStringLiteral("请先登录服务器，定时任务用登录的帐户发送。"));

@@ -26,6 +26,7 @@ struct NewCampaignSource {
     std::function<std::string()> text;                  // the message as it goes out
     std::function<bool()> marketing;                    // the page's kind is 营销
     std::function<std::optional<std::string>()> user;   // the logged-in user; none: offline
+    std::function<bool()> blocked;  // the check before a send blocks the message
 };
 
 class NewScheduledCampaignDialog final : public QDialog {

@@ -50,6 +50,11 @@ ScheduledCampaignsDialog::ScheduledCampaignsDialog(QWidget* parent) : QDialog(pa
                        "start --at/--window 创建。"),
         this);
     note->setWordWrap(true);
+    ProblemLabel = new QLabel(this);
+    ProblemLabel->setObjectName(QStringLiteral("ProblemLabel"));
+    ProblemLabel->setWordWrap(true);
+    ProblemLabel->setStyleSheet(QStringLiteral("color: red;"));
+    ProblemLabel->hide();
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(NewButton);
@@ -62,6 +67,7 @@ ScheduledCampaignsDialog::ScheduledCampaignsDialog(QWidget* parent) : QDialog(pa
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListView, 1);
     layout->addWidget(note);
+    layout->addWidget(ProblemLabel);
     layout->addLayout(buttons);
     resize(720, 360);
 
@@ -80,6 +86,7 @@ ScheduledCampaignsDialog::ScheduledCampaignsDialog(QWidget* parent) : QDialog(pa
 ScheduledCampaignsDialog::~ScheduledCampaignsDialog() = default;
 
 void ScheduledCampaignsDialog::setRunner(CampaignRunner* runner) {
+    m_runner = runner;
     connect(runner, &CampaignRunner::progressed, this, [this] {
         if (isVisible())
             reload();
@@ -123,6 +130,9 @@ void ScheduledCampaignsDialog::reload() {
         if (!keep.isEmpty() && item->text(0) == keep)
             item->setSelected(true);
     }
+    const QString problem = m_runner ? m_runner->problem() : QString();
+    ProblemLabel->setText(QStringLiteral("自动发送未能完成：") + problem);
+    ProblemLabel->setVisible(!problem.isEmpty());
     for (int column = 0; column + 1 < ListView->columnCount(); ++column)
         ListView->resizeColumnToContents(column);
     updateButtons();

@@ -13,6 +13,7 @@
 
 #include "campaign/ScheduledCampaigns.h"
 
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
@@ -34,6 +35,7 @@ public:
     QPushButton* CancelButton;   // 取消
     QPushButton* RefreshButton;  // 刷新
     QPushButton* CloseButton;    // 关闭
+    QLabel* ProblemLabel;        // what the runner's last look could not do (red); hidden
 
     // Reads the campaigns afresh and shows the window modally.
     void openDialog();
@@ -59,6 +61,7 @@ private:
 
     std::vector<campaign::ScheduledCampaign> m_rows;
     std::unique_ptr<NewScheduledCampaignDialog> m_newDialog;
+    CampaignRunner* m_runner = nullptr;
 };
 
 }  // namespace smsc

@@ -138,6 +138,13 @@ TEST_F(CampaignRunnerTest, DueBatchesGoOutOneAtATimeBesideAPageSendAndNeverTwice
     EXPECT_TRUE(runner->problem().isEmpty()) << runner->problem().toStdString();
     EXPECT_EQ(row(list, QStringLiteral("年末")),
               (QStringList{QStringLiteral("3/3（5个号码）"), QStringLiteral("已完成")}));
+
+    // The list opens from the main window's menu entry too (Ctrl+T on every page).
+    ui.clear();
+    main->Button3->click();
+    main->CampaignsAction->trigger();
+    ASSERT_EQ(ui.shownDialogs.size(), 1u);
+    EXPECT_EQ(ui.shownDialogs[0], list);
 }
 
 }  // namespace

@@ -27,10 +27,12 @@ TEST(NewScheduledCampaignDialog, RefusesWhatCannotBeSentAndCreatesTheScheduledCa
     data.writeFile("numbers.txt", "13900000011\r\nnot a number\r\n13900000012\r\n13900000011\r\n");
     std::optional<std::string> user = std::string("demo");
     NewScheduledCampaignDialog dialog;
+    bool blocked = false;
     dialog.setSource({[] {
                           return std::vector<std::string>{"13900000001|13900000002", "13900000003"};
                       },
-                      [] { return G("年末盘点通知"); }, [] { return true; }, [&] { return user; }});
+                      [] { return G("年末盘点通知"); }, [] { return true; }, [&] { return user; },
+                      [&] { return blocked; }});
     ui.onNextDialog([](QDialog*) {});
     dialog.openDialog();
     EXPECT_EQ(dialog.PageNumbersButton->text(), QStringLiteral("短信发送页的号码（3个）"));
@@ -41,6 +43,14 @@ TEST(NewScheduledCampaignDialog, RefusesWhatCannotBeSentAndCreatesTheScheduledCa
         dialog.show();
         dialog.grab().save(QString::fromLocal8Bit(shot) + QStringLiteral("/new-campaign.png"));
     }
+
+    // A text the check before a send blocks is not scheduled either.
+    blocked = true;
+    dialog.NameEdit->setText(QStringLiteral("年末"));
+    dialog.CreateButton->click();
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_TRUE(ui.messages[0].text.startsWith(QStringLiteral("短信内容未通过发送前检查")));
+    blocked = false;
 
     struct Case {
         const char* name;

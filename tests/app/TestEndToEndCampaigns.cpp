@@ -1,7 +1,11 @@
 // The client sends due campaigns itself, one batch a look, through the exchange wait like a
 // page: against the real demo service behind a relay that counts the requests in flight, a
 // page's send armed while a batch runs goes out after it, nothing overlaps, nothing is sent
-// twice, and a campaign another process holds (run-due) is left to it.
+// twice, and a campaign another process holds (run-due) is left to it. With real boxes: a look
+// that comes due under the list's cancel question sends its batch while the box ignores clicks,
+// then the box takes its click and the cancelled campaign sends nothing more.
+#include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTreeWidget>
@@ -9,6 +13,8 @@
 #include <atomic>
 #include <ctime>
 #include <mutex>
+
+#include <QPointer>
 
 #include <httplib.h>
 
@@ -145,6 +151,53 @@ TEST_F(CampaignRunnerTest, DueBatchesGoOutOneAtATimeBesideAPageSendAndNeverTwice
     main->CampaignsAction->trigger();
     ASSERT_EQ(ui.shownDialogs.size(), 1u);
     EXPECT_EQ(ui.shownDialogs[0], list);
+}
+
+TEST_F(CampaignRunnerTest, ALookUnderARealCancelQuestionSendsItsBatchThenTheCancelHolds) {
+    start("取消", {"13900000001", "13900000002", "13900000003"});
+    ScheduledCampaignsDialog* list = main->campaignsDialog();
+    list->reload();
+    list->ListView->topLevelItem(0)->setSelected(true);
+    CampaignRunner* runner = main->campaignRunner();
+    ui.showRealBoxes(true);
+    QPointer<QMessageBox> seen;
+    bool shown = false;
+    bool openAfterBatch = false;
+    QTimer clicker;  // clicks OK on the question at every look; the first look runs the runner
+    QObject::connect(&clicker, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        if (!shown) {
+            shown = true;
+            seen = box;
+            runner->TimerTick();  // under the box: its clicks meanwhile are dropped
+            openAfterBatch = box->isVisible();
+        }
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        QTest::mouseClick(ok, Qt::LeftButton, {}, ok->rect().center());
+    });
+    clicker.start(15);
+    QTimer watchdog;  // a box that cannot be closed fails the test instead of hanging it
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        ADD_FAILURE() << "the question could not be closed";
+        if (seen)
+            seen->hide();
+    });
+    watchdog.start(60000);
+    list->CancelClick();
+    clicker.stop();
+    ui.showRealBoxes(false);
+
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(openAfterBatch);
+    EXPECT_EQ(sendsTo("13900000001"), 1);  // the batch of the look under the box
+    EXPECT_EQ(row(list, QStringLiteral("取消")),
+              (QStringList{QStringLiteral("1/2（3个号码）"), QStringLiteral("已取消")}));
+    runner->TimerTick();
+    EXPECT_EQ(sendsTo("13900000003"), 0);
+    EXPECT_EQ(maxInFlight.load(), 1);
 }
 
 }  // namespace

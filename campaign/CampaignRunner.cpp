@@ -103,7 +103,6 @@ bool CampaignRunner::runBatch(CampaignJournal& journal, const RunAccount& accoun
         std::string historyError;
         if (!run->recordAnswered(request, &historyError))
             m_problem = QString::fromStdString(historyError);
-        emit progressed();
     };
     const RunReport report = RunCampaign(journal, service, UnknownPolicy::Stop, observer);
     if (!PauseAfterDueRun(journal, report.end, &error))

@@ -42,7 +42,9 @@ public:
     const QString& problem() const { return m_problem; }
 
 signals:
-    // After each request's outcome and each batch: the list window shows the progress.
+    // After each batch, its journal closed and its lock let go: the list window shows the
+    // progress. (Not sooner: the listing opens and closes the journal file, and closing any
+    // descriptor of a file drops this process's locks on it, the open database's included.)
     void progressed();
 
 private:

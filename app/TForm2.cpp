@@ -3,10 +3,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCursor>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPixmap>
@@ -15,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/AppCommon.h"
@@ -41,6 +44,8 @@
 #include "recipients/RecipientPanel.h"
 #include "optout/OptOutDialog.h"
 #include "variable/VariableSmsDialog.h"
+#include "campaign/CampaignRunner.h"
+#include "campaign/NewScheduledCampaignDialog.h"
 #include "campaign/ScheduledCampaignsDialog.h"
 #include "optout/ReceivedOptOut.h"
 #include "records/ReceivedPage.h"
@@ -166,8 +171,46 @@ void TForm2::createOptOutWindow() {
     m_optOutDialog = std::make_unique<OptOutDialog>(this);
     m_receivedOptOut->setListWindow(m_optOutDialog.get());
     m_contactsPage->setOptOutHandler([this] { m_optOutDialog->openDialog(); });
+    createCampaignWindows();
+}
+
+void TForm2::createCampaignWindows() {
     m_campaignsDialog = std::make_unique<ScheduledCampaignsDialog>(this);
     m_smsPage->setScheduledCampaignsHandler([this] { m_campaignsDialog->openDialog(); });
+    CampaignsAction = new QAction(QStringLiteral("定时任务"), this);
+    CampaignsAction->setObjectName(QStringLiteral("CampaignsAction"));
+    CampaignsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    connect(CampaignsAction, &QAction::triggered, this,
+            [this] { m_campaignsDialog->openDialog(); });
+    addAction(CampaignsAction);  // its shortcut works on every page, the MMS page's too
+    // The menu of the navigation bar (a right click beside the page buttons).
+    NavPanel->addAction(CampaignsAction);
+    NavPanel->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    // Due campaigns go out with the account the user logged in with, while the client runs.
+    m_campaignRunner = new CampaignRunner(this);
+    m_campaignRunner->setAccountSource([this]() -> std::optional<campaign::RunAccount> {
+        if (!isConnected())
+            return std::nullopt;
+        const Credentials c = credentials().currentCredentials();
+        return campaign::RunAccount{c.context, c.userName, c.password};
+    });
+    m_campaignsDialog->setRunner(m_campaignRunner);
+    NewCampaignSource source;
+    source.entries = [this] { return m_smsPage->panel()->entries(); };
+    source.text = [this] { return m_smsPage->outgoingText(); };
+    source.marketing = [this] { return m_smsPage->KindBox->currentIndex() == 1; };
+    source.blocked = [this] {
+        m_smsPage->reloadCompliance();
+        return m_smsPage->checkMessage().blocks();
+    };
+    source.user = [this]() -> std::optional<std::string> {
+        if (!isConnected())
+            return std::nullopt;
+        return credentials().currentCredentials().userName;
+    };
+    m_campaignsDialog->newDialog()->setSource(std::move(source));
+    m_campaignRunner->Timer->start();
 }
 
 void TForm2::createRecipientCoordinator() {

@@ -15,6 +15,7 @@
 #include "lookup/Carriers.h"
 #include "lookup/SegmentDatabase.h"
 
+class QAction;
 class QLabel;
 class QMenu;
 class QPushButton;
@@ -32,6 +33,7 @@ class OptOutDialog;
 class ReceivedOptOut;
 class TForm13;
 class ScheduledCampaignsDialog;
+class CampaignRunner;
 class PhrasesPage;
 class ReceivedPage;
 class RecordsPage;
@@ -90,6 +92,9 @@ public:
     QTabWidget* PageControl1;
     QLabel* Image1;     // the home page's picture
     QMenu* PopupMenu1;  // "更换风格"
+    // "定时任务" (Ctrl+T, and the navigation bar's right-click menu): the scheduled campaigns'
+    // list window; exists once createRemainingWindows() has run.
+    QAction* CampaignsAction = nullptr;
 
     // ---- navigation --------------------------------------------------------------------
     void Button1Click();
@@ -192,6 +197,8 @@ public:
     TForm13* replyDialog() const { return m_form13; }
     ReceivedOptOut* receivedOptOut() const { return m_receivedOptOut; }
     VariableSmsDialog* variableSmsDialog() const { return m_variableSmsDialog.get(); }
+    ScheduledCampaignsDialog* campaignsDialog() const { return m_campaignsDialog.get(); }
+    CampaignRunner* campaignRunner() const { return m_campaignRunner; }
 
 signals:
     void costNoteChanged(const QString& note);
@@ -212,6 +219,8 @@ private:
     bool requireConnection(const QString& caption);
     void createRecipientCoordinator();
     void createOptOutWindow();
+    // The list window "定时任务", its menu entry, and the runner of due campaigns.
+    void createCampaignWindows();
     void showCostNote(const QString& note);
     // The send pages' plan lines learn the quota of the status line ("剩余短信N条").
     void updateRemainingQuota();
@@ -252,6 +261,7 @@ private:
     ReceivedOptOut* m_receivedOptOut = nullptr;  // a child of the 收到短信 page
     std::unique_ptr<VariableSmsDialog> m_variableSmsDialog;
     std::unique_ptr<ScheduledCampaignsDialog> m_campaignsDialog;
+    CampaignRunner* m_campaignRunner = nullptr;  // owned as a child
 };
 
 }  // namespace smsc

@@ -8,7 +8,7 @@
 
 namespace smsc::campaign {
 
-std::vector<ScheduledCampaign> ListScheduledCampaigns(const std::string& dataDir, long long now) {
+std::vector<ScheduledCampaign> ListCampaigns(const std::string& dataDir, long long now) {
     std::vector<ScheduledCampaign> rows;
     for (const std::string& name : CampaignNames(dataDir)) {
         const std::string path = JournalPath(dataDir, name);
@@ -23,8 +23,7 @@ std::vector<ScheduledCampaign> ListScheduledCampaigns(const std::string& dataDir
             rows.push_back(std::move(row));
             continue;
         }
-        if (!journal->schedule().scheduled)
-            continue;
+        row.mms = journal->settings().kind == CampaignKind::Mms;
         row.schedule = journal->schedule();
         row.numbers = journal->numberCount();
         row.total = static_cast<long long>(journal->requests().size());
@@ -33,15 +32,44 @@ std::vector<ScheduledCampaign> ListScheduledCampaigns(const std::string& dataDir
         const Due due = WhenDue(row.schedule, now);
         if (due.waiting != Waiting::Nothing && due.waiting != Waiting::Cancelled)
             row.waiting = WaitingText(row.schedule, due);
+        const bool waits = row.schedule.scheduled && due.waiting != Waiting::Nothing;
         row.state = running                             ? ListedState::Running
                     : due.waiting == Waiting::Cancelled ? ListedState::Cancelled
                     : row.done == row.total             ? ListedState::Done
                     : due.waiting == Waiting::Paused    ? ListedState::Paused
-                    : due.waiting != Waiting::Nothing   ? ListedState::Waiting
+                    : waits                             ? ListedState::Waiting
                                                         : ListedState::Due;
         rows.push_back(std::move(row));
     }
     return rows;
+}
+
+std::vector<ScheduledCampaign> ListScheduledCampaigns(const std::string& dataDir, long long now) {
+    std::vector<ScheduledCampaign> rows = ListCampaigns(dataDir, now);
+    std::erase_if(rows, [](const ScheduledCampaign& row) {
+        return row.state != ListedState::Damaged && !row.schedule.scheduled;
+    });
+    return rows;
+}
+
+const char* ListedStateName(ListedState state) {
+    switch (state) {
+        case ListedState::Running:
+            return "running";
+        case ListedState::Waiting:
+            return "waiting";
+        case ListedState::Due:
+            return "open";
+        case ListedState::Paused:
+            return "paused";
+        case ListedState::Cancelled:
+            return "cancelled";
+        case ListedState::Done:
+            return "done";
+        case ListedState::Damaged:
+            break;
+    }
+    return "damaged";
 }
 
 std::string ListedStateText(ListedState state) {

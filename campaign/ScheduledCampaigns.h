@@ -1,8 +1,8 @@
 #pragma once
-// The scheduled campaigns of the data folder as the window lists them: name, time, window,
-// progress and state, and the user's pause, go on and cancel. Going on only lifts a pause:
-// `smsclient-cli campaign run-due` (the systemd user timer) sends the campaign when it is due,
-// so the window never runs an exchange of its own beside a page's. No Qt.
+// The campaigns of the data folder as `smsclient-cli campaign list` and the window "定时任务"
+// list them: name, kind, time, window, progress and state, and the user's pause, go on and
+// cancel. Going on only lifts a pause: the campaign is sent when it is due (by run-due, or by
+// the client's own runner while it runs). No Qt.
 
 #include <optional>
 #include <string>
@@ -16,6 +16,7 @@ enum class ListedState { Running, Waiting, Due, Paused, Cancelled, Done, Damaged
 
 struct ScheduledCampaign {
     std::string name;  // UTF-8, the journal's file name
+    bool mms = false;
     CampaignSchedule schedule;
     long long done = 0;  // requests accepted or skipped
     long long total = 0;
@@ -24,9 +25,14 @@ struct ScheduledCampaign {
     std::string waiting;  // GBK: what it waits for (WaitingText), empty when nothing
 };
 
-// Every journal that was started with a time or a window, sorted by name; one that cannot be
-// read is listed as Damaged.
+// Every journal, sorted by name; one that cannot be read is listed as Damaged. Due: one that
+// may be sent now (for a campaign started without a time or a window: resumed).
+std::vector<ScheduledCampaign> ListCampaigns(const std::string& dataDir, long long now);
+// Those started with a time or a window, and the damaged ones.
 std::vector<ScheduledCampaign> ListScheduledCampaigns(const std::string& dataDir, long long now);
+
+// "running", "waiting", "open", "paused", "cancelled", "done", "damaged"
+const char* ListedStateName(ListedState state);
 
 // "发送中", "等待", "待发送", "已暂停", "已取消", "已完成", "已损坏" (GBK)
 std::string ListedStateText(ListedState state);

@@ -9,6 +9,8 @@
 
 #include <ctime>
 
+#include "campaign/CampaignRunner.h"
+#include "campaign/NewScheduledCampaignDialog.h"
 #include "compliance/ComplianceSettings.h"
 #include "platform/DataDir.h"
 #include "platform/QtText.h"
@@ -37,18 +39,25 @@ ScheduledCampaignsDialog::ScheduledCampaignsDialog(QWidget* parent) : QDialog(pa
         b->setAutoDefault(false);
         return b;
     };
+    NewButton = button("NewButton", QStringLiteral("新建"));
     PauseButton = button("PauseButton", QStringLiteral("暂停"));
     ResumeButton = button("ResumeButton", QStringLiteral("继续"));
     CancelButton = button("CancelButton", QStringLiteral("取消"));
     RefreshButton = button("RefreshButton", QStringLiteral("刷新"));
     CloseButton = button("CloseButton", QStringLiteral("关闭"));
     auto* note = new QLabel(
-        QStringLiteral(
-            "定时任务用 smsclient-cli campaign start --at/--window 创建，到时由系统定时器发送。"),
+        QStringLiteral("到时由本程序（登录后）或系统定时器发送；也可用 smsclient-cli campaign "
+                       "start --at/--window 创建。"),
         this);
     note->setWordWrap(true);
+    ProblemLabel = new QLabel(this);
+    ProblemLabel->setObjectName(QStringLiteral("ProblemLabel"));
+    ProblemLabel->setWordWrap(true);
+    ProblemLabel->setStyleSheet(QStringLiteral("color: red;"));
+    ProblemLabel->hide();
 
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(NewButton);
     buttons->addWidget(PauseButton);
     buttons->addWidget(ResumeButton);
     buttons->addWidget(CancelButton);
@@ -58,9 +67,12 @@ ScheduledCampaignsDialog::ScheduledCampaignsDialog(QWidget* parent) : QDialog(pa
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(ListView, 1);
     layout->addWidget(note);
+    layout->addWidget(ProblemLabel);
     layout->addLayout(buttons);
     resize(720, 360);
 
+    m_newDialog = std::make_unique<NewScheduledCampaignDialog>(this);
+    connect(NewButton, &QPushButton::clicked, this, &ScheduledCampaignsDialog::NewClick);
     connect(PauseButton, &QPushButton::clicked, this, &ScheduledCampaignsDialog::PauseClick);
     connect(ResumeButton, &QPushButton::clicked, this, &ScheduledCampaignsDialog::ResumeClick);
     connect(CancelButton, &QPushButton::clicked, this, &ScheduledCampaignsDialog::CancelClick);
@@ -69,6 +81,21 @@ ScheduledCampaignsDialog::ScheduledCampaignsDialog(QWidget* parent) : QDialog(pa
     connect(ListView, &QTreeWidget::itemSelectionChanged, this,
             &ScheduledCampaignsDialog::updateButtons);
     updateButtons();
+}
+
+ScheduledCampaignsDialog::~ScheduledCampaignsDialog() = default;
+
+void ScheduledCampaignsDialog::setRunner(CampaignRunner* runner) {
+    m_runner = runner;
+    connect(runner, &CampaignRunner::progressed, this, [this] {
+        if (isVisible())
+            reload();
+    });
+}
+
+void ScheduledCampaignsDialog::NewClick() {
+    if (m_newDialog->openDialog())
+        reload();
 }
 
 void ScheduledCampaignsDialog::openDialog() {
@@ -103,6 +130,9 @@ void ScheduledCampaignsDialog::reload() {
         if (!keep.isEmpty() && item->text(0) == keep)
             item->setSelected(true);
     }
+    const QString problem = m_runner ? m_runner->problem() : QString();
+    ProblemLabel->setText(QStringLiteral("自动发送未能完成：") + problem);
+    ProblemLabel->setVisible(!problem.isEmpty());
     for (int column = 0; column + 1 < ListView->columnCount(); ++column)
         ListView->resizeColumnToContents(column);
     updateButtons();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "compliance/ComplianceSettings.h"
+#include "optout/OptOutList.h"
 #include "platform/Gbk.h"
 
 namespace smsc {
@@ -13,7 +14,8 @@ int DailyCapIn(const std::string& dataDir) {
     return settings.configured && settings.maxPerNumberPerDay > 0 ? settings.maxPerNumberPerDay : 0;
 }
 
-DailyCapSend CapSend(const std::string& dataDir, std::vector<std::string> entries, long long now) {
+DailyCapSend CapSend(const std::string& dataDir, std::vector<std::string> entries, long long now,
+                     const std::string& verificationCopy) {
     DailyCapSend send;
     const int cap = DailyCapIn(dataDir);
     if (cap <= 0) {
@@ -23,8 +25,8 @@ DailyCapSend CapSend(const std::string& dataDir, std::vector<std::string> entrie
     send.history = SendHistory::Open(SendHistoryPath(dataDir), &send.error);
     if (!send.history)
         return send;
-    std::optional<std::vector<std::string>> kept =
-        UnderDailyCap(*send.history, LocalDay(now), cap, entries, &send.leftOut, &send.error);
+    std::optional<std::vector<std::string>> kept = UnderDailyCap(
+        *send.history, LocalDay(now), cap, entries, &send.leftOut, &send.error, verificationCopy);
     if (!kept) {
         send.history.reset();
         return send;
@@ -35,7 +37,7 @@ DailyCapSend CapSend(const std::string& dataDir, std::vector<std::string> entrie
 
 bool RecordDailyCapSend(const DailyCapSend& send, long long now, std::string* error) {
     return !send.history || send.entries.empty() ||
-           send.history->add(LocalDay(now), send.entries, error);
+           send.history->add(LocalDay(now), SplitAtNumberSeparators(send.entries), error);
 }
 
 std::string CappedSkippedText(long long leftOut) {

@@ -21,9 +21,12 @@ struct DailyCapSend {
     std::string error;                     // UTF-8; set when the history could not be read
 };
 // The entries of a send under the cap of the data folder at the time (seconds since the
-// epoch). Without a cap every entry goes out and no history is opened.
-DailyCapSend CapSend(const std::string& dataDir, std::vector<std::string> entries, long long now);
-// After the service accepted the send: each entry got one more message today. True when
+// epoch), each number of an entry holding several checked on its own; the verification copy
+// (the user's own phone, empty: none) always goes. Without a cap every entry goes out and no
+// history is opened.
+DailyCapSend CapSend(const std::string& dataDir, std::vector<std::string> entries, long long now,
+                     const std::string& verificationCopy = {});
+// After the service accepted the send: each number got one more message today. True when
 // nothing had to be written or it was; false with *error (UTF-8).
 bool RecordDailyCapSend(const DailyCapSend& send, long long now, std::string* error);
 

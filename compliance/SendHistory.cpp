@@ -4,6 +4,8 @@
 
 #include <ctime>
 
+#include "optout/OptOutList.h"
+
 namespace smsc {
 namespace {
 
@@ -117,22 +119,50 @@ int LocalDay(long long time) {
 
 std::optional<std::vector<std::string>> UnderDailyCap(SendHistory& history, int day, int cap,
                                                       const std::vector<std::string>& numbers,
-                                                      long long* leftOut, std::string* error) {
+                                                      long long* leftOut, std::string* error,
+                                                      const std::string& exempt) {
     *leftOut = 0;
     if (cap <= 0)
         return numbers;
-    const std::optional<std::vector<long long>> counts = history.counts(day, numbers);
+    const std::vector<std::string> split = SplitAtNumberSeparators(numbers);
+    const std::optional<std::vector<long long>> counts = history.counts(day, split);
     if (!counts) {
         *error = "无法读取发送历史";
         return std::nullopt;
     }
+    auto under = [&](size_t i) {
+        return (*counts)[i] < cap || (!exempt.empty() && split[i] == exempt);
+    };
     std::vector<std::string> kept;
     kept.reserve(numbers.size());
-    for (size_t i = 0; i < numbers.size(); ++i) {
-        if ((*counts)[i] >= cap)
-            ++*leftOut;
-        else
-            kept.push_back(numbers[i]);
+    size_t at = 0;  // the first of the entry's numbers in split
+    for (const std::string& entry : numbers) {
+        if (!HoldsNumberSeparator(entry)) {
+            if (under(at))
+                kept.push_back(entry);
+            else
+                ++*leftOut;
+            ++at;
+            continue;
+        }
+        const size_t pieces = NumbersOfEntry(entry).size();
+        std::string rest;
+        size_t left = 0;
+        for (size_t i = at; i < at + pieces; ++i) {
+            if (!under(i)) {
+                ++left;
+                continue;
+            }
+            if (!rest.empty())
+                rest += '|';
+            rest += split[i];
+        }
+        *leftOut += static_cast<long long>(left);
+        if (left == 0)
+            kept.push_back(entry);
+        else if (!rest.empty())
+            kept.push_back(std::move(rest));
+        at += pieces;
     }
     return kept;
 }

@@ -39,10 +39,13 @@ std::string SendHistoryPath(const std::string& dataDir);
 // The local day of a time (seconds since the epoch) as YYYYMMDD.
 int LocalDay(long long time);
 
-// The numbers that may still get a message today under the cap (cap 0: all), in order;
-// *leftOut counts the others. None (with *error) when the history cannot be read.
+// The entries that may still get a message today under the cap (cap 0: all), in order;
+// *leftOut counts the numbers left out. An entry holding several numbers ("a|b") is checked
+// number by number and keeps those under the cap. `exempt` (the verification copy, the
+// user's own phone) is never left out. None (with *error) when the history cannot be read.
 std::optional<std::vector<std::string>> UnderDailyCap(SendHistory& history, int day, int cap,
                                                       const std::vector<std::string>& numbers,
-                                                      long long* leftOut, std::string* error);
+                                                      long long* leftOut, std::string* error,
+                                                      const std::string& exempt = {});
 
 }  // namespace smsc

@@ -11,7 +11,8 @@ SendAudience PlanSendAudience(const std::string& dataDir, const std::string& opt
     audience.optOut = PlanOptOutSend(optOutPath, entries, verificationOn, verificationNumber);
     if (audience.optOut.refusal != OptOutSendRefusal::None)
         return audience;
-    audience.capped = CapSend(dataDir, audience.optOut.entries, now);
+    audience.capped = CapSend(dataDir, audience.optOut.entries, now,
+                              verificationOn ? verificationNumber : std::string());
     audience.numbers =
         BuildNumberString(audience.capped.entries, verificationOn, verificationNumber);
     return audience;

@@ -52,7 +52,7 @@ SendPlanFigures ComputeSendPlan(const std::vector<std::string>& listEntries,
             ++f.optedOut;
             continue;
         }
-        if (capped && capped(entry)) {
+        if (!copy && capped && capped(entry)) {
             ++f.capped;
             continue;
         }

@@ -518,7 +518,7 @@ void VariableSmsDialog::runCampaign(const std::string& name, bool resume) {
         texts.reserve(m_plan.groups.size());
         for (const variable::TextGroup& group : m_plan.groups)
             texts.push_back({group.numbers, group.pieces});
-        if (!CampaignJournal::CreateVariable(path, settings, texts, &error)) {
+        if (!CampaignJournal::WriteNewVariable(path, settings, texts, &error)) {
             tell(this, QString::fromStdString(error), QStringLiteral("提醒"));
             return;
         }

@@ -116,6 +116,13 @@ TEST_F(SendPlanTest, FiguresOfAMixedList) {
     EXPECT_EQ(pieces.numbers, 3);
     EXPECT_EQ(pieces.optedOut, 1);
     EXPECT_EQ(pieces.units, 6);
+    // The daily cap too counts each number of such an entry, and never the verification copy.
+    const SendPlanFigures capped = ComputeSendPlan(separated, &verification, 1, carriers, {}, test);
+    EXPECT_EQ(capped.capped, 1);
+    const SendPlanFigures copy =
+        ComputeSendPlan({verification}, &verification, 1, carriers, {}, test);
+    EXPECT_EQ(copy.capped, 0);
+    EXPECT_EQ(copy.numbers, 1);
 
     EXPECT_FALSE(ExceedsQuota(plan, std::nullopt));
     EXPECT_FALSE(ExceedsQuota(plan, 36));

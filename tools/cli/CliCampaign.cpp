@@ -16,6 +16,9 @@
 #include "campaign/CampaignNumbers.h"
 #include "campaign/CampaignRun.h"
 #include "campaign/CampaignSchedule.h"
+#include "campaign/DueCampaigns.h"
+#include "campaign/JournalService.h"
+#include "campaign/ScheduledCampaigns.h"
 #include "compliance/Compliance.h"
 #include "compliance/ComplianceSettings.h"
 #include "compliance/SendHistory.h"
@@ -98,29 +101,18 @@ private:
         return m_env.now ? *m_env.now : static_cast<long long>(std::time(nullptr));
     }
 
-    // --at and --window (checked by FinishCampaignOptions); a marketing text given a time
-    // and no window keeps to the marketing hours of [Compliance].
+    // --at and --window (checked by FinishCampaignOptions).
     CampaignSchedule scheduleToStart() const {
-        CampaignSchedule schedule;
-        schedule.scheduled = m_options.at || m_options.window;
-        if (m_options.at)
-            schedule.at = ParseLocalTime(*m_options.at).value_or(0);
-        if (m_options.window) {
-            if (const std::optional<std::pair<int, int>> hours = ParseHours(*m_options.window)) {
-                schedule.windowFrom = hours->first;
-                schedule.windowTo = hours->second;
-            }
-        } else if (m_options.at && !m_options.mmsFile) {
-            const ComplianceSettings compliance =
-                LoadComplianceSettings(CliDataDir(m_options, m_env) + "Company_Info.ini");
-            const MessageKind kind =
-                m_options.kind ? *MessageKindFromName(*m_options.kind) : compliance.defaultKind;
-            if (kind == MessageKind::Marketing) {
-                schedule.windowFrom = compliance.hoursFrom;
-                schedule.windowTo = compliance.hoursTo;
-            }
+        bool marketing = false;
+        ComplianceSettings compliance;
+        if (m_options.at && !m_options.window && !m_options.mmsFile) {
+            compliance = LoadComplianceSettings(CliDataDir(m_options, m_env) + "Company_Info.ini");
+            marketing = (m_options.kind ? *MessageKindFromName(*m_options.kind)
+                                        : compliance.defaultKind) == MessageKind::Marketing;
         }
-        return schedule;
+        return StartSchedule(m_options.at ? ParseLocalTime(*m_options.at) : std::nullopt,
+                             m_options.window ? ParseHours(*m_options.window) : std::nullopt,
+                             marketing, compliance);
     }
 
     // What the campaign waits for now; reported and true when it must wait.
@@ -149,15 +141,19 @@ private:
     std::unique_ptr<CampaignLock> lock(int* code) {
         CampaignLock::Result result;
         std::unique_ptr<CampaignLock> held = CampaignLock::Acquire(m_path, &result);
+        if (!held)
+            lockRefused(result, code);
+        return held;
+    }
+    void lockRefused(CampaignLock::Result result, int* code) {
         *code = kExitRefused;
         if (result == CampaignLock::Result::Busy) {
             m_err << "活动" << quoted() << "正在另一个进程中发送，同一活动不能同时运行两次。\n";
         } else if (result == CampaignLock::Result::Missing) {
             *code = fail("没有这个活动记录：" + m_path);
-        } else if (!held) {
+        } else {
             *code = fail("无法锁定活动" + quoted() + "：" + m_path);
         }
-        return held;
     }
 
     // The numbers once: every --number as typed, the mobile numbers of every file, repeats
@@ -178,65 +174,48 @@ private:
         return numbers.take();
     }
 
-    // A name taken by anything, a dangling link included (a new journal would replace it).
-    bool taken() const {
-        std::error_code ec;
-        return std::filesystem::exists(std::filesystem::symlink_status(m_path, ec));
-    }
+    bool taken() const { return CampaignNameTaken(m_dataDir, m_options.campaignName); }
     int refuseTaken() {
         return m_inputs.usage("活动" + quoted() + "已经存在；继续发送请用 campaign resume " +
                               m_options.campaignName);
     }
 
     // A new journal, locked and opened, with the schedule it starts on; code is the exit code
-    // when journal is null. The lock is declared first so that it outlives the journal: its
-    // descriptor is closed only once the database is.
+    // when journal is null.
     struct OpenedJournal {
-        std::unique_ptr<CampaignLock> held;
-        std::unique_ptr<CampaignJournal> journal;
+        LockedJournal locked;
+        CampaignJournal* journal = nullptr;
         CampaignSchedule schedule;
         int code = kExitOk;
     };
 
     // Checked again, and the journal written (by create) and locked, under the folder's lock:
-    // a second start of the name finds it taken, a resume finds it locked. The journal's lock
-    // is taken before the folder's is let go; the database is opened after it.
-    template <typename Create>
-    OpenedJournal createJournal(Create&& create) {
+    // a second start of the name finds it taken, a resume finds it locked.
+    OpenedJournal createJournal(const std::function<bool(std::string*)>& create) {
+        return startJournal([&](const CampaignSchedule& schedule) {
+            return CreateLockedJournal(m_dataDir, m_options.campaignName, create, schedule);
+        });
+    }
+    OpenedJournal startJournal(
+        const std::function<StartedJournal(const CampaignSchedule&)>& startWith) {
         OpenedJournal opened;
-        std::error_code ec;
-        std::filesystem::create_directories(CampaignFolder(m_dataDir), ec);
-        std::unique_ptr<CampaignLock> folderLock =
-            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
-        if (!folderLock) {
-            opened.code = fail("无法创建或锁定活动目录：" + CampaignFolder(m_dataDir));
-            return opened;
-        }
-        if (taken()) {
-            opened.code = refuseTaken();
-            return opened;
-        }
-        std::string error;
-        if (!create(&error)) {
-            opened.code = fail(error);
-            return opened;
-        }
-        opened.held = lock(&opened.code);
-        if (!opened.held)
-            return opened;
-        opened.code = kExitOk;
-        folderLock.reset();
-        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
-        if (!journal) {
-            opened.code = fail(error);
-            return opened;
-        }
         opened.schedule = scheduleToStart();
-        if (opened.schedule.scheduled && !journal->setSchedule(opened.schedule, &error)) {
-            opened.code = fail(error);
-            return opened;
+        StartedJournal started = startWith(opened.schedule);
+        switch (started.result) {
+            case StartedJournal::Result::Started:
+                opened.journal = started.journal.get();
+                opened.locked = std::move(started);
+                break;
+            case StartedJournal::Result::Taken:
+                opened.code = refuseTaken();
+                break;
+            case StartedJournal::Result::NotLocked:
+                lockRefused(started.lock, &opened.code);
+                break;
+            case StartedJournal::Result::Failed:
+                opened.code = fail(started.error);
+                break;
         }
-        opened.journal = std::move(journal);
         return opened;
     }
 
@@ -314,12 +293,18 @@ private:
             pieces = PlanSmsPieces(*outgoing).texts;
         }
 
-        const OpenedJournal opened = createJournal([&](std::string* error) {
-            return CampaignJournal::WriteNew(m_path, settings, *numbers, pieces, error);
-        });
+        const OpenedJournal opened =
+            settings.kind == CampaignKind::Sms
+                ? startJournal([&](const CampaignSchedule& schedule) {
+                      return StartSmsCampaign(m_dataDir, m_options.campaignName, settings,
+                                              *numbers, schedule);
+                  })
+                : createJournal([&](std::string* error) {
+                      return CampaignJournal::WriteNew(m_path, settings, *numbers, pieces, error);
+                  });
         if (!opened.journal)
             return opened.code;
-        CampaignJournal* const journal = opened.journal.get();
+        CampaignJournal* const journal = opened.journal;
         const CampaignSchedule& schedule = opened.schedule;
         const long long perNumber = settings.kind == CampaignKind::Mms
                                         ? settings.perNumber
@@ -449,7 +434,7 @@ private:
         });
         if (!opened.journal)
             return opened.code;
-        CampaignJournal* const journal = opened.journal.get();
+        CampaignJournal* const journal = opened.journal;
         const CampaignSchedule& schedule = opened.schedule;
         m_out << "活动" << quoted() << "：" << t.sending << "个号码，" << t.texts
               << "条不同内容，分" << journal->batchCount() << "批。\n";
@@ -498,95 +483,22 @@ private:
     }
 
     int runJournal(CampaignJournal& journal, const CliSession& session, UnknownPolicy policy) {
-        const CampaignSettings& settings = journal.settings();
-        CampaignService service;
-        service.send = [&](const CampaignRequest& request, const std::string& numbers) {
-            SendOutcome outcome;
-            if (settings.kind == CampaignKind::Sms) {
-                outcome.answer = SendMessage(session.context, session.user, session.password,
-                                             numbers, request.text);
-                return outcome;
-            }
-            const MmsSendOutcome mms = RunMmsSend(settings.mmsPath, [&](const std::string& bytes) {
-                return SendMms(session.context, session.user, session.password, numbers,
-                               settings.title, settings.mmsWirePath, bytes);
-            });
-            outcome.made = mms.refusal == MmsRefusal::None;
-            outcome.answer = mms.answer;
-            outcome.message = MmsRefusalMessage(mms.refusal);
-            return outcome;
-        };
-        service.records = [&]() -> std::optional<std::string> {
-            HttpResult result = QueryConsumerLog(session.context, session.user, session.password);
-            return result.ok ? std::optional<std::string>(std::move(result.body)) : std::nullopt;
-        };
-        service.numberList = [&](const std::string& id) -> std::optional<std::string> {
-            HttpResult result =
-                QueryNumberList(session.context, session.user, session.password, id);
-            return result.ok ? std::optional<std::string>(std::move(result.body)) : std::nullopt;
-        };
-        service.now = [] { return static_cast<long long>(std::time(nullptr)); };
-        // A request the client gave up on after its read timeout may still be on the line:
-        // twice that and the same again as a margin.
-        const ServicePage page =
-            settings.kind == CampaignKind::Sms ? ServicePage::Send : ServicePage::MmsSend;
-        const auto timeout =
-            session.context.readTimeoutOverride.value_or(PageSpecFor(page).readTimeout);
-        service.settleSeconds = (3 * timeout.count() + 999) / 1000;
-        // A pause or a cancel written meanwhile by another process, or the window closing,
-        // stops the run before the next request.
-        service.hold = [&]() -> std::optional<std::string> {
-            std::string ignored;
-            journal.reloadSchedule(&ignored);
-            const Due due = WhenDue(journal.schedule(), now());
-            if (due.waiting == Waiting::Nothing)
-                return std::nullopt;
-            return WaitingText(journal.schedule(), due);
-        };
-        if (!m_options.noWait && m_options.campaignAction != "run-due")
-            service.sleepSecond = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
-        // The list is read afresh before every batch: a customer who unsubscribed after the
-        // campaign started gets nothing more, unless the campaign (or this run) was told to
-        // send to the listed numbers as well.
-        // And numbers that already got Max_Per_Number_Per_Day messages today are left out of
-        // the batch, whatever the opt-out choice (counted apart, "capped").
-        const ComplianceSettings compliance =
-            LoadComplianceSettings(CliDataDir(m_options, m_env) + "Company_Info.ini");
-        const int cap = compliance.configured ? compliance.maxPerNumberPerDay : 0;
-        std::shared_ptr<SendHistory> history;
+        JournalServiceSetup setup;
+        setup.dataDir = m_dataDir;
+        setup.settingsFile = CliDataDir(m_options, m_env) + "Company_Info.ini";
+        setup.includeOptOut = m_options.includeOptOut;
+        setup.now = [this] { return now(); };
+        setup.problem = [this](const std::string& gbk) { m_err << TerminalFromGbk(gbk) << "\n"; };
         std::string historyError;
-        if (cap > 0 && !(history = SendHistory::Open(SendHistoryPath(m_dataDir), &historyError))) {
+        const std::unique_ptr<JournalService> run = JournalService::Create(
+            journal, {session.context, session.user, session.password}, setup, &historyError);
+        if (!run) {
             m_err << "smsclient-cli: " << historyError << "\n";
             return kExitUsage;
         }
-        const bool optOutApplies = !settings.includeOptOut && !m_options.includeOptOut;
-        if (optOutApplies || history)
-            service.optOut = [this, optOutApplies, history, cap]() -> std::optional<OptOutCheck> {
-                std::shared_ptr<const OptOutList> list;
-                if (optOutApplies) {
-                    list = std::make_shared<const OptOutList>(
-                        OptOutList::Load(OptOutPathIn(m_dataDir)));
-                    if (!list->ok()) {
-                        m_err << TerminalFromGbk(list->errorMessage()) << "\n";
-                        return std::nullopt;
-                    }
-                    if (list->size() == 0)
-                        list.reset();
-                }
-                if (!list && !history)
-                    return OptOutCheck{};
-                const int day = LocalDay(now());
-                return OptOutCheck([this, list, history, cap, day](const std::string& n) {
-                    if (list && list->contains(n))
-                        return true;
-                    if (!history)
-                        return false;
-                    const std::optional<std::vector<long long>> count = history->counts(day, {n});
-                    const bool capped = !count || count->front() >= cap;
-                    m_capped += capped ? 1 : 0;
-                    return capped;
-                });
-            };
+        CampaignService& service = run->service();
+        if (!m_options.noWait && m_options.campaignAction != "run-due")
+            service.sleepSecond = [] { std::this_thread::sleep_for(std::chrono::seconds(1)); };
 
         RunObserver observer;
         observer.answered = [&](const CampaignRequest& request) {
@@ -594,12 +506,8 @@ private:
                 return;
             // Once per batch: its numbers got one more message today.
             std::string error;
-            if (history && request.piece == 1) {
-                const std::optional<std::string> numbers =
-                    journal.batchNumberString(request.batch, &error);
-                if (!numbers || !history->add(LocalDay(now()), SplitNumberString(*numbers), &error))
-                    m_err << "smsclient-cli: " << error << "\n";
-            }
+            if (!run->recordAnswered(request, &error))
+                m_err << "smsclient-cli: " << error << "\n";
             m_out << TerminalFromGbk(RequestLabel(journal, request)) << "：已发送"
                   << request.numbers << "个号码";
             if (journal.remainingQuota())
@@ -635,12 +543,12 @@ private:
         const RunReport report = RunCampaign(journal, service, policy, observer);
         m_lastEnd = report.end;
         const int code = reportRun(report, journal);
-        if (report.optedOut - m_capped > 0)
-            m_err << TerminalFromGbk(
-                         OptOutSkippedText(static_cast<int>(report.optedOut - m_capped)))
+        const long long capped = run->capped();
+        if (report.optedOut - capped > 0)
+            m_err << TerminalFromGbk(OptOutSkippedText(static_cast<int>(report.optedOut - capped)))
                   << "\n";
-        if (m_capped > 0)
-            m_err << "已跳过" << m_capped << "个今天已达每日上限（" << cap << "条）的号码\n";
+        if (capped > 0)
+            m_err << "已跳过" << capped << "个今天已达每日上限（" << run->cap() << "条）的号码\n";
         return code;
     }
 
@@ -772,13 +680,6 @@ private:
         return kExitOk;
     }
 
-    static bool finished(const CampaignJournal& journal) {
-        return std::all_of(
-            journal.requests().begin(), journal.requests().end(), [](const CampaignRequest& r) {
-                return r.state == RequestState::Accepted || r.state == RequestState::Skipped;
-            });
-    }
-
     // run-due: every scheduled campaign that is due goes out, each under its lock; one that
     // another run holds is left to it.
     int runDue() {
@@ -793,37 +694,18 @@ private:
     }
 
     int dueOne() {
-        if (CampaignLock::IsHeld(m_path))
-            return kExitOk;
+        LockedJournal due;
         std::string error;
-        {
-            // A first look without the lock, closed again before the lock is taken.
-            std::unique_ptr<CampaignJournal> journal =
-                CampaignJournal::Open(m_path, &error, CampaignJournal::Access::Read);
-            if (!journal) {
-                m_err << "smsclient-cli: " << error << "\n";
-                return kExitUsage;
-            }
-            if (!journal->schedule().scheduled || finished(*journal) ||
-                WhenDue(journal->schedule(), now()).waiting != Waiting::Nothing)
+        switch (OpenDueCampaign(m_dataDir, m_options.campaignName, [this] { return now(); }, &due,
+                                &error)) {
+            case DueLook::NotDue:
                 return kExitOk;
+            case DueLook::Failed:
+                return fail(error);
+            case DueLook::Opened:
+                break;
         }
-        std::unique_ptr<CampaignLock> folderLock =
-            CampaignLock::LockFolder(CampaignFolder(m_dataDir));
-        CampaignLock::Result result;
-        const std::unique_ptr<CampaignLock> held = CampaignLock::Acquire(m_path, &result);
-        folderLock.reset();
-        if (!held)
-            return result == CampaignLock::Result::Failed
-                       ? fail("无法锁定活动" + quoted() + "：" + m_path)
-                       : kExitOk;
-        std::unique_ptr<CampaignJournal> journal = CampaignJournal::Open(m_path, &error);
-        if (!journal)
-            return fail(error);
-        // Looked at again under the lock: a run that just ended may have finished it.
-        if (!journal->schedule().scheduled || finished(*journal) ||
-            WhenDue(journal->schedule(), now()).waiting != Waiting::Nothing)
-            return kExitOk;
+        CampaignJournal* const journal = due.journal.get();
         std::optional<CliSession> session = m_inputs.session(journal->settings().user);
         if (!session)
             return kExitUsage;
@@ -836,44 +718,20 @@ private:
         const int code = runJournal(*journal, *session, UnknownPolicy::Stop);
         // A refusal or an undecided request waits for the user instead of being tried again
         // every minute.
-        if (m_lastEnd == RunEnd::Refused || m_lastEnd == RunEnd::Undecided) {
-            CampaignSchedule schedule = journal->schedule();
-            schedule.state = ScheduleState::Paused;
-            schedule.reason = G(m_lastEnd == RunEnd::Refused
-                                    ? "服务器拒绝了请求，排除原因后用 campaign resume 继续"
-                                    : "有请求无法确定是否已送达，核对后用 campaign resume 继续");
-            if (!journal->setSchedule(schedule, &error))
-                return fail(error);
-        }
+        if (m_lastEnd && !PauseAfterDueRun(*journal, *m_lastEnd, &error))
+            return fail(error);
         return code;
     }
 
     int list() {
-        for (const std::string& name : CampaignNames(m_dataDir)) {
-            const std::string path = JournalPath(m_dataDir, name);
-            const bool running = CampaignLock::IsHeld(path);
-            std::string error;
-            std::unique_ptr<CampaignJournal> journal =
-                CampaignJournal::Open(path, &error, CampaignJournal::Access::Read);
-            if (!journal) {
-                m_out << name << "\t-\t-\t-\tdamaged\n";
+        for (const ScheduledCampaign& row : ListCampaigns(m_dataDir, now())) {
+            if (row.state == ListedState::Damaged) {
+                m_out << row.name << "\t-\t-\t-\tdamaged\n";
                 continue;
             }
-            long long done = 0;
-            for (const CampaignRequest& r : journal->requests())
-                done += r.state == RequestState::Accepted || r.state == RequestState::Skipped;
-            const long long total = static_cast<long long>(journal->requests().size());
-            const CampaignSchedule& schedule = journal->schedule();
-            const Waiting waiting = WhenDue(schedule, now()).waiting;
-            const char* state = running                                             ? "running"
-                                : waiting == Waiting::Cancelled                     ? "cancelled"
-                                : done == total                                     ? "done"
-                                : waiting == Waiting::Paused                        ? "paused"
-                                : schedule.scheduled && waiting != Waiting::Nothing ? "waiting"
-                                                                                    : "open";
-            m_out << name << "\t" << (journal->settings().kind == CampaignKind::Mms ? "mms" : "sms")
-                  << "\t" << journal->numberCount() << "\t" << done << "/" << total << "\t"
-                  << state;
+            const CampaignSchedule& schedule = row.schedule;
+            m_out << row.name << "\t" << (row.mms ? "mms" : "sms") << "\t" << row.numbers << "\t"
+                  << row.done << "/" << row.total << "\t" << ListedStateName(row.state);
             // A scheduled campaign adds its time and its window ("-": none).
             if (schedule.scheduled)
                 m_out << "\t" << (schedule.at > 0 ? LocalTimeText(schedule.at) : "-") << "\t"
@@ -893,7 +751,6 @@ private:
     std::string m_path;
     bool m_waitShown = false;
     std::optional<RunEnd> m_lastEnd;
-    long long m_capped = 0;  // numbers the daily cap left out of batches in this run
 };
 
 }  // namespace

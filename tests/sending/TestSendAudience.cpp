@@ -51,6 +51,10 @@ TEST(SendAudienceTest, OptOutThenCapThenNumberStringAndHistory) {
         {"verification copy", "13900000002\r\n13900000003\r\n", false,
          {"13900000002", "13900000003"}, "13900000002", OptOutSendRefusal::None,
          "13900000002*", "发送成功\r已跳过1个退订号码", "7|100", 0},
+        // The verification copy goes even when its number is at the cap.
+        {"verification copy at the cap", nullptr, true, {"13900000000", "13900000002"},
+         "13900000000", OptOutSendRefusal::None, "13900000000*13900000002|", "发送成功",
+         "7|100", 1},
         // A refusal stops before the history is opened: nothing is capped or recorded.
         {"every number listed", "13900000002\r\n", true, {"13900000002"}, nullptr,
          OptOutSendRefusal::AllListed, "", "发送成功\r已跳过1个退订号码", "7|100", 0},

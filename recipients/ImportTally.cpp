@@ -47,9 +47,9 @@ bool SeenNumbers::insert(std::string_view digits) {
     return insertKey(keyOf(digits));
 }
 
-void SeenNumbers::prefetch(std::string_view digits) const {
+void SeenNumbers::prefetchKey(std::uint64_t key) const {
     if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[slotOf(keyOf(digits))]);
+        __builtin_prefetch(&m_slots[slotOf(key)]);
 }
 
 bool SeenNumbers::insertKey(std::uint64_t key) {
@@ -103,18 +103,24 @@ ImportTally AppendNumbersByLine(std::string_view text, SeenNumbers& seen,
     numbers.reserve(numbers.size() + expected);
     const size_t before = numbers.size();
     // The numbers found are appended as they come and their repeats dropped in runs of a few
-    // thousand: each number's place in the table is fetched some numbers ahead, so that the
-    // table is read while the numbers before it are decided.
+    // thousand: the run's keys worked out first, then each number's place in the table fetched
+    // some numbers ahead, so that the table is read while the numbers before it are decided.
     size_t kept = before;
+    std::vector<std::uint64_t> keys;
     const auto dropRepeats = [&] {
         constexpr size_t kAhead = 16;
         const size_t end = numbers.size();
-        for (size_t i = kept; i < std::min(end, kept + kAhead); ++i)
-            seen.prefetch(numbers[i]);
-        for (size_t i = kept; i < end; ++i) {
-            if (i + kAhead < end)
-                seen.prefetch(numbers[i + kAhead]);
-            if (seen.insert(numbers[i])) {
+        keys.clear();
+        for (size_t i = kept; i < end; ++i)
+            keys.push_back(SeenNumbers::keyOf(numbers[i]));
+        for (size_t k = 0; k < std::min(keys.size(), kAhead); ++k)
+            seen.prefetchKey(keys[k]);
+        const size_t first = kept;
+        for (size_t i = first; i < end; ++i) {
+            const size_t k = i - first;
+            if (k + kAhead < keys.size())
+                seen.prefetchKey(keys[k + kAhead]);
+            if (seen.insertKey(keys[k])) {
                 if (kept != i)
                     numbers[kept] = std::move(numbers[i]);
                 ++kept;

@@ -4,8 +4,8 @@
 // first open batch). Peak memory is the process's (run this benchmark on its own).
 // And what "campaign start" does with an office's list of a million numbers (one a line, some
 // written with blanks, dashes or +86, some listed twice) before its first request, beside its
-// floor: the lines read and their numbers stored in SQLite in one transaction as the journal
-// stores them, nothing else.
+// floor: the lines read, their repeats dropped and their numbers stored in SQLite in one
+// transaction as the journal stores them, nothing else.
 #include <benchmark/benchmark.h>
 
 #include <sqlite3.h>
@@ -13,10 +13,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "campaign/CampaignJournal.h"
@@ -164,9 +166,12 @@ void BM_ResumeReadOfAMillion(benchmark::State& state) {
 BENCHMARK(BM_ResumeReadOfAMillion)->Unit(benchmark::kMillisecond);
 
 // The floor: the lines read, each line's digits taken as its number (a leading 86 of 13
-// dropped), the numbers joined 30000 to a row and inserted into one table in one transaction.
+// dropped), a number seen before dropped, the others joined 30000 to a row in order and
+// inserted into one table in one transaction: the batches the start's journal holds.
 size_t floorJournal(const std::string& source, const std::string& path) {
     const std::string text = readAll(source);
+    std::unordered_set<std::uint64_t> seen;
+    seen.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     sqlite3_exec(db,
@@ -199,7 +204,8 @@ size_t floorJournal(const std::string& source, const std::string& path) {
                 digits[length++] = c;
         } else if (c == '\n') {
             const size_t skip = length == 13 && digits[0] == '8' && digits[1] == '6' ? 2 : 0;
-            if (length - skip == 11) {
+            if (length - skip == 11 &&
+                seen.insert(std::stoull(std::string(digits + skip, 11))).second) {
                 joined.append(digits + skip, 11);
                 joined += '|';
                 ++total;
@@ -215,6 +221,36 @@ size_t floorJournal(const std::string& source, const std::string& path) {
     sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr);
     sqlite3_close(db);
     return total;
+}
+
+// The floor journal's batches, in order.
+std::vector<std::string> floorBatches(const std::string& path) {
+    std::vector<std::string> batches;
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* select = nullptr;
+    sqlite3_prepare_v2(db, "SELECT numbers FROM batches ORDER BY id", -1, &select, nullptr);
+    while (sqlite3_step(select) == SQLITE_ROW)
+        batches.emplace_back(static_cast<const char*>(sqlite3_column_blob(select, 0)),
+                             static_cast<size_t>(sqlite3_column_bytes(select, 0)));
+    sqlite3_finalize(select);
+    sqlite3_close(db);
+    return batches;
+}
+
+// Whether the start's journal holds the floor's batches.
+bool sameBatches(const std::string& journalPath, const std::string& floorPath) {
+    std::string error;
+    const auto journal =
+        smsc::campaign::CampaignJournal::Open(journalPath, &error,
+                                              smsc::campaign::CampaignJournal::Access::Read);
+    const std::vector<std::string> floor = floorBatches(floorPath);
+    if (!journal || journal->batchCount() != static_cast<int>(floor.size()))
+        return false;
+    for (int batch = 1; batch <= journal->batchCount(); ++batch)
+        if (journal->batchNumberString(batch, &error) != floor[static_cast<size_t>(batch - 1)])
+            return false;
+    return true;
 }
 
 double msSince(std::chrono::steady_clock::time_point start) {
@@ -247,7 +283,13 @@ void BM_StartOfAMillionOfficeList(benchmark::State& state) {
         create(journal, &count, source);
         starts.push_back(msSince(start));
         state.SetIterationTime(starts.back() / 1000.0);
+        if (floorCount != count) {
+            state.SkipWithError("the floor's journal holds other numbers than the start's");
+            break;
+        }
     }
+    if (floorCount == count && !sameBatches(journal, floor))
+        state.SkipWithError("the floor's batches differ from the start's journal");
     state.counters["numbers"] = static_cast<double>(count);
     state.counters["floor_numbers"] = static_cast<double>(floorCount);
     state.counters["start_ms"] = median(starts);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iterator>
 #include <map>
+#include <string_view>
 #include <system_error>
 
 #include "compliance/ComplianceSettings.h"
@@ -54,6 +55,13 @@ public:
         return rc == SQLITE_DONE;
     }
     long long integer(int column) const { return sqlite3_column_int64(m_statement, column); }
+    // The column's bytes where SQLite holds them, until the next step.
+    std::string_view bytes(int column) const {
+        const void* bytes = sqlite3_column_blob(m_statement, column);
+        const int size = sqlite3_column_bytes(m_statement, column);
+        return bytes ? std::string_view(static_cast<const char*>(bytes), static_cast<size_t>(size))
+                     : std::string_view();
+    }
     std::string text(int column) const {
         const void* bytes = sqlite3_column_blob(m_statement, column);
         const int size = sqlite3_column_bytes(m_statement, column);
@@ -64,6 +72,19 @@ public:
 private:
     sqlite3_stmt* m_statement = nullptr;
 };
+
+// The numbers of a batch's number string (its "|"), or -1 when it holds anything but digits
+// and "|".
+long long numbersInString(std::string_view numbers) {
+    long long bars = 0;
+    for (const char c : numbers) {
+        if (c == '|')
+            ++bars;
+        else if (c < '0' || c > '9')
+            return -1;
+    }
+    return bars;
+}
 
 bool exec(sqlite3* db, const char* sql) {
     return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
@@ -370,10 +391,8 @@ bool CampaignJournal::check(std::string* error) {
         long long expectedId = 1;
         while (batches.row()) {
             const long long count = batches.integer(1);
-            const std::string numbers = batches.text(2);
             if (batches.integer(0) != expectedId++ || count < 0 || count > size ||
-                std::count(numbers.begin(), numbers.end(), '|') != count ||
-                numbers.find_first_not_of("0123456789|") != std::string::npos)
+                numbersInString(batches.bytes(2)) != count)
                 return damaged("第" + std::to_string(expectedId - 1) + "批的号码");
             total += count;
         }

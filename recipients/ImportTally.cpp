@@ -47,9 +47,9 @@ bool SeenNumbers::insert(std::string_view digits) {
     return insertKey(keyOf(digits));
 }
 
-void SeenNumbers::prefetch(std::string_view digits) const {
+void SeenNumbers::prefetchKey(std::uint64_t key) const {
     if (!m_slots.empty())
-        __builtin_prefetch(&m_slots[slotOf(keyOf(digits))]);
+        __builtin_prefetch(&m_slots[slotOf(key)]);
 }
 
 bool SeenNumbers::insertKey(std::uint64_t key) {
@@ -96,21 +96,31 @@ ImportTally AppendNumbersByLine(std::string_view text, SeenNumbers& seen,
                                 std::vector<std::string>& numbers) {
     ImportTally tally;
     // Room for a number a line (a number takes 11 bytes at least, and the room is bounded), so
-    // that the table is not rebuilt again and again as it fills.
+    // that neither the table nor the list is rebuilt again and again as it fills.
     const auto lines = static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
-    seen.reserve(std::min({lines, text.size() / 11, kReservedNumbers}) + 1);
+    const size_t expected = std::min({lines, text.size() / 11, kReservedNumbers}) + 1;
+    seen.reserve(expected);
+    numbers.reserve(numbers.size() + expected);
     const size_t before = numbers.size();
     // The numbers found are appended as they come and their repeats dropped in runs of a few
-    // thousand: each number's place in the table is fetched a few numbers ahead, so that the
-    // table is read while the numbers before it are decided.
+    // thousand: the run's keys worked out first, then each number's place in the table fetched
+    // some numbers ahead, so that the table is read while the numbers before it are decided.
     size_t kept = before;
+    std::vector<std::uint64_t> keys;
     const auto dropRepeats = [&] {
-        constexpr size_t kAhead = 8;
+        constexpr size_t kAhead = 16;
         const size_t end = numbers.size();
-        for (size_t i = kept; i < end; ++i) {
-            if (i + kAhead < end)
-                seen.prefetch(numbers[i + kAhead]);
-            if (seen.insert(numbers[i])) {
+        keys.clear();
+        for (size_t i = kept; i < end; ++i)
+            keys.push_back(SeenNumbers::keyOf(numbers[i]));
+        for (size_t k = 0; k < std::min(keys.size(), kAhead); ++k)
+            seen.prefetchKey(keys[k]);
+        const size_t first = kept;
+        for (size_t i = first; i < end; ++i) {
+            const size_t k = i - first;
+            if (k + kAhead < keys.size())
+                seen.prefetchKey(keys[k + kAhead]);
+            if (seen.insertKey(keys[k])) {
                 if (kept != i)
                     numbers[kept] = std::move(numbers[i]);
                 ++kept;
@@ -120,13 +130,15 @@ ImportTally AppendNumbersByLine(std::string_view text, SeenNumbers& seen,
         }
         numbers.resize(kept);
     };
+    const char* const data = text.data();
+    const size_t size = text.size();
     size_t pos = 0;
-    while (pos < text.size()) {
-        size_t end = text.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos)
-            end = text.size();
+    while (pos < size) {
+        size_t end = pos;
+        while (end < size && data[end] != '\r' && data[end] != '\n')
+            ++end;
         const std::string_view line = text.substr(pos, end - pos);
-        pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+        pos = end + (end + 1 < size && data[end] == '\r' && data[end + 1] == '\n' ? 2 : 1);
         if (blank(line))
             continue;
         ++tally.lines;

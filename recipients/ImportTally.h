@@ -36,12 +36,15 @@ public:
     void reserve(size_t count);
     // True the first time the digits are seen.
     bool insert(std::string_view digits);
-    // Starts reading the table where the digits go, for an insert a little later.
-    void prefetch(std::string_view digits) const;
 
-private:
+    // The same by the digits' key, for a caller that looks many numbers up in a row and
+    // works each key out once.
     static std::uint64_t keyOf(std::string_view digits);
     bool insertKey(std::uint64_t key);
+    // Starts reading the table where the key goes, for an insert a little later.
+    void prefetchKey(std::uint64_t key) const;
+
+private:
     size_t slotOf(std::uint64_t key) const;
 
     std::vector<std::uint64_t> m_slots;  // 0 marks a free slot

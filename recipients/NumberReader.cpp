@@ -1,5 +1,6 @@
 #include "recipients/NumberReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "recipients/PhoneRules.h"
@@ -107,6 +108,11 @@ size_t numberAt(const Group* groups, size_t count, size_t skip, char* number) {
     return used;
 }
 
+// Whether 11 digits are a mobile number, as the extraction rule has it.
+bool isMobile(const char* number) {
+    return number[0] == '1' && IsMobileNumberInText(std::string(number, kMobileLength));
+}
+
 // Digit groups of one stretch of text joined by separators, decided from the left as soon as
 // the next three groups are known (no way of writing a number spans more).
 class Finder final {
@@ -145,9 +151,6 @@ private:
         for (size_t i = used; i < m_count; ++i)
             m_groups[i - used] = m_groups[i];
         m_count -= used;
-    }
-    static bool isMobile(const char* number) {
-        return number[0] == '1' && IsMobileNumberInText(std::string(number, kMobileLength));
     }
 
     std::vector<std::string>& m_numbers;
@@ -210,6 +213,15 @@ std::vector<std::string> FindMobileNumbers(std::string_view gbk) {
 
 size_t AppendMobileNumbers(std::string_view gbk, std::vector<std::string>& numbers) {
     const size_t before = numbers.size();
+    // The commonest entry of a list, 11 ASCII digits and nothing else, is one group the
+    // window below would decide alone: a number when the 11 digits are one, else nothing (a
+    // country code glued to its front leaves too few digits).
+    if (gbk.size() == kMobileLength &&
+        std::all_of(gbk.begin(), gbk.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        if (isMobile(gbk.data()))
+            numbers.emplace_back(gbk);
+        return numbers.size() - before;
+    }
     Finder finder(numbers);
     Group group;
     bool inGroup = false;

@@ -128,6 +128,9 @@ TEST(CampaignJournalFile, AJournalWhosePartsDisagreeIsDamaged) {
         "DELETE FROM batches WHERE id = 3",
         "UPDATE batches SET count = 2 WHERE id = 1",
         "UPDATE batches SET numbers = '13900000000|' WHERE id = 2",
+        // As many numbers as counted, but not all of them digits.
+        "UPDATE batches SET numbers = '13900000000|1390000000x|13900000002|' WHERE id = 1",
+        "UPDATE batches SET numbers = X'31337C31337C3133E97C' WHERE id = 2",
         "UPDATE campaign SET value = '8' WHERE CAST(key AS TEXT) = 'numbers'",
     };
     for (const char* damage : damages) {

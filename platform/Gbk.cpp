@@ -184,13 +184,15 @@ int GbkCharBytes(std::string_view gbk, size_t pos) {
 }
 
 int GbkCharCount(std::string_view gbk) {
-    const PairTable& table = pairs();
+    // The table is fetched at the first possible pair: text without one (empty, ASCII) is
+    // counted without it, so a program that only ever counts such text never builds it.
+    const PairTable* table = nullptr;
     int count = 0;
     const size_t n = gbk.size();
     for (size_t i = 0; i < n; ++count) {
         const auto b = static_cast<unsigned char>(gbk[i]);
         if (b > 0x80 && b != 0xFF && i + 1 < n &&
-            table.valid(b, static_cast<unsigned char>(gbk[i + 1])))
+            (table ? table : (table = &pairs()))->valid(b, static_cast<unsigned char>(gbk[i + 1])))
             i += 2;
         else
             ++i;

@@ -358,6 +358,13 @@ void TForm1::FormShow() {
 void TForm1::setStaysOnTop(bool onTop) {
     if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop)
         return;
+    // A window not yet made on screen (the first show at start-up) takes its flags when it is
+    // made; noting the flag spares the reparenting that would restyle every field again.
+    if (!testAttribute(Qt::WA_WState_Created)) {
+        overrideWindowFlags(onTop ? windowFlags() | Qt::WindowStaysOnTopHint
+                                  : windowFlags() & ~Qt::WindowStaysOnTopHint);
+        return;
+    }
     // Changing the flags hides the window; showing it again is not a new show.
     m_changingFlags = true;
     const bool visible = isVisible();

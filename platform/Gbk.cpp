@@ -19,17 +19,33 @@ public:
         iconv_t cd = iconv_open("UTF-8", "CP936");
         if (cd == reinterpret_cast<iconv_t>(-1))
             return;
+        // All pairs of one lead byte go to the converter as one run; it stops at the first
+        // pair it rejects, the pairs before it are valid, and the run goes on after it. The
+        // lead bytes stand for no character alone, so a pair is accepted in a run exactly
+        // when it is accepted alone.
+        constexpr int kFirstTrail = 0x40;
+        constexpr int kTrails = 0xFE - kFirstTrail + 1;
+        char in[2 * kTrails];
+        char out[8 * kTrails];
         for (int lead = 0x81; lead <= 0xFE; ++lead) {
-            for (int trail = 0x40; trail <= 0xFE; ++trail) {
-                char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                char out[8];
-                char* inp = in;
+            for (int t = 0; t < kTrails; ++t) {
+                in[2 * t] = static_cast<char>(lead);
+                in[2 * t + 1] = static_cast<char>(kFirstTrail + t);
+            }
+            for (int t = 0; t < kTrails;) {
+                char* inp = in + 2 * t;
+                size_t inLeft = static_cast<size_t>(2 * (kTrails - t));
                 char* outp = out;
-                size_t inLeft = 2, outLeft = sizeof out;
+                size_t outLeft = sizeof out;
                 iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                if (iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
-                    inLeft == 0)
-                    m_valid.set(static_cast<size_t>(lead << 8 | trail));
+                const bool whole =
+                    iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1);
+                const int done = static_cast<int>((inp - in) / 2);  // pairs converted
+                for (int k = t; k < done; ++k)
+                    m_valid.set(static_cast<size_t>(lead << 8 | (kFirstTrail + k)));
+                if (whole)
+                    break;
+                t = done + 1;  // past the rejected pair
             }
         }
         iconv_close(cd);

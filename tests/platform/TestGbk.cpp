@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include "platform/Gbk.h"
 #include "platform/QtText.h"
 #include "tests/support/TextEncodings.h"
@@ -44,6 +46,36 @@ TEST(Gbk, MalformedBytesBecomeOneReplacementEach) {
     for (const std::string& s : {std::string("x\xD6\xD0\xFFy\x81"), kZhongWen + "\xA3"}) {
         EXPECT_EQ(GbkCharCount(s), QStringFromGbk(s).size()) << s;
     }
+}
+
+// Every pair of a lead byte (81-FE) and a trail byte (40-FE) is one character exactly when
+// the converter accepts that pair on its own; the rejected ones (a trail of 7F, unassigned
+// codes) are two, and the conversion writes them as U+FFFD followed by the trail byte.
+TEST(Gbk, APairIsOneCharacterExactlyWhenTheConverterTakesItAlone) {
+    iconv_t cd = iconv_open("UTF-8", "CP936");
+    ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    int accepted = 0;
+    int rejected = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const std::string pair = {static_cast<char>(lead), static_cast<char>(trail)};
+            char out[8];
+            char* inp = const_cast<char*>(pair.data());
+            char* outp = out;
+            size_t inLeft = 2, outLeft = sizeof out;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+            const bool alone =
+                iconv(cd, &inp, &inLeft, &outp, &outLeft) != static_cast<size_t>(-1) &&
+                inLeft == 0;
+            ++(alone ? accepted : rejected);
+            ASSERT_EQ(GbkCharBytes(pair, 0), alone ? 2 : 1) << std::hex << lead << ' ' << trail;
+            ASSERT_EQ(GbkCharCount(pair), alone ? 1 : 2) << std::hex << lead << ' ' << trail;
+        }
+    }
+    iconv_close(cd);
+    // Both kinds occur: the table is neither all valid nor all invalid.
+    EXPECT_GT(accepted, 20000);
+    EXPECT_GT(rejected, 0);
 }
 
 TEST(Gbk, UnmappableCharactersBecomeQuestionMarks) {

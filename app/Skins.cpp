@@ -12,6 +12,7 @@
 #include <iterator>
 
 #include "platform/IniFile.h"
+#include "platform/ListViews.h"
 #include "platform/QtText.h"
 
 namespace smsc {
@@ -157,7 +158,7 @@ QStatusBar { background: @button; color: @text; }
         .replace(QStringLiteral("@border"), q(s.border))
         .replace(QStringLiteral("@accent"), q(s.accent))
         .replace(QStringLiteral("@note"), q(s.note));
-    return css;
+    return css + GridRowsStyleRules();
 }
 
 QColor baseOf(const Skin& s) {

@@ -1,5 +1,6 @@
 #include "platform/ListViews.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QTreeWidget>
 
@@ -8,11 +9,20 @@
 
 namespace smsc {
 
+QString GridRowsStyleRules() {
+    return QStringLiteral(
+        "QTreeView[gridRows=\"true\"]::item { border: 1px solid #d0d0d0; }\n"
+        "QTreeView[gridRows=\"true\"]::item:selected { background: palette(highlight); "
+        "color: palette(highlighted-text); }\n");
+}
+
 void ShowGridRows(QTreeWidget* list) {
-    list->setStyleSheet(
-        QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }\n"
-                       "QTreeView::item:selected { background: palette(highlight); "
-                       "color: palette(highlighted-text); }"));
+    list->setProperty("gridRows", true);
+    // Under a skin the application's sheet holds the rules already; a sheet of the list's own
+    // would only restyle it and each of its parts once more.
+    const auto* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (!app || !app->styleSheet().contains(GridRowsStyleRules()))
+        list->setStyleSheet(GridRowsStyleRules());
 }
 
 void FitColumns(QTreeWidget* list, const QStringList& samples) {

@@ -119,3 +119,48 @@ TEST(SkinContrast, TickBoxesRadioButtonsAndSelectedRowsStandOut) {
             << selected.name().toStdString() << " / " << plain.name().toStdString();
     }
 }
+
+// Under a skin the grid lines come from the skin's sheet; a list marked while no skin is
+// applied keeps a sheet of its own. Both draw the same rows, grid lines and selection, pixel
+// for pixel.
+TEST(SkinContrast, GridRowsLookTheSameFromTheSkinsSheetAndFromTheListsOwn) {
+    const auto makeList = [](QWidget* parent) {
+        auto* list = new QTreeWidget(parent);
+        list->setHeaderLabels({QStringLiteral("手机号"), QStringLiteral("姓名")});
+        list->setRootIsDecorated(false);
+        list->setFocusPolicy(Qt::NoFocus);  // no focus frame on either
+        return list;
+    };
+    const auto fill = [](QTreeWidget* list) {
+        list->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("13800000000"), QStringLiteral("甲")}));
+        list->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("13900000000"), QStringLiteral("乙")}));
+        list->topLevelItem(0)->setSelected(true);
+    };
+    QDialog window;
+    for (int skin : {0, 1, 19}) {
+        SCOPED_TRACE(SkinName(skin).toStdString());
+        ASSERT_TRUE(ApplySkin(skin));
+        // The list's own sheet, as a list marked while no skin is applied keeps it.
+        auto* own = makeList(&window);
+        own->setStyleSheet(GridRowsStyleRules());
+        own->setProperty("gridRows", true);
+        fill(own);
+        auto* fromSkin = makeList(&window);
+        ShowGridRows(fromSkin);
+        EXPECT_TRUE(fromSkin->styleSheet().isEmpty());
+        fill(fromSkin);
+        for (QTreeWidget* list : {own, fromSkin})
+            list->setGeometry(0, 0, 220, 90);
+        window.resize(240, 100);
+        window.show();
+        QApplication::processEvents();
+        const QImage a = own->viewport()->grab().toImage();
+        const QImage b = fromSkin->viewport()->grab().toImage();
+        EXPECT_EQ(a, b);
+        // The grid line is there: the plain row's cell is framed in #d0d0d0.
+        const QRect plain = fromSkin->visualItemRect(fromSkin->topLevelItem(1));
+        EXPECT_EQ(b.pixelColor(plain.center().x(), plain.bottom()), QColor(0xd0, 0xd0, 0xd0));
+        delete own;
+        delete fromSkin;
+    }
+}

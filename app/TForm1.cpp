@@ -167,9 +167,12 @@ TForm1::~TForm1() = default;
 void TForm1::buildControls() {
     // White whatever the skin, so its texts are dark whatever the skin (the banner keeps the
     // skin's colours).
+    // The contact memo's look is here too: a sheet of its own would restyle it and its parts
+    // once more after they are made.
     setStyleSheet(
         QStringLiteral("#TForm1, #Panel1 { background-color: white; }\n"
-                       "#Label1, #Label2, #Label3, #CheckBox1 { color: #222222; }"));
+                       "#Label1, #Label2, #Label3, #CheckBox1 { color: #222222; }\n"
+                       "QTextEdit#Memo1 { background: white; color: #333333; border: none; }"));
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);
@@ -220,8 +223,6 @@ void TForm1::buildControls() {
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->document()->setDocumentMargin(0);
-    Memo1->setStyleSheet(
-        QStringLiteral("QTextEdit { background: white; color: #333333; border: none; }"));
     QFont memoFont = Memo1->font();
     memoFont.setPixelSize(12);
     Memo1->setFont(memoFont);

@@ -1,6 +1,8 @@
 #include "app/ClientStart.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QWidget>
 
 #include "app/AppCommon.h"
 #include "app/AppSettings.h"
@@ -12,6 +14,26 @@
 #include "service/ExchangeWait.h"
 
 namespace smsc {
+namespace {
+
+// Qt asks every new widget to be styled at the next pass of the event loop. A widget of a
+// window that is not on screen (the dialogs, menus and progress windows made at start-up) is
+// styled when its window is first shown instead, as showing a window styles all of it; until
+// then nobody sees it.
+class StyleWhenShown final : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::PolishRequest && watched->isWidgetType()) {
+            const QWidget* window = static_cast<QWidget*>(watched)->window();
+            if (!window->isVisible())
+                return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+}  // namespace
 
 std::unique_ptr<TForm2> StartClient(QApplication& app) {
     QCoreApplication::setOrganizationName(QStringLiteral("smsclient"));
@@ -32,9 +54,13 @@ std::unique_ptr<TForm2> StartClient(QApplication& app) {
             ReadShowSettings(IniFile(DataPath(kCompanyInfoFile))).skinIndex)
         ApplySkin(*skin);
 
+    app.installEventFilter(new StyleWhenShown(&app));
+
     auto mainWindow = std::make_unique<TForm2>();
-    mainWindow->createRemainingWindows();
+    // Shown before the other windows are made: showing it styles all it holds, and the
+    // windows it owns are styled when they are first opened.
     mainWindow->show();
+    mainWindow->createRemainingWindows();
     mainWindow->loginWindow()->raise();
     mainWindow->loginWindow()->activateWindow();
     return mainWindow;

@@ -1,8 +1,8 @@
 #pragma once
 // The client's start-up, shared by main() and the start-up benchmark: the application's
 // names and translations, the skin of the settings, then the main window (whose creation opens the
-// login window), then the other windows, each created once, and the main window shown below the
-// login window.
+// login window), shown below the login window, then the other windows, each created once and
+// styled when first shown.
 
 #include <memory>
 

@@ -7,6 +7,8 @@
 
 #include "app/ClientStart.h"
 #include "app/Skins.h"
+#include "app/TForm2.h"
+#include "optout/OptOutDialog.h"
 #include "tests/app/AppFixture.h"
 
 namespace smsc::test {
@@ -57,6 +59,29 @@ TEST_F(StartUp, EveryWidgetIsStyledOnceUnderTheSkinOfTheSettings) {
                 << page;
         main.reset();
     }
+}
+
+// A window made at start-up but not shown is styled when it is first shown, all of it; the
+// passes of the event loop before leave it as it was made.
+TEST_F(StartUp, AWindowNotShownIsStyledWhenItFirstShows) {
+    setCompany("Create_Skin", "Skin_index", "2");
+    main = StartClient(*qobject_cast<QApplication*>(QCoreApplication::instance()));
+    login().Timer1->stop();
+    QApplication::processEvents();
+    QWidget* dialog = main->optOutDialog();
+    ASSERT_NE(dialog, nullptr);
+    const QList<QWidget*> parts = dialog->findChildren<QWidget*>();
+    ASSERT_GT(parts.size(), 5);
+    EXPECT_FALSE(dialog->testAttribute(Qt::WA_WState_Polished));
+
+    dialog->show();
+    QApplication::processEvents();
+    EXPECT_TRUE(dialog->testAttribute(Qt::WA_WState_Polished));
+    for (QWidget* part : parts)
+        EXPECT_TRUE(part->testAttribute(Qt::WA_WState_Polished))
+            << part->objectName().toStdString();
+    dialog->hide();
+    main.reset();
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/TextHelpers.h"
 #include "platform/UiSeam.h"
 #include "recipients/ImportSources.h"
+#include "recipients/ImportTally.h"
 #include "recipients/PhoneRules.h"
 
 namespace smsc {
@@ -115,7 +116,8 @@ void NewScheduledCampaignDialog::refuse(const QString& text) {
     ShowMessage(this, text, QStringLiteral("提醒"));
 }
 
-std::optional<std::vector<std::string>> NewScheduledCampaignDialog::numbers() {
+std::optional<std::vector<std::string>> NewScheduledCampaignDialog::numbers(
+    std::string* fileSummary) {
     CampaignNumbers numbers;
     if (PageNumbersButton->isChecked()) {
         // An entry holding several numbers ("a|b") is each of them.
@@ -131,7 +133,9 @@ std::optional<std::vector<std::string>> NewScheduledCampaignDialog::numbers() {
             refuse(QStringLiteral("无法读取号码文件：%1").arg(FileEdit->text()));
             return std::nullopt;
         }
-        numbers.addText(TextFileBytesAsGbk(std::move(*bytes)));
+        const ImportTally tally = numbers.addText(TextFileBytesAsGbk(std::move(*bytes)));
+        if (tally.leftOut())
+            *fileSummary = ImportSummary(tally);
     }
     if (numbers.size() == 0) {
         refuse(QStringFromGbk(G("发送对象数目为0请添加发送对象")));
@@ -181,7 +185,8 @@ void NewScheduledCampaignDialog::CreateClick() {
         refuse(QStringLiteral("请先登录服务器，定时任务用登录的帐户发送。"));
         return;
     }
-    const std::optional<std::vector<std::string>> chosen = numbers();
+    std::string fileSummary;
+    const std::optional<std::vector<std::string>> chosen = numbers(&fileSummary);
     if (!chosen)
         return;
 
@@ -209,7 +214,11 @@ void NewScheduledCampaignDialog::CreateClick() {
     if (schedule.hasWindow())
         done += QStringLiteral("（每天%1）")
                     .arg(QString::fromStdString(HoursText(schedule.windowFrom, schedule.windowTo)));
-    ShowMessage(this, done + QStringLiteral("。"), QStringLiteral("提示"));
+    done += QStringLiteral("。");
+    // What the file gave and what it left, as an import says it.
+    if (!fileSummary.empty())
+        done += QStringLiteral("\n号码文件") + QStringFromGbk(fileSummary);
+    ShowMessage(this, done, QStringLiteral("提示"));
     NameEdit->clear();
     accept();
 }

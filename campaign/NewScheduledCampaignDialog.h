@@ -55,8 +55,9 @@ public:
     void CreateClick();
 
 private:
-    // The numbers chosen, repeats dropped; none after telling the user why.
-    std::optional<std::vector<std::string>> numbers();
+    // The numbers chosen, repeats dropped; none after telling the user why. For a file,
+    // *fileSummary (GBK) says what it gave and left when it left anything.
+    std::optional<std::vector<std::string>> numbers(std::string* fileSummary);
     void refuse(const QString& text);
 
     NewCampaignSource m_source;

@@ -88,6 +88,10 @@ TEST(NewScheduledCampaignDialog, RefusesWhatCannotBeSentAndCreatesTheScheduledCa
             << ui.messages[0].text.toStdString();
         EXPECT_EQ(ui.messages[0].caption,
                   c.numbers ? QStringLiteral("提示") : QStringLiteral("提醒"));
+        // A file that left lines out says so, as an import does; the page's numbers do not.
+        EXPECT_EQ(ui.messages[0].text.endsWith(
+                      QStringLiteral("\n号码文件读取4行：添加2个，重复1个，无法识别1个")),
+                  c.numbers && c.file);
         if (!c.numbers)
             continue;
         std::string error;

@@ -1,12 +1,17 @@
 // The check before a send: a 500-character marketing text against a word list of 10,000
-// entries (the whole check, the one-pass word search alone, and reading the list).
+// entries (the whole check, the one-pass word search alone, and reading the list). And the
+// daily cap on a batch of 30,000 numbers against a day's history of 200,000 sends: asked
+// for the whole batch at once (a page's send) and number by number (a campaign batch).
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "compliance/Compliance.h"
+#include "compliance/SendHistory.h"
 #include "platform/Gbk.h"
+#include "tests/support/TempDataDir.h"
 
 namespace {
 
@@ -83,5 +88,49 @@ void BM_BuildMatcher10000Words(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_BuildMatcher10000Words)->Unit(benchmark::kMillisecond);
+
+// A day's history of 200,000 numbers (the office's earlier sends) and a batch of 30,000, one
+// in three of them already sent to today.
+struct CapFiles {
+    smsc::test::TempFolder folder;
+    std::unique_ptr<smsc::SendHistory> history;
+    std::vector<std::string> batch;
+    int day = 20261210;
+};
+
+const CapFiles& capFiles() {
+    static CapFiles f;
+    if (f.history)
+        return f;
+    std::string error;
+    f.history = smsc::SendHistory::Open(f.folder.file("SendHistory.sqlite"), &error);
+    std::vector<std::string> sent;
+    for (long long i = 0; i < 200000; ++i)
+        sent.push_back(std::to_string(13800000000LL + i * 7));
+    f.history->add(f.day, sent, &error);
+    for (long long i = 0; i < 30000; ++i)
+        f.batch.push_back(std::to_string(13800000000LL + i * 21 + (i % 3 ? 1 : 0)));
+    return f;
+}
+
+void BM_DailyCapBatch30000AtOnce(benchmark::State& state) {
+    const CapFiles& f = capFiles();
+    for (auto _ : state) {
+        auto counts = f.history->counts(f.day, f.batch);
+        benchmark::DoNotOptimize(counts->data());
+    }
+}
+BENCHMARK(BM_DailyCapBatch30000AtOnce)->Unit(benchmark::kMillisecond);
+
+void BM_DailyCapBatch30000NumberByNumber(benchmark::State& state) {
+    const CapFiles& f = capFiles();
+    for (auto _ : state) {
+        long long capped = 0;
+        for (const std::string& n : f.batch)
+            capped += f.history->counts(f.day, {n})->front() > 0 ? 1 : 0;
+        benchmark::DoNotOptimize(capped);
+    }
+}
+BENCHMARK(BM_DailyCapBatch30000NumberByNumber)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -135,6 +135,25 @@ void DropBlankText(xmlNode* root) {
     }
 }
 
+// The library writes back what it read, except a default value in a document type and a
+// namespace name: those go out without escaping, so a "&#60;" in them comes back as a bare
+// "<" that no parser takes. A book holding either is written only when it reads back.
+bool HoldsDeclarations(const xmlDoc* doc) {
+    if (doc->intSubset || doc->extSubset)
+        return true;
+    std::vector<const xmlNode*> pending{xmlDocGetRootElement(doc)};
+    while (!pending.empty()) {
+        const xmlNode* node = pending.back();
+        pending.pop_back();
+        if (node->nsDef)
+            return true;
+        for (const xmlNode* child = node->children; child; child = child->next)
+            if (child->type == XML_ELEMENT_NODE)
+                pending.push_back(child);
+    }
+    return false;
+}
+
 // The encoding named by the XML declaration at the start of the bytes; empty without one.
 std::string DeclaredEncoding(std::string_view bytes) {
     if (bytes.substr(0, 5) != "<?xml")
@@ -684,6 +703,10 @@ BookChange ContactBook::rewriteContact(const BookPath& node, const std::string& 
     return commit();
 }
 
+bool ContactBook::holdsDeclarations() const {
+    return m_doc && HoldsDeclarations(m_doc);
+}
+
 std::string ContactBook::serialize() {
     xmlNode* root = Root(m_doc);
     if (!root)
@@ -697,8 +720,10 @@ std::string ContactBook::serialize() {
     // The library's UTF-8 text of a document it holds is that document, and so is its GBK
     // text of a GBK book: every name in it came from GBK text and a character GBK lacks
     // inside a text or a value is written as a character reference. Only the size can keep
-    // such a text from being read again. Any other encoding is proven by reading back.
-    const bool faithful = IsUtf8Name(declared) || IsGbkName(declared);
+    // such a text from being read again. Any other encoding, and a book with declarations,
+    // is proven by reading back.
+    const bool plain = !holdsDeclarations();
+    const bool faithful = plain && (IsUtf8Name(declared) || IsGbkName(declared));
     const auto readable = [this](const std::string& text, bool byConstruction) {
         return byConstruction ? !text.empty() && text.size() <= kMaxBookBytes
                               : ReadsBackAs(text, m_doc);
@@ -710,7 +735,7 @@ std::string ContactBook::serialize() {
     // A stateful or 7-bit encoding (UTF-7, HZ) is not written back faithfully: the book
     // becomes UTF-8 under a declaration saying so.
     bytes = Dump(m_doc, "UTF-8");
-    if (!readable(bytes, true))
+    if (!readable(bytes, plain))
         return {};
     xmlFree(const_cast<xmlChar*>(m_doc->encoding));
     m_doc->encoding = xmlStrdup(reinterpret_cast<const xmlChar*>("UTF-8"));

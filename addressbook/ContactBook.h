@@ -128,6 +128,10 @@ public:
     // the same document (UTF-8 and GBK always do; any other is read back to see), else in
     // UTF-8 (the declaration then says so). Empty when nothing readable can be written.
     std::string serialize();
+    // Whether the book carries a document type or namespace declarations. Written text of
+    // those is not always readable, so such a book is written only when it reads back (a
+    // change that would not is refused and the file left as it was).
+    bool holdsDeclarations() const;
     bool save();
 
 private:

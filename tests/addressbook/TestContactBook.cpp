@@ -445,6 +445,40 @@ TEST_F(ContactBookTest, GbkBookKeepsWhatGbkCannotHold) {
     EXPECT_NE(disk.find(G("李&#128512;|1")), std::string::npos) << disk;
 }
 
+// A default value in a document type and a namespace name are written without escaping: a
+// "&#60;" there would go out as a bare "<" and the saved book would no longer load.
+TEST_F(ContactBookTest, ABookWithDeclarationsIsWrittenOnlyWhenItReadsBack) {
+    const std::string contact = "<c 备注=\"李\">李|1||||||||0</c>";
+    const struct {
+        const char* head;
+        const char* rootAttributes;
+        bool written;
+    } cases[] = {
+        {"<!DOCTYPE a [<!ATTLIST a b CDATA \"x&#60;y\">]>", "", false},
+        {"", " xmlns:p=\"x&#60;y\"", false},
+        {"<!DOCTYPE a [<!ATTLIST a b CDATA \"xy\">]>", " xmlns:p=\"urn:x\"", true},
+    };
+    for (const auto& c : cases) {
+        const std::string original = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>") +
+                                     c.head + "<a" + c.rootAttributes + " 备注=\"[通讯录]\">" +
+                                     contact + "</a>";
+        open(original);
+        EXPECT_TRUE(book.holdsDeclarations());
+        EXPECT_EQ(book.addContact({}, G("张"), G("张|1||||||||1")),
+                  c.written ? BookChange::Ok : BookChange::SaveFailed)
+            << c.head << c.rootAttributes;
+        ContactBook again;
+        ASSERT_TRUE(again.load(file())) << onDisk();
+        EXPECT_EQ(again.childCount({}), c.written ? 2 : 1);
+        if (!c.written) {
+            EXPECT_EQ(onDisk(), original);
+        }
+        EXPECT_EQ(book.childCount({}), again.childCount({}));
+    }
+    open(SampleBook());
+    EXPECT_FALSE(book.holdsDeclarations());
+}
+
 TEST_F(ContactBookTest, NamesAndCountsForTheQuestionsAndTheReceivedList) {
     open(SampleBook());
     const std::pair<BookPath, int> counts[] = {

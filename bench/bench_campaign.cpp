@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -23,6 +24,7 @@
 
 #include "campaign/CampaignJournal.h"
 #include "campaign/CampaignNumbers.h"
+#include "campaign/DueCampaigns.h"
 #include "platform/Gbk.h"
 #include "sending/SmsSend.h"
 #include "tests/support/TempDataDir.h"
@@ -164,6 +166,32 @@ void BM_ResumeReadOfAMillion(benchmark::State& state) {
     state.counters["batch_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_ResumeReadOfAMillion)->Unit(benchmark::kMillisecond);
+
+// The client's runner looks at every journal of the folder once a minute: a paused campaign
+// of a million numbers is looked at and left (not due), as a finished or waiting one is.
+void BM_DueLookAtAWaitingMillion(benchmark::State& state) {
+    const std::string dataDir = files().folder.path();
+    std::filesystem::create_directories(smsc::campaign::CampaignFolder(dataDir));
+    const std::string path = smsc::campaign::JournalPath(dataDir, "waiting");
+    size_t count = 0;
+    create(path, &count);
+    std::string error;
+    {
+        auto journal = smsc::campaign::CampaignJournal::Open(path, &error);
+        smsc::campaign::CampaignSchedule paused;
+        paused.scheduled = true;
+        paused.state = smsc::campaign::ScheduleState::Paused;
+        journal->setSchedule(paused, &error);
+    }
+    for (auto _ : state) {
+        smsc::campaign::LockedJournal due;
+        if (smsc::campaign::OpenDueCampaign(dataDir, "waiting", [] { return 0LL; }, &due,
+                                            &error) != smsc::campaign::DueLook::NotDue)
+            state.SkipWithError("the paused campaign was not left alone");
+    }
+    state.counters["numbers"] = static_cast<double>(count);
+}
+BENCHMARK(BM_DueLookAtAWaitingMillion)->Unit(benchmark::kMillisecond);
 
 // The floor: the lines read, each line's digits taken as its number (a leading 86 of 13
 // dropped), a number seen before dropped, the others joined 30000 to a row in order and

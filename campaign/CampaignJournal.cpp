@@ -304,13 +304,13 @@ std::unique_ptr<CampaignJournal> CampaignJournal::Open(const std::string& path, 
                          : readError;
         return journal;
     }
-    std::unique_ptr<CampaignJournal> journal = OpenAs(path, Access::Read, false, error);
+    std::unique_ptr<CampaignJournal> journal = OpenAs(path, access, false, error);
     // Where not even the shared-memory file can be made, the file is read as it stands,
     // which is the whole journal unless a write-ahead log still holds commits.
     const std::string wal = path + "-wal";
     if (!journal && !(std::filesystem::is_regular_file(wal, ec) &&
                       std::filesystem::file_size(wal, ec) > 0 && !ec))
-        journal = OpenAs(path, Access::Read, true, error);
+        journal = OpenAs(path, access, true, error);
     return journal;
 }
 
@@ -351,7 +351,7 @@ std::unique_ptr<CampaignJournal> CampaignJournal::OpenAs(const std::string& path
             return nullptr;
         }
     }
-    if (!journal->load(error) || !journal->check(error)) {
+    if (!journal->load(error) || !journal->check(access != Access::Glance, error)) {
         if (error->empty())
             *error = "活动记录已损坏或不是活动记录：" + path;
         return nullptr;
@@ -366,13 +366,14 @@ std::unique_ptr<CampaignJournal> CampaignJournal::OpenAs(const std::string& path
 }
 
 // What the requests and batches must agree on; a journal that fails any of it could report a
-// campaign complete that never went out, or send a batch twice.
-bool CampaignJournal::check(std::string* error) {
+// campaign complete that never went out, or send a batch twice. Not whole: the database and
+// the batches' numbers are not read.
+bool CampaignJournal::check(bool whole, std::string* error) {
     auto damaged = [&](const std::string& what) {
         *error = "活动记录已损坏（" + what + "）：" + m_path;
         return false;
     };
-    {
+    if (whole) {
         Statement quick(m_db, "PRAGMA quick_check");
         if (!quick.row() || quick.text(0) != "ok")
             return damaged("数据库检查未通过");
@@ -386,7 +387,7 @@ bool CampaignJournal::check(std::string* error) {
                              : m_batchCount != expectedBatches))
         return damaged("批数与号码数不符");
     long long total = 0;
-    {
+    if (whole) {
         Statement batches(m_db, "SELECT id, count, numbers FROM batches ORDER BY id");
         long long expectedId = 1;
         while (batches.row()) {
@@ -397,7 +398,7 @@ bool CampaignJournal::check(std::string* error) {
             total += count;
         }
     }
-    if (total + m_optedOutLater != m_numberCount)
+    if (whole && total + m_optedOutLater != m_numberCount)
         return damaged("各批号码数之和不符");
     const size_t pieces = static_cast<size_t>(m_pieceCount);
     if (m_settings.variable) {

@@ -107,8 +107,10 @@ public:
     // journal opened to Write must take writes as well (a journal that can be read but not
     // written is reported so, not as damaged); one opened to Read is never written, also
     // on a read-only disk. nullptr with *error (UTF-8) when it is missing, damaged or no
-    // journal, or cannot be written.
-    enum class Access { Write, Read };
+    // journal, or cannot be written. Glance reads as Read does, but neither the database's
+    // check nor the batches' numbers: for a first look that decides nothing alone, as
+    // whether a campaign is due, taken again with the whole check before anything is sent.
+    enum class Access { Write, Read, Glance };
     static std::unique_ptr<CampaignJournal> Open(const std::string& path, std::string* error,
                                                  Access access = Access::Write);
 
@@ -162,7 +164,7 @@ private:
     static std::unique_ptr<CampaignJournal> OpenAs(const std::string& path, Access access,
                                                    bool immutable, std::string* error);
     bool load(std::string* error);
-    bool check(std::string* error);
+    bool check(bool whole, std::string* error);
 
     sqlite3* m_db = nullptr;
     std::string m_path;

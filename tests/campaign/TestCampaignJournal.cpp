@@ -11,6 +11,7 @@
 #include "campaign/CampaignJournal.h"
 #include "campaign/CampaignLock.h"
 #include "campaign/CampaignRun.h"
+#include "campaign/DueCampaigns.h"
 #include "platform/Gbk.h"
 #include "tests/support/TempDataDir.h"
 
@@ -134,9 +135,16 @@ TEST(CampaignJournalFile, AJournalWhosePartsDisagreeIsDamaged) {
         "UPDATE campaign SET value = '8' WHERE CAST(key AS TEXT) = 'numbers'",
     };
     for (const char* damage : damages) {
-        const std::string path = folder.file("c.sqlite");
+        const std::string path = JournalPath(folder.path(), "c");
         std::filesystem::remove(path);
-        ASSERT_TRUE(CampaignJournal::Create(path, settings, numbers(7), {"a", "b"}, &error));
+        std::filesystem::create_directories(CampaignFolder(folder.path()));
+        {
+            auto created = CampaignJournal::Create(path, settings, numbers(7), {"a", "b"}, &error);
+            ASSERT_TRUE(created) << error;
+            CampaignSchedule due;
+            due.scheduled = true;
+            ASSERT_TRUE(created->setSchedule(due, &error)) << error;
+        }
         sqlite3* db = nullptr;
         ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
         EXPECT_EQ(sqlite3_exec(db, damage, nullptr, nullptr, nullptr), SQLITE_OK) << damage;
@@ -145,6 +153,15 @@ TEST(CampaignJournalFile, AJournalWhosePartsDisagreeIsDamaged) {
             EXPECT_FALSE(CampaignJournal::Open(path, &error, access)) << damage;
             EXPECT_NE(error.find("活动记录已损坏"), std::string::npos) << damage << error;
         }
+        // The due look's first glance reads no numbers; the whole check under the lock
+        // still refuses the campaign before anything is sent.
+        LockedJournal opened;
+        error.clear();
+        EXPECT_EQ(OpenDueCampaign(folder.path(), "c", [] { return 0LL; }, &opened, &error),
+                  DueLook::Failed)
+            << damage;
+        EXPECT_FALSE(opened.journal) << damage;
+        EXPECT_FALSE(error.empty()) << damage;
     }
 }
 

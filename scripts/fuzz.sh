@@ -38,10 +38,18 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
     echo
   else
     tail -n 80 "$work/$name.log"
+    # The input that failed, told again at the end, so that a log cut short still shows it.
+    for input in "$artifacts/$name"-*; do
+      [ -f "$input" ] || continue
+      { echo "fuzz_$name failed on ${input##*/} ($(stat -c %s "$input") bytes; base64 of up to 4 KB):"
+        head -c 4096 "$input" | base64 -w 0
+        echo; } >>"$work/failed-inputs"
+    done
     failed+=("$name")
   fi
 done
 if [ ${#failed[@]} -gt 0 ]; then
+  cat "$work/failed-inputs" 2>/dev/null || true
   echo "fuzzing failed: ${failed[*]} (inputs in $artifacts)" >&2
   exit 1
 fi

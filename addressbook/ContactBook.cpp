@@ -748,6 +748,7 @@ BookChange ContactBook::endBatch() {
     if (!isLoaded())
         return BookChange::NotLoaded;
     const std::string bytes = serialize();
+    m_declarationsUnwritable = bytes.empty() && holdsDeclarations();
     // serialize() gives nothing for a book it cannot read back, as one past the size limit.
     if (bytes.size() > kMaxBookBytes ||
         (bytes.empty() && isLoaded() && Dump(m_doc, "UTF-8").size() > kMaxBookBytes)) {
@@ -763,7 +764,9 @@ BookChange ContactBook::endBatch() {
 bool ContactBook::save() {
     if (!isLoaded() || m_path.empty())
         return false;
-    return write(serialize());
+    const std::string bytes = serialize();
+    m_declarationsUnwritable = bytes.empty() && holdsDeclarations();
+    return write(bytes);
 }
 
 std::string PathText(const BookPath& path) {

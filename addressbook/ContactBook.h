@@ -132,6 +132,8 @@ public:
     // those is not always readable, so such a book is written only when it reads back (a
     // change that would not is refused and the file left as it was).
     bool holdsDeclarations() const;
+    // The last save was refused because the book's declarations would not read back.
+    bool declarationsUnwritable() const { return m_declarationsUnwritable; }
     bool save();
 
 private:
@@ -156,6 +158,7 @@ private:
     mutable bool m_indexed = false;
     std::string m_gbkAlias;  // a gb2312 declaration read and written as GBK
     bool m_batch = false;
+    bool m_declarationsUnwritable = false;
 };
 
 // "1,2,5" for {1,2,5}.

@@ -320,7 +320,12 @@ void ContactsPage::reportUnreadable() {
 }
 
 void ContactsPage::reportSaveFailure() {
-    ShowMessage(this, QStringLiteral("通讯录保存失败，文件可能被其他程序使用"), kWarning);
+    ShowMessage(this,
+                m_book.declarationsUnwritable()
+                    ? QStringLiteral("通讯录保存失败：文件中的文档类型或命名空间声明无法原样写回，"
+                                     "修改未保存，文件保持原样")
+                    : QStringLiteral("通讯录保存失败，文件可能被其他程序使用"),
+                kWarning);
 }
 
 bool ContactsPage::reloadAndCheck(const QTreeWidgetItem* item, bool readFile) {

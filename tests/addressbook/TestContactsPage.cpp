@@ -386,6 +386,19 @@ TEST_F(ContactsPageTest, FailedSaveLeavesFileTreeAndListConsistent) {
     data.writeFile(kBook, saved);
     select({});
     EXPECT_EQ(rows().size(), 4);
+
+    // A declaration the library would write back unreadable: the change is refused and the
+    // message says why, not that another program holds the file.
+    const std::string declared =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><!DOCTYPE a [<!ATTLIST a b CDATA "
+        "\"x&#60;y\">]><a 备注=\"[通讯录]\"><team 备注=\"[同事]\"/></a>";
+    startWith(declared);
+    rename({0}, QStringLiteral("朋友"));
+    EXPECT_EQ(ui.lastMessage().text,
+              QStringLiteral("通讯录保存失败：文件中的文档类型或命名空间声明无法原样写回，"
+                             "修改未保存，文件保持原样"));
+    EXPECT_EQ(bookBytes(), declared);
+    EXPECT_EQ(caption({0}), QStringLiteral("[同事]"));
 }
 
 // "通讯录导入" fills the selected group from a file and tells the result; "通讯录导出" writes

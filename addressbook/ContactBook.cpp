@@ -467,6 +467,7 @@ bool ContactBook::refreshIfTouched() {
 }
 
 bool ContactBook::write(const std::string& bytes) {
+    m_declarationsUnwritable = bytes.empty() && holdsDeclarations();
     const bool written = !bytes.empty() && !m_path.empty() && WriteFileAtomically(m_path, bytes);
     if (written) {
         // What was written is what the document holds: nothing to parse until another
@@ -748,7 +749,6 @@ BookChange ContactBook::endBatch() {
     if (!isLoaded())
         return BookChange::NotLoaded;
     const std::string bytes = serialize();
-    m_declarationsUnwritable = bytes.empty() && holdsDeclarations();
     // serialize() gives nothing for a book it cannot read back, as one past the size limit.
     if (bytes.size() > kMaxBookBytes ||
         (bytes.empty() && isLoaded() && Dump(m_doc, "UTF-8").size() > kMaxBookBytes)) {
@@ -764,9 +764,7 @@ BookChange ContactBook::endBatch() {
 bool ContactBook::save() {
     if (!isLoaded() || m_path.empty())
         return false;
-    const std::string bytes = serialize();
-    m_declarationsUnwritable = bytes.empty() && holdsDeclarations();
-    return write(bytes);
+    return write(serialize());
 }
 
 std::string PathText(const BookPath& path) {

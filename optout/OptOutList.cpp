@@ -511,24 +511,19 @@ bool OptOutList::remove(std::string_view number) {
 
 std::string OptOutList::toBytes() const {
     std::string out;
-    out.reserve(m_text.size() + m_lines.size() * 2 + 2);
-    // A first line in GBK can begin with the bytes of a UTF-8 mark ("锘" and a character led
-    // by 0xBF, as a marked file misread once leaves it); written as it is, the file would be
-    // read back as UTF-8 and every Chinese byte in it garbled. A blank line in front keeps it
-    // GBK and reads as nothing.
-    for (const Line& line : m_lines) {
-        if (line.kind == Kind::Dropped)
-            continue;
-        if (lineText(line).starts_with("\xEF\xBB\xBF"))
-            out += "\r\n";
-        break;
-    }
+    out.reserve(m_text.size() + m_lines.size() * 2);
     for (const Line& line : m_lines) {
         if (line.kind == Kind::Dropped)
             continue;
         out += lineText(line);
         out += "\r\n";
     }
+    // A first line in GBK can begin with the bytes of a UTF-8 mark ("锘" and a character led
+    // by 0xBF, as a marked file misread once leaves it); written as it is, the file would be
+    // read back as UTF-8 and every Chinese byte in it garbled. A blank line in front keeps it
+    // GBK and reads as nothing.
+    if (out.starts_with("\xEF\xBB\xBF"))
+        out.insert(0, "\r\n");
     return out;
 }
 
